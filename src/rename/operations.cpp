@@ -1,0 +1,349 @@
+#include "rename/operations.h"
+
+#include "platform/localetext.h"
+#include "platform/utf8.h"
+
+#include <cctype>
+#include <limits>
+
+namespace quorbit {
+
+namespace {
+
+std::size_t lengthOf(std::string_view part)
+{
+    return utf8::countChars(part);
+}
+
+// The first `count` characters of `text` (all of it when shorter).
+std::string_view leftChars(std::string_view text, std::size_t count)
+{
+    return text.substr(0, utf8::offsetOfChar(text, count));
+}
+
+constexpr std::string_view randomAlphabet = "0123456789abcdefghijklmnopqrstuvwxyz";
+
+} // namespace
+
+std::string AddToLeft(std::string_view part, std::string_view symbols)
+{
+    std::string result(symbols);
+    result.append(part);
+    return result;
+}
+
+std::string AddToRight(std::string_view part, std::string_view symbols)
+{
+    std::string result(part);
+    result.append(symbols);
+    return result;
+}
+
+std::string DeleteSymbols(std::string_view part, std::string_view symbols)
+{
+    std::string result(part);
+    for (std::size_t pos = utf8::find(result, symbols); pos != std::string::npos; pos = utf8::find(result, symbols)) {
+        result.erase(pos, symbols.size());
+    }
+    return result;
+}
+
+std::string DeleteFromLeft(std::string_view part, int count)
+{
+    if (count <= 0) {
+        return std::string(part);
+    }
+    return std::string(part.substr(utf8::offsetOfChar(part, static_cast<std::size_t>(count))));
+}
+
+std::string DeleteFromRight(std::string_view part, int count)
+{
+    const std::size_t length = lengthOf(part);
+    if (count <= 0 || static_cast<std::size_t>(count) > length) {
+        return std::string(part);
+    }
+    return std::string(leftChars(part, length - static_cast<std::size_t>(count)));
+}
+
+std::string ReplaceSymbols(std::string_view part, std::string_view find, std::string_view replaceBy)
+{
+    std::string result(part);
+    // Each round searches from the start again, so a replacement that contains
+    // the find text is found again; the round limit ends that.
+    for (std::size_t round = lengthOf(part); round > 0; --round) {
+        const std::size_t pos = utf8::find(result, find);
+        if (pos == std::string::npos) {
+            break;
+        }
+        result.replace(pos, find.size(), replaceBy);
+    }
+    return result;
+}
+
+std::string ReplaceFromLeft(std::string_view part, int count, std::string_view symbols)
+{
+    return AddToLeft(DeleteFromLeft(part, count), symbols);
+}
+
+std::string ReplaceFromRight(std::string_view part, int count, std::string_view symbols)
+{
+    return AddToRight(DeleteFromRight(part, count), symbols);
+}
+
+std::string ReduceTo(std::string_view part, int length)
+{
+    if (length <= 0) {
+        return {};
+    }
+    return std::string(leftChars(part, static_cast<std::size_t>(length)));
+}
+
+std::string ExpandTo(std::string_view part, int length, std::string_view symbols)
+{
+    const std::size_t current = lengthOf(part);
+    if (length <= 0 || static_cast<std::size_t>(length) <= current) {
+        return std::string(part);
+    }
+    return AddToRight(part, leftChars(symbols, static_cast<std::size_t>(length) - current));
+}
+
+std::string UpperCaseAll(std::string_view part)
+{
+    return text::toUpper(part);
+}
+
+std::string UpperCaseFirst(std::string_view part)
+{
+    return text::titleFirst(text::toLower(part));
+}
+
+std::string UpperCaseFirstAll(std::string_view part)
+{
+    const std::string lowered = text::toLower(part);
+    const std::string_view words = lowered;
+    std::string result;
+    result.reserve(lowered.size());
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t space = words.find(' ', start);
+        result.append(text::titleFirst(words.substr(start, space - start)));
+        if (space == std::string_view::npos) {
+            return result;
+        }
+        result.push_back(' ');
+        start = space + 1;
+    }
+}
+
+std::string LowerCaseAll(std::string_view part)
+{
+    return text::toLower(part);
+}
+
+RandomGenerator& RandomGenerator::instance()
+{
+    static RandomGenerator generator;
+    return generator;
+}
+
+int RandomGenerator::next()
+{
+    m_state = m_state * 22695477u + 1u;
+    return static_cast<int>((m_state >> 16) & 0x7FFF);
+}
+
+void RandomGenerator::reseed(std::uint32_t seed)
+{
+    m_state = seed;
+    next(); // seeding draws and discards one value
+}
+
+std::string RandomSymbols(int count)
+{
+    std::string result;
+    for (int i = 0; i < count; ++i) {
+        result.push_back(randomAlphabet[static_cast<std::size_t>(RandomGenerator::instance().next()) % 36]);
+    }
+    return result;
+}
+
+std::string CounterText(int start, std::string_view prefix, std::size_t entryIndex, std::size_t entryCount)
+{
+    const std::string value = std::to_string(static_cast<long long>(start) + static_cast<long long>(entryIndex));
+    const std::string countText = std::to_string(entryCount);
+    std::string result(prefix);
+    if (countText.size() > value.size() && countText.size() - value.size() <= 5) {
+        result.append(countText.size() - value.size(), '0');
+    }
+    result.append(value);
+    return result;
+}
+
+std::string ApplyOperation(RenameOption option, std::string_view part, const OperationInputs& inputs,
+                           std::size_t entryIndex, std::size_t entryCount)
+{
+    switch (option) {
+    case RenameOption::AddToLeft:
+        return AddToLeft(part, inputs.symbols);
+    case RenameOption::AddToRight:
+        return AddToRight(part, inputs.symbols);
+    case RenameOption::DeleteSymbols:
+        return DeleteSymbols(part, inputs.symbols);
+    case RenameOption::DeleteFromLeft:
+        return DeleteFromLeft(part, inputs.number);
+    case RenameOption::DeleteFromRight:
+        return DeleteFromRight(part, inputs.number);
+    case RenameOption::ReplaceSymbols:
+        return ReplaceSymbols(part, inputs.symbols, inputs.replaceBy);
+    case RenameOption::ReplaceFromLeft:
+        return ReplaceFromLeft(part, inputs.number, inputs.symbols);
+    case RenameOption::ReplaceFromRight:
+        return ReplaceFromRight(part, inputs.number, inputs.symbols);
+    case RenameOption::ReduceTo:
+        return ReduceTo(part, inputs.number);
+    case RenameOption::ExpandTo:
+        return ExpandTo(part, inputs.number, inputs.symbols);
+    case RenameOption::UpperCase:
+        return UpperCaseAll(part);
+    case RenameOption::UpperCaseFirst:
+        return UpperCaseFirst(part);
+    case RenameOption::UpperCaseFirstAll:
+        return UpperCaseFirstAll(part);
+    case RenameOption::LowerCase:
+        return LowerCaseAll(part);
+    case RenameOption::RandomSymbols:
+        return RandomSymbols(inputs.number);
+    case RenameOption::Counter:
+        return CounterText(inputs.number, inputs.replaceBy, entryIndex, entryCount);
+    }
+    return std::string(part);
+}
+
+bool needsNumber(RenameOption option)
+{
+    switch (option) {
+    case RenameOption::DeleteFromLeft:
+    case RenameOption::DeleteFromRight:
+    case RenameOption::ReplaceFromLeft:
+    case RenameOption::ReplaceFromRight:
+    case RenameOption::ReduceTo:
+    case RenameOption::ExpandTo:
+    case RenameOption::RandomSymbols:
+    case RenameOption::Counter:
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::optional<int> parseInteger(std::string_view text)
+{
+    std::size_t pos = text.find_first_not_of(' ');
+    if (pos == std::string_view::npos) {
+        return std::nullopt;
+    }
+    bool negative = false;
+    if (text[pos] == '+' || text[pos] == '-') {
+        negative = text[pos] == '-';
+        ++pos;
+    }
+    int base = 10;
+    if (pos < text.size() && text[pos] == '$') {
+        base = 16;
+        ++pos;
+    } else if (pos + 1 < text.size() && text[pos] == '0' && (text[pos + 1] == 'x' || text[pos + 1] == 'X')) {
+        base = 16;
+        pos += 2;
+    }
+    if (pos == text.size()) {
+        return std::nullopt;
+    }
+    long long value = 0;
+    for (; pos < text.size(); ++pos) {
+        const unsigned char c = static_cast<unsigned char>(text[pos]);
+        int digit = 0;
+        if (std::isdigit(c)) {
+            digit = c - '0';
+        } else if (base == 16 && std::isxdigit(c)) {
+            digit = std::tolower(c) - 'a' + 10;
+        } else {
+            return std::nullopt;
+        }
+        value = value * base + digit;
+        if (value > static_cast<long long>(std::numeric_limits<int>::max()) + 1) {
+            return std::nullopt;
+        }
+    }
+    value = negative ? -value : value;
+    if (value > std::numeric_limits<int>::max() || value < std::numeric_limits<int>::min()) {
+        return std::nullopt;
+    }
+    return static_cast<int>(value);
+}
+
+std::string invalidIntegerMessage(std::string_view text)
+{
+    return "'" + std::string(text) + "' is not a valid integer value";
+}
+
+OptionsPanelLayout optionsPanelFor(RenameOption option)
+{
+    OptionsPanelLayout layout;
+    switch (option) {
+    case RenameOption::AddToLeft:
+    case RenameOption::AddToRight:
+        layout.symbolsLabelKey = "StringAddSymbols";
+        layout.symbolsEditShown = true;
+        break;
+    case RenameOption::DeleteSymbols:
+        layout.symbolsLabelKey = "StringDeleteSymbols";
+        layout.symbolsEditShown = true;
+        break;
+    case RenameOption::DeleteFromLeft:
+    case RenameOption::DeleteFromRight:
+        layout.symbolsLabelKey = "StringDeleteSymbols";
+        layout.numberShown = true;
+        break;
+    case RenameOption::ReplaceSymbols:
+        layout.symbolsLabelKey = "StringFindSymbols";
+        layout.symbolsEditShown = true;
+        layout.replaceLabelKey = "StringReplaceBy";
+        layout.replaceShown = true;
+        break;
+    case RenameOption::ReplaceFromLeft:
+    case RenameOption::ReplaceFromRight:
+        layout.symbolsLabelKey = "StringReplaceBy";
+        layout.symbolsEditShown = true;
+        layout.numberShown = true;
+        break;
+    case RenameOption::ReduceTo:
+        layout.symbolsLabelKey = "StringSymbols";
+        layout.numberShown = true;
+        break;
+    case RenameOption::ExpandTo:
+        layout.symbolsLabelKey = "StringSymbols";
+        layout.symbolsEditShown = true;
+        layout.numberShown = true;
+        break;
+    case RenameOption::UpperCase:
+    case RenameOption::UpperCaseFirst:
+    case RenameOption::UpperCaseFirstAll:
+    case RenameOption::LowerCase:
+        break;
+    case RenameOption::RandomSymbols:
+        layout.symbolsLabelKey = "StringSymbols";
+        layout.numberShown = true;
+        layout.spinPosition = 5;
+        break;
+    case RenameOption::Counter:
+        layout.symbolsLabelKey = "StringStartValue";
+        layout.numberShown = true;
+        layout.replaceLabelKey = "StringSymbolsBefore";
+        layout.replaceShown = true;
+        layout.spinPosition = 1;
+        break;
+    }
+    return layout;
+}
+
+} // namespace quorbit

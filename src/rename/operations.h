@@ -1,0 +1,108 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// The sixteen name operations. Each computes a new name part from an old one;
+// positions and lengths count characters (Unicode code points, a stray byte
+// being one character), and text comparisons are exact.
+namespace quorbit {
+
+enum class RenameOption {
+    AddToLeft,
+    AddToRight,
+    DeleteSymbols,
+    DeleteFromLeft,
+    DeleteFromRight,
+    ReplaceSymbols,
+    ReplaceFromLeft,
+    ReplaceFromRight,
+    ReduceTo,
+    ExpandTo,
+    UpperCase,
+    UpperCaseFirst,
+    UpperCaseFirstAll,
+    LowerCase,
+    RandomSymbols,
+    Counter,
+};
+inline constexpr int renameOptionCount = 16;
+
+std::string AddToLeft(std::string_view part, std::string_view symbols);
+std::string AddToRight(std::string_view part, std::string_view symbols);
+// Removes every occurrence of `symbols`, also those that a removal creates.
+std::string DeleteSymbols(std::string_view part, std::string_view symbols);
+std::string DeleteFromLeft(std::string_view part, int count);
+std::string DeleteFromRight(std::string_view part, int count);
+// Replaces the leftmost occurrence of `find` once per character of the part,
+// searching from the start each time.
+std::string ReplaceSymbols(std::string_view part, std::string_view find, std::string_view replaceBy);
+std::string ReplaceFromLeft(std::string_view part, int count, std::string_view symbols);
+std::string ReplaceFromRight(std::string_view part, int count, std::string_view symbols);
+std::string ReduceTo(std::string_view part, int length);
+// Pads with the first characters of `symbols` up to `length`; `symbols` is not repeated.
+std::string ExpandTo(std::string_view part, int length, std::string_view symbols);
+std::string UpperCaseAll(std::string_view part);
+std::string UpperCaseFirst(std::string_view part);
+// UpperCaseFirst for every space-separated word; the spacing is kept exactly.
+std::string UpperCaseFirstAll(std::string_view part);
+std::string LowerCaseAll(std::string_view part);
+// `count` characters of digits and lower-case letters from the program's random generator.
+std::string RandomSymbols(int count);
+// `prefix` and start + entryIndex, padded with zeros to the width of entryCount.
+std::string CounterText(int start, std::string_view prefix, std::size_t entryIndex, std::size_t entryCount);
+
+// The program's one random generator: a linear congruential generator seeded
+// with 1 at start, so every program start yields the same random names.
+class RandomGenerator {
+public:
+    static RandomGenerator& instance();
+
+    // The next value, 0..32767.
+    int next();
+    void reseed(std::uint32_t seed); // for tests: as at program start when 1
+
+private:
+    RandomGenerator() { reseed(1); }
+    std::uint32_t m_state = 0;
+};
+
+// What an operation reads from the options panel. `number` is the number box's
+// value, already checked with parseInteger.
+struct OperationInputs {
+    std::string symbols;
+    std::string replaceBy;
+    int number = 0;
+};
+
+// Runs operation `option` on `part`. entryIndex is the entry's 0-based position
+// in its folder's list of entries to rename, and entryCount that list's length.
+std::string ApplyOperation(RenameOption option, std::string_view part, const OperationInputs& inputs,
+                           std::size_t entryIndex, std::size_t entryCount);
+
+bool needsNumber(RenameOption option);
+
+// The number box's text as a signed 32-bit integer: optional leading blanks and
+// sign, then decimal digits or "$"/"0x" hexadecimal; nothing when it is not one.
+std::optional<int> parseInteger(std::string_view text);
+
+// The message for a number box text that parseInteger refuses.
+std::string invalidIntegerMessage(std::string_view text);
+
+// How the options panel looks for an operation. Label texts are language keys;
+// an empty key hides the label.
+struct OptionsPanelLayout {
+    std::string symbolsLabelKey;
+    bool symbolsEditShown = false;
+    bool numberShown = false;
+    std::string replaceLabelKey;
+    bool replaceShown = false;
+    std::optional<int> spinPosition; // set the number box to this value
+};
+
+OptionsPanelLayout optionsPanelFor(RenameOption option);
+
+} // namespace quorbit

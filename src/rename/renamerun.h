@@ -1,0 +1,118 @@
+#pragma once
+
+#include "rename/operations.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quorbit {
+
+class FileMask;
+
+enum class ApplyTo { Files = 0, Folders = 1, Both = 2 };
+enum class RenamePart { Names = 0, Extensions = 1, Both = 2 };
+
+// Everything a run reads from the window, taken once when it starts.
+struct RunSettings {
+    std::string folder; // the folder whose contents are renamed; empty when none is chosen
+    RenameOption option = RenameOption::AddToLeft;
+    ApplyTo applyTo = ApplyTo::Files;
+    RenamePart renamePart = RenamePart::Names;
+    bool subfolders = false;
+    std::string mask = "*.*"; // the file type's mask text
+    std::string symbolsText;
+    std::string replaceText;
+    std::string numberText = "1";
+};
+
+// The language's words for the status bar.
+struct StatusTexts {
+    std::string renamed;
+    std::string files;
+    std::string dirs;
+};
+
+// What the window does for a run: the progress strip, and a chance to repaint
+// and take input between two entries.
+class RunProgress {
+public:
+    virtual ~RunProgress() = default;
+    virtual void showProgress() = 0;
+    virtual void setProgressPosition(int position) = 0; // 0..100
+    virtual void hideProgress() = 0;
+    virtual void processPendingEvents() = 0;
+};
+
+// Gives the name an MP3 file gets from its tags, or nothing to keep the operation's name.
+using TagNameSource = std::function<std::optional<std::string>(const std::string& path)>;
+
+struct RunResult {
+    enum class Outcome {
+        Done,           // message is the status text
+        NoFolder,       // nothing chosen; nothing done
+        InvalidNumber,  // message is the error; nothing renamed
+        AlreadyRunning, // a run is under way; this one is ignored
+    };
+    Outcome outcome = Outcome::Done;
+    std::string message;
+};
+
+// The rename run: collects a folder's entries (or those of the folder and all
+// its plain sub-folders) and renames each with the chosen operation.
+class RenameRun {
+public:
+    RunResult run(const RunSettings& settings, const StatusTexts& texts, RunProgress& progress,
+                  const TagNameSource& tagNames = {});
+
+    bool isRunning() const { return m_running; }
+
+    // Appends every plain sub-folder below `path` to the folder list, depth
+    // first, each before its own sub-folders, and counts them.
+    void WalkFolders(const std::string& path);
+
+    // Fills the rename list with the entries of `path` that `applyTo` and the
+    // mask select, in name order, and counts the entries that are not plain folders.
+    void CollectEntries(const std::string& path, ApplyTo applyTo, const FileMask& mask);
+
+    // Working state of the last run, kept until the next one.
+    const std::vector<std::string>& folderList() const { return m_folderList; }
+    const std::vector<std::string>& renameList() const { return m_renameList; }
+    int folderCount() const { return m_folderCount; }
+    int fileCount() const { return m_fileCount; }
+    void resetCounts();
+    void startFolderList(const std::string& folder);
+
+private:
+    struct ActiveRun {
+        const RunSettings& settings;
+        OperationInputs inputs;
+        RunProgress& progress;
+        const TagNameSource& tagNames;
+    };
+
+    void RenameAll(const ActiveRun& active);
+    void RenameEntry(const ActiveRun& active, const std::string& path, std::size_t index);
+    std::optional<std::string> newNameFor(const ActiveRun& active, const std::string& path,
+                                          std::size_t index) const;
+
+    std::vector<std::string> m_folderList;
+    std::vector<std::string> m_renameList;
+    int m_folderCount = 0;
+    int m_fileCount = 0;
+    bool m_running = false;
+};
+
+// A computed name made fit for the disk: trailing dots and blanks dropped.
+// Nothing when the result is no safe single name ("", ".", "..", or holding "/" or NUL).
+std::optional<std::string> safeFileName(std::string_view name);
+
+// Splits a file name at its last dot into base and extension (without the dot).
+struct NameParts {
+    std::string_view base;
+    std::string_view extension;
+};
+NameParts splitName(std::string_view name);
+
+} // namespace quorbit

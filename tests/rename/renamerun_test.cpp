@@ -1,0 +1,328 @@
+#include "rename/renamerun.h"
+
+#include "platform/localetext.h"
+#include "tempfolder.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+namespace quorbit {
+namespace {
+
+using testing::TempFolder;
+using Names = std::set<std::string>;
+
+class RecordingProgress : public RunProgress {
+public:
+    void showProgress() override { ++shown, visible = true; }
+    void setProgressPosition(int position) override { positions.push_back(position); }
+    void hideProgress() override { visible = false; }
+    void processPendingEvents() override
+    {
+        ++eventRounds;
+        if (duringRun) {
+            duringRun();
+        }
+    }
+
+    int shown = 0;
+    bool visible = false;
+    int eventRounds = 0;
+    std::vector<int> positions;
+    std::function<void()> duringRun;
+};
+
+class RenameRunTest : public ::testing::Test {
+protected:
+    void SetUp() override { text::setLocale("en_US"); }
+
+    RunResult run(RunSettings settings)
+    {
+        if (settings.folder.empty()) {
+            settings.folder = folder.path();
+        }
+        return renameRun.run(settings, {"Renamed", "files", "folders"}, progress);
+    }
+
+    static RunSettings with(RenameOption option, std::string symbols = {})
+    {
+        RunSettings settings;
+        settings.folder.clear();
+        settings.option = option;
+        settings.symbolsText = std::move(symbols);
+        return settings;
+    }
+
+    TempFolder folder;
+    RenameRun renameRun;
+    RecordingProgress progress;
+};
+
+TEST_F(RenameRunTest, NamesExtensionsOrBoth)
+{
+    folder.create({"Report.final.doc", "notes", ".profile"});
+    RunSettings settings = with(RenameOption::AddToRight, "_x");
+    EXPECT_EQ(run(settings).message, "Renamed 3 files");
+    EXPECT_EQ(folder.list(), (Names{"Report.final_x.doc", "notes_x", "_x.profile"}));
+
+    settings.renamePart = RenamePart::Extensions;
+    run(settings);
+    EXPECT_EQ(folder.list(), (Names{"Report.final_x.doc_x", "notes_x._x", "_x.profile_x"}));
+
+    settings = with(RenameOption::UpperCase);
+    settings.renamePart = RenamePart::Both;
+    run(settings);
+    EXPECT_EQ(folder.list(), (Names{"REPORT.FINAL_X.DOC_X", "NOTES_X._X", "_X.PROFILE_X"}));
+    EXPECT_EQ(folder.contentOf("NOTES_X._X"), "notes") << "the file itself is moved, not copied";
+}
+
+TEST_F(RenameRunTest, NameWithoutExtensionGetsNoTrailingDot)
+{
+    folder.create({"notes", "dotted."});
+    run(with(RenameOption::UpperCase));
+    EXPECT_EQ(folder.list(), (Names{"NOTES", "DOTTED"}));
+}
+
+TEST_F(RenameRunTest, FirstEntryWinsACollisionAndNothingIsOverwritten)
+{
+    folder.create({"a1.txt", "a2.txt", "b.txt"});
+    RunSettings settings = with(RenameOption::ReduceTo);
+    settings.numberText = "1";
+    EXPECT_EQ(run(settings).message, "Renamed 3 files") << "counts what was examined";
+    EXPECT_EQ(folder.list(), (Names{"a.txt", "a2.txt", "b.txt"}));
+    EXPECT_EQ(folder.contentOf("a.txt"), "a1.txt");
+    EXPECT_EQ(folder.contentOf("a2.txt"), "a2.txt");
+}
+
+TEST_F(RenameRunTest, CounterPadsToTheFolderAndRestartsInEachFolder)
+{
+    folder.create({"b.jpg", "a.jpg", "c.jpg", "sub/x.jpg", "sub/y.jpg"});
+    for (int i = 0; i < 8; ++i) {
+        folder.create({"sub/f" + std::to_string(i) + ".jpg"});
+    }
+    RunSettings settings = with(RenameOption::Counter);
+    settings.replaceText = "img_";
+    settings.numberText = "1";
+    settings.subfolders = true;
+    EXPECT_EQ(run(settings).message, "Renamed 13 files / 1 folders");
+    EXPECT_EQ(folder.list(), (Names{"img_1.jpg", "img_2.jpg", "img_3.jpg", "sub"}));
+    EXPECT_EQ(folder.contentOf("img_1.jpg"), "a.jpg") << "entries are numbered in name order";
+    EXPECT_EQ(folder.contentOf("img_3.jpg"), "c.jpg");
+    const Names sub = folder.list("sub");
+    EXPECT_EQ(sub.size(), 10u);
+    EXPECT_TRUE(sub.count("img_01.jpg") && sub.count("img_10.jpg"));
+    EXPECT_EQ(folder.contentOf("sub/img_01.jpg"), "sub/f0.jpg");
+    EXPECT_EQ(folder.contentOf("sub/img_10.jpg"), "sub/y.jpg");
+}
+
+TEST_F(RenameRunTest, FilesFoldersOrBothAndTheMask)
+{
+    folder.create({"a.htm", "a.html", "a.h", "b.HTM", "c.txt", "noext", "old.html/"});
+    RunSettings settings = with(RenameOption::AddToLeft, "x");
+    settings.mask = "*.html;*.htm";
+    run(settings);
+    EXPECT_EQ(folder.list(), (Names{"xa.htm", "xa.html", "a.h", "xb.HTM", "c.txt", "noext", "old.html"}))
+        << "the list's mask rule: whole names, any case, folders only by Apply to";
+
+    settings.applyTo = ApplyTo::Folders;
+    run(settings);
+    EXPECT_TRUE(folder.list().count("xold.html"));
+
+    settings.applyTo = ApplyTo::Both;
+    settings.mask = "*.txt";
+    EXPECT_EQ(run(settings).message, "Renamed 2 files");
+    EXPECT_TRUE(folder.list().count("xc.txt") && folder.list().count("xxold.html"));
+
+    settings.applyTo = ApplyTo::Files;
+    settings.mask = "*.*";
+    run(settings);
+    EXPECT_TRUE(folder.list().count("xnoext")) << "All Files selects names without a dot too";
+}
+
+TEST_F(RenameRunTest, HiddenAndReadOnlyFoldersAreRenamedButNotEntered)
+{
+    folder.create({".hidden/inner.txt", "locked/inner.txt", "open/inner.txt", "top.txt"});
+    chmod((folder / "locked").c_str(), 0555);
+    RunSettings settings = with(RenameOption::AddToLeft, "z");
+    settings.applyTo = ApplyTo::Both;
+    settings.subfolders = true;
+    EXPECT_EQ(run(settings).message, "Renamed 4 files / 1 folders")
+        << "top.txt, .hidden and locked, and open's inner file";
+    EXPECT_EQ(folder.list(), (Names{"z.hidden", "zlocked", "zopen", "ztop.txt"}));
+    EXPECT_EQ(folder.list("z.hidden"), (Names{"inner.txt"}));
+    EXPECT_EQ(folder.list("zlocked"), (Names{"inner.txt"}));
+    EXPECT_EQ(folder.list("zopen"), (Names{"zinner.txt"}));
+}
+
+TEST_F(RenameRunTest, SymbolicLinksAreRenamedAsThemselvesAndNeverFollowed)
+{
+    TempFolder outside;
+    outside.create({"keep.txt", "dir/keep.txt"});
+    folder.create({"real.txt"});
+    symlink((outside / "keep.txt").c_str(), (folder / "file-link").c_str());
+    symlink((outside / "dir").c_str(), (folder / "dir-link").c_str());
+    RunSettings settings = with(RenameOption::AddToLeft, "n");
+    settings.subfolders = true;
+    settings.applyTo = ApplyTo::Both;
+    EXPECT_EQ(run(settings).message, "Renamed 3 files / 0 folders");
+    EXPECT_EQ(folder.list(), (Names{"nreal.txt", "nfile-link", "ndir-link"}));
+    EXPECT_EQ(outside.list(), (Names{"keep.txt", "dir"}));
+    EXPECT_EQ(outside.list("dir"), (Names{"keep.txt"}));
+
+    settings.applyTo = ApplyTo::Files;
+    run(settings);
+    EXPECT_EQ(folder.list(), (Names{"nnreal.txt", "nnfile-link", "ndir-link"}))
+        << "a link to a folder counts as a folder";
+}
+
+TEST_F(RenameRunTest, FoldersModeReachesEveryLevel)
+{
+    folder.create({"a/b/c/d.txt", "a/b2/", "e/"});
+    RunSettings settings = with(RenameOption::UpperCase);
+    settings.applyTo = ApplyTo::Folders;
+    settings.subfolders = true;
+    EXPECT_EQ(run(settings).message, "Renamed 1 files / 5 folders") << "d.txt is the one entry that is no plain folder";
+    EXPECT_EQ(folder.list(), (Names{"A", "E"}));
+    EXPECT_EQ(folder.list("A"), (Names{"B", "B2"}));
+    EXPECT_EQ(folder.list("A/B"), (Names{"C"}));
+    EXPECT_EQ(folder.list("A/B/C"), (Names{"d.txt"}));
+    EXPECT_EQ(renameRun.folderList().front(), folder.path()) << "the chosen folder itself is never renamed";
+    EXPECT_EQ(renameRun.folderList().size(), 6u);
+}
+
+TEST_F(RenameRunTest, FolderListIsDepthFirstInNameOrder)
+{
+    folder.create({"b/", "a/z/", "a/y/deep/", "a10/", "a2/"});
+    renameRun.resetCounts();
+    renameRun.startFolderList(folder.path());
+    renameRun.WalkFolders(folder.path());
+    const std::vector<std::string> expected{folder.path(),     folder / "a",  folder / "a/y", folder / "a/y/deep",
+                                            folder / "a/z",    folder / "a2", folder / "a10", folder / "b"};
+    EXPECT_EQ(renameRun.folderList(), expected);
+    EXPECT_EQ(renameRun.folderCount(), 7);
+}
+
+TEST_F(RenameRunTest, UnsafeNamesAreRefused)
+{
+    folder.create({"a.txt", "b.txt", "c.txt", "sub/"});
+    RunSettings settings = with(RenameOption::AddToLeft, "sub/");
+    run(settings);
+    EXPECT_EQ(folder.list(), (Names{"a.txt", "b.txt", "c.txt", "sub"})) << "no move into another folder";
+    EXPECT_TRUE(folder.list("sub").empty());
+
+    settings = with(RenameOption::ReduceTo);
+    settings.numberText = "0";
+    settings.renamePart = RenamePart::Both;
+    run(settings);
+    EXPECT_EQ(folder.list(), (Names{"a.txt", "b.txt", "c.txt", "sub"})) << "an empty name is not used";
+
+    EXPECT_FALSE(safeFileName(std::string("a\0b", 3)));
+    EXPECT_FALSE(safeFileName(". ."));
+    EXPECT_FALSE(safeFileName(".."));
+    EXPECT_EQ(safeFileName("name. . "), "name");
+}
+
+TEST_F(RenameRunTest, BadNumberRenamesNothing)
+{
+    folder.create({"a.txt", "b.txt"});
+    RunSettings settings = with(RenameOption::DeleteFromLeft);
+    settings.numberText = "x2";
+    const RunResult result = run(settings);
+    EXPECT_EQ(result.outcome, RunResult::Outcome::InvalidNumber);
+    EXPECT_EQ(result.message, "'x2' is not a valid integer value");
+    EXPECT_EQ(folder.list(), (Names{"a.txt", "b.txt"}));
+    EXPECT_FALSE(progress.visible);
+
+    settings = with(RenameOption::AddToLeft, "ok_");
+    settings.numberText = "not needed";
+    EXPECT_EQ(run(settings).outcome, RunResult::Outcome::Done) << "only operations with a number read it";
+}
+
+TEST_F(RenameRunTest, NoFolderDoesNothing)
+{
+    RunSettings settings = with(RenameOption::AddToLeft, "x");
+    settings.folder.clear();
+    const RunResult result = renameRun.run(settings, {}, progress);
+    EXPECT_EQ(result.outcome, RunResult::Outcome::NoFolder);
+    EXPECT_EQ(progress.eventRounds, 0);
+}
+
+TEST_F(RenameRunTest, ProgressStripAboveOneHundredEntries)
+{
+    for (int i = 0; i < 100; ++i) {
+        folder.create({"f" + std::to_string(i)});
+    }
+    run(with(RenameOption::AddToLeft, "a"));
+    EXPECT_EQ(progress.shown, 0);
+    EXPECT_EQ(progress.eventRounds, 100) << "the window gets a turn after every entry";
+
+    folder.create({"extra"});
+    progress = {};
+    run(with(RenameOption::AddToLeft, "b"));
+    EXPECT_EQ(progress.shown, 1);
+    EXPECT_FALSE(progress.visible);
+    ASSERT_EQ(progress.positions.size(), 102u);
+    EXPECT_EQ(progress.positions[100], 99) << "the bar never reaches its end during the loop";
+    EXPECT_EQ(progress.positions.back(), 0);
+}
+
+TEST_F(RenameRunTest, ASecondRunDuringARunIsIgnored)
+{
+    folder.create({"a", "b"});
+    RunResult inner;
+    progress.duringRun = [&] {
+        inner = renameRun.run(with(RenameOption::AddToLeft, "y"), {}, progress);
+        EXPECT_TRUE(renameRun.isRunning());
+    };
+    RunSettings settings = with(RenameOption::AddToLeft, "x");
+    settings.folder = folder.path();
+    EXPECT_EQ(renameRun.run(settings, {}, progress).outcome, RunResult::Outcome::Done);
+    EXPECT_EQ(inner.outcome, RunResult::Outcome::AlreadyRunning);
+    EXPECT_FALSE(renameRun.isRunning());
+    EXPECT_EQ(folder.list(), (Names{"xa", "xb"}));
+}
+
+TEST_F(RenameRunTest, CaseOnlyAndUnicodeNames)
+{
+    folder.create({"IMG_0001.JPG", "Привет мир.TXT", "straße.txt", "emoji😀.png", "latin1\xe9.txt"});
+    RunSettings settings = with(RenameOption::LowerCase);
+    settings.renamePart = RenamePart::Both;
+    run(settings);
+    EXPECT_EQ(folder.list(), (Names{"img_0001.jpg", "привет мир.txt", "straße.txt", "emoji😀.png", "latin1\xe9.txt"}));
+
+    settings = with(RenameOption::UpperCaseFirstAll);
+    run(settings);
+    EXPECT_EQ(folder.list(), (Names{"Img_0001.jpg", "Привет Мир.txt", "Straße.txt", "Emoji😀.png", "Latin1\xe9.txt"}));
+}
+
+TEST_F(RenameRunTest, TagNamesReplaceTheOperationForMp3Files)
+{
+    folder.create({"track.MP3", "other.mp3", "cover.jpg"});
+    RunSettings settings = with(RenameOption::AddToLeft, "x");
+    settings.folder = folder.path();
+    const TagNameSource tags = [](const std::string& path) -> std::optional<std::string> {
+        if (path.ends_with("track.MP3")) {
+            return "Artist - Title.mp3";
+        }
+        if (path.ends_with("other.mp3")) {
+            return "AC/DC - T.N.T.mp3"; // unsafe: the file keeps its name
+        }
+        return std::nullopt;
+    };
+    renameRun.run(settings, {}, progress, tags);
+    EXPECT_EQ(folder.list(), (Names{"Artist - Title.mp3", "other.mp3", "xcover.jpg"}));
+}
+
+TEST_F(RenameRunTest, AFolderThatCannotBeReadCollectsNothing)
+{
+    RunSettings settings = with(RenameOption::AddToLeft, "x");
+    settings.folder = folder / "missing";
+    EXPECT_EQ(renameRun.run(settings, {"Renamed", "files", "folders"}, progress).message, "Renamed 0 files");
+    settings.subfolders = true;
+    EXPECT_EQ(renameRun.run(settings, {"Renamed", "files", "folders"}, progress).message,
+              "Renamed 0 files / 0 folders");
+}
+
+} // namespace
+} // namespace quorbit
