@@ -1,1 +1,205 @@
-int main(){}
+// Renames 100,000 files with the rename run and with a bare renameat2 loop
+// (the floor) in the same run, and times every name operation.
+//
+//   rename_bench [file count] [parent folder]
+
+#include "rename/operations.h"
+#include "rename/renamerun.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+std::string makeFolder(const std::string& parent, const char* label)
+{
+    std::string pattern = parent + "/quorbit-bench-" + label + "-XXXXXX";
+    if (!mkdtemp(pattern.data())) {
+        std::perror("mkdtemp");
+        std::exit(1);
+    }
+    return pattern;
+}
+
+std::string fileName(int i)
+{
+    char name[32];
+    std::snprintf(name, sizeof name, "photo_%06d.jpg", i);
+    return name;
+}
+
+void createFiles(const std::string& folder, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        const int fd = open((folder + "/" + fileName(i)).c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
+        if (fd < 0) {
+            std::perror("open");
+            std::exit(1);
+        }
+        close(fd);
+    }
+}
+
+// The floor: the renames alone, over paths prepared in advance.
+double floorSeconds(const std::string& folder, int count)
+{
+    std::vector<std::string> from;
+    std::vector<std::string> to;
+    for (int i = 0; i < count; ++i) {
+        from.push_back(folder + "/" + fileName(i));
+        to.push_back(folder + "/x" + fileName(i));
+    }
+    const Clock::time_point start = Clock::now();
+    for (int i = 0; i < count; ++i) {
+        if (renameat2(AT_FDCWD, from[i].c_str(), AT_FDCWD, to[i].c_str(), RENAME_NOREPLACE) != 0) {
+            std::perror("renameat2");
+            std::exit(1);
+        }
+    }
+    return secondsSince(start);
+}
+
+class NoWindow : public quorbit::RunProgress {
+public:
+    void showProgress() override {}
+    void setProgressPosition(int) override {}
+    void hideProgress() override {}
+    void processPendingEvents() override {}
+};
+
+double runSeconds(const std::string& folder)
+{
+    quorbit::RunSettings settings;
+    settings.folder = folder;
+    settings.option = quorbit::RenameOption::AddToLeft;
+    settings.symbolsText = "x";
+    NoWindow progress;
+    quorbit::RenameRun run;
+    const Clock::time_point start = Clock::now();
+    run.run(settings, {"Renamed", "files", "folders"}, progress);
+    return secondsSince(start);
+}
+
+void checkAllRenamed(const std::string& folder, int count)
+{
+    int renamed = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        renamed += entry.path().filename().string().starts_with("xphoto_");
+    }
+    if (renamed != count) {
+        std::fprintf(stderr, "only %d of %d files renamed in %s\n", renamed, count, folder.c_str());
+        std::exit(1);
+    }
+}
+
+// Peak resident memory since the last reset, in MiB.
+double peakResidentMiB()
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.starts_with("VmHWM:")) {
+            return std::atof(line.c_str() + 6) / 1024.0;
+        }
+    }
+    return 0;
+}
+
+void resetPeakResident()
+{
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+void benchmarkRun(int count, const std::string& parent)
+{
+    constexpr int rounds = 3;
+    std::vector<double> floors;
+    std::vector<double> runs;
+    double peak = 0;
+    for (int round = 0; round < rounds; ++round) {
+        const std::string floorFolder = makeFolder(parent, "floor");
+        const std::string runFolder = makeFolder(parent, "run");
+        createFiles(floorFolder, count);
+        createFiles(runFolder, count);
+        sync();
+        floors.push_back(floorSeconds(floorFolder, count));
+        resetPeakResident();
+        runs.push_back(runSeconds(runFolder));
+        peak = std::max(peak, peakResidentMiB());
+        checkAllRenamed(runFolder, count);
+        std::filesystem::remove_all(floorFolder);
+        std::filesystem::remove_all(runFolder);
+    }
+    const double floor = median(floors);
+    const double run = median(runs);
+    std::printf("rename %d files (median of %d rounds)\n", count, rounds);
+    std::printf("  floor (bare renameat2 loop): %10.0f files/s  %.3f s\n", count / floor, floor);
+    std::printf("  rename run (Add to left):    %10.0f files/s  %.3f s\n", count / run, run);
+    std::printf("  ratio run/floor: %.2f (goal <= 1.2)\n", run / floor);
+    std::printf("  peak resident memory during the run: %.1f MiB (goal < 100)\n", peak);
+}
+
+std::vector<std::string> sampleNames(int count)
+{
+    const char* titles[] = {"Holiday at the sea", "IMG", "Привет мир", "straße und weg", "Summer song (live)",
+                            "café crème", "ДОКУМЕНТ отчёт", "track"};
+    std::vector<std::string> names;
+    names.reserve(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        names.push_back(std::string(titles[i % 8]) + " " + std::to_string(i));
+    }
+    return names;
+}
+
+void benchmarkOperations()
+{
+    constexpr int count = 1'000'000;
+    const std::vector<std::string> names = sampleNames(count);
+    const quorbit::OperationInputs inputs{"e", "_", 5};
+    std::printf("name operations over %d names (ns per call)\n", count);
+    for (int option = 0; option < quorbit::renameOptionCount; ++option) {
+        std::size_t checksum = 0;
+        const Clock::time_point start = Clock::now();
+        for (int i = 0; i < count; ++i) {
+            checksum += quorbit::ApplyOperation(static_cast<quorbit::RenameOption>(option),
+                                                names[static_cast<std::size_t>(i)], inputs,
+                                                static_cast<std::size_t>(i), count)
+                            .size();
+        }
+        const double seconds = secondsSince(start);
+        std::printf("  %2d  %8.1f  (%zu bytes out)\n", option, seconds * 1e9 / count, checksum);
+    }
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    const int count = argc > 1 ? std::atoi(argv[1]) : 100'000;
+    const char* tmp = std::getenv("TMPDIR");
+    const std::string parent = argc > 2 ? argv[2] : (tmp ? tmp : "/tmp");
+    benchmarkRun(count, parent);
+    benchmarkOperations();
+    return 0;
+}

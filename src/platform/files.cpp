@@ -18,43 +18,13 @@ bool isNoReplaceRefused(int error)
     return error == EINVAL || error == ENOSYS || error == ENOTSUP || error == EOPNOTSUPP;
 }
 
-// A move that never replaces: renameat2's RENAME_NOREPLACE, or where the file
-// system refuses that flag, link and unlink for files and a checked rename for
-// folders. Returns 0 or the errno of the failure.
+// A move that never replaces. Returns 0 or the errno of the failure.
 int moveNoReplace(const std::string& from, const std::string& to)
 {
     if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
         return 0;
     }
-    if (!isNoReplaceRefused(errno)) {
-        return errno;
-    }
-    struct stat source {};
-    if (lstat(from.c_str(), &source) != 0) {
-        return errno;
-    }
-    if (!S_ISDIR(source.st_mode)) {
-        if (link(from.c_str(), to.c_str()) == 0) {
-            if (unlink(from.c_str()) == 0) {
-                return 0;
-            }
-            const int error = errno;
-            unlink(to.c_str());
-            return error;
-        }
-        if (errno == EEXIST) {
-            return EEXIST;
-        }
-        // File systems without hard links fall through to the checked rename.
-    }
-    struct stat target {};
-    if (lstat(to.c_str(), &target) == 0) {
-        return EEXIST;
-    }
-    if (errno != ENOENT) {
-        return errno;
-    }
-    return rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+    return isNoReplaceRefused(errno) ? moveWithoutNoReplaceFlag(from, to) : errno;
 }
 
 std::string_view fileNameOf(std::string_view path)
@@ -153,6 +123,36 @@ MoveResult moveEntry(const std::string& from, const std::string& to)
         return MoveResult::Failed;
     }
     return isSameEntryInOtherCase(from, to) ? moveThroughTemporaryName(from, to) : MoveResult::TargetExists;
+}
+
+int moveWithoutNoReplaceFlag(const std::string& from, const std::string& to)
+{
+    struct stat source {};
+    if (lstat(from.c_str(), &source) != 0) {
+        return errno;
+    }
+    if (!S_ISDIR(source.st_mode)) {
+        if (link(from.c_str(), to.c_str()) == 0) {
+            if (unlink(from.c_str()) == 0) {
+                return 0;
+            }
+            const int error = errno;
+            unlink(to.c_str());
+            return error;
+        }
+        if (errno == EEXIST) {
+            return EEXIST;
+        }
+        // File systems without hard links fall through to the checked rename.
+    }
+    struct stat target {};
+    if (lstat(to.c_str(), &target) == 0) {
+        return EEXIST;
+    }
+    if (errno != ENOENT) {
+        return errno;
+    }
+    return rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 
 bool createFolder(const std::string& path)

@@ -36,6 +36,11 @@ enum class MoveResult {
 // A rename that only changes letter case works on case-insensitive file systems too.
 MoveResult moveEntry(const std::string& from, const std::string& to);
 
+// The move used where a file system refuses renameat2's RENAME_NOREPLACE: link
+// and unlink for files, a rename after checking the target is free for folders
+// and where links are not supported. Returns 0 or the errno of the failure.
+int moveWithoutNoReplaceFlag(const std::string& from, const std::string& to);
+
 // Creates one folder with the default permissions (0777 less the umask).
 bool createFolder(const std::string& path);
 

@@ -199,13 +199,12 @@ void RenameRun::RenameAll(const ActiveRun& active)
     }
 }
 
-std::optional<std::string> RenameRun::newNameFor(const ActiveRun& active, const std::string& path,
-                                                 std::size_t index) const
+std::string RenameRun::newNameFor(const ActiveRun& active, const std::string& path, std::size_t index) const
 {
     const std::string_view name = fileNameOf(path);
     if (active.tagNames && hasMp3Extension(name)) {
         if (std::optional<std::string> tagName = active.tagNames(path)) {
-            return safeFileName(*tagName);
+            return std::move(*tagName);
         }
     }
     const NameParts parts = splitName(name);
@@ -214,19 +213,25 @@ std::optional<std::string> RenameRun::newNameFor(const ActiveRun& active, const 
     };
     switch (active.settings.renamePart) {
     case RenamePart::Names:
-        return safeFileName(apply(parts.base) + "." + std::string(parts.extension));
+        return apply(parts.base) + "." + std::string(parts.extension);
     case RenamePart::Extensions:
-        return safeFileName(std::string(parts.base) + "." + apply(parts.extension));
+        return std::string(parts.base) + "." + apply(parts.extension);
     case RenamePart::Both:
-        return safeFileName(apply(parts.base) + "." + apply(parts.extension));
+        return apply(parts.base) + "." + apply(parts.extension);
     }
-    return std::nullopt;
+    return std::string(name);
 }
 
 void RenameRun::RenameEntry(const ActiveRun& active, const std::string& path, std::size_t index)
 {
-    const std::optional<std::string> newName = newNameFor(active, path, index);
     const std::string_view oldName = fileNameOf(path);
+    const std::string computed = newNameFor(active, path, index);
+    // An operation that changes nothing leaves the entry alone, even where the
+    // old name has trailing dots or blanks that a new name would lose.
+    if (computed == oldName) {
+        return;
+    }
+    const std::optional<std::string> newName = safeFileName(computed);
     if (!newName || *newName == oldName) {
         return;
     }

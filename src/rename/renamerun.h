@@ -94,8 +94,8 @@ private:
 
     void RenameAll(const ActiveRun& active);
     void RenameEntry(const ActiveRun& active, const std::string& path, std::size_t index);
-    std::optional<std::string> newNameFor(const ActiveRun& active, const std::string& path,
-                                          std::size_t index) const;
+    // The name the operation (or the tags) give the entry, before it is made fit for the disk.
+    std::string newNameFor(const ActiveRun& active, const std::string& path, std::size_t index) const;
 
     std::vector<std::string> m_folderList;
     std::vector<std::string> m_renameList;

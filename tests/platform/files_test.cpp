@@ -66,6 +66,22 @@ TEST(MoveEntry, NeverReplacesAnything)
     EXPECT_EQ(files::moveEntry(folder / "dir", folder / "renamed"), MoveResult::Moved);
 }
 
+TEST(MoveEntry, FallbackWithoutTheNoReplaceFlagNeverReplacesEither)
+{
+    TempFolder folder;
+    folder.create({"a.txt", "b.txt", "dir/", "other/"});
+    EXPECT_EQ(files::moveWithoutNoReplaceFlag(folder / "a.txt", folder / "b.txt"), EEXIST);
+    EXPECT_EQ(files::moveWithoutNoReplaceFlag(folder / "dir", folder / "other"), EEXIST);
+    EXPECT_EQ(files::moveWithoutNoReplaceFlag(folder / "a.txt", folder / "other"), EEXIST);
+    EXPECT_EQ(files::moveWithoutNoReplaceFlag(folder / "missing", folder / "c.txt"), ENOENT);
+    EXPECT_EQ(folder.contentOf("b.txt"), "b.txt");
+
+    EXPECT_EQ(files::moveWithoutNoReplaceFlag(folder / "a.txt", folder / "c.txt"), 0);
+    EXPECT_EQ(files::moveWithoutNoReplaceFlag(folder / "dir", folder / "moved"), 0);
+    EXPECT_EQ(folder.list(), (std::set<std::string>{"b.txt", "c.txt", "moved", "other"}));
+    EXPECT_EQ(folder.contentOf("c.txt"), "a.txt");
+}
+
 TEST(MoveEntry, CaseOnlyRenames)
 {
     TempFolder folder;

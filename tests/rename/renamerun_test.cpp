@@ -82,6 +82,14 @@ TEST_F(RenameRunTest, NameWithoutExtensionGetsNoTrailingDot)
     folder.create({"notes", "dotted."});
     run(with(RenameOption::UpperCase));
     EXPECT_EQ(folder.list(), (Names{"NOTES", "DOTTED"}));
+
+    // A name that the operation leaves as it is keeps its trailing dot.
+    folder.create({"trail."});
+    run(with(RenameOption::UpperCase));
+    EXPECT_EQ(folder.list(), (Names{"NOTES", "DOTTED", "TRAIL"}));
+    folder.create({"same."});
+    run(with(RenameOption::LowerCase));
+    EXPECT_TRUE(folder.list().count("same."));
 }
 
 TEST_F(RenameRunTest, FirstEntryWinsACollisionAndNothingIsOverwritten)
