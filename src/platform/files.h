@@ -13,7 +13,7 @@ struct DirEntry {
     bool isDirectory = false; // a real directory; a link to one is not
     bool isLink = false;
     bool isHidden = false;    // the name starts with "."
-    bool isReadOnly = false;  // the owner may not write
+    bool isReadOnly = false;  // a folder the owner may not write to (files are not looked up)
 
     // A folder that runs descend into and count as a folder.
     bool isPlainFolder() const { return isDirectory && !isHidden && !isReadOnly; }
