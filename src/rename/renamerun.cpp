@@ -92,7 +92,7 @@ RunResult RenameRun::run(const RunSettings& settings, const StatusTexts& texts, 
         return {RunResult::Outcome::AlreadyRunning, {}};
     }
     if (settings.folder.empty()) {
-        return {RunResult::Outcome::NoFolder, {}};
+        return {RunResult::Outcome::NoFolder, "No folder is selected."};
     }
     OperationInputs inputs{settings.symbolsText, settings.replaceText, 0};
     if (needsNumber(settings.option)) {

@@ -51,7 +51,7 @@ using TagNameSource = std::function<std::optional<std::string>(const std::string
 struct RunResult {
     enum class Outcome {
         Done,           // message is the status text
-        NoFolder,       // nothing chosen; nothing done
+        NoFolder,       // no folder chosen; nothing done; message says so for the status bar
         InvalidNumber,  // message is the error; nothing renamed
         AlreadyRunning, // a run is under way; this one is ignored
     };

@@ -1,8 +1,10 @@
 #include "platform/localetext.h"
+#include "platform/utf8.h"
 #include "rename/operations.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 
 namespace quorbit {
@@ -226,6 +228,44 @@ TEST(OptionsPanel, FollowsTheChosenOperation)
         EXPECT_EQ(optionsPanelFor(static_cast<RenameOption>(option)).numberShown,
                   needsNumber(static_cast<RenameOption>(option)))
             << option;
+    }
+}
+
+// Names mixing well-formed UTF-8 with stray bytes, as found on old disks.
+std::vector<std::string> mixedNames()
+{
+    const std::string pieces[] = {"a", "Z", " ", ".", "é", "Ж", "ß", "😀", "\xff", "\xc3", "\xa9", "\xe2\x82", "\xed\xa0\x80"};
+    std::vector<std::string> names;
+    std::uint32_t state = 7;
+    for (int i = 0; i < 2000; ++i) {
+        std::string name;
+        const int length = i % 9;
+        for (int j = 0; j < length; ++j) {
+            state = state * 1103515245u + 12345u;
+            name += pieces[(state >> 16) % std::size(pieces)];
+        }
+        names.push_back(name);
+    }
+    return names;
+}
+
+TEST(OperationsOnMixedNames, KeepEveryByteWherePositionsCut)
+{
+    for (const std::string& name : mixedNames()) {
+        const int length = static_cast<int>(utf8::countChars(name));
+        for (int count = 0; count <= length + 1; ++count) {
+            ASSERT_EQ(ReduceTo(name, count) + DeleteFromLeft(name, count), name);
+            if (count <= length) {
+                ASSERT_EQ(DeleteFromRight(name, count) + name.substr(DeleteFromRight(name, count).size()), name);
+                ASSERT_EQ(utf8::countChars(DeleteFromRight(name, count)), static_cast<std::size_t>(length - count));
+            }
+        }
+        ASSERT_EQ(DeleteSymbols(name, "é").find("é"), std::string::npos) << name;
+        const std::string upper = UpperCaseAll(name);
+        ASSERT_EQ(std::count(upper.begin(), upper.end(), '\xff'), std::count(name.begin(), name.end(), '\xff'));
+        const std::string titled = UpperCaseFirstAll(name);
+        ASSERT_EQ(std::count(titled.begin(), titled.end(), ' '), std::count(name.begin(), name.end(), ' '));
+        ASSERT_EQ(LowerCaseAll(LowerCaseAll(name)), LowerCaseAll(name));
     }
 }
 

@@ -253,6 +253,7 @@ TEST_F(RenameRunTest, NoFolderDoesNothing)
     settings.folder.clear();
     const RunResult result = renameRun.run(settings, {}, progress);
     EXPECT_EQ(result.outcome, RunResult::Outcome::NoFolder);
+    EXPECT_EQ(result.message, "No folder is selected.");
     EXPECT_EQ(progress.eventRounds, 0);
 }
 
