@@ -8,39 +8,20 @@ namespace quorbit {
 
 namespace {
 
-// Clears the running flag however a run ends.
-class RunningScope {
+// Runs `action` when the scope ends, however it ends.
+template <class Action>
+class AtScopeExit {
 public:
-    explicit RunningScope(bool& running)
-        : m_running(running)
+    explicit AtScopeExit(Action action)
+        : m_action(std::move(action))
     {
-        m_running = true;
     }
-    ~RunningScope() { m_running = false; }
-    RunningScope(const RunningScope&) = delete;
-    RunningScope& operator=(const RunningScope&) = delete;
+    ~AtScopeExit() { m_action(); }
+    AtScopeExit(const AtScopeExit&) = delete;
+    AtScopeExit& operator=(const AtScopeExit&) = delete;
 
 private:
-    bool& m_running;
-};
-
-// Puts the progress strip back to its start and hides it however a folder's loop ends.
-class ProgressScope {
-public:
-    explicit ProgressScope(RunProgress& progress)
-        : m_progress(progress)
-    {
-    }
-    ~ProgressScope()
-    {
-        m_progress.setProgressPosition(0);
-        m_progress.hideProgress();
-    }
-    ProgressScope(const ProgressScope&) = delete;
-    ProgressScope& operator=(const ProgressScope&) = delete;
-
-private:
-    RunProgress& m_progress;
+    Action m_action;
 };
 
 std::string_view fileNameOf(std::string_view path)
@@ -103,7 +84,8 @@ RunResult RenameRun::run(const RunSettings& settings, const StatusTexts& texts, 
         inputs.number = *number;
     }
 
-    RunningScope running(m_running);
+    m_running = true;
+    const AtScopeExit clearRunning([this] { m_running = false; });
     const ActiveRun active{settings, std::move(inputs), progress, tagNames};
     const FileMask mask(settings.mask);
     std::string status = texts.renamed + " ";
@@ -111,7 +93,8 @@ RunResult RenameRun::run(const RunSettings& settings, const StatusTexts& texts, 
         resetCounts();
         startFolderList(settings.folder);
         WalkFolders(settings.folder);
-        // Deepest folders first: renaming a folder then never hides one still to do.
+        // Backwards through the walk every folder comes before its parent, so
+        // renaming a folder never hides one still to do.
         for (auto folder = m_folderList.rbegin(); folder != m_folderList.rend(); ++folder) {
             CollectEntries(*folder, settings.applyTo, mask);
             RenameAll(active);
@@ -187,7 +170,10 @@ void RenameRun::CollectEntries(const std::string& path, ApplyTo applyTo, const F
 
 void RenameRun::RenameAll(const ActiveRun& active)
 {
-    const ProgressScope progressScope(active.progress);
+    const AtScopeExit resetProgress([&progress = active.progress] {
+        progress.setProgressPosition(0);
+        progress.hideProgress();
+    });
     const std::size_t count = m_renameList.size();
     if (count > 100) {
         active.progress.showProgress();
