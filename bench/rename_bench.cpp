@@ -174,6 +174,10 @@ std::vector<std::string> sampleNames(int count)
 
 void benchmarkOperations()
 {
+    const char* captions[] = {"Add to left",     "Add to right",       "Delete symbols",      "Delete from left",
+                              "Delete from right", "Replace symbols",  "Replace from left",   "Replace from right",
+                              "Reduce to",       "Expand to",          "Upper Case",          "Upper Case First",
+                              "Upper Case First All", "Lower Case",    "Random symbols",      "Counter"};
     constexpr int count = 1'000'000;
     const std::vector<std::string> names = sampleNames(count);
     const quorbit::OperationInputs inputs{"e", "_", 5};
@@ -188,7 +192,7 @@ void benchmarkOperations()
                             .size();
         }
         const double seconds = secondsSince(start);
-        std::printf("  %2d  %8.1f  (%zu bytes out)\n", option, seconds * 1e9 / count, checksum);
+        std::printf("  %-22s %8.1f  (%zu bytes out)\n", captions[option], seconds * 1e9 / count, checksum);
     }
 }
 
