@@ -27,12 +27,6 @@ int moveNoReplace(const std::string& from, const std::string& to)
     return isNoReplaceRefused(errno) ? moveWithoutNoReplaceFlag(from, to) : errno;
 }
 
-std::string_view fileNameOf(std::string_view path)
-{
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string_view::npos ? path : path.substr(slash + 1);
-}
-
 // On a case-insensitive file system the new name of a case-only rename finds
 // the entry itself, so the move reports that the target exists.
 bool isSameEntryInOtherCase(const std::string& from, const std::string& to)
@@ -159,6 +153,11 @@ int moveWithoutNoReplaceFlag(const std::string& from, const std::string& to)
 bool createFolder(const std::string& path)
 {
     return mkdir(path.c_str(), 0777) == 0;
+}
+
+std::string_view fileNameOf(std::string_view path)
+{
+    return path.substr(path.rfind('/') + 1); // npos + 1 is 0: a bare name is its own file name
 }
 
 std::string withTrailingSeparator(std::string_view folder)

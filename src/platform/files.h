@@ -44,6 +44,9 @@ int moveWithoutNoReplaceFlag(const std::string& from, const std::string& to);
 // Creates one folder with the default permissions (0777 less the umask).
 bool createFolder(const std::string& path);
 
+// The part of `path` after its last "/".
+std::string_view fileNameOf(std::string_view path);
+
 // `folder` with "/" appended unless it already ends with one.
 std::string withTrailingSeparator(std::string_view folder);
 

@@ -24,11 +24,6 @@ private:
     Action m_action;
 };
 
-std::string_view fileNameOf(std::string_view path)
-{
-    return path.substr(path.rfind('/') + 1);
-}
-
 bool hasMp3Extension(std::string_view name)
 {
     const std::string_view extension = splitName(name).extension;
@@ -187,7 +182,7 @@ void RenameRun::RenameAll(const ActiveRun& active)
 
 std::string RenameRun::newNameFor(const ActiveRun& active, const std::string& path, std::size_t index) const
 {
-    const std::string_view name = fileNameOf(path);
+    const std::string_view name = files::fileNameOf(path);
     if (active.tagNames && hasMp3Extension(name)) {
         if (std::optional<std::string> tagName = active.tagNames(path)) {
             return std::move(*tagName);
@@ -210,7 +205,7 @@ std::string RenameRun::newNameFor(const ActiveRun& active, const std::string& pa
 
 void RenameRun::RenameEntry(const ActiveRun& active, const std::string& path, std::size_t index)
 {
-    const std::string_view oldName = fileNameOf(path);
+    const std::string_view oldName = files::fileNameOf(path);
     const std::string computed = newNameFor(active, path, index);
     // An operation that changes nothing leaves the entry alone, even where the
     // old name has trailing dots or blanks that a new name would lose.
