@@ -123,11 +123,11 @@ void RenameRun::WalkFolders(const std::string& path)
     const auto pushSubFolders = [&](const std::string& folder) {
         const std::string prefix = files::withTrailingSeparator(folder);
         files::listFolder(prefix, entries);
+        // Only the plain folders are sorted: a folder of many files costs no collation here.
+        std::erase_if(entries, [](const files::DirEntry& entry) { return !entry.isPlainFolder(); });
         sortEntriesByName(entries);
         for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
-            if (entry->isPlainFolder()) {
-                pending.push_back(prefix + entry->name);
-            }
+            pending.push_back(prefix + entry->name);
         }
     };
     pushSubFolders(path);
