@@ -52,6 +52,9 @@ enum class Mapping { Upper, Lower, Fold, TitleFirst };
 
 void mapWellFormed(Mapping mapping, std::string_view text, std::string& out)
 {
+    if (text.empty()) {
+        return;
+    }
     const LocaleState& state = localeState();
     if (mapping != Mapping::TitleFirst && state.asciiIsSimple && utf8::isAscii(text)) {
         for (const char c : text) {
@@ -60,6 +63,7 @@ void mapWellFormed(Mapping mapping, std::string_view text, std::string& out)
         }
         return;
     }
+    const std::size_t sizeBefore = out.size();
     icu::StringByteSink<std::string> sink(&out);
     UErrorCode status = U_ZERO_ERROR;
     const icu::StringPiece source(text.data(), static_cast<int32_t>(text.size()));
@@ -81,6 +85,8 @@ void mapWellFormed(Mapping mapping, std::string_view text, std::string& out)
         break;
     }
     if (U_FAILURE(status)) {
+        // Drop whatever the mapping wrote before it failed and keep the text as it was.
+        out.resize(sizeBefore);
         out.append(text);
     }
 }
