@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/integertext.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -84,13 +86,6 @@ std::string ApplyOperation(RenameOption option, std::string_view part, const Ope
                            std::size_t entryIndex, std::size_t entryCount);
 
 bool needsNumber(RenameOption option);
-
-// The number box's text as a signed 32-bit integer: optional leading blanks and
-// sign, then decimal digits or "$"/"0x" hexadecimal; nothing when it is not one.
-std::optional<int> parseInteger(std::string_view text);
-
-// The message for a number box text that parseInteger refuses.
-std::string invalidIntegerMessage(std::string_view text);
 
 // How the options panel looks for an operation. Label texts are language keys;
 // an empty key hides the label.

@@ -1,0 +1,233 @@
+#include "platform/filecontent.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quorbit::files {
+
+namespace {
+
+// Opens without blocking, so a pipe or a device named like an MP3 file cannot
+// hang the caller, and keeps only regular files.
+int openRegularFile(const std::string& path, int flags, struct stat& status)
+{
+    const int descriptor = ::open(path.c_str(), flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (descriptor < 0) {
+        return -1;
+    }
+    if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(descriptor);
+        return -1;
+    }
+    return descriptor;
+}
+
+class Descriptor {
+public:
+    explicit Descriptor(int descriptor) : m_descriptor(descriptor) {}
+    ~Descriptor()
+    {
+        if (m_descriptor >= 0) {
+            ::close(m_descriptor);
+        }
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return m_descriptor; }
+    // Closes now and tells whether the close, the last chance to hear of a
+    // failed write, succeeded.
+    bool close()
+    {
+        const int descriptor = m_descriptor;
+        m_descriptor = -1;
+        return ::close(descriptor) == 0;
+    }
+
+private:
+    int m_descriptor;
+};
+
+bool writeAll(int descriptor, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(descriptor, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+// Copies `source` from `offset` to its end onto the end of `target`.
+bool copyRest(int source, std::int64_t offset, std::int64_t sourceSize, int target)
+{
+    off_t position = offset;
+    // The kernel copies without a round trip through user memory, and may
+    // share blocks on file systems that support it.
+    while (position < sourceSize) {
+        const ssize_t copied = ::copy_file_range(source, &position, target, nullptr,
+                                                 static_cast<std::size_t>(sourceSize - position), 0);
+        if (copied < 0 && errno == EINTR) {
+            continue;
+        }
+        if (copied < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
+            break;
+        }
+        if (copied <= 0) {
+            return copied == 0 && position >= sourceSize;
+        }
+    }
+    std::vector<char> buffer(1 << 20);
+    while (position < sourceSize) {
+        const ssize_t read = ::pread(source, buffer.data(), buffer.size(), position);
+        if (read < 0 && errno == EINTR) {
+            continue;
+        }
+        if (read <= 0 || !writeAll(target, std::string_view(buffer.data(), static_cast<std::size_t>(read)))) {
+            return false;
+        }
+        position += read;
+    }
+    return true;
+}
+
+// Creates the temporary file beside `path` under the first free name.
+int createTemporaryFile(const std::string& path, std::string& temporaryPath)
+{
+    for (int attempt = 1; attempt <= 100; ++attempt) {
+        temporaryPath = path + "~" + (attempt == 1 ? std::string() : std::to_string(attempt));
+        const int descriptor = ::open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (descriptor >= 0 || errno != EEXIST) {
+            return descriptor;
+        }
+    }
+    return -1;
+}
+
+void syncFolderOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    const int descriptor = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor >= 0) {
+        ::fsync(descriptor);
+        ::close(descriptor);
+    }
+}
+
+} // namespace
+
+ReadOnlyFile::ReadOnlyFile(const std::string& path)
+{
+    struct stat status {};
+    m_descriptor = openRegularFile(path, O_RDONLY, status);
+    if (m_descriptor >= 0) {
+        m_size = status.st_size;
+    }
+}
+
+ReadOnlyFile::~ReadOnlyFile()
+{
+    if (m_descriptor >= 0) {
+        ::close(m_descriptor);
+    }
+}
+
+std::size_t ReadOnlyFile::readAt(std::int64_t offset, char* buffer, std::size_t length) const
+{
+    if (m_descriptor < 0 || offset < 0) {
+        return 0;
+    }
+    std::size_t done = 0;
+    while (done < length) {
+        const ssize_t read = ::pread(m_descriptor, buffer + done, length - done, offset + static_cast<off_t>(done));
+        if (read < 0 && errno == EINTR) {
+            continue;
+        }
+        if (read <= 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(read);
+    }
+    return done;
+}
+
+bool addOwnerWrite(const std::string& path)
+{
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) {
+        return false;
+    }
+    return (status.st_mode & S_IWUSR) != 0 || ::chmod(path.c_str(), (status.st_mode & 07777) | S_IWUSR) == 0;
+}
+
+bool writeAt(const std::string& path, std::int64_t offset, std::string_view bytes)
+{
+    struct stat status {};
+    Descriptor file(openRegularFile(path, O_WRONLY, status));
+    if (file.get() < 0 || offset < 0 || offset > status.st_size) {
+        return false;
+    }
+    if (::lseek(file.get(), offset, SEEK_SET) != offset || !writeAll(file.get(), bytes)) {
+        if (offset == status.st_size) {
+            (void)::ftruncate(file.get(), status.st_size);
+        }
+        return false;
+    }
+    return file.close();
+}
+
+bool truncateFile(const std::string& path, std::int64_t size)
+{
+    struct stat status {};
+    Descriptor file(openRegularFile(path, O_WRONLY, status));
+    return file.get() >= 0 && size >= 0 && size <= status.st_size && ::ftruncate(file.get(), size) == 0
+        && file.close();
+}
+
+bool rebuildFile(const std::string& path, std::string_view head, std::int64_t keepFrom)
+{
+    // Rebuild what a link points to, so the link itself stays a link.
+    const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr), &std::free);
+    if (!resolved) {
+        return false;
+    }
+    const std::string target = resolved.get();
+    struct stat status {};
+    Descriptor original(openRegularFile(target, O_RDONLY, status));
+    if (original.get() < 0 || keepFrom < 0 || keepFrom > status.st_size) {
+        return false;
+    }
+    std::string temporaryPath;
+    Descriptor temporary(createTemporaryFile(target, temporaryPath));
+    if (temporary.get() < 0) {
+        return false;
+    }
+    // The owner can only be kept by a privileged process; the mode always is,
+    // and is set after the owner because a change of owner clears set-id bits.
+    (void)::fchown(temporary.get(), status.st_uid, status.st_gid);
+    const bool written = ::fchmod(temporary.get(), status.st_mode & 07777) == 0
+        && writeAll(temporary.get(), head) && copyRest(original.get(), keepFrom, status.st_size, temporary.get())
+        && ::fsync(temporary.get()) == 0 && temporary.close();
+    // rename(2) replaces its target, which is what this one step is for: the
+    // original's name never points at a partly written file.
+    if (!written || ::rename(temporaryPath.c_str(), target.c_str()) != 0) {
+        ::unlink(temporaryPath.c_str());
+        return false;
+    }
+    syncFolderOf(target);
+    return true;
+}
+
+} // namespace quorbit::files

@@ -1,0 +1,537 @@
+#include "tags/id3v2format.h"
+
+#include "platform/codepage.h"
+#include "platform/integertext.h"
+#include "platform/utf8.h"
+#include "tags/tagtext.h"
+
+#include <array>
+
+namespace quorbit::id3v2 {
+
+namespace {
+
+constexpr std::uint8_t unsynchronisationFlag = 0x80;
+constexpr std::uint8_t extendedHeaderFlag = 0x40;
+constexpr std::uint8_t footerFlag = 0x10;
+constexpr std::uint32_t largestSyncsafe = (1u << 28) - 1;
+
+// Frame format flags that change how the data must be read.
+constexpr std::uint16_t v3Compressed = 0x0080;
+constexpr std::uint16_t v3Encrypted = 0x0040;
+constexpr std::uint16_t v3Grouped = 0x0020;
+constexpr std::uint16_t v4Grouped = 0x0040;
+constexpr std::uint16_t v4Compressed = 0x0008;
+constexpr std::uint16_t v4Encrypted = 0x0004;
+constexpr std::uint16_t v4Unsynchronised = 0x0002;
+constexpr std::uint16_t v4DataLength = 0x0001;
+
+enum Encoding : std::uint8_t { Legacy = 0, Utf16 = 1, Utf16BigEndian = 2, Utf8 = 3 };
+
+std::uint32_t byteAt(std::string_view bytes, std::size_t index)
+{
+    return static_cast<unsigned char>(bytes[index]);
+}
+
+std::uint32_t bigEndian32(std::string_view bytes)
+{
+    return byteAt(bytes, 0) << 24 | byteAt(bytes, 1) << 16 | byteAt(bytes, 2) << 8 | byteAt(bytes, 3);
+}
+
+std::uint32_t syncsafe32(std::string_view bytes)
+{
+    return byteAt(bytes, 0) << 21 | byteAt(bytes, 1) << 14 | byteAt(bytes, 2) << 7 | byteAt(bytes, 3);
+}
+
+void appendBigEndian32(std::string& out, std::uint32_t value)
+{
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        out.push_back(static_cast<char>(value >> shift & 0xFF));
+    }
+}
+
+void appendSyncsafe32(std::string& out, std::uint32_t value)
+{
+    for (int shift = 21; shift >= 0; shift -= 7) {
+        out.push_back(static_cast<char>(value >> shift & 0x7F));
+    }
+}
+
+// "FF 00" is stored for every "FF" so that no false MPEG sync appears in the tag.
+std::string undoUnsynchronisation(std::string_view data)
+{
+    std::string out;
+    out.reserve(data.size());
+    for (std::size_t index = 0; index < data.size(); ++index) {
+        out.push_back(data[index]);
+        if (byteAt(data, index) == 0xFF && index + 1 < data.size() && data[index + 1] == 0) {
+            ++index;
+        }
+    }
+    return out;
+}
+
+bool isFrameId(std::string_view id)
+{
+    const auto isUpper = [](char c) { return c >= 'A' && c <= 'Z'; };
+    const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    return isUpper(id[0]) && (isUpper(id[1]) || isDigit(id[1])) && (isUpper(id[2]) || isDigit(id[2]))
+        && (isUpper(id[3]) || isDigit(id[3]));
+}
+
+struct FramePlace {
+    std::size_t offset = 0; // of the frame header in the body
+    std::size_t size = 0;
+};
+
+struct Walk {
+    std::vector<FramePlace> frames;
+    bool endedCleanly = false; // at the end of the body or at padding
+};
+
+Walk walkFrames(std::string_view body, bool syncsafeSizes)
+{
+    Walk walk;
+    std::size_t offset = 0;
+    while (true) {
+        const std::size_t left = body.size() - offset;
+        if (left < headerSize) {
+            walk.endedCleanly = body.substr(offset).find_first_not_of('\0') == std::string_view::npos;
+            return walk;
+        }
+        const std::string_view header = body.substr(offset, headerSize);
+        if (!isFrameId(header)) {
+            walk.endedCleanly = header[0] == 0;
+            return walk;
+        }
+        const std::uint32_t stored = bigEndian32(header.substr(4));
+        if (syncsafeSizes && (stored & 0x80808080u) != 0) {
+            return walk;
+        }
+        const std::size_t size = syncsafeSizes ? syncsafe32(header.substr(4)) : stored;
+        if (size > left - headerSize) {
+            return walk;
+        }
+        if (size > 0) {
+            walk.frames.push_back({offset, size});
+        }
+        offset += headerSize + size;
+    }
+}
+
+std::vector<Frame> framesAt(std::string_view body, const Walk& walk, std::uint8_t version, bool allUnsynchronised)
+{
+    std::vector<Frame> frames;
+    frames.reserve(walk.frames.size());
+    for (const FramePlace& place : walk.frames) {
+        Frame frame;
+        frame.id = std::string(body.substr(place.offset, 4));
+        frame.flags = static_cast<std::uint16_t>(byteAt(body, place.offset + 8) << 8 | byteAt(body, place.offset + 9));
+        const std::string_view data = body.substr(place.offset + headerSize, place.size);
+        if (version == 4 && (allUnsynchronised || (frame.flags & v4Unsynchronised) != 0)) {
+            frame.data = undoUnsynchronisation(data);
+            frame.flags &= static_cast<std::uint16_t>(~v4Unsynchronised);
+        } else {
+            frame.data = std::string(data);
+        }
+        frames.push_back(std::move(frame));
+    }
+    return frames;
+}
+
+std::vector<Frame> parseVersion3(std::string_view body, std::uint8_t flags)
+{
+    std::string synchronised;
+    if ((flags & unsynchronisationFlag) != 0) {
+        synchronised = undoUnsynchronisation(body);
+        body = synchronised;
+    }
+    if ((flags & extendedHeaderFlag) != 0) {
+        // In 2.3 the extended header's size leaves out its own four bytes.
+        if (body.size() < 4 || bigEndian32(body) > body.size() - 4) {
+            return {};
+        }
+        body.remove_prefix(4 + bigEndian32(body));
+    }
+    return framesAt(body, walkFrames(body, false), 3, false);
+}
+
+std::vector<Frame> parseVersion4(std::string_view body, std::uint8_t flags)
+{
+    if ((flags & extendedHeaderFlag) != 0) {
+        // In 2.4 the extended header's size counts its own bytes.
+        if (body.size() < 4 || syncsafe32(body) < 6 || syncsafe32(body) > body.size()) {
+            return {};
+        }
+        body.remove_prefix(syncsafe32(body));
+    }
+    // Some writers (older iTunes among them) stored plain frame sizes in 2.4
+    // tags; the reading that finds more frames, or ends cleanly, is the right one.
+    const Walk syncsafe = walkFrames(body, true);
+    const Walk plain = walkFrames(body, false);
+    const bool plainIsBetter = plain.frames.size() > syncsafe.frames.size()
+        || (plain.frames.size() == syncsafe.frames.size() && plain.endedCleanly && !syncsafe.endedCleanly);
+    return framesAt(body, plainIsBetter ? plain : syncsafe, 4, (flags & unsynchronisationFlag) != 0);
+}
+
+// The data of a frame as its content starts, or nothing when it is
+// compressed or encrypted.
+std::optional<std::string_view> contentOf(std::uint8_t version, const Frame& frame)
+{
+    std::string_view data = frame.data;
+    std::size_t prefix = 0;
+    if (version == 3) {
+        if ((frame.flags & (v3Compressed | v3Encrypted)) != 0) {
+            return std::nullopt;
+        }
+        prefix = (frame.flags & v3Grouped) != 0 ? 1 : 0;
+    } else {
+        if ((frame.flags & (v4Compressed | v4Encrypted)) != 0) {
+            return std::nullopt;
+        }
+        prefix = ((frame.flags & v4Grouped) != 0 ? 1 : 0) + ((frame.flags & v4DataLength) != 0 ? 4 : 0);
+    }
+    if (prefix > data.size()) {
+        return std::nullopt;
+    }
+    return data.substr(prefix);
+}
+
+bool isWide(std::uint8_t encoding)
+{
+    return encoding == Utf16 || encoding == Utf16BigEndian;
+}
+
+// Where the string at the start of `text` ends, and where the next one begins.
+struct StringEnd {
+    std::size_t length;
+    std::size_t next;
+};
+
+StringEnd stringEnd(std::string_view text, std::uint8_t encoding)
+{
+    if (isWide(encoding)) {
+        for (std::size_t index = 0; index + 1 < text.size(); index += 2) {
+            if (text[index] == 0 && text[index + 1] == 0) {
+                return {index, index + 2};
+            }
+        }
+        return {text.size(), text.size()};
+    }
+    const std::size_t zero = text.find('\0');
+    return zero == std::string_view::npos ? StringEnd{text.size(), text.size()} : StringEnd{zero, zero + 1};
+}
+
+std::string decodeString(std::uint8_t encoding, std::string_view bytes)
+{
+    const auto startsWith = [&](std::string_view mark) { return bytes.substr(0, mark.size()) == mark; };
+    switch (encoding) {
+    case Utf16:
+    case Utf16BigEndian:
+        // A byte-order mark decides; without one, 2.3's UTF-16 is read as
+        // little-endian, the order nearly every writer uses.
+        if (startsWith("\xFF\xFE")) {
+            return text::fromUtf16(bytes.substr(2), false);
+        }
+        if (startsWith("\xFE\xFF")) {
+            return text::fromUtf16(bytes.substr(2), true);
+        }
+        return text::fromUtf16(bytes, encoding == Utf16BigEndian);
+    case Utf8:
+        return std::string(startsWith("\xEF\xBB\xBF") ? bytes.substr(3) : bytes);
+    default:
+        return text::fromCodePage(bytes, text::legacyCodePage());
+    }
+}
+
+std::string decodeFirstString(std::uint8_t encoding, std::string_view text)
+{
+    return std::string(trimmed(decodeString(encoding, text.substr(0, stringEnd(text, encoding).length))));
+}
+
+// The text of a comment frame's content, when its description is empty.
+std::optional<std::string> plainCommentText(std::string_view content)
+{
+    if (content.size() < 4) {
+        return std::nullopt;
+    }
+    const auto encoding = static_cast<std::uint8_t>(content[0]);
+    const std::string_view afterLanguage = content.substr(4);
+    const StringEnd description = stringEnd(afterLanguage, encoding);
+    if (!decodeString(encoding, afterLanguage.substr(0, description.length)).empty()) {
+        return std::nullopt;
+    }
+    return decodeFirstString(encoding, afterLanguage.substr(description.next));
+}
+
+enum class Field { Title, Artist, Album, Track, Year, Genre, Comment };
+constexpr std::array<Field, 7> allFields = {Field::Title, Field::Artist, Field::Album, Field::Track,
+                                            Field::Year,  Field::Genre,  Field::Comment};
+
+std::string_view yearFrameId(std::uint8_t version)
+{
+    return version == 4 ? "TDRC" : "TYER";
+}
+
+// The ID a new frame of the field gets.
+std::string_view frameIdOf(Field field, std::uint8_t version)
+{
+    switch (field) {
+    case Field::Title: return "TIT2";
+    case Field::Artist: return "TPE1";
+    case Field::Album: return "TALB";
+    case Field::Track: return "TRCK";
+    case Field::Year: return yearFrameId(version);
+    case Field::Genre: return "TCON";
+    case Field::Comment: return "COMM";
+    }
+    return {};
+}
+
+// The field's text in the frame, if the frame holds the field.
+std::optional<std::string> fieldText(Field field, std::uint8_t version, const Frame& frame, std::string_view id)
+{
+    if (frame.id != id) {
+        return std::nullopt;
+    }
+    const std::optional<std::string_view> content = contentOf(version, frame);
+    if (!content) {
+        return std::nullopt;
+    }
+    if (field == Field::Comment) {
+        return plainCommentText(*content);
+    }
+    return decodeTextFrame(*content);
+}
+
+struct Located {
+    int index = -1; // of the frame in the list; -1 when there is none
+    std::string text;
+};
+
+// The last frame holding the field; a later frame overrides an earlier one.
+// The year is looked for under the other version's ID too.
+Located locate(Field field, std::uint8_t version, const std::vector<Frame>& frames)
+{
+    const auto lastWithId = [&](std::string_view id) {
+        for (int index = static_cast<int>(frames.size()) - 1; index >= 0; --index) {
+            if (std::optional<std::string> text = fieldText(field, version, frames[static_cast<std::size_t>(index)], id)) {
+                return Located{index, std::move(*text)};
+            }
+        }
+        return Located{};
+    };
+    Located found = lastWithId(frameIdOf(field, version));
+    if (found.index < 0 && field == Field::Year) {
+        found = lastWithId(yearFrameId(version == 4 ? 3 : 4));
+    }
+    return found;
+}
+
+std::uint8_t trackNumber(std::string_view text)
+{
+    const std::optional<int> number = parseInteger(text.substr(0, text.find('/')));
+    return number ? static_cast<std::uint8_t>(static_cast<unsigned>(*number) & 0xFF) : 0;
+}
+
+// "(17)Rock" shows as "Rock": a leading genre reference is dropped, up to the last ")".
+std::string genreWithoutReference(std::string_view text)
+{
+    const std::size_t close = text.rfind(')');
+    return std::string(close == std::string_view::npos ? text : text.substr(close + 1));
+}
+
+// A recording time ("2004-05-06T12:00") shows its year.
+std::string yearOf(std::string_view text)
+{
+    const bool startsWithYear = text.size() > 4 && text.find_first_not_of("0123456789") == 4;
+    return std::string(startsWithYear ? text.substr(0, 4) : text);
+}
+
+void setField(TID3v2::Fields& fields, Field field, const Frame& frame, std::string text)
+{
+    switch (field) {
+    case Field::Title: fields.title = std::move(text); break;
+    case Field::Artist: fields.artist = std::move(text); break;
+    case Field::Album: fields.album = std::move(text); break;
+    case Field::Track: fields.track = trackNumber(text); break;
+    case Field::Year: fields.year = frame.id == "TDRC" ? yearOf(text) : std::move(text); break;
+    case Field::Genre: fields.genre = genreWithoutReference(text); break;
+    case Field::Comment: fields.comment = std::move(text); break;
+    }
+}
+
+// The field's value as text, empty when the field is not set.
+std::string valueText(Field field, const TID3v2::Fields& fields)
+{
+    switch (field) {
+    case Field::Title: return fields.title;
+    case Field::Artist: return fields.artist;
+    case Field::Album: return fields.album;
+    case Field::Track: return fields.track > 0 ? std::to_string(fields.track) : std::string();
+    case Field::Year: return fields.year;
+    case Field::Genre: return fields.genre;
+    case Field::Comment: return fields.comment;
+    }
+    return {};
+}
+
+// Comment frame data with an empty description, in `language`.
+std::string encodeComment(std::string_view language, std::string_view text)
+{
+    const std::string encodedText = encodeTextFrame(text);
+    std::string data(1, encodedText[0]);
+    data += language;
+    data.append(encodedText[0] == Legacy ? 1 : 2, '\0');
+    data.append(encodedText, 1);
+    return data;
+}
+
+} // namespace
+
+Layout readLayout(std::string_view header, std::int64_t fileSize)
+{
+    Layout layout;
+    if (header.size() < headerSize || header.substr(0, 3) != "ID3") {
+        return layout;
+    }
+    layout.exists = true;
+    layout.version = static_cast<std::uint8_t>(header[3]);
+    layout.flags = static_cast<std::uint8_t>(header[5]);
+    // The size bytes are taken whole, as they always have been; only a size
+    // within the file is usable.
+    const std::int64_t size = static_cast<std::int64_t>(byteAt(header, 6)) * (1 << 21) + byteAt(header, 7) * (1 << 14)
+        + byteAt(header, 8) * (1 << 7) + byteAt(header, 9) + static_cast<std::int64_t>(headerSize);
+    if (size > fileSize) {
+        return layout;
+    }
+    layout.size = size;
+    layout.end = size;
+    if (layout.version == 4 && (layout.flags & footerFlag) != 0 && size + static_cast<std::int64_t>(headerSize) <= fileSize) {
+        layout.end += static_cast<std::int64_t>(headerSize);
+    }
+    return layout;
+}
+
+bool isReadableVersion(std::uint8_t version)
+{
+    return version == 3 || version == 4;
+}
+
+std::vector<Frame> parseFrames(std::string_view tag)
+{
+    if (tag.size() < headerSize) {
+        return {};
+    }
+    const auto version = static_cast<std::uint8_t>(tag[3]);
+    const auto flags = static_cast<std::uint8_t>(tag[5]);
+    const std::string_view body = tag.substr(headerSize);
+    if (version == 3) {
+        return parseVersion3(body, flags);
+    }
+    if (version == 4) {
+        return parseVersion4(body, flags);
+    }
+    return {};
+}
+
+TID3v2::Fields readFields(std::uint8_t version, const std::vector<Frame>& frames)
+{
+    TID3v2::Fields fields;
+    for (const Field field : allFields) {
+        Located found = locate(field, version, frames);
+        if (found.index >= 0) {
+            setField(fields, field, frames[static_cast<std::size_t>(found.index)], std::move(found.text));
+        }
+    }
+    return fields;
+}
+
+void applyFields(std::uint8_t version, const TID3v2::Fields& fields, std::vector<Frame>& frames)
+{
+    const TID3v2::Fields current = readFields(version, frames);
+    std::vector<bool> dropped(frames.size(), false);
+    std::vector<Frame> added;
+    for (const Field field : allFields) {
+        const std::string wanted = valueText(field, fields);
+        if (wanted == valueText(field, current)) {
+            continue;
+        }
+        const Located found = locate(field, version, frames);
+        if (wanted.empty()) {
+            if (found.index >= 0) {
+                dropped[static_cast<std::size_t>(found.index)] = true;
+            }
+            continue;
+        }
+        std::string data = encodeTextFrame(wanted);
+        if (field == Field::Comment) {
+            // A replaced comment keeps the language it was written in.
+            const std::optional<std::string_view> old
+                = found.index >= 0 ? contentOf(version, frames[static_cast<std::size_t>(found.index)]) : std::nullopt;
+            data = encodeComment(old ? old->substr(1, 3) : std::string_view("eng"), wanted);
+        }
+        if (found.index >= 0) {
+            Frame& frame = frames[static_cast<std::size_t>(found.index)];
+            frame.flags = 0;
+            frame.data = std::move(data);
+        } else {
+            added.push_back({std::string(frameIdOf(field, version)), 0, std::move(data)});
+        }
+    }
+    std::vector<Frame> kept;
+    kept.reserve(frames.size() + added.size());
+    for (std::size_t index = 0; index < frames.size(); ++index) {
+        if (!dropped[index]) {
+            kept.push_back(std::move(frames[index]));
+        }
+    }
+    for (Frame& frame : added) {
+        kept.push_back(std::move(frame));
+    }
+    frames = std::move(kept);
+}
+
+std::optional<std::string> buildTag(std::uint8_t version, const std::vector<Frame>& frames)
+{
+    std::size_t total = 0;
+    for (const Frame& frame : frames) {
+        total += headerSize + frame.data.size();
+        if (frame.data.size() > largestSyncsafe || total > largestSyncsafe) {
+            return std::nullopt;
+        }
+    }
+    std::string tag;
+    tag.reserve(headerSize + total);
+    tag += "ID3";
+    tag.push_back(static_cast<char>(version));
+    tag.append(2, '\0');
+    appendSyncsafe32(tag, static_cast<std::uint32_t>(total));
+    for (const Frame& frame : frames) {
+        tag += frame.id;
+        const auto size = static_cast<std::uint32_t>(frame.data.size());
+        version == 4 ? appendSyncsafe32(tag, size) : appendBigEndian32(tag, size);
+        tag.push_back(static_cast<char>(frame.flags >> 8));
+        tag.push_back(static_cast<char>(frame.flags & 0xFF));
+        tag += frame.data;
+    }
+    return tag;
+}
+
+std::string decodeTextFrame(std::string_view data)
+{
+    if (data.empty()) {
+        return {};
+    }
+    return decodeFirstString(static_cast<std::uint8_t>(data[0]), data.substr(1));
+}
+
+std::string encodeTextFrame(std::string_view text)
+{
+    if (utf8::isAscii(text)) {
+        return '\0' + std::string(text);
+    }
+    return "\x01\xFF\xFE" + text::toUtf16LittleEndian(text);
+}
+
+} // namespace quorbit::id3v2

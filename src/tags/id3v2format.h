@@ -1,0 +1,59 @@
+#pragma once
+
+#include "tags/id3v2.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The ID3v2 byte format: the header, the frame list of versions 2.3 and 2.4,
+// text frames and the seven fields TID3v2 edits. Pure functions over bytes.
+namespace quorbit::id3v2 {
+
+constexpr std::size_t headerSize = 10;
+
+struct Frame {
+    std::string id;
+    std::uint16_t flags = 0;
+    std::string data; // unsynchronisation already undone
+};
+
+// Where a file's tag lies, from its first 10 bytes and its size.
+struct Layout {
+    bool exists = false;   // the file starts with "ID3"
+    std::uint8_t version = 0;
+    std::uint8_t flags = 0;
+    std::int64_t size = 0; // with the header; 0 when it runs past the end of the file
+    std::int64_t end = 0;  // where the audio starts: after the tag and its footer; 0 without a usable tag
+};
+Layout readLayout(std::string_view header, std::int64_t fileSize);
+
+// Whether TID3v2 reads and keeps the frames of a tag of this major version.
+bool isReadableVersion(std::uint8_t version);
+
+// The frames of a whole version 2.3 or 2.4 tag, header included, in file
+// order. The list ends at padding, at a frame ID that is not one, or at a
+// frame that runs past the tag; frames of size zero are dropped.
+std::vector<Frame> parseFrames(std::string_view tag);
+
+// The seven fields as TID3v2 shows them.
+TID3v2::Fields readFields(std::uint8_t version, const std::vector<Frame>& frames);
+
+// Sets the frames of the seven fields to `fields`: a field whose value the
+// frames already hold keeps its frame; a changed one gets a new frame in place
+// of the old (appended when there was none); an empty one loses its frame.
+void applyFields(std::uint8_t version, const TID3v2::Fields& fields, std::vector<Frame>& frames);
+
+// A whole tag of the given major version (3 or 4) holding `frames`, with no
+// padding. Nothing when it would be too large for the format.
+std::optional<std::string> buildTag(std::uint8_t version, const std::vector<Frame>& frames);
+
+// The first string of a text frame's data, as UTF-8, blanks at both ends removed.
+std::string decodeTextFrame(std::string_view data);
+// Text frame data: encoding 0 for plain ASCII, else UTF-16 with a byte-order mark.
+std::string encodeTextFrame(std::string_view text);
+
+} // namespace quorbit::id3v2
