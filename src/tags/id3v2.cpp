@@ -28,12 +28,11 @@ bool readHead(const std::string& fileName, std::string& head, std::int64_t& file
     if (head.size() < id3v2::headerSize) {
         return false;
     }
-    const id3v2::Layout layout = id3v2::readLayout(head, fileSize);
-    const auto tagSize = static_cast<std::size_t>(layout.size);
-    if (id3v2::isReadableVersion(layout.version) && tagSize > head.size()) {
+    const auto wanted = static_cast<std::size_t>(id3v2::readLayout(head, fileSize).bytesToRead);
+    if (wanted > head.size()) {
         const std::size_t alreadyRead = head.size();
-        head.resize(tagSize);
-        return file.readExactly(static_cast<std::int64_t>(alreadyRead), head.data() + alreadyRead, tagSize - alreadyRead);
+        head.resize(wanted);
+        return file.readExactly(static_cast<std::int64_t>(alreadyRead), head.data() + alreadyRead, wanted - alreadyRead);
     }
     return true;
 }

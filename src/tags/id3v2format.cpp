@@ -389,26 +389,32 @@ std::string encodeComment(std::string_view language, std::string_view text)
 
 } // namespace
 
-Layout readLayout(std::string_view header, std::int64_t fileSize)
+Layout readLayout(std::string_view head, std::int64_t fileSize)
 {
     Layout layout;
-    if (header.size() < headerSize || header.substr(0, 3) != "ID3") {
+    if (head.size() < headerSize || head.substr(0, 3) != "ID3") {
         return layout;
     }
     layout.exists = true;
-    layout.version = static_cast<std::uint8_t>(header[3]);
-    layout.flags = static_cast<std::uint8_t>(header[5]);
+    layout.version = static_cast<std::uint8_t>(head[3]);
+    layout.flags = static_cast<std::uint8_t>(head[5]);
     // The size bytes are taken whole, as they always have been; only a size
     // within the file is usable.
-    const std::int64_t size = static_cast<std::int64_t>(byteAt(header, 6)) * (1 << 21) + byteAt(header, 7) * (1 << 14)
-        + byteAt(header, 8) * (1 << 7) + byteAt(header, 9) + static_cast<std::int64_t>(headerSize);
+    const std::int64_t size = static_cast<std::int64_t>(byteAt(head, 6)) * (1 << 21) + byteAt(head, 7) * (1 << 14)
+        + byteAt(head, 8) * (1 << 7) + byteAt(head, 9) + static_cast<std::int64_t>(headerSize);
     if (size > fileSize) {
         return layout;
     }
     layout.size = size;
     layout.end = size;
-    if (layout.version == 4 && (layout.flags & footerFlag) != 0 && size + static_cast<std::int64_t>(headerSize) <= fileSize) {
-        layout.end += static_cast<std::int64_t>(headerSize);
+    layout.bytesToRead = isReadableVersion(layout.version) ? size : 0;
+    const auto footerSize = static_cast<std::int64_t>(headerSize);
+    if (layout.version == 4 && (layout.flags & footerFlag) != 0 && size + footerSize <= fileSize) {
+        layout.bytesToRead = size + footerSize;
+        if (static_cast<std::int64_t>(head.size()) >= size + footerSize
+            && head.substr(static_cast<std::size_t>(size), 3) == "3DI") {
+            layout.end += footerSize;
+        }
     }
     return layout;
 }

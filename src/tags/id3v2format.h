@@ -21,15 +21,18 @@ struct Frame {
     std::string data; // unsynchronisation already undone
 };
 
-// Where a file's tag lies, from its first 10 bytes and its size.
+// Where a file's tag lies, from the file's first bytes and its size.
 struct Layout {
     bool exists = false;   // the file starts with "ID3"
     std::uint8_t version = 0;
     std::uint8_t flags = 0;
     std::int64_t size = 0; // with the header; 0 when it runs past the end of the file
     std::int64_t end = 0;  // where the audio starts: after the tag and its footer; 0 without a usable tag
+    std::int64_t bytesToRead = 0; // of the file's start, to read the tag and find its footer
 };
-Layout readLayout(std::string_view header, std::int64_t fileSize);
+// `head` holds at least the 10-byte header; a footer is only recognised when
+// `head` reaches over it.
+Layout readLayout(std::string_view head, std::int64_t fileSize);
 
 // Whether TID3v2 reads and keeps the frames of a tag of this major version.
 bool isReadableVersion(std::uint8_t version);
