@@ -160,9 +160,10 @@ bool TID3v1::SaveToFile(const std::string& fileName) const
     }
     const Trailer trailer = BuildTrailer();
     // Written over the old trailer rather than cutting it off first, so a
-    // failed write never leaves the file without a tag.
-    return files::addOwnerWrite(fileName)
-        && files::writeAt(fileName, trailerOffset, std::string_view(trailer.data(), trailer.size()));
+    // failed write never leaves the file without a tag. Whether the file may
+    // be written is up to the write itself.
+    (void)files::addOwnerWrite(fileName);
+    return files::writeAt(fileName, trailerOffset, std::string_view(trailer.data(), trailer.size()));
 }
 
 bool TID3v1::RemoveFromFile(const std::string& fileName) const
@@ -179,8 +180,8 @@ bool TID3v1::RemoveFromFile(const std::string& fileName) const
         }
         fileSize = file.size();
     }
-    return files::addOwnerWrite(fileName)
-        && files::truncateFile(fileName, fileSize - static_cast<std::int64_t>(trailerSize));
+    (void)files::addOwnerWrite(fileName);
+    return files::truncateFile(fileName, fileSize - static_cast<std::int64_t>(trailerSize));
 }
 
 void TID3v1::FSetTitle(std::string_view value)

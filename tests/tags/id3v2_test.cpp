@@ -194,6 +194,11 @@ TEST(TID3v2, SavedBytesAreExact)
     ASSERT_TRUE(reread.ReadFromFile(path));
     EXPECT_EQ(reread.Title(), "Ёлка");
     EXPECT_EQ(reread.Comment(), "né");
+
+    tag.FSetArtist("Song 🎵 \xFF"); // a character beyond 16 bits, and a stray byte
+    ASSERT_TRUE(tag.SaveToFile(path));
+    ASSERT_TRUE(reread.ReadFromFile(path));
+    EXPECT_EQ(reread.Artist(), "Song 🎵 \uFFFD");
 }
 
 // Saves `fields` into a file holding `tag`, `audio` and an ID3v1 trailer;
