@@ -114,8 +114,16 @@ const char* legacyCodePage()
         {"ar", "windows-1256"}, {"lt", "windows-1257"}, {"lv", "windows-1257"}, {"et", "windows-1257"},
         {"vi", "windows-1258"},
     };
-    const auto found = byLanguage.find(icu::Locale::getDefault().getLanguage());
-    return found == byLanguage.end() ? "windows-1252" : found->second;
+    // Asked for every tag field read, so the answer is kept until the locale changes.
+    thread_local std::string language;
+    thread_local const char* codePage = nullptr;
+    const char* current = icu::Locale::getDefault().getLanguage();
+    if (codePage == nullptr || language != current) {
+        language = current;
+        const auto found = byLanguage.find(language);
+        codePage = found == byLanguage.end() ? "windows-1252" : found->second;
+    }
+    return codePage;
 }
 
 std::string fromCodePage(std::string_view bytes, const char* codePage)

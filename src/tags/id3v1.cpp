@@ -118,8 +118,12 @@ void TID3v1::ReadFromTrailer(const Trailer& trailer)
 
 bool TID3v1::ReadFromFile(const std::string& fileName)
 {
+    return ReadFromOpenFile(files::ReadOnlyFile(fileName));
+}
+
+bool TID3v1::ReadFromOpenFile(const files::ReadOnlyFile& file)
+{
     ResetData();
-    const files::ReadOnlyFile file(fileName);
     Trailer trailer;
     if (!readTrailer(file, trailer)) {
         return false;

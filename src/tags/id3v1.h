@@ -7,6 +7,10 @@
 
 namespace quorbit {
 
+namespace files {
+class ReadOnlyFile;
+}
+
 // The ID3v1 genre names by index: the original list (0 to 79) and its common
 // extension (80 to 147), spelled as the program has always shown them.
 extern const std::array<std::string_view, 148> MusicGenre;
@@ -27,6 +31,8 @@ public:
     // state. True when they could be read, whether or not they hold a tag
     // (Exists() tells that).
     bool ReadFromFile(const std::string& fileName);
+    // The same from a file already open, for readers of both tags.
+    bool ReadFromOpenFile(const files::ReadOnlyFile& file);
     // Writes the properties as the file's trailer, over the old trailer when
     // there is one, otherwise appended. The properties do not change.
     bool SaveToFile(const std::string& fileName) const;

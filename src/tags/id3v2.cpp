@@ -16,13 +16,12 @@ constexpr std::int64_t firstReadSize = 4096;
 // The first bytes of the file: the whole tag when it has a readable one,
 // else at least the header. False when the file cannot be read or is shorter
 // than the header.
-bool readHead(const std::string& fileName, std::string& head, std::int64_t& fileSize)
+bool readHead(const files::ReadOnlyFile& file, std::string& head)
 {
-    const files::ReadOnlyFile file(fileName);
     if (!file.isOpen()) {
         return false;
     }
-    fileSize = file.size();
+    const std::int64_t fileSize = file.size();
     head.resize(static_cast<std::size_t>(std::min(firstReadSize, fileSize)));
     head.resize(file.readAt(0, head.data(), head.size()));
     if (head.size() < id3v2::headerSize) {
@@ -34,6 +33,21 @@ bool readHead(const std::string& fileName, std::string& head, std::int64_t& file
         head.resize(wanted);
         return file.readExactly(static_cast<std::int64_t>(alreadyRead), head.data() + alreadyRead, wanted - alreadyRead);
     }
+    return true;
+}
+
+// Gives the owner write permission, as saving and removing always have, and
+// reads the file's tag.
+bool prepareRewrite(const std::string& fileName, std::string& head, id3v2::Layout& layout)
+{
+    if (!files::addOwnerWrite(fileName)) {
+        return false;
+    }
+    const files::ReadOnlyFile file(fileName);
+    if (!readHead(file, head)) {
+        return false;
+    }
+    layout = id3v2::readLayout(head, file.size());
     return true;
 }
 
@@ -54,10 +68,14 @@ void TID3v2::ResetData()
 
 bool TID3v2::ReadFromFile(const std::string& fileName)
 {
+    return ReadFromOpenFile(files::ReadOnlyFile(fileName));
+}
+
+bool TID3v2::ReadFromOpenFile(const files::ReadOnlyFile& file)
+{
     ResetData();
     std::string head;
-    std::int64_t fileSize = 0;
-    return readHead(fileName, head, fileSize) && ReadFromBytes(head, fileSize);
+    return readHead(file, head) && ReadFromBytes(head, file.size());
 }
 
 bool TID3v2::ReadFromBytes(std::string_view head, std::int64_t fileSize)
@@ -83,13 +101,12 @@ bool TID3v2::ReadFromBytes(std::string_view head, std::int64_t fileSize)
 bool TID3v2::SaveToFile(const std::string& fileName) const
 {
     std::string head;
-    std::int64_t fileSize = 0;
-    if (!files::addOwnerWrite(fileName) || !readHead(fileName, head, fileSize)) {
+    id3v2::Layout layout;
+    if (!prepareRewrite(fileName, head, layout)) {
         return false;
     }
     // The frames kept are those of the file being written, which need not be
     // the file the properties were read from.
-    const id3v2::Layout layout = id3v2::readLayout(head, fileSize);
     std::uint8_t version = 3;
     std::vector<id3v2::Frame> frames;
     if (id3v2::isReadableVersion(layout.version) && layout.size > 0) {
@@ -104,12 +121,8 @@ bool TID3v2::SaveToFile(const std::string& fileName) const
 bool TID3v2::RemoveFromFile(const std::string& fileName) const
 {
     std::string head;
-    std::int64_t fileSize = 0;
-    if (!files::addOwnerWrite(fileName) || !readHead(fileName, head, fileSize)) {
-        return false;
-    }
-    const id3v2::Layout layout = id3v2::readLayout(head, fileSize);
-    return layout.end > 0 && files::rebuildFile(fileName, {}, layout.end);
+    id3v2::Layout layout;
+    return prepareRewrite(fileName, head, layout) && layout.end > 0 && files::rebuildFile(fileName, {}, layout.end);
 }
 
 void TID3v2::FSetTitle(std::string_view value)

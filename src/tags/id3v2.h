@@ -6,6 +6,10 @@
 
 namespace quorbit {
 
+namespace files {
+class ReadOnlyFile;
+}
+
 // The ID3v2 tag at the start of an MP3 file. Seven fields are read and
 // edited: title (TIT2), artist (TPE1), album (TALB), track (TRCK), year (TYER,
 // or TDRC in ID3v2.4), genre (TCON) and comment (the COMM frame with no
@@ -23,6 +27,8 @@ public:
     // file could be opened and its first 10 bytes read, whether or not a tag
     // is there (Exists() tells that).
     bool ReadFromFile(const std::string& fileName);
+    // The same from a file already open, for readers of both tags.
+    bool ReadFromOpenFile(const files::ReadOnlyFile& file);
     // Reads a tag from the first bytes of a file of `fileSize` bytes; `head`
     // holds at least the whole tag, or all of the file when it is shorter.
     // False when `head` is shorter than the 10-byte header.

@@ -86,7 +86,7 @@ struct FramePlace {
 
 struct Walk {
     std::vector<FramePlace> frames;
-    bool endedCleanly = false; // at the end of the body or at padding
+    bool endedCleanly = false; // at the end of the body, or where only zero padding is left
 };
 
 Walk walkFrames(std::string_view body, bool syncsafeSizes)
@@ -95,13 +95,9 @@ Walk walkFrames(std::string_view body, bool syncsafeSizes)
     std::size_t offset = 0;
     while (true) {
         const std::size_t left = body.size() - offset;
-        if (left < headerSize) {
-            walk.endedCleanly = body.substr(offset).find_first_not_of('\0') == std::string_view::npos;
-            return walk;
-        }
         const std::string_view header = body.substr(offset, headerSize);
-        if (!isFrameId(header)) {
-            walk.endedCleanly = header[0] == 0;
+        if (left < headerSize || !isFrameId(header)) {
+            walk.endedCleanly = body.substr(offset).find_first_not_of('\0') == std::string_view::npos;
             return walk;
         }
         const std::uint32_t stored = bigEndian32(header.substr(4));
@@ -166,12 +162,18 @@ std::vector<Frame> parseVersion4(std::string_view body, std::uint8_t flags)
         body.remove_prefix(syncsafe32(body));
     }
     // Some writers (older iTunes among them) stored plain frame sizes in 2.4
-    // tags; the reading that finds more frames, or ends cleanly, is the right one.
+    // tags. Syncsafe sizes that walk the tag cleanly to its end or its padding
+    // are right; otherwise plain sizes are tried, and the reading that ends
+    // cleanly, or else finds more frames, is taken.
+    const bool allUnsynchronised = (flags & unsynchronisationFlag) != 0;
     const Walk syncsafe = walkFrames(body, true);
+    if (syncsafe.endedCleanly) {
+        return framesAt(body, syncsafe, 4, allUnsynchronised);
+    }
     const Walk plain = walkFrames(body, false);
     const bool plainIsBetter = plain.frames.size() > syncsafe.frames.size()
-        || (plain.frames.size() == syncsafe.frames.size() && plain.endedCleanly && !syncsafe.endedCleanly);
-    return framesAt(body, plainIsBetter ? plain : syncsafe, 4, (flags & unsynchronisationFlag) != 0);
+        || (plain.endedCleanly && plain.frames.size() == syncsafe.frames.size());
+    return framesAt(body, plainIsBetter ? plain : syncsafe, 4, allUnsynchronised);
 }
 
 // The data of a frame as its content starts, or nothing when it is
@@ -288,44 +290,70 @@ std::string_view frameIdOf(Field field, std::uint8_t version)
     return {};
 }
 
-// The field's text in the frame, if the frame holds the field.
-std::optional<std::string> fieldText(Field field, std::uint8_t version, const Frame& frame, std::string_view id)
+struct FieldOfFrame {
+    Field field;
+    bool ownId; // false for the other version's year frame
+};
+
+// The field a frame would hold, by its ID.
+std::optional<FieldOfFrame> fieldOfId(std::string_view id, std::uint8_t version)
 {
-    if (frame.id != id) {
-        return std::nullopt;
+    static constexpr std::pair<std::string_view, Field> ids[] = {
+        {"TIT2", Field::Title}, {"TPE1", Field::Artist}, {"TALB", Field::Album}, {"TRCK", Field::Track},
+        {"TCON", Field::Genre}, {"COMM", Field::Comment}, {"TYER", Field::Year}, {"TDRC", Field::Year},
+    };
+    for (const auto& [frameId, field] : ids) {
+        if (id == frameId) {
+            return FieldOfFrame{field, field != Field::Year || frameId == yearFrameId(version)};
+        }
     }
-    const std::optional<std::string_view> content = contentOf(version, frame);
-    if (!content) {
-        return std::nullopt;
-    }
-    if (field == Field::Comment) {
-        return plainCommentText(*content);
-    }
-    return decodeTextFrame(*content);
+    return std::nullopt;
 }
 
-struct Located {
-    int index = -1; // of the frame in the list; -1 when there is none
+// The field and its text, when the frame holds one of the fields.
+struct Holding {
+    FieldOfFrame of;
     std::string text;
 };
 
-// The last frame holding the field; a later frame overrides an earlier one.
-// The year is looked for under the other version's ID too.
-Located locate(Field field, std::uint8_t version, const std::vector<Frame>& frames)
+std::optional<Holding> holdingOf(std::uint8_t version, const Frame& frame)
 {
-    const auto lastWithId = [&](std::string_view id) {
-        for (int index = static_cast<int>(frames.size()) - 1; index >= 0; --index) {
-            if (std::optional<std::string> text = fieldText(field, version, frames[static_cast<std::size_t>(index)], id)) {
-                return Located{index, std::move(*text)};
-            }
-        }
-        return Located{};
-    };
-    Located found = lastWithId(frameIdOf(field, version));
-    if (found.index < 0 && field == Field::Year) {
-        found = lastWithId(yearFrameId(version == 4 ? 3 : 4));
+    const std::optional<FieldOfFrame> of = fieldOfId(frame.id, version);
+    const std::optional<std::string_view> content = of ? contentOf(version, frame) : std::nullopt;
+    if (!content) {
+        return std::nullopt;
     }
-    return found;
+    std::optional<std::string> text = of->field == Field::Comment ? plainCommentText(*content)
+                                                                 : std::optional(decodeTextFrame(*content));
+    if (!text) {
+        return std::nullopt;
+    }
+    return Holding{*of, std::move(*text)};
+}
+
+struct Located {
+    std::size_t index = 0; // of the frame in the list
+    std::string text;
+};
+
+// For each field, the frame whose value shows: a later frame overrides an
+// earlier one, and the field's own ID overrides the other version's year ID.
+std::array<std::optional<Located>, allFields.size()> shownFrames(std::uint8_t version, const std::vector<Frame>& frames)
+{
+    std::array<std::optional<Located>, allFields.size()> shown;
+    std::array<bool, allFields.size()> shownByOwnId{};
+    for (std::size_t index = 0; index < frames.size(); ++index) {
+        std::optional<Holding> holding = holdingOf(version, frames[index]);
+        if (!holding) {
+            continue;
+        }
+        const auto slot = static_cast<std::size_t>(holding->of.field);
+        if (!shown[slot] || holding->of.ownId || !shownByOwnId[slot]) {
+            shown[slot] = Located{index, std::move(holding->text)};
+            shownByOwnId[slot] = holding->of.ownId;
+        }
+    }
+    return shown;
 }
 
 std::uint8_t trackNumber(std::string_view text)
@@ -444,10 +472,10 @@ std::vector<Frame> parseFrames(std::string_view tag)
 TID3v2::Fields readFields(std::uint8_t version, const std::vector<Frame>& frames)
 {
     TID3v2::Fields fields;
+    auto shown = shownFrames(version, frames);
     for (const Field field : allFields) {
-        Located found = locate(field, version, frames);
-        if (found.index >= 0) {
-            setField(fields, field, frames[static_cast<std::size_t>(found.index)], std::move(found.text));
+        if (std::optional<Located>& found = shown[static_cast<std::size_t>(field)]) {
+            setField(fields, field, frames[found->index], std::move(found->text));
         }
     }
     return fields;
@@ -456,6 +484,7 @@ TID3v2::Fields readFields(std::uint8_t version, const std::vector<Frame>& frames
 void applyFields(std::uint8_t version, const TID3v2::Fields& fields, std::vector<Frame>& frames)
 {
     const TID3v2::Fields current = readFields(version, frames);
+    const auto shown = shownFrames(version, frames);
     std::vector<bool> dropped(frames.size(), false);
     std::vector<Frame> added;
     for (const Field field : allFields) {
@@ -463,22 +492,23 @@ void applyFields(std::uint8_t version, const TID3v2::Fields& fields, std::vector
         if (wanted == valueText(field, current)) {
             continue;
         }
-        const Located found = locate(field, version, frames);
         if (wanted.empty()) {
-            if (found.index >= 0) {
-                dropped[static_cast<std::size_t>(found.index)] = true;
+            // Every frame holding the field goes, or an earlier one would show instead.
+            for (std::size_t index = 0; index < frames.size(); ++index) {
+                const std::optional<Holding> holding = holdingOf(version, frames[index]);
+                dropped[index] = dropped[index] || (holding && holding->of.field == field);
             }
             continue;
         }
+        const std::optional<Located>& found = shown[static_cast<std::size_t>(field)];
         std::string data = encodeTextFrame(wanted);
         if (field == Field::Comment) {
             // A replaced comment keeps the language it was written in.
-            const std::optional<std::string_view> old
-                = found.index >= 0 ? contentOf(version, frames[static_cast<std::size_t>(found.index)]) : std::nullopt;
+            const std::optional<std::string_view> old = found ? contentOf(version, frames[found->index]) : std::nullopt;
             data = encodeComment(old ? old->substr(1, 3) : std::string_view("eng"), wanted);
         }
-        if (found.index >= 0) {
-            Frame& frame = frames[static_cast<std::size_t>(found.index)];
+        if (found) {
+            Frame& frame = frames[found->index];
             frame.flags = 0;
             frame.data = std::move(data);
         } else {

@@ -1,0 +1,297 @@
+// Reads the tags of 10,000 MP3 files and saves a tag into a 20 MB file, each
+// against a floor measured in the same run: the bare reads the tag readers
+// need, and a plain copy of the file.
+//
+//   tags_bench [file count] [parent folder]
+
+#include "tags/mp3sample.h"
+#include "tags/mp3tags.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace quorbit::testing;
+using namespace std::string_literals;
+
+double secondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+[[noreturn]] void fail(const std::string& what)
+{
+    std::perror(what.c_str());
+    std::exit(1);
+}
+
+std::string makeFolder(const std::string& parent)
+{
+    std::string pattern = parent + "/quorbit-bench-tags-XXXXXX";
+    if (!mkdtemp(pattern.data())) {
+        fail("mkdtemp");
+    }
+    return pattern;
+}
+
+std::string latin1Text(std::string_view text)
+{
+    return '\0' + std::string(text);
+}
+
+// Text outside Latin-1 is stored as UTF-16 with a byte-order mark, as most writers do.
+std::string utf16Text(std::u16string_view text)
+{
+    std::string data = "\x01\xFF\xFE";
+    for (const char16_t unit : text) {
+        data.push_back(static_cast<char>(unit & 0xFF));
+        data.push_back(static_cast<char>(unit >> 8));
+    }
+    return data;
+}
+
+std::string title(int i)
+{
+    return "Song number " + std::to_string(i);
+}
+
+// An ID3v2.3 tag as a ripper writes it: the usual text frames, a comment,
+// a replay-gain TXXX and 512 bytes of padding, about 800 bytes in all.
+std::string realisticTag(int i, std::string_view titleText)
+{
+    std::string body = id3v2Frame("TIT2", latin1Text(titleText));
+    body += id3v2Frame("TPE1", i % 4 == 0 ? utf16Text(u"Ансамбль песни") : latin1Text("The Example Band"));
+    body += id3v2Frame("TALB", latin1Text("Greatest Hits Volume " + std::to_string(i % 20)));
+    body += id3v2Frame("TRCK", latin1Text(std::to_string(i % 12 + 1) + "/12"));
+    body += id3v2Frame("TYER", latin1Text("1999"));
+    body += id3v2Frame("TCON", latin1Text("(17)Rock"));
+    body += id3v2Frame("COMM", "\0eng\0Ripped from the original CD"s);
+    body += id3v2Frame("TXXX", "\0replaygain_track_gain\0-6.54 dB"s);
+    body.append(512, '\0');
+    return id3v2Tag(3, body);
+}
+
+std::string trailer(int i)
+{
+    quorbit::TID3v1 tag;
+    tag.FSetTitle(title(i));
+    tag.FSetArtist("The Example Band");
+    tag.FSetAlbum("Greatest Hits");
+    tag.FSetYear("1999");
+    tag.FSetTrack(static_cast<std::uint8_t>(i % 12 + 1));
+    tag.FSetGenreID(17);
+    const quorbit::TID3v1::Trailer bytes = tag.BuildTrailer();
+    return std::string(bytes.data(), bytes.size());
+}
+
+std::vector<std::string> createFiles(const std::string& folder, int count)
+{
+    const std::string audio = mpegAudio(4);
+    std::vector<std::string> paths;
+    for (int i = 0; i < count; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/track_%05d.mp3", i);
+        paths.push_back(folder + name);
+        writeFile(paths.back(), realisticTag(i, title(i)) + audio + trailer(i));
+    }
+    return paths;
+}
+
+// The floor: the bytes the two readers need, in one open per file.
+double floorSeconds(const std::vector<std::string>& paths)
+{
+    char head[4096];
+    char tail[128];
+    std::size_t checksum = 0;
+    const Clock::time_point start = Clock::now();
+    for (const std::string& path : paths) {
+        const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        struct stat status;
+        if (fd < 0 || fstat(fd, &status) != 0) {
+            fail(path);
+        }
+        checksum += static_cast<std::size_t>(pread(fd, head, sizeof head, 0));
+        checksum += static_cast<std::size_t>(pread(fd, tail, sizeof tail, status.st_size - 128));
+        close(fd);
+    }
+    const double seconds = secondsSince(start);
+    if (checksum == 0) {
+        std::exit(1);
+    }
+    return seconds;
+}
+
+// Quorbit: both tags of every file, one reader object of each kind reused,
+// through one open file (as the program reads them) or each on its own.
+double readSeconds(const std::vector<std::string>& paths, bool oneOpen)
+{
+    quorbit::TID3v1 v1;
+    quorbit::TID3v2 v2;
+    std::size_t checksum = 0;
+    const Clock::time_point start = Clock::now();
+    for (const std::string& path : paths) {
+        if (oneOpen) {
+            const quorbit::TagsRead read = quorbit::ReadTagsFromFile(path, v1, v2);
+            if (!read.id3v1 || !read.id3v2) {
+                fail(path);
+            }
+        } else if (!v1.ReadFromFile(path) || !v2.ReadFromFile(path)) {
+            fail(path);
+        }
+        checksum += v1.Title().size() + v2.Title().size();
+    }
+    const double seconds = secondsSince(start);
+    if (checksum == 0) {
+        std::exit(1);
+    }
+    return seconds;
+}
+
+// The first file's tags, as createFiles wrote them.
+void checkFirstFile(const std::string& path)
+{
+    quorbit::TID3v1 v1;
+    quorbit::TID3v2 v2;
+    quorbit::ReadTagsFromFile(path, v1, v2);
+    std::printf("  values read from %s:\n", path.c_str());
+    std::printf("    ID3v2.%d: \"%s\" / \"%s\" / \"%s\" / track %d / %s / %s / \"%s\"\n", v2.Version(),
+                v2.Title().c_str(), v2.Artist().c_str(), v2.Album().c_str(), v2.Track(), v2.Year().c_str(),
+                v2.Genre().c_str(), v2.Comment().c_str());
+    std::printf("    ID3v1.%d: \"%s\" / \"%s\" / \"%s\" / track %d / %s / %s\n", v1.Version() - 1, v1.Title().c_str(),
+                v1.Artist().c_str(), v1.Album().c_str(), v1.Track(), v1.Year().c_str(), v1.Genre().c_str());
+    const bool right = v2.Exists() && v2.Version() == 3 && v2.Title() == title(0)
+        && v2.Artist() == "Ансамбль песни" && v2.Album() == "Greatest Hits Volume 0" && v2.Track() == 1
+        && v2.Year() == "1999" && v2.Genre() == "Rock" && v2.Comment() == "Ripped from the original CD"
+        && v1.Exists() && v1.Title() == title(0) && v1.Artist() == "The Example Band" && v1.Track() == 1
+        && v1.Year() == "1999" && v1.Genre() == "Rock";
+    std::printf("    %s\n", right ? "right" : "WRONG");
+    if (!right) {
+        std::exit(1);
+    }
+}
+
+void benchmarkRead(int count, const std::string& parent)
+{
+    constexpr int rounds = 3;
+    const std::string folder = makeFolder(parent);
+    const std::vector<std::string> paths = createFiles(folder, count);
+    floorSeconds(paths); // both measure files in the page cache
+    std::vector<double> floors;
+    std::vector<double> reads;
+    std::vector<double> separateReads;
+    for (int round = 0; round < rounds; ++round) {
+        floors.push_back(floorSeconds(paths));
+        reads.push_back(readSeconds(paths, true));
+        separateReads.push_back(readSeconds(paths, false));
+    }
+    const double floor = median(floors);
+    const double read = median(reads);
+    const double separateRead = median(separateReads);
+    std::printf("read ID3v1 and ID3v2 tags of %d files, %.1f KiB each (median of %d rounds)\n", count,
+                static_cast<double>(std::filesystem::file_size(paths[0])) / 1024, rounds);
+    std::printf("  floor (open, first 4 KiB, last 128 bytes, close): %10.0f files/s  %.3f s\n", count / floor, floor);
+    std::printf("  Quorbit (ReadTagsFromFile, one open):             %10.0f files/s  %.3f s\n", count / read, read);
+    std::printf("  Quorbit (ReadFromFile of each tag, two opens):    %10.0f files/s  %.3f s\n", count / separateRead,
+                separateRead);
+    std::printf("  ratio Quorbit/floor: %.2f (goal <= 1.5); two opens: %.2f\n", read / floor, separateRead / floor);
+    checkFirstFile(paths[0]);
+    std::filesystem::remove_all(folder);
+}
+
+// The floor: a copy of the file beside it, with or without flushing it to disk.
+double copySeconds(const std::string& from, const std::string& to, bool flush)
+{
+    const Clock::time_point start = Clock::now();
+    const int source = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    const int target = open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    struct stat status;
+    if (source < 0 || target < 0 || fstat(source, &status) != 0) {
+        fail(to);
+    }
+    for (off_t left = status.st_size; left > 0;) {
+        const ssize_t copied = copy_file_range(source, nullptr, target, nullptr, static_cast<std::size_t>(left), 0);
+        if (copied <= 0) {
+            fail("copy_file_range");
+        }
+        left -= copied;
+    }
+    if (flush && fsync(target) != 0) {
+        fail("fsync");
+    }
+    close(source);
+    close(target);
+    const double seconds = secondsSince(start);
+    std::filesystem::remove(to);
+    return seconds;
+}
+
+void benchmarkSave(const std::string& parent)
+{
+    constexpr int rounds = 7;
+    const std::string folder = makeFolder(parent);
+    const std::string path = folder + "/long_mix.mp3";
+    const std::string audio = mpegAudio(20 * 1024 * 1024 / 417);
+    writeFile(path, realisticTag(0, title(0)) + audio + trailer(0));
+    const double megabytes = static_cast<double>(std::filesystem::file_size(path)) / (1024 * 1024);
+    copySeconds(path, path + ".copy", false); // the file is read from the page cache by all
+    std::vector<double> copies;
+    std::vector<double> flushedCopies;
+    std::vector<double> saves;
+    for (int round = 0; round < rounds; ++round) {
+        copies.push_back(copySeconds(path, path + ".copy", false));
+        flushedCopies.push_back(copySeconds(path, path + ".copy", true));
+        quorbit::TID3v2 tag;
+        tag.ReadFromFile(path);
+        tag.FSetTitle("Saved in round " + std::to_string(round));
+        const Clock::time_point start = Clock::now();
+        if (!tag.SaveToFile(path)) {
+            fail("SaveToFile");
+        }
+        saves.push_back(secondsSince(start));
+        tag.ReadFromFile(path);
+        const std::string saved = readFile(path);
+        if (tag.Title() != "Saved in round " + std::to_string(round)
+            || saved.compare(static_cast<std::size_t>(tag.Size()), audio.size(), audio) != 0) {
+            std::fprintf(stderr, "the save lost the title or the audio\n");
+            std::exit(1);
+        }
+    }
+    const double copy = median(copies);
+    const double flushedCopy = median(flushedCopies);
+    const double save = median(saves);
+    std::printf("save an ID3v2 tag into a %.1f MB file (median of %d rounds)\n", megabytes, rounds);
+    std::printf("  floor (copy_file_range beside it):             %8.1f ms\n", copy * 1000);
+    std::printf("  floor (copy_file_range beside it, then fsync): %8.1f ms\n", flushedCopy * 1000);
+    std::printf("  Quorbit (TID3v2 SaveToFile, new title):        %8.1f ms\n", save * 1000);
+    std::printf("  ratio Quorbit/copy: %.2f, Quorbit/copy with fsync: %.2f (goal <= 1.3)\n", save / copy,
+                save / flushedCopy);
+    std::filesystem::remove_all(folder);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    const int count = argc > 1 ? std::atoi(argv[1]) : 10'000;
+    const char* tmp = std::getenv("TMPDIR");
+    const std::string parent = argc > 2 ? argv[2] : (tmp ? tmp : "/tmp");
+    benchmarkRead(count, parent);
+    benchmarkSave(parent);
+    return 0;
+}

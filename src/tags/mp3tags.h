@@ -1,0 +1,20 @@
+#pragma once
+
+#include "tags/id3v1.h"
+#include "tags/id3v2.h"
+
+#include <string>
+
+namespace quorbit {
+
+// What ReadFromFile of each tag would have returned.
+struct TagsRead {
+    bool id3v1 = false;
+    bool id3v2 = false;
+};
+
+// Reads both tags of an MP3 file through one open file, which for a list of
+// files costs about half of reading each tag on its own.
+TagsRead ReadTagsFromFile(const std::string& fileName, TID3v1& id3v1, TID3v2& id3v2);
+
+} // namespace quorbit
