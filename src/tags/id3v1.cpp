@@ -6,6 +6,7 @@
 #include "tags/tagtext.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace quorbit {
 
@@ -72,6 +73,23 @@ bool readTrailer(const files::ReadOnlyFile& file, TID3v1::Trailer& trailer)
 {
     const std::int64_t offset = file.size() - static_cast<std::int64_t>(TID3v1::trailerSize);
     return file.isOpen() && offset >= 0 && file.readExactly(offset, trailer.data(), trailer.size());
+}
+
+struct TrailerPlace {
+    std::int64_t offset; // of the trailer, or the end of a file without one
+    bool exists;
+};
+
+// Nothing when the file's last 128 bytes cannot be read.
+std::optional<TrailerPlace> trailerPlace(const std::string& fileName)
+{
+    const files::ReadOnlyFile file(fileName);
+    TID3v1::Trailer trailer;
+    if (!readTrailer(file, trailer)) {
+        return std::nullopt;
+    }
+    const bool exists = startsWithMagic(trailer);
+    return TrailerPlace{file.size() - (exists ? static_cast<std::int64_t>(TID3v1::trailerSize) : 0), exists};
 }
 
 } // namespace
@@ -153,39 +171,26 @@ TID3v1::Trailer TID3v1::BuildTrailer() const
 
 bool TID3v1::SaveToFile(const std::string& fileName) const
 {
-    std::int64_t trailerOffset = 0;
-    {
-        const files::ReadOnlyFile file(fileName);
-        Trailer old;
-        if (!readTrailer(file, old)) {
-            return false;
-        }
-        trailerOffset = startsWithMagic(old) ? file.size() - static_cast<std::int64_t>(trailerSize) : file.size();
+    const std::optional<TrailerPlace> place = trailerPlace(fileName);
+    if (!place) {
+        return false;
     }
     const Trailer trailer = BuildTrailer();
     // Written over the old trailer rather than cutting it off first, so a
     // failed write never leaves the file without a tag. Whether the file may
     // be written is up to the write itself.
     (void)files::addOwnerWrite(fileName);
-    return files::writeAt(fileName, trailerOffset, std::string_view(trailer.data(), trailer.size()));
+    return files::writeAt(fileName, place->offset, std::string_view(trailer.data(), trailer.size()));
 }
 
 bool TID3v1::RemoveFromFile(const std::string& fileName) const
 {
-    std::int64_t fileSize = 0;
-    {
-        const files::ReadOnlyFile file(fileName);
-        Trailer old;
-        if (!readTrailer(file, old)) {
-            return false;
-        }
-        if (!startsWithMagic(old)) {
-            return true;
-        }
-        fileSize = file.size();
+    const std::optional<TrailerPlace> place = trailerPlace(fileName);
+    if (!place || !place->exists) {
+        return place.has_value();
     }
     (void)files::addOwnerWrite(fileName);
-    return files::truncateFile(fileName, fileSize - static_cast<std::int64_t>(trailerSize));
+    return files::truncateFile(fileName, place->offset);
 }
 
 void TID3v1::FSetTitle(std::string_view value)
