@@ -93,7 +93,7 @@ bool TID3v2::ReadFromBytes(std::string_view head, std::int64_t fileSize)
     m_size = static_cast<std::int32_t>(layout.size);
     const auto tagSize = static_cast<std::size_t>(layout.size);
     if (id3v2::isReadableVersion(layout.version) && tagSize > 0 && tagSize <= head.size()) {
-        m_fields = id3v2::readFields(layout.version, id3v2::parseFrames(head.substr(0, tagSize)));
+        m_fields = id3v2::readTagFields(head.substr(0, tagSize));
     }
     return true;
 }

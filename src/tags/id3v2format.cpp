@@ -6,6 +6,7 @@
 #include "tags/tagtext.h"
 
 #include <array>
+#include <deque>
 
 namespace quorbit::id3v2 {
 
@@ -115,49 +116,56 @@ Walk walkFrames(std::string_view body, bool syncsafeSizes)
     }
 }
 
-std::vector<Frame> framesAt(std::string_view body, const Walk& walk, std::uint8_t version, bool allUnsynchronised)
+// A frame seen in place: views into the tag, or into the storage of the
+// FrameRefs that holds data whose unsynchronisation was undone.
+struct FrameRef {
+    std::string_view id;
+    std::uint16_t flags = 0;
+    std::string_view data;
+};
+
+struct FrameRefs {
+    std::vector<FrameRef> frames;
+    std::deque<std::string> storage; // a deque, so views into it stay valid as it grows
+};
+
+void addFrames(std::string_view body, const Walk& walk, std::uint8_t version, bool allUnsynchronised, FrameRefs& refs)
 {
-    std::vector<Frame> frames;
-    frames.reserve(walk.frames.size());
+    refs.frames.reserve(walk.frames.size());
     for (const FramePlace& place : walk.frames) {
-        Frame frame;
-        frame.id = std::string(body.substr(place.offset, 4));
+        FrameRef frame;
+        frame.id = body.substr(place.offset, 4);
         frame.flags = static_cast<std::uint16_t>(byteAt(body, place.offset + 8) << 8 | byteAt(body, place.offset + 9));
-        const std::string_view data = body.substr(place.offset + headerSize, place.size);
+        frame.data = body.substr(place.offset + headerSize, place.size);
         if (version == 4 && (allUnsynchronised || (frame.flags & v4Unsynchronised) != 0)) {
-            frame.data = undoUnsynchronisation(data);
+            frame.data = refs.storage.emplace_back(undoUnsynchronisation(frame.data));
             frame.flags &= static_cast<std::uint16_t>(~v4Unsynchronised);
-        } else {
-            frame.data = std::string(data);
         }
-        frames.push_back(std::move(frame));
+        refs.frames.push_back(frame);
     }
-    return frames;
 }
 
-std::vector<Frame> parseVersion3(std::string_view body, std::uint8_t flags)
+void parseVersion3(std::string_view body, std::uint8_t flags, FrameRefs& refs)
 {
-    std::string synchronised;
     if ((flags & unsynchronisationFlag) != 0) {
-        synchronised = undoUnsynchronisation(body);
-        body = synchronised;
+        body = refs.storage.emplace_back(undoUnsynchronisation(body));
     }
     if ((flags & extendedHeaderFlag) != 0) {
         // In 2.3 the extended header's size leaves out its own four bytes.
         if (body.size() < 4 || bigEndian32(body) > body.size() - 4) {
-            return {};
+            return;
         }
         body.remove_prefix(4 + bigEndian32(body));
     }
-    return framesAt(body, walkFrames(body, false), 3, false);
+    addFrames(body, walkFrames(body, false), 3, false, refs);
 }
 
-std::vector<Frame> parseVersion4(std::string_view body, std::uint8_t flags)
+void parseVersion4(std::string_view body, std::uint8_t flags, FrameRefs& refs)
 {
     if ((flags & extendedHeaderFlag) != 0) {
         // In 2.4 the extended header's size counts its own bytes.
         if (body.size() < 4 || syncsafe32(body) < 6 || syncsafe32(body) > body.size()) {
-            return {};
+            return;
         }
         body.remove_prefix(syncsafe32(body));
     }
@@ -168,17 +176,44 @@ std::vector<Frame> parseVersion4(std::string_view body, std::uint8_t flags)
     const bool allUnsynchronised = (flags & unsynchronisationFlag) != 0;
     const Walk syncsafe = walkFrames(body, true);
     if (syncsafe.endedCleanly) {
-        return framesAt(body, syncsafe, 4, allUnsynchronised);
+        return addFrames(body, syncsafe, 4, allUnsynchronised, refs);
     }
     const Walk plain = walkFrames(body, false);
     const bool plainIsBetter = plain.frames.size() > syncsafe.frames.size()
         || (plain.endedCleanly && plain.frames.size() == syncsafe.frames.size());
-    return framesAt(body, plainIsBetter ? plain : syncsafe, 4, allUnsynchronised);
+    addFrames(body, plainIsBetter ? plain : syncsafe, 4, allUnsynchronised, refs);
+}
+
+// The frames of a whole tag, header included, seen in place.
+FrameRefs parseFrameRefs(std::string_view tag)
+{
+    FrameRefs refs;
+    if (tag.size() < headerSize) {
+        return refs;
+    }
+    const auto version = static_cast<std::uint8_t>(tag[3]);
+    const auto flags = static_cast<std::uint8_t>(tag[5]);
+    if (version == 3) {
+        parseVersion3(tag.substr(headerSize), flags, refs);
+    } else if (version == 4) {
+        parseVersion4(tag.substr(headerSize), flags, refs);
+    }
+    return refs;
+}
+
+std::vector<FrameRef> refsTo(const std::vector<Frame>& frames)
+{
+    std::vector<FrameRef> refs;
+    refs.reserve(frames.size());
+    for (const Frame& frame : frames) {
+        refs.push_back({frame.id, frame.flags, frame.data});
+    }
+    return refs;
 }
 
 // The data of a frame as its content starts, or nothing when it is
 // compressed or encrypted.
-std::optional<std::string_view> contentOf(std::uint8_t version, const Frame& frame)
+std::optional<std::string_view> contentOf(std::uint8_t version, const FrameRef& frame)
 {
     std::string_view data = frame.data;
     std::size_t prefix = 0;
@@ -316,7 +351,7 @@ struct Holding {
     std::string text;
 };
 
-std::optional<Holding> holdingOf(std::uint8_t version, const Frame& frame)
+std::optional<Holding> holdingOf(std::uint8_t version, const FrameRef& frame)
 {
     const std::optional<FieldOfFrame> of = fieldOfId(frame.id, version);
     const std::optional<std::string_view> content = of ? contentOf(version, frame) : std::nullopt;
@@ -338,7 +373,8 @@ struct Located {
 
 // For each field, the frame whose value shows: a later frame overrides an
 // earlier one, and the field's own ID overrides the other version's year ID.
-std::array<std::optional<Located>, allFields.size()> shownFrames(std::uint8_t version, const std::vector<Frame>& frames)
+std::array<std::optional<Located>, allFields.size()> shownFrames(std::uint8_t version,
+                                                                 const std::vector<FrameRef>& frames)
 {
     std::array<std::optional<Located>, allFields.size()> shown;
     std::array<bool, allFields.size()> shownByOwnId{};
@@ -376,7 +412,7 @@ std::string yearOf(std::string_view text)
     return std::string(startsWithYear ? text.substr(0, 4) : text);
 }
 
-void setField(TID3v2::Fields& fields, Field field, const Frame& frame, std::string text)
+void setField(TID3v2::Fields& fields, Field field, const FrameRef& frame, std::string text)
 {
     switch (field) {
     case Field::Title: fields.title = std::move(text); break;
@@ -454,22 +490,18 @@ bool isReadableVersion(std::uint8_t version)
 
 std::vector<Frame> parseFrames(std::string_view tag)
 {
-    if (tag.size() < headerSize) {
-        return {};
+    const FrameRefs refs = parseFrameRefs(tag);
+    std::vector<Frame> frames;
+    frames.reserve(refs.frames.size());
+    for (const FrameRef& ref : refs.frames) {
+        frames.push_back({std::string(ref.id), ref.flags, std::string(ref.data)});
     }
-    const auto version = static_cast<std::uint8_t>(tag[3]);
-    const auto flags = static_cast<std::uint8_t>(tag[5]);
-    const std::string_view body = tag.substr(headerSize);
-    if (version == 3) {
-        return parseVersion3(body, flags);
-    }
-    if (version == 4) {
-        return parseVersion4(body, flags);
-    }
-    return {};
+    return frames;
 }
 
-TID3v2::Fields readFields(std::uint8_t version, const std::vector<Frame>& frames)
+namespace {
+
+TID3v2::Fields fieldsOf(std::uint8_t version, const std::vector<FrameRef>& frames)
 {
     TID3v2::Fields fields;
     auto shown = shownFrames(version, frames);
@@ -481,10 +513,30 @@ TID3v2::Fields readFields(std::uint8_t version, const std::vector<Frame>& frames
     return fields;
 }
 
+} // namespace
+
+TID3v2::Fields readFields(std::uint8_t version, const std::vector<Frame>& frames)
+{
+    return fieldsOf(version, refsTo(frames));
+}
+
+TID3v2::Fields readTagFields(std::string_view tag)
+{
+    return tag.size() < headerSize ? TID3v2::Fields() : fieldsOf(static_cast<std::uint8_t>(tag[3]), parseFrameRefs(tag).frames);
+}
+
 void applyFields(std::uint8_t version, const TID3v2::Fields& fields, std::vector<Frame>& frames)
 {
-    const TID3v2::Fields current = readFields(version, frames);
-    const auto shown = shownFrames(version, frames);
+    // Everything is looked up before any frame changes, as the views see the frames' data.
+    const std::vector<FrameRef> refs = refsTo(frames);
+    const TID3v2::Fields current = fieldsOf(version, refs);
+    const auto shown = shownFrames(version, refs);
+    std::array<std::vector<std::size_t>, allFields.size()> holders;
+    for (std::size_t index = 0; index < refs.size(); ++index) {
+        if (const std::optional<Holding> holding = holdingOf(version, refs[index])) {
+            holders[static_cast<std::size_t>(holding->of.field)].push_back(index);
+        }
+    }
     std::vector<bool> dropped(frames.size(), false);
     std::vector<Frame> added;
     for (const Field field : allFields) {
@@ -494,9 +546,8 @@ void applyFields(std::uint8_t version, const TID3v2::Fields& fields, std::vector
         }
         if (wanted.empty()) {
             // Every frame holding the field goes, or an earlier one would show instead.
-            for (std::size_t index = 0; index < frames.size(); ++index) {
-                const std::optional<Holding> holding = holdingOf(version, frames[index]);
-                dropped[index] = dropped[index] || (holding && holding->of.field == field);
+            for (const std::size_t index : holders[static_cast<std::size_t>(field)]) {
+                dropped[index] = true;
             }
             continue;
         }
@@ -504,7 +555,7 @@ void applyFields(std::uint8_t version, const TID3v2::Fields& fields, std::vector
         std::string data = encodeTextFrame(wanted);
         if (field == Field::Comment) {
             // A replaced comment keeps the language it was written in.
-            const std::optional<std::string_view> old = found ? contentOf(version, frames[found->index]) : std::nullopt;
+            const std::optional<std::string_view> old = found ? contentOf(version, refs[found->index]) : std::nullopt;
             data = encodeComment(old ? old->substr(1, 3) : std::string_view("eng"), wanted);
         }
         if (found) {

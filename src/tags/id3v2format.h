@@ -42,8 +42,10 @@ bool isReadableVersion(std::uint8_t version);
 // frame that runs past the tag; frames of size zero are dropped.
 std::vector<Frame> parseFrames(std::string_view tag);
 
-// The seven fields as TID3v2 shows them.
+// The seven fields as TID3v2 shows them, from a tag's frames or from a whole
+// tag (header included; any version but 2.3 and 2.4 has none).
 TID3v2::Fields readFields(std::uint8_t version, const std::vector<Frame>& frames);
+TID3v2::Fields readTagFields(std::string_view tag);
 
 // Sets the frames of the seven fields to `fields`: a field whose value the
 // frames already hold keeps its frame; a changed one gets a new frame in place
