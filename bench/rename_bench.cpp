@@ -3,6 +3,7 @@
 //
 //   rename_bench [file count] [parent folder]
 
+#include "benchsupport.h"
 #include "rename/operations.h"
 #include "rename/renamerun.h"
 
@@ -20,22 +21,7 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double secondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-std::string makeFolder(const std::string& parent, const char* label)
-{
-    std::string pattern = parent + "/quorbit-bench-" + label + "-XXXXXX";
-    if (!mkdtemp(pattern.data())) {
-        std::perror("mkdtemp");
-        std::exit(1);
-    }
-    return pattern;
-}
+using namespace quorbit::bench;
 
 std::string fileName(int i)
 {
@@ -125,12 +111,6 @@ void resetPeakResident()
     std::ofstream("/proc/self/clear_refs") << "5";
 }
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 void benchmarkRun(int count, const std::string& parent)
 {
     constexpr int rounds = 3;
@@ -201,9 +181,7 @@ void benchmarkOperations()
 int main(int argc, char* argv[])
 {
     const int count = argc > 1 ? std::atoi(argv[1]) : 100'000;
-    const char* tmp = std::getenv("TMPDIR");
-    const std::string parent = argc > 2 ? argv[2] : (tmp ? tmp : "/tmp");
-    benchmarkRun(count, parent);
+    benchmarkRun(count, parentFolder(argc, argv));
     benchmarkOperations();
     return 0;
 }

@@ -4,6 +4,7 @@
 //
 //   tags_bench [file count] [parent folder]
 
+#include "benchsupport.h"
 #include "tags/mp3sample.h"
 #include "tags/mp3tags.h"
 
@@ -20,35 +21,9 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using namespace quorbit::bench;
 using namespace quorbit::testing;
 using namespace std::string_literals;
-
-double secondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-[[noreturn]] void fail(const std::string& what)
-{
-    std::perror(what.c_str());
-    std::exit(1);
-}
-
-std::string makeFolder(const std::string& parent)
-{
-    std::string pattern = parent + "/quorbit-bench-tags-XXXXXX";
-    if (!mkdtemp(pattern.data())) {
-        fail("mkdtemp");
-    }
-    return pattern;
-}
 
 std::string latin1Text(std::string_view text)
 {
@@ -189,7 +164,7 @@ void checkFirstFile(const std::string& path)
 void benchmarkRead(int count, const std::string& parent)
 {
     constexpr int rounds = 3;
-    const std::string folder = makeFolder(parent);
+    const std::string folder = makeFolder(parent, "tags");
     const std::vector<std::string> paths = createFiles(folder, count);
     floorSeconds(paths); // both measure files in the page cache
     std::vector<double> floors;
@@ -262,7 +237,7 @@ double copySeconds(const std::string& from, const std::string& to, CopyKind kind
 void benchmarkSave(const std::string& parent)
 {
     constexpr int rounds = 7;
-    const std::string folder = makeFolder(parent);
+    const std::string folder = makeFolder(parent, "tags");
     const std::string path = folder + "/long_mix.mp3";
     const std::string audio = mpegAudio(20 * 1024 * 1024 / 417);
     writeFile(path, realisticTag(0, title(0)) + audio + trailer(0));
@@ -311,8 +286,7 @@ void benchmarkSave(const std::string& parent)
 int main(int argc, char* argv[])
 {
     const int count = argc > 1 ? std::atoi(argv[1]) : 10'000;
-    const char* tmp = std::getenv("TMPDIR");
-    const std::string parent = argc > 2 ? argv[2] : (tmp ? tmp : "/tmp");
+    const std::string parent = parentFolder(argc, argv);
     benchmarkRead(count, parent);
     benchmarkSave(parent);
     return 0;
