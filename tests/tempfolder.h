@@ -4,8 +4,10 @@
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
+#include <iterator>
 #include <set>
 #include <string>
+#include <string_view>
 
 #include <unistd.h>
 
@@ -70,5 +72,16 @@ public:
 private:
     std::string m_path;
 };
+
+inline void writeFile(const std::string& path, std::string_view bytes)
+{
+    std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline std::string readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 
 } // namespace quorbit::testing

@@ -103,16 +103,24 @@ bool copyRest(int source, std::int64_t offset, std::int64_t sourceSize, int targ
 }
 
 // Creates the temporary file beside `path` under the first free name.
-int createTemporaryFile(const std::string& path, std::string& temporaryPath)
+int createTemporaryFile(const std::string& path, std::string& temporaryPath, mode_t mode)
 {
     for (int attempt = 1; attempt <= 100; ++attempt) {
         temporaryPath = path + "~" + (attempt == 1 ? std::string() : std::to_string(attempt));
-        const int descriptor = ::open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        const int descriptor = ::open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (descriptor >= 0 || errno != EEXIST) {
             return descriptor;
         }
     }
     return -1;
+}
+
+// The file a path names once links are followed; empty when a part of the
+// path is missing or cannot be looked up.
+std::string resolvedPath(const std::string& path)
+{
+    const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr), &std::free);
+    return resolved ? std::string(resolved.get()) : std::string();
 }
 
 void syncFolderOf(const std::string& path)
@@ -124,6 +132,20 @@ void syncFolderOf(const std::string& path)
         ::fsync(descriptor);
         ::close(descriptor);
     }
+}
+
+// Flushes the written temporary file and renames it over `target`, or removes it.
+bool commitTemporary(Descriptor& temporary, const std::string& temporaryPath, const std::string& target, bool written)
+{
+    written = written && ::fsync(temporary.get()) == 0 && temporary.close();
+    // rename(2) replaces its target, which is what this one step is for: the
+    // target's name never points at a partly written file.
+    if (!written || ::rename(temporaryPath.c_str(), target.c_str()) != 0) {
+        ::unlink(temporaryPath.c_str());
+        return false;
+    }
+    syncFolderOf(target);
+    return true;
 }
 
 } // namespace
@@ -199,18 +221,17 @@ bool truncateFile(const std::string& path, std::int64_t size)
 bool rebuildFile(const std::string& path, std::string_view head, std::int64_t keepFrom)
 {
     // Rebuild what a link points to, so the link itself stays a link.
-    const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr), &std::free);
-    if (!resolved) {
+    const std::string target = resolvedPath(path);
+    if (target.empty()) {
         return false;
     }
-    const std::string target = resolved.get();
     struct stat status {};
     Descriptor original(openRegularFile(target, O_RDONLY, status));
     if (original.get() < 0 || keepFrom < 0 || keepFrom > status.st_size) {
         return false;
     }
     std::string temporaryPath;
-    Descriptor temporary(createTemporaryFile(target, temporaryPath));
+    Descriptor temporary(createTemporaryFile(target, temporaryPath, 0600));
     if (temporary.get() < 0) {
         return false;
     }
@@ -218,16 +239,33 @@ bool rebuildFile(const std::string& path, std::string_view head, std::int64_t ke
     // and is set after the owner because a change of owner clears set-id bits.
     (void)::fchown(temporary.get(), status.st_uid, status.st_gid);
     const bool written = ::fchmod(temporary.get(), status.st_mode & 07777) == 0
-        && writeAll(temporary.get(), head) && copyRest(original.get(), keepFrom, status.st_size, temporary.get())
-        && ::fsync(temporary.get()) == 0 && temporary.close();
-    // rename(2) replaces its target, which is what this one step is for: the
-    // original's name never points at a partly written file.
-    if (!written || ::rename(temporaryPath.c_str(), target.c_str()) != 0) {
-        ::unlink(temporaryPath.c_str());
+        && writeAll(temporary.get(), head) && copyRest(original.get(), keepFrom, status.st_size, temporary.get());
+    return commitTemporary(temporary, temporaryPath, target, written);
+}
+
+bool replaceFileContent(const std::string& path, std::string_view content)
+{
+    std::string target = resolvedPath(path);
+    struct stat status {};
+    const bool exists = !target.empty();
+    if (!exists) {
+        target = path; // a new file; its folder must exist
+    } else if (::stat(target.c_str(), &status) != 0 || !S_ISREG(status.st_mode) || ::access(target.c_str(), W_OK) != 0) {
         return false;
     }
-    syncFolderOf(target);
-    return true;
+    std::string temporaryPath;
+    // A new file gets the usual permissions, 0666 less the umask.
+    Descriptor temporary(createTemporaryFile(target, temporaryPath, exists ? 0600 : 0666));
+    if (temporary.get() < 0) {
+        return false;
+    }
+    bool written = true;
+    if (exists) {
+        (void)::fchown(temporary.get(), status.st_uid, status.st_gid);
+        written = ::fchmod(temporary.get(), status.st_mode & 07777) == 0;
+    }
+    written = written && writeAll(temporary.get(), content);
+    return commitTemporary(temporary, temporaryPath, target, written);
 }
 
 } // namespace quorbit::files

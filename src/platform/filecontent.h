@@ -56,4 +56,11 @@ bool truncateFile(const std::string& path, std::int64_t size);
 // file is gone.
 bool rebuildFile(const std::string& path, std::string_view head, std::int64_t keepFrom);
 
+// Gives the file `path` (the file a link points to, for a link) exactly the
+// content `content`, creating it when it is missing, through a temporary file
+// renamed over it in one step as rebuildFile does: a failure or a crash never
+// leaves a partly written file. An existing file keeps its permission bits;
+// one its owner may not write to is refused, as is anything but a regular file.
+bool replaceFileContent(const std::string& path, std::string_view content);
+
 } // namespace quorbit::files

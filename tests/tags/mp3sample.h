@@ -2,10 +2,10 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <string_view>
+
+#include "tempfolder.h"
 
 namespace quorbit::testing {
 
@@ -23,17 +23,6 @@ inline std::string mpegAudio(std::size_t frameCount = 4)
         audio[audio.size() - 1] = static_cast<char>(frame + 1);
     }
     return audio;
-}
-
-inline void writeFile(const std::string& path, std::string_view bytes)
-{
-    std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-inline std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // A hand-made ID3v2 frame: its ID, a big-endian (2.3) or syncsafe (2.4) size, zero flags, the data.

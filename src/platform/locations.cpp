@@ -1,0 +1,69 @@
+#include "platform/locations.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quorbit::files {
+
+std::string executablePath()
+{
+    std::string path(PATH_MAX, '\0');
+    const ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size());
+    if (length <= 0 || static_cast<std::size_t>(length) >= path.size()) {
+        return {};
+    }
+    path.resize(static_cast<std::size_t>(length));
+    return path;
+}
+
+std::string userConfigFolder()
+{
+    // The XDG rules ignore a relative $XDG_CONFIG_HOME.
+    if (const char* configHome = std::getenv("XDG_CONFIG_HOME"); configHome && configHome[0] == '/') {
+        return configHome;
+    }
+    std::string home;
+    if (const char* homeVariable = std::getenv("HOME"); homeVariable && homeVariable[0] == '/') {
+        home = homeVariable;
+    } else if (const passwd* user = ::getpwuid(::getuid()); user && user->pw_dir && user->pw_dir[0] == '/') {
+        home = user->pw_dir;
+    } else {
+        return {};
+    }
+    if (home.size() > 1 && home.back() == '/') {
+        home.pop_back();
+    }
+    return (home == "/" ? "" : home) + "/.config";
+}
+
+bool isWritableFolder(const std::string& folder)
+{
+    struct stat status {};
+    return ::stat(folder.c_str(), &status) == 0 && S_ISDIR(status.st_mode) && ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
+bool isExistingFile(const std::string& path)
+{
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+bool createConfigFolder(const std::string& folder)
+{
+    struct stat status {};
+    if (::stat(folder.c_str(), &status) == 0) {
+        return S_ISDIR(status.st_mode);
+    }
+    const std::size_t slash = folder.find_last_of('/');
+    if (slash != std::string::npos && slash > 0 && !createConfigFolder(folder.substr(0, slash))) {
+        return false;
+    }
+    return ::mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST;
+}
+
+} // namespace quorbit::files

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+
+// Where the program finds itself and the user's configuration.
+namespace quorbit::files {
+
+// Full path of the running executable; empty when it cannot be found out.
+std::string executablePath();
+
+// The user's configuration folder without a trailing separator:
+// $XDG_CONFIG_HOME, else ~/.config; empty when neither can be found out.
+std::string userConfigFolder();
+
+// Whether the folder exists and this process may create files in it.
+bool isWritableFolder(const std::string& folder);
+
+bool isExistingFile(const std::string& path);
+
+// Creates `folder` and any missing folder above it, open to the user alone
+// as configuration folders are; true when it exists afterwards.
+bool createConfigFolder(const std::string& folder);
+
+} // namespace quorbit::files

@@ -1,0 +1,87 @@
+#include "settings/settingsfile.h"
+
+#include <algorithm>
+
+#include "platform/files.h"
+#include "platform/locations.h"
+#include "settings/inifile.h"
+
+namespace quorbit::settings {
+
+namespace {
+
+constexpr std::string_view kSection = "Options";
+
+std::string titleFieldKey(std::size_t position)
+{
+    return "ID3 Fields " + std::to_string(position);
+}
+
+std::string folderOf(const std::string& path)
+{
+    return path.substr(0, path.size() - files::fileNameOf(path).size());
+}
+
+} // namespace
+
+std::string settingsFilePath(const std::string& executablePath)
+{
+    const std::string folder = folderOf(executablePath);
+    const std::string_view name = files::fileNameOf(executablePath);
+    const std::string besideExecutable = folder + std::string(name.substr(0, name.rfind('.'))) + ".ini";
+    const std::string configFolder = files::userConfigFolder();
+    if (files::isExistingFile(besideExecutable) || files::isWritableFolder(folder.empty() ? "." : folder)
+        || configFolder.empty()) {
+        return besideExecutable;
+    }
+    return configFolder + "/quorbit/quorbit.ini";
+}
+
+Settings readSettings(const std::string& path)
+{
+    const IniFile file = IniFile::load(path);
+    const Settings defaults;
+    Settings settings;
+    settings.language = file.readString(kSection, "Language", defaults.language);
+    settings.lastFolder = file.readString(kSection, "Last Folder", defaults.lastFolder);
+    settings.applyTo = radioGroupIndex(file.readInteger(kSection, "Apply To", defaults.applyTo), kApplyToEntries);
+    settings.rename = radioGroupIndex(file.readInteger(kSection, "Rename", defaults.rename), kRenameEntries);
+    settings.subfolders = file.readInteger(kSection, "Subfolders", 0) != 0;
+    settings.renameOption =
+        radioGroupIndex(file.readInteger(kSection, "Rename Option", defaults.renameOption), kRenameOptionEntries);
+    settings.renameFromId3 = file.readInteger(kSection, "Rename From ID3", 0) != 0;
+    for (std::size_t position = 0; position < settings.titleFields.size(); ++position) {
+        settings.titleFields[position] =
+            file.readString(kSection, titleFieldKey(position), defaults.titleFields[position]);
+    }
+    return settings;
+}
+
+std::optional<std::string> saveSettings(const std::string& path, const Settings& settings)
+{
+    // Read again, so lines the user added while the program ran are kept.
+    IniFile file = IniFile::load(path);
+    file.writeString(kSection, "Language", settings.language);
+    file.writeString(kSection, "Last Folder", settings.lastFolder);
+    file.writeInteger(kSection, "Apply To", settings.applyTo);
+    file.writeInteger(kSection, "Rename", settings.rename);
+    file.writeInteger(kSection, "Subfolders", settings.subfolders ? 1 : 0);
+    file.writeInteger(kSection, "Rename Option", settings.renameOption);
+    file.writeInteger(kSection, "Rename From ID3", settings.renameFromId3 ? 1 : 0);
+    for (std::size_t position = 0; position < settings.titleFields.size(); ++position) {
+        file.writeString(kSection, titleFieldKey(position), settings.titleFields[position]);
+    }
+    // The configuration folder may not exist yet on a first run.
+    const std::string folder = folderOf(path);
+    if (!folder.empty() && !files::isExistingDirectory(folder)) {
+        files::createConfigFolder(folder);
+    }
+    return file.save(path);
+}
+
+int radioGroupIndex(int stored, int entryCount)
+{
+    return std::clamp(stored, -1, entryCount - 1);
+}
+
+} // namespace quorbit::settings

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+
+#include "settings/language.h"
+
+// The user's choices kept between runs: read once when the window opens and
+// written once when it closes.
+namespace quorbit::settings {
+
+// Entries of the window's three radio groups.
+inline constexpr int kApplyToEntries = 3;
+inline constexpr int kRenameEntries = 3;
+inline constexpr int kRenameOptionEntries = 16;
+
+struct Settings {
+    std::string language = "English";
+    std::string lastFolder;
+    // Selected entries of the radio groups; -1 is no selection.
+    int applyTo = 0;
+    int rename = 0;
+    bool subfolders = false;
+    int renameOption = 0;
+    bool renameFromId3 = false;
+    // The title-field list's entries in their order, as the list shows them.
+    std::array<std::string, kTitleFieldCount> titleFields{std::string(EnglishPlaceholders[0]),
+                                                          std::string(EnglishPlaceholders[1]),
+                                                          std::string(EnglishPlaceholders[2]),
+                                                          std::string(EnglishPlaceholders[3]),
+                                                          std::string(EnglishPlaceholders[4])};
+
+    bool operator==(const Settings&) const = default;
+};
+
+// The settings file of the program at `executablePath`: beside it and named
+// after it with ".ini" when that file exists or its folder is writable, for
+// portable use; otherwise "quorbit/quorbit.ini" in the user's configuration folder.
+std::string settingsFilePath(const std::string& executablePath);
+
+// Every setting from the file; a missing file, key or number gives the default.
+Settings readSettings(const std::string& path);
+
+// Writes every setting, keeping whatever else the file holds. Returns the
+// message for the user when the file cannot be written; the file is then unchanged.
+std::optional<std::string> saveSettings(const std::string& path, const Settings& settings);
+
+// A stored selection applied to a group of `entryCount` entries: below -1 is
+// no selection (-1), past the last entry is the last entry.
+int radioGroupIndex(int stored, int entryCount);
+
+} // namespace quorbit::settings
