@@ -1,0 +1,118 @@
+// How long the window's start-up and close spend on the settings file and the
+// language file, against the plain file work they cannot avoid.
+//   settings_bench [language folder] [scratch parent folder]
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "benchsupport.h"
+#include "settings/inifile.h"
+#include "settings/language.h"
+#include "settings/settingsfile.h"
+
+using namespace quorbit;
+using bench::Clock;
+
+namespace {
+
+std::string readWhole(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Median seconds of one call of `work`, over rounds of `repeats` calls.
+template <class Work>
+double timeEach(int repeats, Work work)
+{
+    std::vector<double> rounds;
+    for (int round = 0; round < 5; ++round) {
+        const Clock::time_point start = Clock::now();
+        for (int i = 0; i < repeats; ++i) {
+            work();
+        }
+        rounds.push_back(bench::secondsSince(start) / repeats);
+    }
+    return bench::median(rounds);
+}
+
+// The floor of an atomic, durable save: a new file written, flushed and renamed over the old one.
+void writeAndReplace(const std::string& path, const std::string& bytes)
+{
+    const std::string temporary = path + "~";
+    const int descriptor = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (descriptor < 0 || ::write(descriptor, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())
+        || ::fsync(descriptor) != 0 || ::close(descriptor) != 0 || ::rename(temporary.c_str(), path.c_str()) != 0) {
+        bench::fail("write " + temporary);
+    }
+}
+
+void report(const char* what, double seconds, double floorSeconds)
+{
+    std::printf("%-52s %10.1f us   floor %10.1f us   ratio %.2f\n", what, seconds * 1e6, floorSeconds * 1e6,
+                seconds / floorSeconds);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    const std::string languages = argc > 1 ? std::string(argv[1]) + "/" : "language/";
+    const std::string folder = bench::makeFolder(bench::parentFolder(argc, argv), "settings");
+    const std::string settingsPath = folder + "/quorbit.ini";
+    settings::Settings stored;
+    stored.lastFolder = "/home/user/Music/Собрание";
+    stored.language = "Russian";
+    if (settings::saveSettings(settingsPath, stored)) {
+        bench::fail("save " + settingsPath);
+    }
+    if (readWhole(languages + "Russian.ini").empty()) {
+        bench::fail("read " + languages + "Russian.ini");
+    }
+
+    // Start-up: the settings read and the language applied.
+    const double startUp = timeEach(2000, [&] {
+        const settings::Settings settings = settings::readSettings(settingsPath);
+        settings::InterfaceTexts texts;
+        settings::ApplyLanguage(languages, settings.language, texts);
+    });
+    const double startUpFloor = timeEach(2000, [&] {
+        const std::string both = readWhole(settingsPath) + readWhole(languages + "Russian.ini");
+        if (both.empty()) {
+            bench::fail("read");
+        }
+    });
+    report("start-up: read settings, apply Russian.ini", startUp, startUpFloor);
+
+    // Close: every setting written, atomically and durably.
+    const std::string savedBytes = readWhole(settingsPath);
+    const double close = timeEach(50, [&] {
+        if (settings::saveSettings(settingsPath, stored)) {
+            bench::fail("save " + settingsPath);
+        }
+    });
+    const double closeFloor = timeEach(50, [&] { writeAndReplace(settingsPath, savedBytes); });
+    report("close: save every setting", close, closeFloor);
+
+    // A damaged settings file: one line of 10 MB.
+    const std::string hugePath = folder + "/huge.ini";
+    std::ofstream(hugePath) << "[Options]\nLast Folder=" << std::string(10 << 20, 'x') << "\n";
+    const double huge = timeEach(5, [&] { settings::readSettings(hugePath); });
+    const double hugeFloor = timeEach(5, [&] {
+        if (readWhole(hugePath).empty()) {
+            bench::fail("read " + hugePath);
+        }
+    });
+    report("start-up with a 10 MB line in the settings file", huge, hugeFloor);
+
+    for (const char* name : {"/quorbit.ini", "/huge.ini"}) {
+        ::unlink((folder + name).c_str());
+    }
+    ::rmdir(folder.c_str());
+    return 0;
+}
