@@ -160,10 +160,10 @@ const IniFile::Entry* IniFile::find(std::string_view section, std::string_view k
 std::string_view IniFile::newline() const
 {
     const std::size_t end = m_text.find_first_of("\r\n");
-    if (end == std::string::npos || m_text.compare(end, 2, "\r\n") == 0) {
-        return end == std::string::npos ? "\n" : "\r\n";
+    if (end == std::string::npos || m_text[end] == '\n') {
+        return "\n";
     }
-    return m_text[end] == '\r' ? "\r" : "\n";
+    return m_text.compare(end, 2, "\r\n") == 0 ? "\r\n" : "\r";
 }
 
 std::string IniFile::readString(std::string_view section, std::string_view key, std::string_view defaultValue) const
@@ -203,7 +203,7 @@ void IniFile::writeString(std::string_view section, std::string_view key, std::s
     } else {
         const std::string_view lineEnd = newline();
         const auto existing = m_sections.find(foldedName(section));
-        std::size_t at = existing != m_sections.end() ? existing->second.appendAt : m_text.size();
+        const std::size_t at = existing != m_sections.end() ? existing->second.appendAt : m_text.size();
         std::string lines;
         if (at > 0 && !isLineEnd(m_text[at - 1])) {
             lines += lineEnd;
