@@ -142,7 +142,7 @@ void IniFile::index()
             const std::string_view value = trimmed(line.substr(equals + 1));
             const std::size_t valueStart =
                 value.empty() ? lineStart + equals + 1 : static_cast<std::size_t>(value.data() - m_text.data());
-            m_entries.try_emplace(entryName(section, key), Entry{lineStart, valueStart, valueStart + value.size()});
+            m_entries.try_emplace(entryName(section, key), Entry{valueStart, valueStart + value.size()});
             if (firstOfName) {
                 firstOfName->appendAt = next;
             }

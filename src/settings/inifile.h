@@ -53,9 +53,8 @@ public:
     std::optional<std::string> save(const std::string& path) const;
 
 private:
-    struct Entry {
-        std::size_t lineStart = 0;  // where the key's line starts
-        std::size_t valueStart = 0; // the value, without the blanks around it
+    struct Entry { // where the value lies, without the blanks around it
+        std::size_t valueStart = 0;
         std::size_t valueEnd = 0;
     };
     struct Section {
