@@ -23,6 +23,16 @@ bool isLineEnd(char c)
     return c == '\n' || c == '\r';
 }
 
+// Where the line that holds `pos` ends; text.size() for the last line. (A plain
+// loop: find_first_of calls memchr for every byte.)
+std::size_t lineEndFrom(std::string_view text, std::size_t pos)
+{
+    while (pos < text.size() && !isLineEnd(text[pos])) {
+        ++pos;
+    }
+    return pos;
+}
+
 std::string_view trimmed(std::string_view text)
 {
     const std::size_t first = text.find_first_not_of(kBlanks);
@@ -34,8 +44,13 @@ std::string_view trimmed(std::string_view text)
 
 bool isValidUtf8(std::string_view text)
 {
-    for (std::size_t pos = 0; pos < text.size(); pos += utf8::charLength(text, pos)) {
-        if (!utf8::isWellFormedAt(text, pos)) {
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        if (static_cast<unsigned char>(text[pos]) < 0x80) { // most of any INI file
+            ++pos;
+        } else if (utf8::isWellFormedAt(text, pos)) {
+            pos += utf8::charLength(text, pos);
+        } else {
             return false;
         }
     }
@@ -75,7 +90,7 @@ std::string storedValue(std::string_view value)
 {
     // A line break would end the line and let the rest pose as lines of its
     // own; no INI line can hold such a value.
-    if (value.find_first_of("\r\n") != std::string_view::npos) {
+    if (lineEndFrom(value, 0) != value.size()) {
         return {};
     }
     if (!value.empty() && (isBlank(value.front()) || isBlank(value.back()) || isQuoted(value))) {
@@ -120,10 +135,7 @@ void IniFile::index()
     Section* firstOfName = nullptr; // the section's record while in its first header's lines
     std::size_t lineStart = 0;
     while (lineStart < m_text.size()) {
-        std::size_t lineEnd = m_text.find_first_of("\r\n", lineStart);
-        if (lineEnd == std::string::npos) {
-            lineEnd = m_text.size();
-        }
+        const std::size_t lineEnd = lineEndFrom(m_text, lineStart);
         std::size_t next = lineEnd;
         if (next < m_text.size()) {
             next += m_text.compare(next, 2, "\r\n") == 0 ? 2 : 1;
@@ -159,8 +171,8 @@ const IniFile::Entry* IniFile::find(std::string_view section, std::string_view k
 
 std::string_view IniFile::newline() const
 {
-    const std::size_t end = m_text.find_first_of("\r\n");
-    if (end == std::string::npos || m_text[end] == '\n') {
+    const std::size_t end = lineEndFrom(m_text, 0);
+    if (end == m_text.size() || m_text[end] == '\n') {
         return "\n";
     }
     return m_text.compare(end, 2, "\r\n") == 0 ? "\r\n" : "\r";
