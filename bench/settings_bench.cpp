@@ -2,15 +2,16 @@
 // language file, against the plain file work they cannot avoid.
 //   settings_bench [language folder] [scratch parent folder]
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <string>
 
 #include <fcntl.h>
 #include <unistd.h>
 
 #include "benchsupport.h"
+#include "platform/filecontent.h"
 #include "settings/inifile.h"
 #include "settings/language.h"
 #include "settings/settingsfile.h"
@@ -22,8 +23,10 @@ namespace {
 
 std::string readWhole(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    const files::ReadOnlyFile file(path);
+    std::string bytes(static_cast<std::size_t>(std::max<std::int64_t>(file.size(), 0)), '\0');
+    bytes.resize(file.readAt(0, bytes.data(), bytes.size()));
+    return bytes;
 }
 
 // Median seconds of one call of `work`, over rounds of `repeats` calls.
