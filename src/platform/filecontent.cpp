@@ -134,6 +134,15 @@ void syncFolderOf(const std::string& path)
     }
 }
 
+// Gives the temporary file the owner (where this process may) and the
+// permission bits of the file it will replace. The mode is set after the
+// owner because a change of owner clears set-id bits.
+bool takeOwnerAndMode(const Descriptor& temporary, const struct stat& original)
+{
+    (void)::fchown(temporary.get(), original.st_uid, original.st_gid);
+    return ::fchmod(temporary.get(), original.st_mode & 07777) == 0;
+}
+
 // Flushes the written temporary file and renames it over `target`, or removes it.
 bool commitTemporary(Descriptor& temporary, const std::string& temporaryPath, const std::string& target, bool written)
 {
@@ -235,10 +244,7 @@ bool rebuildFile(const std::string& path, std::string_view head, std::int64_t ke
     if (temporary.get() < 0) {
         return false;
     }
-    // The owner can only be kept by a privileged process; the mode always is,
-    // and is set after the owner because a change of owner clears set-id bits.
-    (void)::fchown(temporary.get(), status.st_uid, status.st_gid);
-    const bool written = ::fchmod(temporary.get(), status.st_mode & 07777) == 0
+    const bool written = takeOwnerAndMode(temporary, status)
         && writeAll(temporary.get(), head) && copyRest(original.get(), keepFrom, status.st_size, temporary.get());
     return commitTemporary(temporary, temporaryPath, target, written);
 }
@@ -259,12 +265,7 @@ bool replaceFileContent(const std::string& path, std::string_view content)
     if (temporary.get() < 0) {
         return false;
     }
-    bool written = true;
-    if (exists) {
-        (void)::fchown(temporary.get(), status.st_uid, status.st_gid);
-        written = ::fchmod(temporary.get(), status.st_mode & 07777) == 0;
-    }
-    written = written && writeAll(temporary.get(), content);
+    const bool written = (!exists || takeOwnerAndMode(temporary, status)) && writeAll(temporary.get(), content);
     return commitTemporary(temporary, temporaryPath, target, written);
 }
 

@@ -108,6 +108,17 @@ bool isExistingDirectory(const std::string& path)
     return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
+bool isExistingFile(const std::string& path)
+{
+    struct stat status {};
+    return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+bool isWritableFolder(const std::string& folder)
+{
+    return isExistingDirectory(folder) && access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
 MoveResult moveEntry(const std::string& from, const std::string& to)
 {
     const int error = moveNoReplace(from, to);

@@ -26,6 +26,12 @@ bool listFolder(const std::string& folder, std::vector<DirEntry>& entries);
 // Whether `path` names an existing directory, following links.
 bool isExistingDirectory(const std::string& path);
 
+// Whether `path` names an existing regular file, following links.
+bool isExistingFile(const std::string& path);
+
+// Whether the folder exists and this process may create files in it.
+bool isWritableFolder(const std::string& folder);
+
 enum class MoveResult {
     Moved,
     TargetExists, // something else already has the new name; nothing was changed

@@ -41,18 +41,6 @@ std::string userConfigFolder()
     return (home == "/" ? "" : home) + "/.config";
 }
 
-bool isWritableFolder(const std::string& folder)
-{
-    struct stat status {};
-    return ::stat(folder.c_str(), &status) == 0 && S_ISDIR(status.st_mode) && ::access(folder.c_str(), W_OK | X_OK) == 0;
-}
-
-bool isExistingFile(const std::string& path)
-{
-    struct stat status {};
-    return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
-}
-
 bool createConfigFolder(const std::string& folder)
 {
     struct stat status {};

@@ -12,11 +12,6 @@ std::string executablePath();
 // $XDG_CONFIG_HOME, else ~/.config; empty when neither can be found out.
 std::string userConfigFolder();
 
-// Whether the folder exists and this process may create files in it.
-bool isWritableFolder(const std::string& folder);
-
-bool isExistingFile(const std::string& path);
-
 // Creates `folder` and any missing folder above it, open to the user alone
 // as configuration folders are; true when it exists afterwards.
 bool createConfigFolder(const std::string& folder);

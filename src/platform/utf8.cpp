@@ -124,4 +124,19 @@ bool isAscii(std::string_view text)
     return true;
 }
 
+bool isValid(std::string_view text)
+{
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        if (static_cast<unsigned char>(text[pos]) < 0x80) { // the common case, kept quick
+            ++pos;
+        } else if (isWellFormedAt(text, pos)) {
+            pos += charLength(text, pos);
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace quorbit::utf8

@@ -28,4 +28,7 @@ bool isWellFormedAt(std::string_view text, std::size_t pos);
 
 bool isAscii(std::string_view text);
 
+// Whether every character is a well-formed sequence (no stray bytes).
+bool isValid(std::string_view text);
+
 } // namespace quorbit::utf8

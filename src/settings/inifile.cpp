@@ -42,21 +42,6 @@ std::string_view trimmed(std::string_view text)
     return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
 }
 
-bool isValidUtf8(std::string_view text)
-{
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        if (static_cast<unsigned char>(text[pos]) < 0x80) { // most of any INI file
-            ++pos;
-        } else if (utf8::isWellFormedAt(text, pos)) {
-            pos += utf8::charLength(text, pos);
-        } else {
-            return false;
-        }
-    }
-    return true;
-}
-
 // Names are nearly always ASCII, and a file may hold millions of them.
 std::string foldedName(std::string_view name)
 {
@@ -107,7 +92,7 @@ IniFile::IniFile(std::string_view bytes)
         m_byteOrderMark = kByteOrderMark;
         bytes.remove_prefix(kByteOrderMark.size());
         m_text = bytes;
-    } else if (isValidUtf8(bytes)) {
+    } else if (utf8::isValid(bytes)) {
         m_text = bytes;
     } else {
         m_text = text::fromCodePage(bytes, "windows-1251");

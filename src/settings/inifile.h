@@ -5,7 +5,6 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <vector>
 
 // INI files: "[Section]" header lines and "key=value" lines.
 namespace quorbit::settings {
