@@ -23,7 +23,9 @@ int openRegularFile(const std::string& path, int flags, struct stat& status)
         return -1;
     }
     if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
+        const int error = S_ISREG(status.st_mode) ? errno : EINVAL;
         ::close(descriptor);
+        errno = error;
         return -1;
     }
     return descriptor;
@@ -192,6 +194,44 @@ std::size_t ReadOnlyFile::readAt(std::int64_t offset, char* buffer, std::size_t 
         done += static_cast<std::size_t>(read);
     }
     return done;
+}
+
+WholeFile readWholeFile(const std::string& path, std::size_t maxBytes)
+{
+    WholeFile whole;
+    struct stat status {};
+    const Descriptor file(openRegularFile(path, O_RDONLY, status));
+    if (file.get() < 0) {
+        whole.status = errno == ENOENT ? ReadStatus::Missing : ReadStatus::Unreadable;
+        return whole;
+    }
+    whole.status = ReadStatus::Unreadable;
+    if (status.st_size < 0 || static_cast<std::uint64_t>(status.st_size) > maxBytes) {
+        return whole;
+    }
+    // One byte more than the size, to notice a file that grew since fstat.
+    std::string bytes(static_cast<std::size_t>(status.st_size) + 1, '\0');
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t read = ::read(file.get(), bytes.data() + done, bytes.size() - done);
+        if (read < 0 && errno == EINTR) {
+            continue;
+        }
+        if (read < 0) {
+            return whole;
+        }
+        if (read == 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(read);
+    }
+    if (done != static_cast<std::size_t>(status.st_size)) {
+        return whole; // cut short, or changing under us
+    }
+    bytes.resize(done);
+    whole.status = ReadStatus::Read;
+    whole.bytes = std::move(bytes);
+    return whole;
 }
 
 bool addOwnerWrite(const std::string& path)

@@ -35,6 +35,21 @@ private:
     std::int64_t m_size = -1;
 };
 
+enum class ReadStatus {
+    Read,
+    Missing,    // nothing is there, or a link that leads nowhere
+    Unreadable, // something is there that cannot be read whole: no permission, not a
+                // regular file, a read error, or more than the caller's limit
+};
+struct WholeFile {
+    ReadStatus status = ReadStatus::Missing;
+    std::string bytes; // the content when Read
+};
+
+// The whole content of the regular file `path` (the file a link points to,
+// for a link), when it holds at most `maxBytes` bytes.
+WholeFile readWholeFile(const std::string& path, std::size_t maxBytes);
+
 // Adds the owner's write permission to an existing file (a no-op when it is
 // already there).
 bool addOwnerWrite(const std::string& path);

@@ -107,14 +107,12 @@ bool TID3v2::SaveToFile(const std::string& fileName) const
     }
     // The frames kept are those of the file being written, which need not be
     // the file the properties were read from.
-    std::uint8_t version = 3;
-    std::vector<id3v2::Frame> frames;
-    if (id3v2::isReadableVersion(layout.version) && layout.size > 0) {
-        version = layout.version;
-        frames = id3v2::parseFrames(std::string_view(head).substr(0, static_cast<std::size_t>(layout.size)));
+    std::optional<id3v2::SaveBase> base = id3v2::saveBaseOf(layout, head);
+    if (!base) {
+        return false;
     }
-    id3v2::applyFields(version, m_fields, frames);
-    const std::optional<std::string> tag = id3v2::buildTag(version, frames);
+    id3v2::applyFields(base->version, m_fields, base->frames);
+    const std::optional<std::string> tag = id3v2::buildTag(base->version, base->frames);
     return tag && files::rebuildFile(fileName, *tag, layout.end);
 }
 

@@ -579,6 +579,16 @@ void applyFields(std::uint8_t version, const TID3v2::Fields& fields, std::vector
     frames = std::move(kept);
 }
 
+std::optional<SaveBase> saveBaseOf(const Layout& layout, std::string_view head)
+{
+    SaveBase base;
+    if (isReadableVersion(layout.version) && layout.size > 0) {
+        base.version = layout.version;
+        base.frames = parseFrames(head.substr(0, static_cast<std::size_t>(layout.size)));
+    }
+    return base;
+}
+
 std::optional<std::string> buildTag(std::uint8_t version, const std::vector<Frame>& frames)
 {
     std::size_t total = 0;

@@ -52,6 +52,16 @@ TID3v2::Fields readTagFields(std::string_view tag);
 // of the old (appended when there was none); an empty one loses its frame.
 void applyFields(std::uint8_t version, const TID3v2::Fields& fields, std::vector<Frame>& frames);
 
+// What a save starts from: the version it writes and the frames it keeps.
+struct SaveBase {
+    std::uint8_t version = 3;
+    std::vector<Frame> frames;
+};
+// The save base for a file whose tag lies as `layout` says, with `head`
+// holding at least that tag. A file without a usable tag gives an empty 2.3
+// base. Nothing when the tag cannot be kept whole, so the save must be refused.
+std::optional<SaveBase> saveBaseOf(const Layout& layout, std::string_view head);
+
 // A whole tag of the given major version (3 or 4) holding `frames`, with no
 // padding. Nothing when it would be too large for the format.
 std::optional<std::string> buildTag(std::uint8_t version, const std::vector<Frame>& frames);
