@@ -1,5 +1,6 @@
 #include "platform/filecontent.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -33,7 +34,7 @@ int openRegularFile(const std::string& path, int flags, struct stat& status)
 
 class Descriptor {
 public:
-    explicit Descriptor(int descriptor) : m_descriptor(descriptor) {}
+    explicit Descriptor(int descriptor) : m_descriptor(descriptor) { }
     ~Descriptor()
     {
         if (m_descriptor >= 0) {
@@ -78,8 +79,8 @@ bool copyRest(int source, std::int64_t offset, std::int64_t sourceSize, int targ
     // The kernel copies without a round trip through user memory, and may
     // share blocks on file systems that support it.
     while (position < sourceSize) {
-        const ssize_t copied = ::copy_file_range(source, &position, target, nullptr,
-                                                 static_cast<std::size_t>(sourceSize - position), 0);
+        const ssize_t copied =
+            ::copy_file_range(source, &position, target, nullptr, static_cast<std::size_t>(sourceSize - position), 0);
         if (copied < 0 && errno == EINTR) {
             continue;
         }
@@ -125,11 +126,45 @@ std::string resolvedPath(const std::string& path)
     return resolved ? std::string(resolved.get()) : std::string();
 }
 
-void syncFolderOf(const std::string& path)
+std::string folderOf(const std::string& path)
 {
     const std::size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-    const int descriptor = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The file that writing through `path` reaches: links are followed, also one
+// that leads to nothing yet, whose target is then the file to create. Empty
+// when links loop or a part of the path cannot be looked up.
+std::string writeTarget(const std::string& path)
+{
+    std::string current = path;
+    for (int hop = 0; hop < 40; ++hop) { // as many as the kernel follows
+        struct stat status { };
+        if (::lstat(current.c_str(), &status) != 0) {
+            return errno == ENOENT ? current : std::string();
+        }
+        if (!S_ISLNK(status.st_mode)) {
+            return resolvedPath(current);
+        }
+        std::string link(PATH_MAX, '\0');
+        const ssize_t length = ::readlink(current.c_str(), link.data(), link.size());
+        if (length <= 0 || static_cast<std::size_t>(length) >= link.size()) {
+            return {};
+        }
+        link.resize(static_cast<std::size_t>(length));
+        current = link.front() == '/' ? link : folderOf(current) + "/" + link;
+    }
+    return {};
+}
+
+bool isSameFile(const struct stat& one, const struct stat& other)
+{
+    return one.st_dev == other.st_dev && one.st_ino == other.st_ino;
+}
+
+void syncFolderOf(const std::string& path)
+{
+    const int descriptor = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (descriptor >= 0) {
         ::fsync(descriptor);
         ::close(descriptor);
@@ -137,18 +172,39 @@ void syncFolderOf(const std::string& path)
 }
 
 // Gives the temporary file the owner (where this process may) and the
-// permission bits of the file it will replace. The mode is set after the
-// owner because a change of owner clears set-id bits.
-bool takeOwnerAndMode(const Descriptor& temporary, const struct stat& original)
+// permission bits of the file it will replace, with `addedBits`. The mode is
+// set after the owner because a change of owner clears set-id bits.
+bool takeOwnerAndMode(const Descriptor& temporary, const struct stat& original, mode_t addedBits = 0)
 {
     (void)::fchown(temporary.get(), original.st_uid, original.st_gid);
-    return ::fchmod(temporary.get(), original.st_mode & 07777) == 0;
+    return ::fchmod(temporary.get(), (original.st_mode & 07777) | addedBits) == 0;
 }
 
-// Flushes the written temporary file and renames it over `target`, or removes it.
+std::size_t readFromDescriptor(int descriptor, std::int64_t offset, char* buffer, std::size_t length)
+{
+    if (descriptor < 0 || offset < 0) {
+        return 0;
+    }
+    std::size_t done = 0;
+    while (done < length) {
+        const ssize_t read = ::pread(descriptor, buffer + done, length - done, offset + static_cast<off_t>(done));
+        if (read < 0 && errno == EINTR) {
+            continue;
+        }
+        if (read <= 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(read);
+    }
+    return done;
+}
+
+// Flushes the written temporary file and renames it over `target`, or removes
+// it.
 bool commitTemporary(Descriptor& temporary, const std::string& temporaryPath, const std::string& target, bool written)
 {
-    written = written && ::fsync(temporary.get()) == 0 && temporary.close();
+    written = written && ::fsync(temporary.get()) == 0;
+    written = temporary.close() && written;
     // rename(2) replaces its target, which is what this one step is for: the
     // target's name never points at a partly written file.
     if (!written || ::rename(temporaryPath.c_str(), target.c_str()) != 0) {
@@ -163,7 +219,7 @@ bool commitTemporary(Descriptor& temporary, const std::string& temporaryPath, co
 
 ReadOnlyFile::ReadOnlyFile(const std::string& path)
 {
-    struct stat status {};
+    struct stat status { };
     m_descriptor = openRegularFile(path, O_RDONLY, status);
     if (m_descriptor >= 0) {
         m_size = status.st_size;
@@ -179,27 +235,91 @@ ReadOnlyFile::~ReadOnlyFile()
 
 std::size_t ReadOnlyFile::readAt(std::int64_t offset, char* buffer, std::size_t length) const
 {
-    if (m_descriptor < 0 || offset < 0) {
-        return 0;
+    return readFromDescriptor(m_descriptor, offset, buffer, length);
+}
+
+InPlaceFile::InPlaceFile(const std::string& path)
+{
+    struct stat status { };
+    m_descriptor = openRegularFile(path, O_RDWR, status);
+    const bool writable = m_descriptor >= 0;
+    // Without the owner's write permission: give it through a read-only
+    // handle, then open the very same file again for writing.
+    const Descriptor reading(writable || errno != EACCES ? -1 : openRegularFile(path, O_RDONLY, status));
+    if (!writable && reading.get() < 0) {
+        return;
     }
-    std::size_t done = 0;
-    while (done < length) {
-        const ssize_t read = ::pread(m_descriptor, buffer + done, length - done, offset + static_cast<off_t>(done));
-        if (read < 0 && errno == EINTR) {
-            continue;
-        }
-        if (read <= 0) {
-            break;
-        }
-        done += static_cast<std::size_t>(read);
+    const int handle = writable ? m_descriptor : reading.get();
+    if ((status.st_mode & S_IWUSR) == 0 && ::fchmod(handle, (status.st_mode & 07777) | S_IWUSR) == 0) {
+        m_originalMode = status.st_mode & 07777;
+        m_modeChanged = true;
     }
-    return done;
+    if (!writable) {
+        if (!m_modeChanged) {
+            return;
+        }
+        m_descriptor = openRegularFile("/proc/self/fd/" + std::to_string(handle), O_RDWR, status);
+        if (m_descriptor < 0) {
+            (void)::fchmod(handle, static_cast<mode_t>(m_originalMode));
+            m_modeChanged = false;
+            return;
+        }
+    }
+    m_size = status.st_size;
+}
+
+InPlaceFile::~InPlaceFile()
+{
+    if (m_descriptor >= 0) {
+        m_failed = true;
+        close();
+    }
+}
+
+bool InPlaceFile::writeAt(std::int64_t offset, std::string_view bytes)
+{
+    if (m_descriptor < 0 || offset < 0 || offset > m_size) {
+        m_failed = true;
+        return false;
+    }
+    if (::lseek(m_descriptor, offset, SEEK_SET) != offset || !writeAll(m_descriptor, bytes)) {
+        if (offset == m_size) {
+            (void)::ftruncate(m_descriptor, m_size);
+        }
+        m_failed = true;
+        return false;
+    }
+    m_size = std::max<std::int64_t>(m_size, offset + static_cast<std::int64_t>(bytes.size()));
+    return true;
+}
+
+bool InPlaceFile::truncate(std::int64_t size)
+{
+    const bool cut = m_descriptor >= 0 && size >= 0 && size <= m_size && ::ftruncate(m_descriptor, size) == 0;
+    if (cut) {
+        m_size = size;
+    }
+    m_failed = m_failed || !cut;
+    return cut;
+}
+
+bool InPlaceFile::close()
+{
+    if (m_descriptor < 0) {
+        return false;
+    }
+    if (m_failed && m_modeChanged) {
+        (void)::fchmod(m_descriptor, static_cast<mode_t>(m_originalMode));
+    }
+    const bool closed = ::close(m_descriptor) == 0;
+    m_descriptor = -1;
+    return closed && !m_failed;
 }
 
 WholeFile readWholeFile(const std::string& path, std::size_t maxBytes)
 {
     WholeFile whole;
-    struct stat status {};
+    struct stat status { };
     const Descriptor file(openRegularFile(path, O_RDONLY, status));
     if (file.get() < 0) {
         whole.status = errno == ENOENT ? ReadStatus::Missing : ReadStatus::Unreadable;
@@ -226,7 +346,7 @@ WholeFile readWholeFile(const std::string& path, std::size_t maxBytes)
         done += static_cast<std::size_t>(read);
     }
     if (done != static_cast<std::size_t>(status.st_size)) {
-        return whole; // cut short, or changing under us
+        return whole; // cut short, or changing as it was read
     }
     bytes.resize(done);
     whole.status = ReadStatus::Read;
@@ -234,69 +354,42 @@ WholeFile readWholeFile(const std::string& path, std::size_t maxBytes)
     return whole;
 }
 
-bool addOwnerWrite(const std::string& path)
-{
-    struct stat status {};
-    if (::stat(path.c_str(), &status) != 0) {
-        return false;
-    }
-    return (status.st_mode & S_IWUSR) != 0 || ::chmod(path.c_str(), (status.st_mode & 07777) | S_IWUSR) == 0;
-}
-
-bool writeAt(const std::string& path, std::int64_t offset, std::string_view bytes)
-{
-    struct stat status {};
-    Descriptor file(openRegularFile(path, O_WRONLY, status));
-    if (file.get() < 0 || offset < 0 || offset > status.st_size) {
-        return false;
-    }
-    if (::lseek(file.get(), offset, SEEK_SET) != offset || !writeAll(file.get(), bytes)) {
-        if (offset == status.st_size) {
-            (void)::ftruncate(file.get(), status.st_size);
-        }
-        return false;
-    }
-    return file.close();
-}
-
-bool truncateFile(const std::string& path, std::int64_t size)
-{
-    struct stat status {};
-    Descriptor file(openRegularFile(path, O_WRONLY, status));
-    return file.get() >= 0 && size >= 0 && size <= status.st_size && ::ftruncate(file.get(), size) == 0
-        && file.close();
-}
-
-bool rebuildFile(const std::string& path, std::string_view head, std::int64_t keepFrom)
+bool rebuildFile(const std::string& path, const ReadOnlyFile& file, std::string_view head, std::int64_t keepFrom)
 {
     // Rebuild what a link points to, so the link itself stays a link.
     const std::string target = resolvedPath(path);
-    if (target.empty()) {
+    struct stat opened { };
+    struct stat named { };
+    if (target.empty() || ::fstat(file.m_descriptor, &opened) != 0 || ::stat(target.c_str(), &named) != 0
+        || !isSameFile(opened, named) || keepFrom < 0 || keepFrom > opened.st_size) {
         return false;
     }
-    struct stat status {};
-    Descriptor original(openRegularFile(target, O_RDONLY, status));
-    if (original.get() < 0 || keepFrom < 0 || keepFrom > status.st_size) {
-        return false;
+    const uid_t user = ::geteuid();
+    if ((opened.st_mode & S_IWUSR) == 0 && user != opened.st_uid && user != 0) {
+        return false; // the owner's write permission could not be given
     }
     std::string temporaryPath;
     Descriptor temporary(createTemporaryFile(target, temporaryPath, 0600));
     if (temporary.get() < 0) {
         return false;
     }
-    const bool written = takeOwnerAndMode(temporary, status)
-        && writeAll(temporary.get(), head) && copyRest(original.get(), keepFrom, status.st_size, temporary.get());
+    bool written = takeOwnerAndMode(temporary, opened, S_IWUSR) && writeAll(temporary.get(), head)
+        && copyRest(file.m_descriptor, keepFrom, opened.st_size, temporary.get());
+    // Another program may have put a new file in its place meanwhile; that one is
+    // not replaced.
+    written = written && ::stat(target.c_str(), &named) == 0 && isSameFile(opened, named);
     return commitTemporary(temporary, temporaryPath, target, written);
 }
 
 bool replaceFileContent(const std::string& path, std::string_view content)
 {
-    std::string target = resolvedPath(path);
-    struct stat status {};
-    const bool exists = !target.empty();
-    if (!exists) {
-        target = path; // a new file; its folder must exist
-    } else if (::stat(target.c_str(), &status) != 0 || !S_ISREG(status.st_mode) || ::access(target.c_str(), W_OK) != 0) {
+    const std::string target = writeTarget(path);
+    if (target.empty()) {
+        return false;
+    }
+    struct stat status { };
+    const bool exists = ::stat(target.c_str(), &status) == 0;
+    if (exists && (!S_ISREG(status.st_mode) || ::access(target.c_str(), W_OK) != 0)) {
         return false;
     }
     std::string temporaryPath;

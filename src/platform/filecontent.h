@@ -30,17 +30,43 @@ public:
         return readAt(offset, buffer, length) == length;
     }
 
-private:
+protected:
+    ReadOnlyFile() = default;
+
     int m_descriptor = -1;
     std::int64_t m_size = -1;
+
+    friend bool rebuildFile(const std::string& path, const ReadOnlyFile& file, std::string_view head,
+                            std::int64_t keepFrom);
 };
 
-enum class ReadStatus {
-    Read,
-    Missing,    // nothing is there, or a link that leads nowhere
-    Unreadable, // something is there that cannot be read whole: no permission, not a
-                // regular file, a read error, or more than the caller's limit
+// A regular file opened for reading and for writing in place, for the ID3v1
+// trailer. Opening gives the owner write permission when it is missing, as a
+// saved tag file always is writable by its owner; when the object ends
+// without a successful `close`, the permission bits are put back as they were.
+class InPlaceFile : public ReadOnlyFile {
+public:
+    explicit InPlaceFile(const std::string& path);
+    ~InPlaceFile();
+
+    // Writes `bytes` at `offset`; an offset at the end appends. A failed
+    // append is cut off again, so the file keeps its size.
+    bool writeAt(std::int64_t offset, std::string_view bytes);
+    // Cuts the file to `size` bytes, which must not be more than it has.
+    bool truncate(std::int64_t size);
+    // Closes the file; true when every write and the close succeeded.
+    bool close();
+
+private:
+    unsigned m_originalMode = 0;
+    bool m_modeChanged = false;
+    bool m_failed = false;
 };
+
+// How a whole-file read went. Missing: nothing is there, or a link that leads
+// nowhere. Unreadable: something is there that cannot be read whole (no
+// permission, not a regular file, a read error, or more than the caller's limit).
+enum class ReadStatus { Read, Missing, Unreadable };
 struct WholeFile {
     ReadStatus status = ReadStatus::Missing;
     std::string bytes; // the content when Read
@@ -50,29 +76,21 @@ struct WholeFile {
 // for a link), when it holds at most `maxBytes` bytes.
 WholeFile readWholeFile(const std::string& path, std::size_t maxBytes);
 
-// Adds the owner's write permission to an existing file (a no-op when it is
-// already there).
-bool addOwnerWrite(const std::string& path);
-
-// Writes `bytes` at `offset` of an existing regular file; an offset at the
-// end appends. A failed append is cut off again, so the file keeps its size.
-bool writeAt(const std::string& path, std::int64_t offset, std::string_view bytes);
-
-// Cuts an existing regular file to `size` bytes.
-bool truncateFile(const std::string& path, std::int64_t size);
-
-// Replaces the content of the existing regular file `path` (the file a link
-// points to, for a link) with `head` followed by the file's own bytes from
-// `keepFrom` to its end. The new content is written to a temporary file beside
-// it, named after it with "~" appended (or "~2", "~3"... when that name is
-// taken, which is never replaced), flushed to disk and renamed over the
-// original in one step, with the original's permission bits and, where
-// allowed, its owner. On failure the original is untouched and the temporary
-// file is gone.
-bool rebuildFile(const std::string& path, std::string_view head, std::int64_t keepFrom);
+// Replaces the content of the regular file `path` (the file a link points
+// to, for a link) with `head` followed by the bytes of `file`, opened from
+// `path`, from `keepFrom` to its end; so what is kept is what was read. The new
+// content is written to a temporary file beside it, named after it with "~"
+// appended (or "~2", "~3"... when that name is taken, which is never
+// replaced), flushed to disk and renamed over the original in one step. The
+// new file has the original's owner, where allowed, and permission bits,
+// with the owner's write permission added; the owner must already have it or
+// be this process. Refused when `path` no longer names the open file. On
+// failure the original is untouched and the temporary file is gone.
+bool rebuildFile(const std::string& path, const ReadOnlyFile& file, std::string_view head, std::int64_t keepFrom);
 
 // Gives the file `path` (the file a link points to, for a link) exactly the
-// content `content`, creating it when it is missing, through a temporary file
+// content `content`, creating it when it is missing (also where a link leads
+// to nothing yet, so the link stays a link), through a temporary file
 // renamed over it in one step as rebuildFile does: a failure or a crash never
 // leaves a partly written file. An existing file keeps its permission bits;
 // one its owner may not write to is refused, as is anything but a regular file.

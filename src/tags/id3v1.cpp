@@ -10,6 +10,7 @@
 
 namespace quorbit {
 
+// clang-format off
 const std::array<std::string_view, 148> MusicGenre = {
     "Blues", "Classic Rock", "Country", "Dance", "Disco", "Funk", "Grunge", "Hip-Hop", "Jazz", "Metal",
     "New Age", "Oldies", "Other", "Pop", "R&B", "Rap", "Reggae", "Rock", "Techno", "Industrial",
@@ -30,6 +31,7 @@ const std::array<std::string_view, 148> MusicGenre = {
     "Heavy Metal", "Black Metal", "Crossover", "Contemporary Christian", "Christian Rock", "Merengue",
     "Salsa", "Trash Metal", "Anime", "JPop", "Synthpop",
 };
+// clang-format on
 
 namespace {
 
@@ -81,9 +83,8 @@ struct TrailerPlace {
 };
 
 // Nothing when the file's last 128 bytes cannot be read.
-std::optional<TrailerPlace> trailerPlace(const std::string& fileName)
+std::optional<TrailerPlace> trailerPlace(const files::ReadOnlyFile& file)
 {
-    const files::ReadOnlyFile file(fileName);
     TID3v1::Trailer trailer;
     if (!readTrailer(file, trailer)) {
         return std::nullopt;
@@ -171,26 +172,25 @@ TID3v1::Trailer TID3v1::BuildTrailer() const
 
 bool TID3v1::SaveToFile(const std::string& fileName) const
 {
-    const std::optional<TrailerPlace> place = trailerPlace(fileName);
+    files::InPlaceFile file(fileName);
+    const std::optional<TrailerPlace> place = trailerPlace(file);
     if (!place) {
         return false;
     }
     const Trailer trailer = BuildTrailer();
     // Written over the old trailer rather than cutting it off first, so a
-    // failed write never leaves the file without a tag. Whether the file may
-    // be written is up to the write itself.
-    (void)files::addOwnerWrite(fileName);
-    return files::writeAt(fileName, place->offset, std::string_view(trailer.data(), trailer.size()));
+    // failed write never leaves the file without a tag.
+    return file.writeAt(place->offset, std::string_view(trailer.data(), trailer.size())) && file.close();
 }
 
 bool TID3v1::RemoveFromFile(const std::string& fileName) const
 {
-    const std::optional<TrailerPlace> place = trailerPlace(fileName);
+    files::InPlaceFile file(fileName);
+    const std::optional<TrailerPlace> place = trailerPlace(file);
     if (!place || !place->exists) {
         return place.has_value();
     }
-    (void)files::addOwnerWrite(fileName);
-    return files::truncateFile(fileName, place->offset);
+    return file.truncate(place->offset) && file.close();
 }
 
 void TID3v1::FSetTitle(std::string_view value)

@@ -31,24 +31,20 @@ bool readHead(const files::ReadOnlyFile& file, std::string& head)
     if (wanted > head.size()) {
         const std::size_t alreadyRead = head.size();
         head.resize(wanted);
-        return file.readExactly(static_cast<std::int64_t>(alreadyRead), head.data() + alreadyRead, wanted - alreadyRead);
+        return file.readExactly(static_cast<std::int64_t>(alreadyRead), head.data() + alreadyRead,
+                                wanted - alreadyRead);
     }
     return true;
 }
 
-// Gives the owner write permission, as saving and removing always have, and
-// reads the file's tag.
-bool prepareRewrite(const std::string& fileName, std::string& head, id3v2::Layout& layout)
+// Where the file's tag lies, with `head` holding it; nothing when the file
+// cannot be read.
+std::optional<id3v2::Layout> readTagLayout(const files::ReadOnlyFile& file, std::string& head)
 {
-    if (!files::addOwnerWrite(fileName)) {
-        return false;
-    }
-    const files::ReadOnlyFile file(fileName);
     if (!readHead(file, head)) {
-        return false;
+        return std::nullopt;
     }
-    layout = id3v2::readLayout(head, file.size());
-    return true;
+    return id3v2::readLayout(head, file.size());
 }
 
 } // namespace
@@ -100,27 +96,31 @@ bool TID3v2::ReadFromBytes(std::string_view head, std::int64_t fileSize)
 
 bool TID3v2::SaveToFile(const std::string& fileName) const
 {
+    // The tag is read and the audio copied through one open file, so the
+    // new file never mixes two versions of it.
+    const files::ReadOnlyFile file(fileName);
     std::string head;
-    id3v2::Layout layout;
-    if (!prepareRewrite(fileName, head, layout)) {
+    const std::optional<id3v2::Layout> layout = readTagLayout(file, head);
+    if (!layout) {
         return false;
     }
     // The frames kept are those of the file being written, which need not be
     // the file the properties were read from.
-    std::optional<id3v2::SaveBase> base = id3v2::saveBaseOf(layout, head);
+    std::optional<id3v2::SaveBase> base = id3v2::saveBaseOf(*layout, head);
     if (!base) {
         return false;
     }
     id3v2::applyFields(base->version, m_fields, base->frames);
     const std::optional<std::string> tag = id3v2::buildTag(base->version, base->frames);
-    return tag && files::rebuildFile(fileName, *tag, layout.end);
+    return tag && files::rebuildFile(fileName, file, *tag, layout->end);
 }
 
 bool TID3v2::RemoveFromFile(const std::string& fileName) const
 {
+    const files::ReadOnlyFile file(fileName);
     std::string head;
-    id3v2::Layout layout;
-    return prepareRewrite(fileName, head, layout) && layout.end > 0 && files::rebuildFile(fileName, {}, layout.end);
+    const std::optional<id3v2::Layout> layout = readTagLayout(file, head);
+    return layout && layout->end > 0 && files::rebuildFile(fileName, file, {}, layout->end);
 }
 
 void TID3v2::FSetTitle(std::string_view value)
