@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace quorbit::files {
 
@@ -18,46 +19,76 @@ bool isNoReplaceRefused(int error)
     return error == EINVAL || error == ENOSYS || error == ENOTSUP || error == EOPNOTSUPP;
 }
 
-// A move that never replaces. Returns 0 or the errno of the failure.
-int moveNoReplace(const std::string& from, const std::string& to)
+int moveByLinkOrCheckedRename(int fromFolder, const char* fromName, int toFolder, const char* toName)
 {
-    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+    struct stat source { };
+    if (fstatat(fromFolder, fromName, &source, AT_SYMLINK_NOFOLLOW) != 0) {
+        return errno;
+    }
+    if (!S_ISDIR(source.st_mode)) {
+        if (linkat(fromFolder, fromName, toFolder, toName, 0) == 0) {
+            if (unlinkat(fromFolder, fromName, 0) == 0) {
+                return 0;
+            }
+            const int error = errno;
+            unlinkat(toFolder, toName, 0);
+            return error;
+        }
+        if (errno == EEXIST) {
+            return EEXIST;
+        }
+        // File systems without hard links fall through to the checked rename.
+    }
+    struct stat target { };
+    if (fstatat(toFolder, toName, &target, AT_SYMLINK_NOFOLLOW) == 0) {
+        return EEXIST;
+    }
+    if (errno != ENOENT) {
+        return errno;
+    }
+    return renameat(fromFolder, fromName, toFolder, toName) == 0 ? 0 : errno;
+}
+
+// A move that never replaces. Returns 0 or the errno of the failure.
+int moveNoReplace(int fromFolder, const char* fromName, int toFolder, const char* toName)
+{
+    if (renameat2(fromFolder, fromName, toFolder, toName, RENAME_NOREPLACE) == 0) {
         return 0;
     }
-    return isNoReplaceRefused(errno) ? moveWithoutNoReplaceFlag(from, to) : errno;
+    return isNoReplaceRefused(errno) ? moveByLinkOrCheckedRename(fromFolder, fromName, toFolder, toName) : errno;
 }
 
 // On a case-insensitive file system the new name of a case-only rename finds
 // the entry itself, so the move reports that the target exists.
-bool isSameEntryInOtherCase(const std::string& from, const std::string& to)
+bool isSameEntryInOtherCase(int fromFolder, const std::string& fromName, int toFolder, const std::string& toName)
 {
-    struct stat source {};
-    struct stat target {};
-    if (lstat(from.c_str(), &source) != 0 || lstat(to.c_str(), &target) != 0) {
+    struct stat source { };
+    struct stat target { };
+    if (fstatat(fromFolder, fromName.c_str(), &source, AT_SYMLINK_NOFOLLOW) != 0
+        || fstatat(toFolder, toName.c_str(), &target, AT_SYMLINK_NOFOLLOW) != 0) {
         return false;
     }
     return source.st_dev == target.st_dev && source.st_ino == target.st_ino
-        && text::caseFold(fileNameOf(from)) == text::caseFold(fileNameOf(to));
+        && text::caseFold(fromName) == text::caseFold(toName);
 }
 
-MoveResult moveThroughTemporaryName(const std::string& from, const std::string& to)
+MoveResult moveThroughTemporaryName(int fromFolder, const std::string& fromName, int toFolder,
+                                    const std::string& toName)
 {
-    const std::string folder = from.substr(0, from.size() - fileNameOf(from).size());
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string temporary =
-            folder + ".quorbit-" + std::to_string(getpid()) + "-" + std::to_string(attempt) + ".tmp";
-        const int error = moveNoReplace(from, temporary);
+        const std::string temporary = ".quorbit-" + std::to_string(getpid()) + "-" + std::to_string(attempt) + ".tmp";
+        const int error = moveNoReplace(fromFolder, fromName.c_str(), fromFolder, temporary.c_str());
         if (error == EEXIST) {
             continue;
         }
         if (error != 0) {
             return MoveResult::Failed;
         }
-        if (moveNoReplace(temporary, to) == 0) {
+        if (moveNoReplace(fromFolder, temporary.c_str(), toFolder, toName.c_str()) == 0) {
             return MoveResult::Moved;
         }
         // Hard links that only look alike on a case-sensitive file system: put it back.
-        moveNoReplace(temporary, from);
+        moveNoReplace(fromFolder, temporary.c_str(), fromFolder, fromName.c_str());
         return MoveResult::TargetExists;
     }
     return MoveResult::Failed;
@@ -65,16 +96,49 @@ MoveResult moveThroughTemporaryName(const std::string& from, const std::string& 
 
 } // namespace
 
-bool listFolder(const std::string& folder, std::vector<DirEntry>& entries)
+Folder::Folder(const std::string& path) : m_handle(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
+{
+}
+
+Folder::Folder(Folder&& other) noexcept : m_handle(std::exchange(other.m_handle, -1))
+{
+}
+
+Folder& Folder::operator=(Folder&& other) noexcept
+{
+    if (this != &other) {
+        if (m_handle >= 0) {
+            close(m_handle);
+        }
+        m_handle = std::exchange(other.m_handle, -1);
+    }
+    return *this;
+}
+
+Folder::~Folder()
+{
+    if (m_handle >= 0) {
+        close(m_handle);
+    }
+}
+
+Folder Folder::openChild(const std::string& name) const
+{
+    // O_NOFOLLOW: a folder swapped for a link is not entered, wherever the link leads.
+    return Folder(openat(m_handle, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+}
+
+bool Folder::list(std::vector<DirEntry>& entries) const
 {
     entries.clear();
-    const int folderFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folderFd < 0) {
+    // A handle of its own, as the listing moves its position and closes it.
+    const int listing = m_handle < 0 ? -1 : openat(m_handle, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listing < 0) {
         return false;
     }
-    DIR* dir = fdopendir(folderFd);
+    DIR* dir = fdopendir(listing);
     if (!dir) {
-        close(folderFd);
+        close(listing);
         return false;
     }
     while (const dirent* item = readdir(dir)) {
@@ -89,9 +153,9 @@ bool listFolder(const std::string& folder, std::vector<DirEntry>& entries)
         entry.isLink = item->d_type == DT_LNK;
         // Only a folder's permission matters, so only folders (and entries whose
         // type readdir does not know) cost a stat; a folder of 100,000 files needs none.
-        struct stat status {};
+        struct stat status { };
         if ((item->d_type == DT_DIR || item->d_type == DT_UNKNOWN)
-            && fstatat(folderFd, item->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0) {
+            && fstatat(listing, item->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0) {
             entry.isDirectory = S_ISDIR(status.st_mode);
             entry.isLink = S_ISLNK(status.st_mode);
             entry.isReadOnly = entry.isDirectory && (status.st_mode & S_IWUSR) == 0;
@@ -102,15 +166,30 @@ bool listFolder(const std::string& folder, std::vector<DirEntry>& entries)
     return true;
 }
 
+bool Folder::leadsToDirectory(const std::string& name) const
+{
+    struct stat status { };
+    return fstatat(m_handle, name.c_str(), &status, 0) == 0 && S_ISDIR(status.st_mode);
+}
+
+Folder::Identity Folder::identity() const
+{
+    struct stat status { };
+    if (fstat(m_handle, &status) != 0) {
+        return {};
+    }
+    return {static_cast<unsigned long long>(status.st_dev), static_cast<unsigned long long>(status.st_ino)};
+}
+
 bool isExistingDirectory(const std::string& path)
 {
-    struct stat status {};
+    struct stat status { };
     return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
 bool isExistingFile(const std::string& path)
 {
-    struct stat status {};
+    struct stat status { };
     return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
@@ -119,51 +198,29 @@ bool isWritableFolder(const std::string& folder)
     return isExistingDirectory(folder) && access(folder.c_str(), W_OK | X_OK) == 0;
 }
 
-MoveResult moveEntry(const std::string& from, const std::string& to)
+MoveResult moveEntry(const Folder& from, const std::string& fromName, const Folder& to, const std::string& toName)
 {
-    const int error = moveNoReplace(from, to);
+    const int error = moveNoReplace(from.m_handle, fromName.c_str(), to.m_handle, toName.c_str());
     if (error == 0) {
         return MoveResult::Moved;
     }
     if (error != EEXIST) {
         return MoveResult::Failed;
     }
-    return isSameEntryInOtherCase(from, to) ? moveThroughTemporaryName(from, to) : MoveResult::TargetExists;
+    return isSameEntryInOtherCase(from.m_handle, fromName, to.m_handle, toName)
+        ? moveThroughTemporaryName(from.m_handle, fromName, to.m_handle, toName)
+        : MoveResult::TargetExists;
 }
 
-int moveWithoutNoReplaceFlag(const std::string& from, const std::string& to)
+int moveWithoutNoReplaceFlag(const Folder& from, const std::string& fromName, const Folder& to,
+                             const std::string& toName)
 {
-    struct stat source {};
-    if (lstat(from.c_str(), &source) != 0) {
-        return errno;
-    }
-    if (!S_ISDIR(source.st_mode)) {
-        if (link(from.c_str(), to.c_str()) == 0) {
-            if (unlink(from.c_str()) == 0) {
-                return 0;
-            }
-            const int error = errno;
-            unlink(to.c_str());
-            return error;
-        }
-        if (errno == EEXIST) {
-            return EEXIST;
-        }
-        // File systems without hard links fall through to the checked rename.
-    }
-    struct stat target {};
-    if (lstat(to.c_str(), &target) == 0) {
-        return EEXIST;
-    }
-    if (errno != ENOENT) {
-        return errno;
-    }
-    return rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+    return moveByLinkOrCheckedRename(from.m_handle, fromName.c_str(), to.m_handle, toName.c_str());
 }
 
-bool createFolder(const std::string& path)
+bool createFolder(const Folder& parent, const std::string& name)
 {
-    return mkdir(path.c_str(), 0777) == 0;
+    return mkdirat(parent.m_handle, name.c_str(), 0777) == 0;
 }
 
 std::string_view fileNameOf(std::string_view path)

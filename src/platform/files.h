@@ -12,16 +12,61 @@ struct DirEntry {
     std::string name;
     bool isDirectory = false; // a real directory; a link to one is not
     bool isLink = false;
-    bool isHidden = false;    // the name starts with "."
-    bool isReadOnly = false;  // a folder the owner may not write to (files are not looked up)
+    bool isHidden = false; // the name starts with "."
+    bool isReadOnly = false; // a folder the owner may not write to (files are not looked up)
 
     // A folder that runs descend into and count as a folder.
     bool isPlainFolder() const { return isDirectory && !isHidden && !isReadOnly; }
 };
 
-// Every entry of `folder` but "." and "..", hidden ones included, in the order
-// the file system gives them. False, with no entries, when the folder cannot be read.
-bool listFolder(const std::string& folder, std::vector<DirEntry>& entries);
+enum class MoveResult {
+    Moved,
+    TargetExists, // something else already has the new name; nothing was changed
+    Failed, // the entry is missing, access was denied, or the name is not allowed
+};
+
+// A folder held open. What it holds is listed, opened and renamed through the
+// folder itself, never through a path that another program could meanwhile
+// point elsewhere, and no path length limits how deep a walk goes. Closed
+// with the object.
+class Folder {
+public:
+    Folder() = default; // not open
+    // The folder at `path`; links on the way are followed, as the user chose it.
+    explicit Folder(const std::string& path);
+    Folder(Folder&& other) noexcept;
+    Folder& operator=(Folder&& other) noexcept;
+    ~Folder();
+
+    bool isOpen() const { return m_handle >= 0; }
+
+    // The real folder `name` inside this one; not open when it is missing, is
+    // a link (even to a folder), or cannot be opened.
+    Folder openChild(const std::string& name) const;
+
+    // Every entry but "." and "..", hidden ones included, in the order the file
+    // system gives them. False, with no entries, when the folder cannot be read.
+    bool list(std::vector<DirEntry>& entries) const;
+
+    // Whether `name` is a directory here or a link that leads to one.
+    bool leadsToDirectory(const std::string& name) const;
+
+    // Tells whether a folder opened again is still the same one.
+    struct Identity {
+        unsigned long long device = 0;
+        unsigned long long inode = 0;
+        bool operator==(const Identity&) const = default;
+    };
+    Identity identity() const;
+
+private:
+    explicit Folder(int handle) : m_handle(handle) { }
+    friend int moveWithoutNoReplaceFlag(const Folder&, const std::string&, const Folder&, const std::string&);
+    friend MoveResult moveEntry(const Folder&, const std::string&, const Folder&, const std::string&);
+    friend bool createFolder(const Folder&, const std::string&);
+
+    int m_handle = -1;
+};
 
 // Whether `path` names an existing directory, following links.
 bool isExistingDirectory(const std::string& path);
@@ -32,23 +77,20 @@ bool isExistingFile(const std::string& path);
 // Whether the folder exists and this process may create files in it.
 bool isWritableFolder(const std::string& folder);
 
-enum class MoveResult {
-    Moved,
-    TargetExists, // something else already has the new name; nothing was changed
-    Failed,       // the entry is missing, access was denied, or the name is not allowed
-};
-
-// Renames or moves `from` to `to` and never replaces an existing entry.
-// A rename that only changes letter case works on case-insensitive file systems too.
-MoveResult moveEntry(const std::string& from, const std::string& to);
+// Renames or moves the entry `fromName` of `from` to `toName` in `to` (which
+// may be the same folder) and never replaces an existing entry. A rename that
+// only changes letter case works on case-insensitive file systems too.
+MoveResult moveEntry(const Folder& from, const std::string& fromName, const Folder& to, const std::string& toName);
 
 // The move used where a file system refuses renameat2's RENAME_NOREPLACE: link
 // and unlink for files, a rename after checking the target is free for folders
 // and where links are not supported. Returns 0 or the errno of the failure.
-int moveWithoutNoReplaceFlag(const std::string& from, const std::string& to);
+int moveWithoutNoReplaceFlag(const Folder& from, const std::string& fromName, const Folder& to,
+                             const std::string& toName);
 
-// Creates one folder with the default permissions (0777 less the umask).
-bool createFolder(const std::string& path);
+// Creates the folder `name` in `parent` with the default permissions (0777
+// less the umask).
+bool createFolder(const Folder& parent, const std::string& name);
 
 // The part of `path` after its last "/".
 std::string_view fileNameOf(std::string_view path);

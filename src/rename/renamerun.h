@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/files.h"
 #include "rename/operations.h"
 
 #include <functional>
@@ -45,18 +46,22 @@ public:
     virtual void processPendingEvents() = 0;
 };
 
-// Gives the name an MP3 file gets from its tags, or nothing to keep the operation's name.
-using TagNameSource = std::function<std::optional<std::string>(const std::string& path)>;
+// Gives the name the MP3 file `name` of `folder` gets from its tags, or nothing
+// to keep the operation's name.
+using TagNameSource = std::function<std::optional<std::string>(const files::Folder& folder, const std::string& name)>;
 
 struct RunResult {
     enum class Outcome {
-        Done,           // message is the status text
-        NoFolder,       // no folder chosen; nothing done; message says so for the status bar
-        InvalidNumber,  // message is the error; nothing renamed
+        Done, // message is the status text
+        NoFolder, // no folder chosen; nothing done; message says so for the status bar
+        InvalidNumber, // message is the error; nothing renamed
         AlreadyRunning, // a run is under way; this one is ignored
     };
     Outcome outcome = Outcome::Done;
     std::string message;
+    // Full paths of sub-folders that were found but could not be entered (gone,
+    // swapped for a link, closed to this user); their contents are unchanged.
+    std::vector<std::string> unreachedFolders;
 };
 
 // The rename run: collects a folder's entries (or those of the folder and all
@@ -68,22 +73,6 @@ public:
 
     bool isRunning() const { return m_running; }
 
-    // Appends every plain sub-folder below `path` to the folder list, depth
-    // first, each before its own sub-folders, and counts them.
-    void WalkFolders(const std::string& path);
-
-    // Fills the rename list with the entries of `path` that `applyTo` and the
-    // mask select, in name order, and counts the entries that are not plain folders.
-    void CollectEntries(const std::string& path, ApplyTo applyTo, const FileMask& mask);
-
-    // Working state of the last run, kept until the next one.
-    const std::vector<std::string>& folderList() const { return m_folderList; }
-    const std::vector<std::string>& renameList() const { return m_renameList; }
-    int folderCount() const { return m_folderCount; }
-    int fileCount() const { return m_fileCount; }
-    void resetCounts();
-    void startFolderList(const std::string& folder);
-
 private:
     struct ActiveRun {
         const RunSettings& settings;
@@ -92,14 +81,17 @@ private:
         const TagNameSource& tagNames;
     };
 
-    void RenameAll(const ActiveRun& active);
-    void RenameEntry(const ActiveRun& active, const std::string& path, std::size_t index);
+    // Fills the rename list with the entries of `folder` that `applyTo` and
+    // the mask select, in name order, and counts the entries that are not plain folders.
+    void CollectEntries(const files::Folder& folder, ApplyTo applyTo, const FileMask& mask);
+    void RenameAll(const ActiveRun& active, const files::Folder& folder);
+    void RenameEntry(const ActiveRun& active, const files::Folder& folder, const std::string& name, std::size_t index);
     // The name the operation (or the tags) give the entry, before it is made fit for the disk.
-    std::string newNameFor(const ActiveRun& active, const std::string& path, std::size_t index) const;
+    std::string newNameFor(const ActiveRun& active, const files::Folder& folder, const std::string& name,
+                           std::size_t index) const;
 
-    std::vector<std::string> m_folderList;
+    // Names of the entries collected in the folder in hand.
     std::vector<std::string> m_renameList;
-    int m_folderCount = 0;
     int m_fileCount = 0;
     bool m_running = false;
 };

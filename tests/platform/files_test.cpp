@@ -15,9 +15,28 @@ using testing::TempFolder;
 
 const files::DirEntry* findEntry(const std::vector<files::DirEntry>& entries, const std::string& name)
 {
-    const auto found = std::find_if(entries.begin(), entries.end(), [&](const auto& entry) { return entry.name == name; });
+    const auto found =
+        std::find_if(entries.begin(), entries.end(), [&](const auto& entry) { return entry.name == name; });
     return found == entries.end() ? nullptr : &*found;
 }
+
+// Moves between names of one test folder, held open.
+class InFolder {
+public:
+    explicit InFolder(const TempFolder& folder) : m_folder(folder.path()) { }
+    MoveResult move(const std::string& from, const std::string& to) const
+    {
+        return files::moveEntry(m_folder, from, m_folder, to);
+    }
+    int moveWithoutFlag(const std::string& from, const std::string& to) const
+    {
+        return files::moveWithoutNoReplaceFlag(m_folder, from, m_folder, to);
+    }
+    const files::Folder& folder() const { return m_folder; }
+
+private:
+    files::Folder m_folder;
+};
 
 TEST(ListFolder, ReportsEveryEntryWithItsFacts)
 {
@@ -27,7 +46,8 @@ TEST(ListFolder, ReportsEveryEntryWithItsFacts)
     symlink((folder / "sub").c_str(), (folder / "link").c_str());
 
     std::vector<files::DirEntry> entries;
-    ASSERT_TRUE(files::listFolder(folder.path(), entries));
+    const files::Folder open(folder.path());
+    ASSERT_TRUE(open.list(entries));
     EXPECT_EQ(entries.size(), 7u);
     EXPECT_FALSE(findEntry(entries, ".") || findEntry(entries, ".."));
 
@@ -45,8 +65,15 @@ TEST(ListFolder, ReportsEveryEntryWithItsFacts)
     EXPECT_TRUE(files::isExistingDirectory(folder / "link")) << "the directory test follows links";
     EXPECT_FALSE(files::isExistingDirectory(folder / "plain.txt"));
     EXPECT_FALSE(files::isExistingDirectory(folder / "missing"));
+    EXPECT_TRUE(open.leadsToDirectory("link"));
+    EXPECT_FALSE(open.leadsToDirectory("plain.txt"));
 
-    EXPECT_FALSE(files::listFolder(folder / "missing", entries));
+    EXPECT_TRUE(open.openChild("sub").isOpen());
+    EXPECT_FALSE(open.openChild("link").isOpen()) << "a link is never entered, even one to a folder";
+    EXPECT_FALSE(open.openChild("plain.txt").isOpen());
+    EXPECT_TRUE(files::Folder(folder / "link").isOpen()) << "the chosen folder itself may be reached through a link";
+
+    EXPECT_FALSE(files::Folder(folder / "missing").list(entries));
     EXPECT_TRUE(entries.empty());
 }
 
@@ -54,30 +81,32 @@ TEST(MoveEntry, NeverReplacesAnything)
 {
     TempFolder folder;
     folder.create({"a.txt", "b.txt", "dir/", "other/"});
-    EXPECT_EQ(files::moveEntry(folder / "a.txt", folder / "b.txt"), MoveResult::TargetExists);
+    const InFolder in(folder);
+    EXPECT_EQ(in.move("a.txt", "b.txt"), MoveResult::TargetExists);
     EXPECT_EQ(folder.contentOf("a.txt"), "a.txt");
     EXPECT_EQ(folder.contentOf("b.txt"), "b.txt");
-    EXPECT_EQ(files::moveEntry(folder / "dir", folder / "other"), MoveResult::TargetExists);
-    EXPECT_EQ(files::moveEntry(folder / "a.txt", folder / "dir"), MoveResult::TargetExists);
-    EXPECT_EQ(files::moveEntry(folder / "missing", folder / "c.txt"), MoveResult::Failed);
+    EXPECT_EQ(in.move("dir", "other"), MoveResult::TargetExists);
+    EXPECT_EQ(in.move("a.txt", "dir"), MoveResult::TargetExists);
+    EXPECT_EQ(in.move("missing", "c.txt"), MoveResult::Failed);
 
-    EXPECT_EQ(files::moveEntry(folder / "a.txt", folder / "c.txt"), MoveResult::Moved);
+    EXPECT_EQ(in.move("a.txt", "c.txt"), MoveResult::Moved);
     EXPECT_EQ(folder.list(), (std::set<std::string>{"b.txt", "c.txt", "dir", "other"}));
-    EXPECT_EQ(files::moveEntry(folder / "dir", folder / "renamed"), MoveResult::Moved);
+    EXPECT_EQ(in.move("dir", "renamed"), MoveResult::Moved);
 }
 
 TEST(MoveEntry, FallbackWithoutTheNoReplaceFlagNeverReplacesEither)
 {
     TempFolder folder;
     folder.create({"a.txt", "b.txt", "dir/", "other/"});
-    EXPECT_EQ(files::moveWithoutNoReplaceFlag(folder / "a.txt", folder / "b.txt"), EEXIST);
-    EXPECT_EQ(files::moveWithoutNoReplaceFlag(folder / "dir", folder / "other"), EEXIST);
-    EXPECT_EQ(files::moveWithoutNoReplaceFlag(folder / "a.txt", folder / "other"), EEXIST);
-    EXPECT_EQ(files::moveWithoutNoReplaceFlag(folder / "missing", folder / "c.txt"), ENOENT);
+    const InFolder in(folder);
+    EXPECT_EQ(in.moveWithoutFlag("a.txt", "b.txt"), EEXIST);
+    EXPECT_EQ(in.moveWithoutFlag("dir", "other"), EEXIST);
+    EXPECT_EQ(in.moveWithoutFlag("a.txt", "other"), EEXIST);
+    EXPECT_EQ(in.moveWithoutFlag("missing", "c.txt"), ENOENT);
     EXPECT_EQ(folder.contentOf("b.txt"), "b.txt");
 
-    EXPECT_EQ(files::moveWithoutNoReplaceFlag(folder / "a.txt", folder / "c.txt"), 0);
-    EXPECT_EQ(files::moveWithoutNoReplaceFlag(folder / "dir", folder / "moved"), 0);
+    EXPECT_EQ(in.moveWithoutFlag("a.txt", "c.txt"), 0);
+    EXPECT_EQ(in.moveWithoutFlag("dir", "moved"), 0);
     EXPECT_EQ(folder.list(), (std::set<std::string>{"b.txt", "c.txt", "moved", "other"}));
     EXPECT_EQ(folder.contentOf("c.txt"), "a.txt");
 }
@@ -86,14 +115,15 @@ TEST(MoveEntry, CaseOnlyRenames)
 {
     TempFolder folder;
     folder.create({"photo.JPG"});
-    EXPECT_EQ(files::moveEntry(folder / "photo.JPG", folder / "photo.jpg"), MoveResult::Moved);
+    const InFolder in(folder);
+    EXPECT_EQ(in.move("photo.JPG", "photo.jpg"), MoveResult::Moved);
     EXPECT_EQ(folder.list(), (std::set<std::string>{"photo.jpg"}));
 
     // Two hard links whose names differ in case look like one entry under two
     // spellings; neither may replace the other, and both must stay.
     folder.create({"Song.mp3"});
     link((folder / "Song.mp3").c_str(), (folder / "song.mp3").c_str());
-    EXPECT_EQ(files::moveEntry(folder / "Song.mp3", folder / "song.mp3"), MoveResult::TargetExists);
+    EXPECT_EQ(in.move("Song.mp3", "song.mp3"), MoveResult::TargetExists);
     EXPECT_EQ(folder.list(), (std::set<std::string>{"photo.jpg", "Song.mp3", "song.mp3"}));
 }
 
@@ -102,7 +132,8 @@ TEST(MoveEntry, LinksAreMovedAsThemselves)
     TempFolder folder;
     folder.create({"target/file"});
     symlink("target", (folder / "link").c_str());
-    EXPECT_EQ(files::moveEntry(folder / "link", folder / "renamed"), MoveResult::Moved);
+    const InFolder in(folder);
+    EXPECT_EQ(in.move("link", "renamed"), MoveResult::Moved);
     EXPECT_EQ(folder.list(), (std::set<std::string>{"renamed", "target"}));
     EXPECT_EQ(folder.list("target"), (std::set<std::string>{"file"}));
 }
@@ -110,8 +141,9 @@ TEST(MoveEntry, LinksAreMovedAsThemselves)
 TEST(CreateFolder, CreatesOnceAndKeepsPaths)
 {
     TempFolder folder;
-    EXPECT_TRUE(files::createFolder(folder / "txt"));
-    EXPECT_FALSE(files::createFolder(folder / "txt"));
+    const InFolder in(folder);
+    EXPECT_TRUE(files::createFolder(in.folder(), "txt"));
+    EXPECT_FALSE(files::createFolder(in.folder(), "txt"));
     EXPECT_TRUE(files::isExistingDirectory(folder / "txt"));
     EXPECT_EQ(files::withTrailingSeparator("/music"), "/music/");
     EXPECT_EQ(files::withTrailingSeparator("/"), "/");

@@ -1,11 +1,15 @@
 #include "rename/renamerun.h"
 
+#include "rename/folderwalk.h"
+
 #include "platform/localetext.h"
 #include "tempfolder.h"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace quorbit {
 namespace {
@@ -195,20 +199,88 @@ TEST_F(RenameRunTest, FoldersModeReachesEveryLevel)
     EXPECT_EQ(folder.list("A"), (Names{"B", "B2"}));
     EXPECT_EQ(folder.list("A/B"), (Names{"C"}));
     EXPECT_EQ(folder.list("A/B/C"), (Names{"d.txt"}));
-    EXPECT_EQ(renameRun.folderList().front(), folder.path()) << "the chosen folder itself is never renamed";
-    EXPECT_EQ(renameRun.folderList().size(), 6u);
 }
 
-TEST_F(RenameRunTest, FolderListIsDepthFirstInNameOrder)
+TEST_F(RenameRunTest, FoldersAreVisitedDeepestFirstInNameOrder)
 {
-    folder.create({"b/", "a/z/", "a/y/deep/", "a10/", "a2/"});
-    renameRun.resetCounts();
-    renameRun.startFolderList(folder.path());
-    renameRun.WalkFolders(folder.path());
-    const std::vector<std::string> expected{folder.path(),     folder / "a",  folder / "a/y", folder / "a/y/deep",
-                                            folder / "a/z",    folder / "a2", folder / "a10", folder / "b"};
-    EXPECT_EQ(renameRun.folderList(), expected);
-    EXPECT_EQ(renameRun.folderCount(), 7);
+    // Each folder holds a file named after it, so a visit can tell where it is.
+    folder.create({"@root", "b/@b", "a/@a", "a/z/@z", "a/y/@y", "a/y/deep/@deep", "a10/@a10", "a2/@a2"});
+    std::vector<std::string> visited;
+    const WalkResult walk = walkFolders(folder.path(), [&](const files::Folder& visiting) {
+        for (const files::DirEntry& entry : entriesInNameOrder(visiting)) {
+            if (entry.name.front() == '@') {
+                visited.push_back(entry.name);
+            }
+        }
+    });
+    EXPECT_EQ(visited, (std::vector<std::string>{"@deep", "@y", "@z", "@a", "@a2", "@a10", "@b", "@root"}));
+    EXPECT_EQ(walk.folderCount, 7);
+    EXPECT_TRUE(walk.unreachedFolders.empty());
+}
+
+// Another program swaps a sub-folder for a link to a folder outside before
+// the run gets to it: the run must not follow the link.
+TEST_F(RenameRunTest, AFolderSwappedForALinkMidRunIsNotEntered)
+{
+    TempFolder outside;
+    outside.create({"f1.txt", "f2.txt", "keep/"});
+    folder.create({"1/x.txt", "a/f1.txt", "a/f2.txt"});
+    bool swapped = false;
+    progress.duringRun = [&] { // after the first entry of "1", which comes before "a"
+        if (!std::exchange(swapped, true)) {
+            std::filesystem::rename(folder / "a", folder / "moved-away");
+            std::filesystem::create_directory_symlink(outside.path(), folder / "a");
+        }
+    };
+    RunSettings settings = with(RenameOption::AddToLeft, "x");
+    settings.applyTo = ApplyTo::Both;
+    settings.subfolders = true;
+    const RunResult result = run(settings);
+    EXPECT_EQ(outside.list(), (Names{"f1.txt", "f2.txt", "keep"})) << "nothing outside the chosen folder is renamed";
+    EXPECT_EQ(result.unreachedFolders, (std::vector<std::string>{folder / "a"}));
+    EXPECT_EQ(result.message, "Renamed 2 files / 1 folders")
+        << "1/x.txt and the link; the swapped folder is not counted";
+    EXPECT_EQ(folder.list(), (Names{"x1", "xa", "xmoved-away"})) << "the link itself is renamed as any entry";
+    EXPECT_EQ(folder.list("xmoved-away"), (Names{"f1.txt", "f2.txt"})) << "the real folder was not reached either";
+}
+
+// Every level of a tree far deeper than any path may be long, and deeper
+// than the handles a process may hold, is renamed.
+TEST_F(RenameRunTest, ATreeTenThousandFoldersDeepIsRenamedAtEveryLevel)
+{
+    constexpr int depth = 10000;
+    const int top = open(folder.path().c_str(), O_RDONLY | O_DIRECTORY);
+    int handle = dup(top);
+    for (int level = 0; level < depth; ++level) {
+        ASSERT_EQ(mkdirat(handle, "d", 0777), 0);
+        const int child = openat(handle, "d", O_RDONLY | O_DIRECTORY);
+        close(handle);
+        handle = child;
+    }
+    close(handle);
+    RunSettings settings = with(RenameOption::UpperCase);
+    settings.applyTo = ApplyTo::Folders;
+    settings.subfolders = true;
+    const RunResult result = run(settings);
+    EXPECT_EQ(result.message, "Renamed 0 files / " + std::to_string(depth) + " folders");
+    EXPECT_TRUE(result.unreachedFolders.empty());
+    handle = dup(top);
+    int renamed = 0;
+    for (int child; (child = openat(handle, "D", O_RDONLY | O_DIRECTORY | O_NOFOLLOW)) >= 0; ++renamed) {
+        close(handle);
+        handle = child;
+    }
+    close(handle);
+    EXPECT_EQ(renamed, depth);
+
+    // Removed a level at a time from the top, as paths this long are beyond what removing by path can do.
+    for (int child; (child = openat(top, "D", O_RDONLY | O_DIRECTORY)) >= 0;) {
+        renameat(child, "D", top, "next");
+        close(child);
+        unlinkat(top, "D", AT_REMOVEDIR);
+        renameat(top, "next", top, "D");
+    }
+    close(top);
 }
 
 TEST_F(RenameRunTest, UnsafeNamesAreRefused)
@@ -310,11 +382,11 @@ TEST_F(RenameRunTest, TagNamesReplaceTheOperationForMp3Files)
     folder.create({"track.MP3", "other.mp3", "cover.jpg"});
     RunSettings settings = with(RenameOption::AddToLeft, "x");
     settings.folder = folder.path();
-    const TagNameSource tags = [](const std::string& path) -> std::optional<std::string> {
-        if (path.ends_with("track.MP3")) {
+    const TagNameSource tags = [](const files::Folder&, const std::string& name) -> std::optional<std::string> {
+        if (name == "track.MP3") {
             return "Artist - Title.mp3";
         }
-        if (path.ends_with("other.mp3")) {
+        if (name == "other.mp3") {
             return "AC/DC - T.N.T.mp3"; // unsafe: the file keeps its name
         }
         return std::nullopt;

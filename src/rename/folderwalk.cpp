@@ -1,0 +1,137 @@
+#include "rename/folderwalk.h"
+
+#include "platform/localetext.h"
+
+#include <algorithm>
+
+namespace quorbit {
+
+namespace {
+
+// A deep walk keeps a handle for every level it passes, which would run out
+// of handles long before a deep tree runs out of levels. So only every
+// kAnchorStride-th level and the last kAnchorStride levels stay open; a level
+// closed meanwhile is opened again from the anchor above it on the way back.
+constexpr std::size_t kAnchorStride = 64;
+
+void sortEntriesByName(std::vector<files::DirEntry>& entries)
+{
+    text::sortByName(entries, [](const files::DirEntry& entry) -> const std::string& { return entry.name; });
+}
+
+struct Level {
+    files::Folder folder; // closed while the walk is far below it
+    std::string name; // in the folder above
+    files::Folder::Identity identity;
+    std::vector<std::string> subFolders; // still to visit, the next one last
+};
+
+Level levelFor(files::Folder folder, std::string name)
+{
+    Level level{std::move(folder), std::move(name), {}, {}};
+    level.identity = level.folder.identity();
+    std::vector<files::DirEntry> entries;
+    level.folder.list(entries);
+    // Only the plain folders are sorted: a folder of many files costs no collation here.
+    std::erase_if(entries, [](const files::DirEntry& entry) { return !entry.isPlainFolder(); });
+    sortEntriesByName(entries);
+    for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
+        level.subFolders.push_back(std::move(entry->name));
+    }
+    return level;
+}
+
+class Trail {
+public:
+    Trail(std::string root, WalkResult& result) : m_root(std::move(root)), m_result(result) { }
+
+    std::vector<Level> levels;
+
+    std::string pathOf(std::size_t depth, const std::string& name) const
+    {
+        std::string path = files::withTrailingSeparator(m_root);
+        for (std::size_t level = 1; level <= depth; ++level) {
+            path += levels[level].name + "/";
+        }
+        return path + name;
+    }
+
+    void enter(std::string name)
+    {
+        const std::size_t depth = levels.size() - 1;
+        files::Folder child = levels.back().folder.openChild(name);
+        if (!child.isOpen()) {
+            m_result.unreachedFolders.push_back(pathOf(depth, name));
+            return;
+        }
+        ++m_result.folderCount;
+        levels.push_back(levelFor(std::move(child), std::move(name)));
+        const std::size_t depthToClose = levels.size() - 1 - std::min(kAnchorStride, levels.size() - 1);
+        if (depthToClose % kAnchorStride != 0) {
+            levels[depthToClose].folder = {};
+        }
+    }
+
+    // Opens the deepest level again when it was closed on the way down. A level
+    // that is no longer the folder it was cannot be reached, nor anything in it.
+    void reopenDeepest()
+    {
+        std::size_t open = levels.size() - 1;
+        while (!levels[open].folder.isOpen()) {
+            --open; // the root always stays open
+        }
+        for (std::size_t depth = open + 1; depth < levels.size(); ++depth) {
+            Level& level = levels[depth];
+            level.folder = levels[depth - 1].folder.openChild(level.name);
+            if (!level.folder.isOpen() || level.folder.identity() != level.identity) {
+                while (levels.size() > depth) {
+                    m_result.unreachedFolders.push_back(pathOf(levels.size() - 2, levels.back().name));
+                    --m_result.folderCount;
+                    levels.pop_back();
+                }
+                return;
+            }
+        }
+    }
+
+private:
+    std::string m_root;
+    WalkResult& m_result;
+};
+
+} // namespace
+
+WalkResult walkFolders(const std::string& root, const std::function<void(const files::Folder&)>& visit)
+{
+    WalkResult result;
+    files::Folder rootFolder(root);
+    if (!rootFolder.isOpen()) {
+        return result;
+    }
+    Trail trail(root, result);
+    trail.levels.push_back(levelFor(std::move(rootFolder), {}));
+    while (!trail.levels.empty()) {
+        if (!trail.levels.back().subFolders.empty()) {
+            std::string name = std::move(trail.levels.back().subFolders.back());
+            trail.levels.back().subFolders.pop_back();
+            trail.enter(std::move(name));
+            continue;
+        }
+        visit(trail.levels.back().folder);
+        trail.levels.pop_back();
+        if (!trail.levels.empty()) {
+            trail.reopenDeepest();
+        }
+    }
+    return result;
+}
+
+std::vector<files::DirEntry> entriesInNameOrder(const files::Folder& folder)
+{
+    std::vector<files::DirEntry> entries;
+    folder.list(entries);
+    sortEntriesByName(entries);
+    return entries;
+}
+
+} // namespace quorbit

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "platform/files.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace quorbit {
+
+struct WalkResult {
+    int folderCount = 0; // plain sub-folders entered
+    // Full paths of sub-folders found but not entered: gone, swapped for a
+    // link or another folder, or closed to this user.
+    std::vector<std::string> unreachedFolders;
+};
+
+// Visits the folder at `root` and every plain sub-folder below it, deepest
+// first: each folder after all of its sub-folders, sub-folders in name order,
+// `root` itself last. Every folder is opened from its parent's handle without
+// following links, so the walk never leaves `root`, whatever other programs
+// do meanwhile, and no path length limits its depth. A root that cannot be
+// opened visits nothing.
+WalkResult walkFolders(const std::string& root, const std::function<void(const files::Folder&)>& visit);
+
+// The entries of `folder` in name order; none when it cannot be read.
+std::vector<files::DirEntry> entriesInNameOrder(const files::Folder& folder);
+
+} // namespace quorbit
