@@ -1,5 +1,7 @@
 #include "platform/files.h"
 
+#include "platform/filecontent.h"
+
 #include "tempfolder.h"
 
 #include <gtest/gtest.h>
@@ -147,6 +149,27 @@ TEST(CreateFolder, CreatesOnceAndKeepsPaths)
     EXPECT_TRUE(files::isExistingDirectory(folder / "txt"));
     EXPECT_EQ(files::withTrailingSeparator("/music"), "/music/");
     EXPECT_EQ(files::withTrailingSeparator("/"), "/");
+}
+
+// The new file is built from the very file that was read; a file another
+// program put in its place meanwhile is left alone.
+TEST(RebuildFile, CopiesFromTheOpenFileAndNeverReplacesOneThatTookItsPlace)
+{
+    TempFolder folder;
+    const std::string path = folder / "song.mp3";
+    testing::writeFile(path, "old tag|audio");
+    {
+        const files::ReadOnlyFile read(path);
+        EXPECT_TRUE(files::rebuildFile(path, read, "new tag|", 8));
+    }
+    EXPECT_EQ(testing::readFile(path), "new tag|audio");
+
+    const files::ReadOnlyFile read(path);
+    testing::writeFile(folder / "theirs", "their file");
+    ASSERT_EQ(rename((folder / "theirs").c_str(), path.c_str()), 0);
+    EXPECT_FALSE(files::rebuildFile(path, read, "newer tag|", 8));
+    EXPECT_EQ(testing::readFile(path), "their file");
+    EXPECT_EQ(folder.list(), (std::set<std::string>{"song.mp3"}));
 }
 
 } // namespace
