@@ -69,14 +69,7 @@ int open(const char* path, int flags, ...)
     return failsNow(Open) ? -1 : static_cast<int>(syscall(SYS_openat, AT_FDCWD, path, flags, mode));
 }
 
-int open64(const char* path, int flags, ...)
-{
-    va_list arguments;
-    va_start(arguments, flags);
-    const mode_t mode = modeArgument(flags, arguments);
-    va_end(arguments);
-    return failsNow(Open) ? -1 : static_cast<int>(syscall(SYS_openat, AT_FDCWD, path, flags, mode));
-}
+int open64(const char* path, int flags, ...) noexcept __attribute__((alias("open")));
 
 int openat(int folder, const char* path, int flags, ...)
 {
@@ -97,10 +90,7 @@ ssize_t pread(int descriptor, void* buffer, size_t length, off_t offset)
     return failsNow(Read) ? -1 : syscall(SYS_pread64, descriptor, buffer, length, offset);
 }
 
-ssize_t pread64(int descriptor, void* buffer, size_t length, off_t offset)
-{
-    return pread(descriptor, buffer, length, offset);
-}
+ssize_t pread64(int descriptor, void* buffer, size_t length, off_t offset) noexcept __attribute__((alias("pread")));
 
 ssize_t write(int descriptor, const void* buffer, size_t length)
 {
