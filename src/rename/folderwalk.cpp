@@ -41,62 +41,82 @@ Level levelFor(files::Folder folder, std::string name)
     return level;
 }
 
-class Trail {
+class Walk {
 public:
-    Trail(std::string root, WalkResult& result) : m_root(std::move(root)), m_result(result) { }
+    Walk(std::string root, WalkResult& result) : m_root(std::move(root)), m_result(result) { }
 
-    std::vector<Level> levels;
+    void run(files::Folder root, const std::function<void(const files::Folder&)>& visit)
+    {
+        m_levels.push_back(levelFor(std::move(root), {}));
+        while (!m_levels.empty()) {
+            Level& deepest = m_levels.back();
+            if (deepest.subFolders.empty()) {
+                visit(deepest.folder);
+                leave();
+            } else {
+                std::string name = std::move(deepest.subFolders.back());
+                deepest.subFolders.pop_back();
+                enter(std::move(name));
+            }
+        }
+    }
 
+private:
     std::string pathOf(std::size_t depth, const std::string& name) const
     {
         std::string path = files::withTrailingSeparator(m_root);
         for (std::size_t level = 1; level <= depth; ++level) {
-            path += levels[level].name + "/";
+            path += m_levels[level].name + "/";
         }
         return path + name;
     }
 
     void enter(std::string name)
     {
-        const std::size_t depth = levels.size() - 1;
-        files::Folder child = levels.back().folder.openChild(name);
+        files::Folder child = m_levels.back().folder.openChild(name);
         if (!child.isOpen()) {
-            m_result.unreachedFolders.push_back(pathOf(depth, name));
+            m_result.unreachedFolders.push_back(pathOf(m_levels.size() - 1, name));
             return;
         }
         ++m_result.folderCount;
-        levels.push_back(levelFor(std::move(child), std::move(name)));
-        const std::size_t depthToClose = levels.size() - 1 - std::min(kAnchorStride, levels.size() - 1);
+        m_levels.push_back(levelFor(std::move(child), std::move(name)));
+        const std::size_t depth = m_levels.size() - 1;
+        const std::size_t depthToClose = depth - std::min(kAnchorStride, depth);
         if (depthToClose % kAnchorStride != 0) {
-            levels[depthToClose].folder = {};
+            m_levels[depthToClose].folder = {};
         }
     }
 
-    // Opens the deepest level again when it was closed on the way down. A level
-    // that is no longer the folder it was cannot be reached, nor anything in it.
-    void reopenDeepest()
+    // Back to the folder above, opened again when it was closed on the way
+    // down. A level that is no longer the folder it was cannot be reached,
+    // nor anything in it.
+    void leave()
     {
-        std::size_t open = levels.size() - 1;
-        while (!levels[open].folder.isOpen()) {
+        m_levels.pop_back();
+        if (m_levels.empty()) {
+            return;
+        }
+        std::size_t open = m_levels.size() - 1;
+        while (!m_levels[open].folder.isOpen()) {
             --open; // the root always stays open
         }
-        for (std::size_t depth = open + 1; depth < levels.size(); ++depth) {
-            Level& level = levels[depth];
-            level.folder = levels[depth - 1].folder.openChild(level.name);
+        for (std::size_t depth = open + 1; depth < m_levels.size(); ++depth) {
+            Level& level = m_levels[depth];
+            level.folder = m_levels[depth - 1].folder.openChild(level.name);
             if (!level.folder.isOpen() || level.folder.identity() != level.identity) {
-                while (levels.size() > depth) {
-                    m_result.unreachedFolders.push_back(pathOf(levels.size() - 2, levels.back().name));
+                while (m_levels.size() > depth) {
+                    m_result.unreachedFolders.push_back(pathOf(m_levels.size() - 2, m_levels.back().name));
                     --m_result.folderCount;
-                    levels.pop_back();
+                    m_levels.pop_back();
                 }
                 return;
             }
         }
     }
 
-private:
     std::string m_root;
     WalkResult& m_result;
+    std::vector<Level> m_levels;
 };
 
 } // namespace
@@ -105,23 +125,8 @@ WalkResult walkFolders(const std::string& root, const std::function<void(const f
 {
     WalkResult result;
     files::Folder rootFolder(root);
-    if (!rootFolder.isOpen()) {
-        return result;
-    }
-    Trail trail(root, result);
-    trail.levels.push_back(levelFor(std::move(rootFolder), {}));
-    while (!trail.levels.empty()) {
-        if (!trail.levels.back().subFolders.empty()) {
-            std::string name = std::move(trail.levels.back().subFolders.back());
-            trail.levels.back().subFolders.pop_back();
-            trail.enter(std::move(name));
-            continue;
-        }
-        visit(trail.levels.back().folder);
-        trail.levels.pop_back();
-        if (!trail.levels.empty()) {
-            trail.reopenDeepest();
-        }
+    if (rootFolder.isOpen()) {
+        Walk(root, result).run(std::move(rootFolder), visit);
     }
     return result;
 }
