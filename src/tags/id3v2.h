@@ -13,10 +13,13 @@ class ReadOnlyFile;
 // The ID3v2 tag at the start of an MP3 file. Seven fields are read and
 // edited: title (TIT2), artist (TPE1), album (TALB), track (TRCK), year (TYER,
 // or TDRC in ID3v2.4), genre (TCON) and comment (the COMM frame with no
-// description). Tags of versions 2.3 and 2.4 are read; saving keeps every
-// other frame of the file's tag unchanged and in order, keeps a 2.4 tag at
-// 2.4 and writes 2.3 otherwise. Texts are held as UTF-8. No operation throws;
-// each failure is a false result.
+// description). Tags of versions 2.2, 2.3 and 2.4 are read; saving keeps
+// every other frame of the file's tag unchanged and in order, keeps a 2.4 tag
+// at 2.4 and writes 2.3 otherwise, a 2.2 tag's frames turned into their 2.3
+// equivalents. A tag that cannot be kept whole (of an unknown version, or a
+// 2.2 tag that is compressed or holds a frame 2.3 lacks) makes a save fail and
+// stays as it was. Texts are held as UTF-8. No operation throws; each failure
+// is a false result.
 class TID3v2 {
 public:
     TID3v2();
@@ -52,7 +55,7 @@ public:
     void FSetTrack(std::uint8_t value) { m_fields.track = value; }
 
     bool Exists() const { return m_exists; }
-    // The header's major version: 3 for ID3v2.3, 4 for ID3v2.4.
+    // The header's major version: 2, 3 or 4 for ID3v2.2, 2.3 or 2.4 (any other is not read).
     std::uint8_t Version() const { return m_version; }
     // The tag's size with its 10-byte header; 0 when it runs past the end of the file.
     std::int32_t Size() const { return m_size; }

@@ -5,6 +5,7 @@
 #include "platform/utf8.h"
 #include "tags/tagtext.h"
 
+#include <algorithm>
 #include <array>
 #include <deque>
 
@@ -16,6 +17,8 @@ constexpr std::uint8_t unsynchronisationFlag = 0x80;
 constexpr std::uint8_t extendedHeaderFlag = 0x40;
 constexpr std::uint8_t footerFlag = 0x10;
 constexpr std::uint32_t largestSyncsafe = (1u << 28) - 1;
+// 2.2 defined the flag but no compression scheme, so such a tag cannot be read.
+constexpr std::uint8_t v2CompressedFlag = 0x40;
 
 // Frame format flags that change how the data must be read.
 constexpr std::uint16_t v3Compressed = 0x0080;
@@ -32,6 +35,11 @@ enum Encoding : std::uint8_t { Legacy = 0, Utf16 = 1, Utf16BigEndian = 2, Utf8 =
 std::uint32_t byteAt(std::string_view bytes, std::size_t index)
 {
     return static_cast<unsigned char>(bytes[index]);
+}
+
+std::uint32_t bigEndian24(std::string_view bytes)
+{
+    return byteAt(bytes, 0) << 16 | byteAt(bytes, 1) << 8 | byteAt(bytes, 2);
 }
 
 std::uint32_t bigEndian32(std::string_view bytes)
@@ -76,8 +84,19 @@ bool isFrameId(std::string_view id)
 {
     const auto isUpper = [](char c) { return c >= 'A' && c <= 'Z'; };
     const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
-    return isUpper(id[0]) && (isUpper(id[1]) || isDigit(id[1])) && (isUpper(id[2]) || isDigit(id[2]))
-        && (isUpper(id[3]) || isDigit(id[3]));
+    return !id.empty() && isUpper(id[0])
+        && std::all_of(id.begin() + 1, id.end(), [&](char c) { return isUpper(c) || isDigit(c); });
+}
+
+// A frame header: 2.2 has three-letter IDs, 3-byte sizes and no flags.
+struct FrameHeader {
+    std::size_t idSize;
+    std::size_t size;
+};
+
+FrameHeader frameHeaderOf(std::uint8_t version)
+{
+    return version == 2 ? FrameHeader{3, 6} : FrameHeader{4, headerSize};
 }
 
 struct FramePlace {
@@ -90,29 +109,31 @@ struct Walk {
     bool endedCleanly = false; // at the end of the body, or where only zero padding is left
 };
 
-Walk walkFrames(std::string_view body, bool syncsafeSizes)
+Walk walkFrames(std::string_view body, std::uint8_t version, bool syncsafeSizes)
 {
+    const FrameHeader format = frameHeaderOf(version);
     Walk walk;
     std::size_t offset = 0;
     while (true) {
         const std::size_t left = body.size() - offset;
-        const std::string_view header = body.substr(offset, headerSize);
-        if (left < headerSize || !isFrameId(header)) {
+        const std::string_view header = body.substr(offset, format.size);
+        if (left < format.size || !isFrameId(header.substr(0, format.idSize))) {
             walk.endedCleanly = body.substr(offset).find_first_not_of('\0') == std::string_view::npos;
             return walk;
         }
-        const std::uint32_t stored = bigEndian32(header.substr(4));
+        const std::uint32_t stored =
+            version == 2 ? bigEndian24(header.substr(format.idSize)) : bigEndian32(header.substr(format.idSize));
         if (syncsafeSizes && (stored & 0x80808080u) != 0) {
             return walk;
         }
-        const std::size_t size = syncsafeSizes ? syncsafe32(header.substr(4)) : stored;
-        if (size > left - headerSize) {
+        const std::size_t size = syncsafeSizes ? syncsafe32(header.substr(format.idSize)) : stored;
+        if (size > left - format.size) {
             return walk;
         }
         if (size > 0) {
             walk.frames.push_back({offset, size});
         }
-        offset += headerSize + size;
+        offset += format.size + size;
     }
 }
 
@@ -131,18 +152,33 @@ struct FrameRefs {
 
 void addFrames(std::string_view body, const Walk& walk, std::uint8_t version, bool allUnsynchronised, FrameRefs& refs)
 {
+    const FrameHeader format = frameHeaderOf(version);
     refs.frames.reserve(walk.frames.size());
     for (const FramePlace& place : walk.frames) {
         FrameRef frame;
-        frame.id = body.substr(place.offset, 4);
-        frame.flags = static_cast<std::uint16_t>(byteAt(body, place.offset + 8) << 8 | byteAt(body, place.offset + 9));
-        frame.data = body.substr(place.offset + headerSize, place.size);
+        frame.id = body.substr(place.offset, format.idSize);
+        if (version != 2) {
+            frame.flags =
+                static_cast<std::uint16_t>(byteAt(body, place.offset + 8) << 8 | byteAt(body, place.offset + 9));
+        }
+        frame.data = body.substr(place.offset + format.size, place.size);
         if (version == 4 && (allUnsynchronised || (frame.flags & v4Unsynchronised) != 0)) {
             frame.data = refs.storage.emplace_back(undoUnsynchronisation(frame.data));
             frame.flags &= static_cast<std::uint16_t>(~v4Unsynchronised);
         }
         refs.frames.push_back(frame);
     }
+}
+
+void parseVersion2(std::string_view body, std::uint8_t flags, FrameRefs& refs)
+{
+    if ((flags & v2CompressedFlag) != 0) {
+        return;
+    }
+    if ((flags & unsynchronisationFlag) != 0) {
+        body = refs.storage.emplace_back(undoUnsynchronisation(body));
+    }
+    addFrames(body, walkFrames(body, 2, false), 2, false, refs);
 }
 
 void parseVersion3(std::string_view body, std::uint8_t flags, FrameRefs& refs)
@@ -157,7 +193,7 @@ void parseVersion3(std::string_view body, std::uint8_t flags, FrameRefs& refs)
         }
         body.remove_prefix(4 + bigEndian32(body));
     }
-    addFrames(body, walkFrames(body, false), 3, false, refs);
+    addFrames(body, walkFrames(body, 3, false), 3, false, refs);
 }
 
 void parseVersion4(std::string_view body, std::uint8_t flags, FrameRefs& refs)
@@ -174,11 +210,11 @@ void parseVersion4(std::string_view body, std::uint8_t flags, FrameRefs& refs)
     // are right; otherwise plain sizes are tried, and the reading that ends
     // cleanly, or else finds more frames, is taken.
     const bool allUnsynchronised = (flags & unsynchronisationFlag) != 0;
-    const Walk syncsafe = walkFrames(body, true);
+    const Walk syncsafe = walkFrames(body, 4, true);
     if (syncsafe.endedCleanly) {
         return addFrames(body, syncsafe, 4, allUnsynchronised, refs);
     }
-    const Walk plain = walkFrames(body, false);
+    const Walk plain = walkFrames(body, 4, false);
     const bool plainIsBetter = plain.frames.size() > syncsafe.frames.size()
         || (plain.endedCleanly && plain.frames.size() == syncsafe.frames.size());
     addFrames(body, plainIsBetter ? plain : syncsafe, 4, allUnsynchronised, refs);
@@ -193,7 +229,9 @@ FrameRefs parseFrameRefs(std::string_view tag)
     }
     const auto version = static_cast<std::uint8_t>(tag[3]);
     const auto flags = static_cast<std::uint8_t>(tag[5]);
-    if (version == 3) {
+    if (version == 2) {
+        parseVersion2(tag.substr(headerSize), flags, refs);
+    } else if (version == 3) {
         parseVersion3(tag.substr(headerSize), flags, refs);
     } else if (version == 4) {
         parseVersion4(tag.substr(headerSize), flags, refs);
@@ -217,6 +255,9 @@ std::optional<std::string_view> contentOf(std::uint8_t version, const FrameRef& 
 {
     std::string_view data = frame.data;
     std::size_t prefix = 0;
+    if (version == 2) {
+        return data; // 2.2 frames have no flags
+    }
     if (version == 3) {
         if ((frame.flags & (v3Compressed | v3Encrypted)) != 0) {
             return std::nullopt;
@@ -325,6 +366,83 @@ std::string_view frameIdOf(Field field, std::uint8_t version)
     return {};
 }
 
+// The 2.2 frames and the IDs 2.3 gave them; 2.2's encrypted meta frame (CRM)
+// has no successor. The last row holds the frames iTunes writes into 2.2 tags
+// (compilation, sort orders, grouping, movement), with the IDs it uses in 2.3,
+// so that the tags of its files can be saved too.
+constexpr std::pair<std::string_view, std::string_view> version3Ids[] = {
+    {"BUF", "RBUF"}, {"CNT", "PCNT"}, {"COM", "COMM"}, {"CRA", "AENC"}, {"EQU", "EQUA"}, {"ETC", "ETCO"},
+    {"GEO", "GEOB"}, {"IPL", "IPLS"}, {"LNK", "LINK"}, {"MCI", "MCDI"}, {"MLL", "MLLT"}, {"PIC", "APIC"},
+    {"POP", "POPM"}, {"REV", "RVRB"}, {"RVA", "RVAD"}, {"SLT", "SYLT"}, {"STC", "SYTC"}, {"TAL", "TALB"},
+    {"TBP", "TBPM"}, {"TCM", "TCOM"}, {"TCO", "TCON"}, {"TCR", "TCOP"}, {"TDA", "TDAT"}, {"TDY", "TDLY"},
+    {"TEN", "TENC"}, {"TFT", "TFLT"}, {"TIM", "TIME"}, {"TKE", "TKEY"}, {"TLA", "TLAN"}, {"TLE", "TLEN"},
+    {"TMT", "TMED"}, {"TOA", "TOPE"}, {"TOF", "TOFN"}, {"TOL", "TOLY"}, {"TOR", "TORY"}, {"TOT", "TOAL"},
+    {"TP1", "TPE1"}, {"TP2", "TPE2"}, {"TP3", "TPE3"}, {"TP4", "TPE4"}, {"TPA", "TPOS"}, {"TPB", "TPUB"},
+    {"TRC", "TSRC"}, {"TRD", "TRDA"}, {"TRK", "TRCK"}, {"TSI", "TSIZ"}, {"TSS", "TSSE"}, {"TT1", "TIT1"},
+    {"TT2", "TIT2"}, {"TT3", "TIT3"}, {"TXT", "TEXT"}, {"TXX", "TXXX"}, {"TYE", "TYER"}, {"UFI", "UFID"},
+    {"ULT", "USLT"}, {"WAF", "WOAF"}, {"WAR", "WOAR"}, {"WAS", "WOAS"}, {"WCM", "WCOM"}, {"WCP", "WCOP"},
+    {"WPB", "WPUB"}, {"WXX", "WXXX"},
+    {"TCP", "TCMP"}, {"TST", "TSOT"}, {"TSA", "TSOA"}, {"TSP", "TSOP"}, {"TS2", "TSO2"}, {"TSC", "TSOC"},
+    {"GP1", "GRP1"}, {"MVN", "MVNM"}, {"MVI", "MVIN"},
+};
+
+std::optional<std::string_view> version3Id(std::string_view id)
+{
+    for (const auto& [old, current] : version3Ids) {
+        if (id == old) {
+            return current;
+        }
+    }
+    return std::nullopt;
+}
+
+// PIC names the image format with three letters where APIC has a MIME type;
+// "-->" (the data is a URL) means the same in both.
+std::optional<std::string> pictureData(std::string_view pic)
+{
+    if (pic.size() < 5) {
+        return std::nullopt;
+    }
+    std::string_view format = pic.substr(1, 3);
+    format = format.substr(0, format.find('\0'));
+    std::string mime(format);
+    if (format != "-->") {
+        std::transform(mime.begin(), mime.end(), mime.begin(),
+                       [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+        mime = mime == "jpg" ? "image/jpeg" : "image/" + mime;
+    }
+    return std::string(pic.substr(0, 1)) + mime + '\0' + std::string(pic.substr(4));
+}
+
+// LNK names the frame it links to by its 2.2 ID, LINK by its 2.3 one.
+std::optional<std::string> linkData(std::string_view link)
+{
+    const std::optional<std::string_view> linked = link.size() < 3 ? std::nullopt : version3Id(link.substr(0, 3));
+    if (!linked) {
+        return std::nullopt;
+    }
+    return std::string(*linked) + std::string(link.substr(3));
+}
+
+// The 2.3 frame a 2.2 frame becomes; nothing when 2.3 has none to take its data.
+std::optional<Frame> version3Frame(const FrameRef& frame)
+{
+    const std::optional<std::string_view> id = version3Id(frame.id);
+    if (!id) {
+        return std::nullopt;
+    }
+    std::optional<std::string> data = std::string(frame.data);
+    if (frame.id == "PIC") {
+        data = pictureData(frame.data);
+    } else if (frame.id == "LNK") {
+        data = linkData(frame.data);
+    }
+    if (!data) {
+        return std::nullopt;
+    }
+    return Frame{std::string(*id), 0, std::move(*data)};
+}
+
 struct FieldOfFrame {
     Field field;
     bool ownId; // false for the other version's year frame
@@ -353,7 +471,9 @@ struct Holding {
 
 std::optional<Holding> holdingOf(std::uint8_t version, const FrameRef& frame)
 {
-    const std::optional<FieldOfFrame> of = fieldOfId(frame.id, version);
+    // A 2.2 frame holds the field of the 2.3 frame it becomes, whose data it shares.
+    const std::string_view id = version == 2 ? version3Id(frame.id).value_or("") : frame.id;
+    const std::optional<FieldOfFrame> of = fieldOfId(id, version);
     const std::optional<std::string_view> content = of ? contentOf(version, frame) : std::nullopt;
     if (!content) {
         return std::nullopt;
@@ -485,7 +605,7 @@ Layout readLayout(std::string_view head, std::int64_t fileSize)
 
 bool isReadableVersion(std::uint8_t version)
 {
-    return version == 3 || version == 4;
+    return version >= 2 && version <= 4;
 }
 
 std::vector<Frame> parseFrames(std::string_view tag)
@@ -582,15 +702,35 @@ void applyFields(std::uint8_t version, const TID3v2::Fields& fields, std::vector
 std::optional<SaveBase> saveBaseOf(const Layout& layout, std::string_view head)
 {
     SaveBase base;
-    if (isReadableVersion(layout.version) && layout.size > 0) {
+    if (layout.size == 0) {
+        return base;
+    }
+    const std::string_view tag = head.substr(0, static_cast<std::size_t>(layout.size));
+    if (layout.version == 3 || layout.version == 4) {
         base.version = layout.version;
-        base.frames = parseFrames(head.substr(0, static_cast<std::size_t>(layout.size)));
+        base.frames = parseFrames(tag);
+        return base;
+    }
+    // Any other tag is written anew as 2.3, which only a 2.2 tag's frames can
+    // all become; else the old tag would be lost.
+    if (layout.version != 2 || (layout.flags & v2CompressedFlag) != 0) {
+        return std::nullopt;
+    }
+    for (const FrameRef& frame : parseFrameRefs(tag).frames) {
+        std::optional<Frame> converted = version3Frame(frame);
+        if (!converted) {
+            return std::nullopt;
+        }
+        base.frames.push_back(std::move(*converted));
     }
     return base;
 }
 
 std::optional<std::string> buildTag(std::uint8_t version, const std::vector<Frame>& frames)
 {
+    if (version != 3 && version != 4) {
+        return std::nullopt;
+    }
     std::size_t total = 0;
     for (const Frame& frame : frames) {
         total += headerSize + frame.data.size();

@@ -15,6 +15,7 @@
 namespace quorbit {
 namespace {
 
+using testing::id3v22Frame;
 using testing::id3v2Frame;
 using testing::id3v2Tag;
 using testing::mpegAudio;
@@ -99,6 +100,36 @@ TEST(TID3v2, ReadsVersion4)
     EXPECT_EQ(readTag(folder, id3v2Tag(4, plainSizes)).Artist(), "Artist");
 }
 
+TEST(TID3v2, ReadsVersion2)
+{
+    TempFolder folder;
+    const std::string frames = id3v22Frame("TT2", text("Title") + std::string(3, '\0'))
+        + id3v22Frame("TP1", utf16(std::string("\xFF\xFEP\0o\0p\0", 8))) + id3v22Frame("TAL", text("Alb"))
+        + id3v22Frame("TRK", text("5/12")) + id3v22Frame("TYE", text("1999")) + id3v22Frame("TCO", text("(17)Rock"))
+        + id3v22Frame("COM", std::string("\0deu\0Kommentar", 14))
+        + id3v22Frame("COM", std::string("\0engiTunNORM\0 000", 17)) // described: not the comment
+        + id3v22Frame("PIC", std::string("\0JPG\x03\0\xFF\xD8", 8));
+    const TID3v2 tag = readTag(folder, id3v2Tag(2, frames + std::string(32, '\0')));
+    EXPECT_EQ(tag.Version(), 2);
+    EXPECT_EQ(tag.Size(), static_cast<int>(frames.size() + 32 + 10));
+    EXPECT_EQ(tag.Title(), "Title");
+    EXPECT_EQ(tag.Artist(), "Pop");
+    EXPECT_EQ(tag.Album(), "Alb");
+    EXPECT_EQ(tag.Track(), 5);
+    EXPECT_EQ(tag.Year(), "1999");
+    EXPECT_EQ(tag.Genre(), "Rock");
+    EXPECT_EQ(tag.Comment(), "Kommentar");
+
+    // As in 2.3, the whole tag may be unsynchronised. 2.2 named no compression
+    // method, so a compressed tag cannot be read.
+    std::string unsynchronised = id3v22Frame("TT2", std::string("\x01\xFF\xFEO\0K\0", 7));
+    unsynchronised.insert(unsynchronised.find('\xFF') + 1, 1, '\0');
+    EXPECT_EQ(readTag(folder, id3v2Tag(2, unsynchronised, 0x80)).Title(), "OK");
+    const TID3v2 compressed = readTag(folder, id3v2Tag(2, frames, 0x40));
+    EXPECT_TRUE(compressed.Exists());
+    EXPECT_EQ(compressed.Title(), "");
+}
+
 TEST(TID3v2, UndoesUnsynchronisationAndSkipsHeaderExtras)
 {
     TempFolder folder;
@@ -137,7 +168,7 @@ TEST(TID3v2, BrokenTagsNeverCrashAndKeepWhatCameBefore)
         {"empty frame data", id3v2Tag(3, id3v2Frame("TIT2", "\x05")), ""},
         {"unknown encoding", id3v2Tag(3, id3v2Frame("TIT2", "\x09Odd")), "Odd"},
         {"bad extended header", id3v2Tag(3, "\xFF\xFF\xFF\xFF" + good, 0x40), ""},
-        {"version 2", id3v2Tag(2, "TT2\0\0\x05\0Old!"), ""},
+        {"unknown version", id3v2Tag(5, good), ""},
     };
     for (const Case& test : cases) {
         const TID3v2 tag = readTag(folder, test.tag);
@@ -255,6 +286,35 @@ TEST(TID3v2, SaveKeepsFramesItDoesNotEdit)
     // Saved into a file other than the one read, the frames of that file are kept.
     EXPECT_EQ(saveOver(folder, id3v2Tag(3, user), year4),
               id3v2Tag(3, user + id3v2Frame("TYER", text("1999"))));
+}
+
+// A save writes 2.3 over any tag but a 2.4 one; a tag whose frames cannot all
+// be carried over would be lost, so the save fails instead.
+TEST(TID3v2, SaveRefusesTagsItCannotKeepWhole)
+{
+    TempFolder folder;
+    const std::string path = folder / "song.mp3";
+    const std::string title2 = id3v22Frame("TT2", text("Old"));
+    struct Case {
+        const char* name;
+        std::string tag;
+    };
+    const Case cases[] = {
+        {"2.2 frame that 2.3 lacks", id3v2Tag(2, title2 + id3v22Frame("CRM", std::string("owner\0x\0data", 12)))},
+        {"2.2 link to such a frame", id3v2Tag(2, title2 + id3v22Frame("LNK", std::string("CRMhttp://a\0", 12)))},
+        {"compressed 2.2", id3v2Tag(2, title2, 0x40)},
+        {"version 5", id3v2Tag(5, id3v2Frame("TIT2", text("Old")))},
+        {"version 1", id3v2Tag(1, id3v2Frame("TIT2", text("Old")))},
+    };
+    TID3v2 tag;
+    tag.FSetTitle("New");
+    for (const Case& test : cases) {
+        const std::string original = test.tag + mpegAudio();
+        writeFile(path, original);
+        EXPECT_FALSE(tag.SaveToFile(path)) << test.name;
+        EXPECT_TRUE(readFile(path) == original) << test.name;
+        EXPECT_EQ(folder.list(), std::set<std::string>{"song.mp3"}) << test.name;
+    }
 }
 
 TEST(TID3v2, RemoveAndUnusableTags)

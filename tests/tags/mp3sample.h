@@ -39,6 +39,18 @@ inline std::string id3v2Frame(std::string_view id, std::string_view data, bool s
     return frame;
 }
 
+// A hand-made ID3v2.2 frame: its three-letter ID, a 3-byte big-endian size, the data (2.2 has no frame flags).
+inline std::string id3v22Frame(std::string_view id, std::string_view data)
+{
+    std::string frame(id);
+    const auto size = static_cast<std::uint32_t>(data.size());
+    for (int shift = 16; shift >= 0; shift -= 8) {
+        frame.push_back(static_cast<char>(size >> shift & 0xFF));
+    }
+    frame += data;
+    return frame;
+}
+
 // A hand-made ID3v2 tag of `version` around `body` (frames and padding), its
 // size field counting `body` unless `declaredSize` says otherwise.
 inline std::string id3v2Tag(std::uint8_t version, std::string_view body, std::uint8_t flags = 0,

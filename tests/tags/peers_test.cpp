@@ -81,7 +81,8 @@ tag.save(path, v2_version=int(version), padding=lambda info: int(padding), v1=in
 
 // Prints "key<TAB>value" lines: the tag version, every frame in file order
 // as repr, each frame's first text (or its binary data in hex) by mutagen's
-// key, and the ID3v1 fields, re-read in the code page given.
+// key, a picture's MIME type and picture type, and the ID3v1 fields, re-read
+// in the code page given.
 const char* const mutagenRead = R"(
 import sys, mutagen.id3 as m
 path, codec = sys.argv[1:]
@@ -96,6 +97,9 @@ try:
             out(frame.HashKey, str(text[0]) if text else '')
         elif hasattr(frame, 'data'):
             out(frame.HashKey, frame.data.hex())
+        if frame.FrameID == 'APIC':
+            out(frame.HashKey + '.mime', frame.mime)
+            out(frame.HashKey + '.type', str(int(frame.type)))
 except m.ID3NoHeaderError:
     out('version', 'none')
 raw = open(path, 'rb').read()
@@ -586,6 +590,66 @@ TEST_F(PeerTags, SavingKeepsEveryOtherFrameTheAudioAndTheTrailer)
             EXPECT_EQ(after["COMM:note:eng"], "not the comment");
         }
     }
+}
+
+// mutagen converts 2.2 frames to 2.3 ones as it reads, so its reading of the
+// 2.2 tag is what the saved 2.3 tag must hold, but for the edited title and
+// the pictures, whose 2.2 image formats mutagen keeps as their MIME types.
+TEST_F(PeerTags, SavingOverVersion2KeepsEveryFrame)
+{
+    using testing::id3v22Frame;
+    using testing::id3v2Tag;
+    struct Picture {
+        std::string desc, format;
+        int type;
+        std::string mime;
+    };
+    const std::vector<Picture> pictures = {
+        {"cover", "JPG", 3, "image/jpeg"}, {"back", "PNG", 4, "image/png"}, {"band", "BMP", 8, "image/bmp"}};
+    // Over 127 bytes, with false MPEG syncs.
+    const std::string image = "\xFF\xD8\xFF\xE0" + std::string(200, 'i') + "\xFF\xD9";
+    std::string frames = id3v22Frame("TT2", std::string("\x01\xFF\xFEO\0l\0d\0", 9))
+        + id3v22Frame("TP1", std::string("\0Artist", 7)) + id3v22Frame("COM", std::string("\0eng\0Nice", 9))
+        + id3v22Frame("COM", std::string("\0fraavis\0Bien", 13)) + id3v22Frame("ULT", std::string("\0deu\0Lyrics", 11))
+        + id3v22Frame("LNK", std::string("TALhttp://example.org/\0id", 25));
+    for (const Picture& picture : pictures) {
+        frames +=
+            id3v22Frame("PIC", '\0' + picture.format + static_cast<char>(picture.type) + picture.desc + '\0' + image);
+    }
+    const std::string original = id3v2Tag(2, frames + std::string(100, '\0')) + audio;
+    writeFile(path, original);
+    const PeerView before = mutagen();
+    ASSERT_EQ(before["version"], "2.2");
+    ASSERT_EQ(before["TIT2"], "Old") << "the hand-made bytes are not what mutagen reads";
+    ASSERT_EQ(before.frames.size(), 9u);
+
+    TID3v2 tag;
+    ASSERT_TRUE(tag.ReadFromFile(path));
+    EXPECT_EQ(tag.Version(), 2);
+    expectFields(tag, {"Old", "Artist", "", 0, "", "", "Nice"});
+    tag.FSetTitle("New");
+    ASSERT_TRUE(tag.SaveToFile(path));
+    const std::string saved = readFile(path);
+    EXPECT_TRUE(saved.substr(audioStart(saved)) == audio);
+
+    const PeerView after = mutagen();
+    EXPECT_EQ(after["version"], "2.3");
+    EXPECT_EQ(after["TIT2"], "New");
+    const auto others = [](std::vector<std::string> frames) {
+        std::erase_if(
+            frames, [](const std::string& frame) { return frame.starts_with("TIT2(") || frame.starts_with("APIC("); });
+        return frames;
+    };
+    EXPECT_EQ(others(after.frames), others(before.frames)) << "each frame as mutagen converts it, in order";
+    EXPECT_EQ(after.frames.size(), before.frames.size());
+    for (const Picture& picture : pictures) {
+        const std::string key = "APIC:" + picture.desc;
+        EXPECT_EQ(after[key + ".mime"], picture.mime) << key;
+        EXPECT_EQ(after[key + ".type"], std::to_string(picture.type)) << key;
+        EXPECT_EQ(after[key], before[key]) << key;
+    }
+    EXPECT_EQ(after["TPE1"], "Artist");
+    EXPECT_EQ(after["COMM::eng"], "Nice");
 }
 
 TEST_F(PeerTags, RemovedTagsAreGoneForThePeers)
