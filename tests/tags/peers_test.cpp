@@ -611,7 +611,8 @@ TEST_F(PeerTags, SavingOverVersion2KeepsEveryFrame)
     std::string frames = id3v22Frame("TT2", std::string("\x01\xFF\xFEO\0l\0d\0", 9))
         + id3v22Frame("TP1", std::string("\0Artist", 7)) + id3v22Frame("COM", std::string("\0eng\0Nice", 9))
         + id3v22Frame("COM", std::string("\0fraavis\0Bien", 13)) + id3v22Frame("ULT", std::string("\0deu\0Lyrics", 11))
-        + id3v22Frame("LNK", std::string("TALhttp://example.org/\0id", 25));
+        + id3v22Frame("LNK", std::string("TALhttp://example.org/\0id", 25))
+        + id3v22Frame("TCP", std::string("\0" "1", 2)); // written by iTunes
     for (const Picture& picture : pictures) {
         frames +=
             id3v22Frame("PIC", '\0' + picture.format + static_cast<char>(picture.type) + picture.desc + '\0' + image);
@@ -621,7 +622,7 @@ TEST_F(PeerTags, SavingOverVersion2KeepsEveryFrame)
     const PeerView before = mutagen();
     ASSERT_EQ(before["version"], "2.2");
     ASSERT_EQ(before["TIT2"], "Old") << "the hand-made bytes are not what mutagen reads";
-    ASSERT_EQ(before.frames.size(), 9u);
+    ASSERT_EQ(before.frames.size(), 10u);
 
     TID3v2 tag;
     ASSERT_TRUE(tag.ReadFromFile(path));
