@@ -84,6 +84,24 @@ std::string storedValue(std::string_view value)
     return std::string(value);
 }
 
+// Whether bytes without a byte-order mark were written in windows-1251: some
+// lie outside ASCII, and not one of those starts a valid UTF-8 sequence. One
+// that does makes the file UTF-8, so a single stray byte (a folder name in an
+// 8-bit encoding) cannot turn every other text into the wrong letters.
+bool isWindows1251(std::string_view bytes)
+{
+    bool outsideAscii = false;
+    for (std::size_t pos = 0; pos < bytes.size(); ++pos) {
+        if (static_cast<unsigned char>(bytes[pos]) >= 0x80) {
+            if (utf8::isWellFormedAt(bytes, pos)) {
+                return false;
+            }
+            outsideAscii = true;
+        }
+    }
+    return outsideAscii;
+}
+
 } // namespace
 
 IniFile::IniFile(std::string_view bytes)
@@ -92,23 +110,28 @@ IniFile::IniFile(std::string_view bytes)
         m_byteOrderMark = kByteOrderMark;
         bytes.remove_prefix(kByteOrderMark.size());
         m_text = bytes;
-    } else if (utf8::isValid(bytes)) {
-        m_text = bytes;
-    } else {
+    } else if (isWindows1251(bytes)) {
         m_text = text::fromCodePage(bytes, "windows-1251");
+    } else {
+        m_text = bytes;
     }
     index();
 }
 
 IniFile IniFile::load(const std::string& path)
 {
-    const files::ReadOnlyFile file(path);
-    if (!file.isOpen()) {
-        return {};
+    return loadIniFile(path).file;
+}
+
+LoadedIniFile loadIniFile(const std::string& path)
+{
+    files::WholeFile whole = files::readWholeFile(path, kMaxFileBytes);
+    LoadedIniFile loaded;
+    loaded.status = whole.status;
+    if (whole.status == files::ReadStatus::Read) {
+        loaded.file = IniFile(whole.bytes);
     }
-    std::string bytes(static_cast<std::size_t>(file.size()), '\0');
-    bytes.resize(file.readAt(0, bytes.data(), bytes.size()));
-    return IniFile(bytes);
+    return loaded;
 }
 
 void IniFile::index()
@@ -222,6 +245,14 @@ void IniFile::writeString(std::string_view section, std::string_view key, std::s
 void IniFile::writeInteger(std::string_view section, std::string_view key, int value)
 {
     writeString(section, key, std::to_string(value));
+}
+
+std::string IniFile::bytes() const
+{
+    if (m_byteOrderMark.empty() && isWindows1251(m_text)) {
+        return std::string(kByteOrderMark) + m_text;
+    }
+    return m_byteOrderMark + m_text;
 }
 
 std::optional<std::string> IniFile::save(const std::string& path) const

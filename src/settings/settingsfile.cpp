@@ -59,8 +59,14 @@ Settings readSettings(const std::string& path)
 
 std::optional<std::string> saveSettings(const std::string& path, const Settings& settings)
 {
-    // Read again, so lines the user added while the program ran are kept.
-    IniFile file = IniFile::load(path);
+    // Read again, so lines the user added while the program ran are kept. A
+    // file that cannot be read whole is left alone: written over, it would
+    // hold only these keys, and the user's own lines would be gone.
+    LoadedIniFile loaded = loadIniFile(path);
+    if (loaded.status == files::ReadStatus::Unreadable) {
+        return unableToWriteMessage(path);
+    }
+    IniFile& file = loaded.file;
     file.writeString(kSection, "Language", settings.language);
     file.writeString(kSection, "Last Folder", settings.lastFolder);
     file.writeInteger(kSection, "Apply To", settings.applyTo);

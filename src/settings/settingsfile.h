@@ -39,11 +39,14 @@ struct Settings {
 // portable use; otherwise "quorbit/quorbit.ini" in the user's configuration folder.
 std::string settingsFilePath(const std::string& executablePath);
 
-// Every setting from the file; a missing file, key or number gives the default.
+// Every setting from the file; a missing or unreadable file (see loadIniFile),
+// key or number gives the default.
 Settings readSettings(const std::string& path);
 
-// Writes every setting, keeping whatever else the file holds. Returns the
-// message for the user when the file cannot be written; the file is then unchanged.
+// Writes every setting, keeping whatever else the file holds; a path that is a
+// link is written through it and stays a link. Returns the message for the user
+// when the file cannot be written, or exists but cannot be read whole; the file
+// is then unchanged.
 std::optional<std::string> saveSettings(const std::string& path, const Settings& settings);
 
 // A stored selection applied to a group of `entryCount` entries: below -1 is

@@ -225,6 +225,51 @@ TEST(IniFile, ReadsWindows1251FilesAndSavesThemAsUtf8)
                             "MFile->Caption=\"Файл \"\r\nStringYear=%Год%\r\n");
 }
 
+TEST(IniFile, ReadsWindows1251OnlyWhenNoByteFormsUtf8)
+{
+    struct Case {
+        const char* what;
+        std::string bytes;
+        std::string value; // of the key "k"
+        bool kept; // the bytes are saved back as they came
+    };
+    const Case cases[] = {
+        {"windows-1251 only", "[s]\nk=%\xC0\xF0\xF2\xE8\xF1\xF2%\n", "%Артист%", false},
+        {"a lead byte cut short", "[s]\nk=\xD0\n", "Р", false},
+        {"stray bytes beside UTF-8", "[s]\nk=/music/\xC0\xEB\xFC\xE1\xEE\xEC\nt=%Артист%\n",
+         "/music/\xC0\xEB\xFC\xE1\xEE\xEC", true},
+        {"stray bytes after a byte-order mark", "\xEF\xBB\xBF[s]\nk=\xC0\xEB\xFC\n", "\xC0\xEB\xFC", true},
+    };
+    for (const Case& c : cases) {
+        const IniFile file(c.bytes);
+        EXPECT_EQ(file.readString("s", "k", "-"), c.value) << c.what;
+        EXPECT_EQ(file.bytes() == c.bytes, c.kept) << c.what;
+    }
+}
+
+TEST(IniFile, StrayBytesWrittenIntoAsciiReadBack)
+{
+    // Saved bare, the value's bytes would read back as windows-1251 letters.
+    IniFile file("[s]\nk=v\n");
+    file.writeString("s", "k", "/music/\xC0\xEB\xFC");
+    EXPECT_EQ(IniFile(file.bytes()).readString("s", "k", "-"), "/music/\xC0\xEB\xFC");
+}
+
+TEST(IniFile, FilesOver16MiBAreUnreadable)
+{
+    TempFolder folder;
+    const std::string path = folder / "big.ini";
+    const std::pair<std::size_t, files::ReadStatus> cases[] = {{kMaxFileBytes, files::ReadStatus::Read},
+                                                               {kMaxFileBytes + 1, files::ReadStatus::Unreadable}};
+    for (const auto& [size, status] : cases) {
+        writeFile(path, "[s]\nk=v\n");
+        ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(size)), 0);
+        const LoadedIniFile loaded = loadIniFile(path);
+        EXPECT_EQ(loaded.status, status) << size;
+        EXPECT_EQ(loaded.file.readString("s", "k", "-"), status == files::ReadStatus::Read ? "v" : "-") << size;
+    }
+}
+
 TEST(IniFile, SurvivesJunk)
 {
     std::mt19937 random(7);

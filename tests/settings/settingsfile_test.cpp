@@ -1,10 +1,18 @@
 #include "settings/settingsfile.h"
 
+#include "settings/inifile.h"
+
 #include "tempfolder.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <functional>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace quorbit::settings {
 namespace {
@@ -12,6 +20,21 @@ namespace {
 using testing::readFile;
 using testing::TempFolder;
 using testing::writeFile;
+
+// Whether `check` holds for a user whom file permissions bind. The superuser
+// is not bound by them, so it runs as "nobody" in a child process then.
+bool holdsForPlainUser(const std::function<bool()>& check)
+{
+    if (geteuid() != 0) {
+        return check();
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        _exit(setgid(65534) == 0 && setuid(65534) == 0 && check() ? 0 : 1);
+    }
+    int status = 0;
+    return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
 
 TEST(Settings, MissingFileGivesTheDefaults)
 {
@@ -108,6 +131,74 @@ TEST(Settings, SaveKeepsForeignLinesAndFailsWithoutTouchingTheFile)
     const std::string unwritable = folder / "quorbit.ini/inside.ini"; // a file stands where a folder should be
     EXPECT_EQ(saveSettings(unwritable, settings), "Unable to write to " + unwritable);
     EXPECT_EQ(readFile(path), saved);
+}
+
+TEST(Settings, FileThatCannotBeReadWholeIsNeverWrittenOver)
+{
+    struct Case {
+        const char* what;
+        mode_t mode;
+        std::size_t size; // 0 for the lines as they are
+    };
+    const Case cases[] = {{"no read permission", 0222, 0}, {"larger than 16 MiB", 0666, kMaxFileBytes + 1}};
+    const std::string lines = "; my notes\n[Options]\nLanguage=Russian\n[Plugins]\nA=1\n";
+    for (const Case& c : cases) {
+        TempFolder folder;
+        // Anyone may write in the folder and to the file; only the read stands in the way.
+        chmod(folder.path().c_str(), 0777);
+        const std::string path = folder / "quorbit.ini";
+        writeFile(path, lines);
+        ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(c.size ? c.size : lines.size())), 0);
+        chmod(path.c_str(), c.mode);
+        EXPECT_TRUE(holdsForPlainUser([&] {
+            return readSettings(path) == Settings{} && saveSettings(path, Settings{}) == "Unable to write to " + path;
+        })) << c.what;
+        const std::string kept = readFile(path);
+        EXPECT_TRUE(kept.starts_with(lines) && kept.size() == (c.size ? c.size : lines.size())) << c.what;
+        EXPECT_EQ(folder.list(), (std::set<std::string>{"quorbit.ini"})) << c.what;
+    }
+}
+
+TEST(Settings, SaveGoesThroughALinkThatStaysALink)
+{
+    // As dotfile managers keep them: the settings path links into another folder.
+    for (const bool targetExists : {true, false}) {
+        TempFolder folder;
+        folder.create({"dotfiles/"});
+        const std::string path = folder / "quorbit.ini";
+        const std::string target = folder / "dotfiles/quorbit.ini";
+        if (targetExists) {
+            writeFile(target, "; my notes\n");
+        }
+        std::filesystem::create_symlink("dotfiles/quorbit.ini", path);
+        Settings settings;
+        settings.language = "Russian";
+        EXPECT_FALSE(saveSettings(path, settings)) << targetExists;
+        EXPECT_TRUE(std::filesystem::is_symlink(path)) << targetExists;
+        EXPECT_EQ(readSettings(target), settings) << targetExists;
+        EXPECT_EQ(readFile(target).starts_with("; my notes\n"), targetExists);
+    }
+}
+
+TEST(Settings, StrayBytesInTheLastFolderLeaveTheOtherValuesAlone)
+{
+    // A Linux folder name in windows-1251, saved beside plain ASCII and beside Russian words.
+    Settings english;
+    english.lastFolder = "/music/\xC0\xEB\xFC\xE1\xEE\xEC";
+    Settings russian = english;
+    russian.language = "Russian";
+    std::copy(RussianPlaceholders.begin(), RussianPlaceholders.end(), russian.titleFields.begin());
+    for (const Settings& settings : {english, russian}) {
+        TempFolder folder;
+        const std::string path = folder / "quorbit.ini";
+        ASSERT_FALSE(saveSettings(path, settings));
+        const std::string saved = readFile(path);
+        const Settings reread = readSettings(path);
+        EXPECT_EQ(reread, settings) << settings.language;
+        ASSERT_FALSE(saveSettings(path, reread));
+        EXPECT_EQ(readFile(path), saved) << settings.language;
+        EXPECT_EQ(readSettings(path), settings) << settings.language;
+    }
 }
 
 TEST(Settings, FileLiesBesideTheExecutableOrInTheConfigurationFolder)
