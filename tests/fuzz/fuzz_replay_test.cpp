@@ -1,4 +1,5 @@
 #include "inifuzz.h"
+#include "tagfuzz.h"
 
 #include <gtest/gtest.h>
 
@@ -10,9 +11,11 @@
 
 namespace {
 
-// Runs the INI fuzz entry function over every file of a folder of fuzz/; a
-// broken rule aborts, and the file last named on stdout is the one to look at.
-int replayFolder(const std::string& name)
+using FuzzEntry = void (*)(const std::uint8_t* data, std::size_t size);
+
+// Runs a fuzz entry function over every file of a folder of fuzz/; a broken
+// rule aborts, and the file last named on stdout is the one to look at.
+int replayFolder(const std::string& name, FuzzEntry fuzz)
 {
     int replayed = 0;
     std::error_code error; // a folder without files may not be there at all
@@ -24,20 +27,22 @@ int replayFolder(const std::string& name)
         std::cout << "replaying " << entry.path().string() << std::endl;
         std::ifstream in(entry.path(), std::ios::binary);
         const std::string bytes(std::istreambuf_iterator<char>(in), {});
-        quorbit::fuzz::fuzzIniBytes(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+        fuzz(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
         ++replayed;
     }
     return replayed;
 }
 
-TEST(IniFuzzReplay, Corpus)
+TEST(FuzzReplay, TagCorpusAndCrashes)
 {
-    EXPECT_GT(replayFolder("ini-corpus"), 0);
+    EXPECT_GT(replayFolder("corpus", quorbit::fuzz::fuzzTagBytes), 0);
+    replayFolder("crashes", quorbit::fuzz::fuzzTagBytes);
 }
 
-TEST(IniFuzzReplay, Crashes)
+TEST(FuzzReplay, IniCorpusAndCrashes)
 {
-    replayFolder("ini-crashes");
+    EXPECT_GT(replayFolder("ini-corpus", quorbit::fuzz::fuzzIniBytes), 0);
+    replayFolder("ini-crashes", quorbit::fuzz::fuzzIniBytes);
 }
 
 } // namespace
