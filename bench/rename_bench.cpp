@@ -67,10 +67,10 @@ double floorSeconds(const std::string& folder, int count)
 
 class NoWindow : public quorbit::RunProgress {
 public:
-    void showProgress() override { }
-    void setProgressPosition(int) override { }
-    void hideProgress() override { }
-    void processPendingEvents() override { }
+    void showProgress() override {}
+    void setProgressPosition(int) override {}
+    void hideProgress() override {}
+    void processPendingEvents() override {}
 };
 
 double runSeconds(const std::string& folder)
@@ -158,11 +158,11 @@ std::vector<std::string> sampleNames(int count)
 
 void benchmarkOperations()
 {
-    const char* captions[] = {
-        "Add to left",     "Add to right",      "Delete symbols",       "Delete from left", "Delete from right",
-        "Replace symbols", "Replace from left", "Replace from right",   "Reduce to",        "Expand to",
-        "Upper Case",      "Upper Case First",  "Upper Case First All", "Lower Case",       "Random symbols",
-        "Counter"};
+    const char* captions[]
+        = {"Add to left",     "Add to right",      "Delete symbols",       "Delete from left", "Delete from right",
+           "Replace symbols", "Replace from left", "Replace from right",   "Reduce to",        "Expand to",
+           "Upper Case",      "Upper Case First",  "Upper Case First All", "Lower Case",       "Random symbols",
+           "Counter"};
     constexpr int count = 1'000'000;
     const std::vector<std::string> names = sampleNames(count);
     const quorbit::OperationInputs inputs{"e", "_", 5};
@@ -171,10 +171,10 @@ void benchmarkOperations()
         std::size_t checksum = 0;
         const Clock::time_point start = Clock::now();
         for (int i = 0; i < count; ++i) {
-            checksum +=
-                quorbit::ApplyOperation(static_cast<quorbit::RenameOption>(option), names[static_cast<std::size_t>(i)],
-                                        inputs, static_cast<std::size_t>(i), count)
-                    .size();
+            checksum += quorbit::ApplyOperation(static_cast<quorbit::RenameOption>(option),
+                                                names[static_cast<std::size_t>(i)], inputs, static_cast<std::size_t>(i),
+                                                count)
+                            .size();
         }
         const double seconds = secondsSince(start);
         std::printf("  %-22s %8.1f  (%zu bytes out)\n", captions[option], seconds * 1e9 / count, checksum);

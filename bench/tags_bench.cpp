@@ -150,11 +150,10 @@ void checkFirstFile(const std::string& path)
                 v2.Genre().c_str(), v2.Comment().c_str());
     std::printf("    ID3v1.%d: \"%s\" / \"%s\" / \"%s\" / track %d / %s / %s\n", v1.Version() - 1, v1.Title().c_str(),
                 v1.Artist().c_str(), v1.Album().c_str(), v1.Track(), v1.Year().c_str(), v1.Genre().c_str());
-    const bool right = v2.Exists() && v2.Version() == 3 && v2.Title() == title(0)
-        && v2.Artist() == "Ансамбль песни" && v2.Album() == "Greatest Hits Volume 0" && v2.Track() == 1
-        && v2.Year() == "1999" && v2.Genre() == "Rock" && v2.Comment() == "Ripped from the original CD"
-        && v1.Exists() && v1.Title() == title(0) && v1.Artist() == "The Example Band" && v1.Track() == 1
-        && v1.Year() == "1999" && v1.Genre() == "Rock";
+    const bool right = v2.Exists() && v2.Version() == 3 && v2.Title() == title(0) && v2.Artist() == "Ансамбль песни"
+        && v2.Album() == "Greatest Hits Volume 0" && v2.Track() == 1 && v2.Year() == "1999" && v2.Genre() == "Rock"
+        && v2.Comment() == "Ripped from the original CD" && v1.Exists() && v1.Title() == title(0)
+        && v1.Artist() == "The Example Band" && v1.Track() == 1 && v1.Year() == "1999" && v1.Genre() == "Rock";
     std::printf("    %s\n", right ? "right" : "WRONG");
     if (!right) {
         std::exit(1);
@@ -191,7 +190,7 @@ void benchmarkRead(int count, const std::string& parent)
 
 enum class CopyKind {
     Plain,
-    Flushed,   // then fsync
+    Flushed, // then fsync
     Replacing, // then fsync and rename over an older copy on disk, which the file system frees
 };
 

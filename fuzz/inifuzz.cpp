@@ -41,7 +41,10 @@ void check(bool holds, const char* what)
 // start stays a plain file; once every byte is used they are zero.
 class Choices {
 public:
-    explicit Choices(std::string_view bytes) : m_bytes(bytes) { }
+    explicit Choices(std::string_view bytes)
+        : m_bytes(bytes)
+    {
+    }
 
     std::uint8_t next()
     {

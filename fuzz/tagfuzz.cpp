@@ -56,7 +56,10 @@ bool isValidUtf8WithoutZero(std::string_view text)
 // start stays a plain file head; once every byte is used they are zero.
 class Edits {
 public:
-    explicit Edits(std::string_view bytes) : m_bytes(bytes) {}
+    explicit Edits(std::string_view bytes)
+        : m_bytes(bytes)
+    {
+    }
 
     std::uint8_t next()
     {
@@ -86,10 +89,14 @@ public:
     std::string edit(const std::string& current)
     {
         switch (next() % 4) {
-        case 0: return current;
-        case 1: return {};
-        case 2: return text();
-        default: return "  " + current;
+        case 0:
+            return current;
+        case 1:
+            return {};
+        case 2:
+            return text();
+        default:
+            return "  " + current;
         }
     }
 

@@ -34,7 +34,10 @@ int openRegularFile(const std::string& path, int flags, struct stat& status)
 
 class Descriptor {
 public:
-    explicit Descriptor(int descriptor) : m_descriptor(descriptor) { }
+    explicit Descriptor(int descriptor)
+        : m_descriptor(descriptor)
+    {
+    }
     ~Descriptor()
     {
         if (m_descriptor >= 0) {
@@ -79,8 +82,8 @@ bool copyRest(int source, std::int64_t offset, std::int64_t sourceSize, int targ
     // The kernel copies without a round trip through user memory, and may
     // share blocks on file systems that support it.
     while (position < sourceSize) {
-        const ssize_t copied =
-            ::copy_file_range(source, &position, target, nullptr, static_cast<std::size_t>(sourceSize - position), 0);
+        const ssize_t copied
+            = ::copy_file_range(source, &position, target, nullptr, static_cast<std::size_t>(sourceSize - position), 0);
         if (copied < 0 && errno == EINTR) {
             continue;
         }
@@ -139,7 +142,7 @@ std::string writeTarget(const std::string& path)
 {
     std::string current = path;
     for (int hop = 0; hop < 40; ++hop) { // as many as the kernel follows
-        struct stat status { };
+        struct stat status {};
         if (::lstat(current.c_str(), &status) != 0) {
             return errno == ENOENT ? current : std::string();
         }
@@ -219,7 +222,7 @@ bool commitTemporary(Descriptor& temporary, const std::string& temporaryPath, co
 
 ReadOnlyFile::ReadOnlyFile(const std::string& path)
 {
-    struct stat status { };
+    struct stat status {};
     m_descriptor = openRegularFile(path, O_RDONLY, status);
     if (m_descriptor >= 0) {
         m_size = status.st_size;
@@ -240,7 +243,7 @@ std::size_t ReadOnlyFile::readAt(std::int64_t offset, char* buffer, std::size_t 
 
 InPlaceFile::InPlaceFile(const std::string& path)
 {
-    struct stat status { };
+    struct stat status {};
     m_descriptor = openRegularFile(path, O_RDWR, status);
     const bool writable = m_descriptor >= 0;
     // Without the owner's write permission: give it through a read-only
@@ -319,7 +322,7 @@ bool InPlaceFile::close()
 WholeFile readWholeFile(const std::string& path, std::size_t maxBytes)
 {
     WholeFile whole;
-    struct stat status { };
+    struct stat status {};
     const Descriptor file(openRegularFile(path, O_RDONLY, status));
     if (file.get() < 0) {
         whole.status = errno == ENOENT ? ReadStatus::Missing : ReadStatus::Unreadable;
@@ -358,8 +361,8 @@ bool rebuildFile(const std::string& path, const ReadOnlyFile& file, std::string_
 {
     // Rebuild what a link points to, so the link itself stays a link.
     const std::string target = resolvedPath(path);
-    struct stat opened { };
-    struct stat named { };
+    struct stat opened {};
+    struct stat named {};
     if (target.empty() || ::fstat(file.m_descriptor, &opened) != 0 || ::stat(target.c_str(), &named) != 0
         || !isSameFile(opened, named) || keepFrom < 0 || keepFrom > opened.st_size) {
         return false;
@@ -387,7 +390,7 @@ bool replaceFileContent(const std::string& path, std::string_view content)
     if (target.empty()) {
         return false;
     }
-    struct stat status { };
+    struct stat status {};
     const bool exists = ::stat(target.c_str(), &status) == 0;
     if (exists && (!S_ISREG(status.st_mode) || ::access(target.c_str(), W_OK) != 0)) {
         return false;

@@ -21,7 +21,7 @@ bool isNoReplaceRefused(int error)
 
 int moveByLinkOrCheckedRename(int fromFolder, const char* fromName, int toFolder, const char* toName)
 {
-    struct stat source { };
+    struct stat source {};
     if (fstatat(fromFolder, fromName, &source, AT_SYMLINK_NOFOLLOW) != 0) {
         return errno;
     }
@@ -39,7 +39,7 @@ int moveByLinkOrCheckedRename(int fromFolder, const char* fromName, int toFolder
         }
         // File systems without hard links fall through to the checked rename.
     }
-    struct stat target { };
+    struct stat target {};
     if (fstatat(toFolder, toName, &target, AT_SYMLINK_NOFOLLOW) == 0) {
         return EEXIST;
     }
@@ -62,8 +62,8 @@ int moveNoReplace(int fromFolder, const char* fromName, int toFolder, const char
 // the entry itself, so the move reports that the target exists.
 bool isSameEntryInOtherCase(int fromFolder, const std::string& fromName, int toFolder, const std::string& toName)
 {
-    struct stat source { };
-    struct stat target { };
+    struct stat source {};
+    struct stat target {};
     if (fstatat(fromFolder, fromName.c_str(), &source, AT_SYMLINK_NOFOLLOW) != 0
         || fstatat(toFolder, toName.c_str(), &target, AT_SYMLINK_NOFOLLOW) != 0) {
         return false;
@@ -96,11 +96,13 @@ MoveResult moveThroughTemporaryName(int fromFolder, const std::string& fromName,
 
 } // namespace
 
-Folder::Folder(const std::string& path) : m_handle(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
+Folder::Folder(const std::string& path)
+    : m_handle(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
 {
 }
 
-Folder::Folder(Folder&& other) noexcept : m_handle(std::exchange(other.m_handle, -1))
+Folder::Folder(Folder&& other) noexcept
+    : m_handle(std::exchange(other.m_handle, -1))
 {
 }
 
@@ -153,7 +155,7 @@ bool Folder::list(std::vector<DirEntry>& entries) const
         entry.isLink = item->d_type == DT_LNK;
         // Only a folder's permission matters, so only folders (and entries whose
         // type readdir does not know) cost a stat; a folder of 100,000 files needs none.
-        struct stat status { };
+        struct stat status {};
         if ((item->d_type == DT_DIR || item->d_type == DT_UNKNOWN)
             && fstatat(listing, item->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0) {
             entry.isDirectory = S_ISDIR(status.st_mode);
@@ -168,13 +170,13 @@ bool Folder::list(std::vector<DirEntry>& entries) const
 
 bool Folder::leadsToDirectory(const std::string& name) const
 {
-    struct stat status { };
+    struct stat status {};
     return fstatat(m_handle, name.c_str(), &status, 0) == 0 && S_ISDIR(status.st_mode);
 }
 
 Folder::Identity Folder::identity() const
 {
-    struct stat status { };
+    struct stat status {};
     if (fstat(m_handle, &status) != 0) {
         return {};
     }
@@ -183,13 +185,13 @@ Folder::Identity Folder::identity() const
 
 bool isExistingDirectory(const std::string& path)
 {
-    struct stat status { };
+    struct stat status {};
     return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
 bool isExistingFile(const std::string& path)
 {
-    struct stat status { };
+    struct stat status {};
     return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
 

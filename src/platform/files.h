@@ -60,7 +60,10 @@ public:
     Identity identity() const;
 
 private:
-    explicit Folder(int handle) : m_handle(handle) { }
+    explicit Folder(int handle)
+        : m_handle(handle)
+    {
+    }
     friend int moveWithoutNoReplaceFlag(const Folder&, const std::string&, const Folder&, const std::string&);
     friend MoveResult moveEntry(const Folder&, const std::string&, const Folder&, const std::string&);
     friend bool createFolder(const Folder&, const std::string&);

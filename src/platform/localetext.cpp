@@ -79,8 +79,7 @@ void mapWellFormed(Mapping mapping, std::string_view text, std::string& out)
         break;
     case Mapping::TitleFirst:
         icu::CaseMap::utf8ToTitle(state.id.c_str(),
-                                  U_TITLECASE_WHOLE_STRING | U_TITLECASE_NO_LOWERCASE
-                                      | U_TITLECASE_NO_BREAK_ADJUSTMENT,
+                                  U_TITLECASE_WHOLE_STRING | U_TITLECASE_NO_LOWERCASE | U_TITLECASE_NO_BREAK_ADJUSTMENT,
                                   nullptr, source, sink, nullptr, status);
         break;
     }
@@ -145,8 +144,8 @@ std::string collationKey(std::string_view name)
     if (!state.collator) {
         return std::string(name);
     }
-    const icu::UnicodeString unicode =
-        icu::UnicodeString::fromUTF8(icu::StringPiece(name.data(), static_cast<int32_t>(name.size())));
+    const icu::UnicodeString unicode
+        = icu::UnicodeString::fromUTF8(icu::StringPiece(name.data(), static_cast<int32_t>(name.size())));
     std::string key(name.size() * 2 + 16, '\0');
     for (;;) {
         const int32_t needed = state.collator->getSortKey(unicode, reinterpret_cast<uint8_t*>(key.data()),

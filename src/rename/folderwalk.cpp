@@ -43,7 +43,11 @@ Level levelFor(files::Folder folder, std::string name)
 
 class Walk {
 public:
-    Walk(std::string root, WalkResult& result) : m_root(std::move(root)), m_result(result) { }
+    Walk(std::string root, WalkResult& result)
+        : m_root(std::move(root))
+        , m_result(result)
+    {
+    }
 
     void run(files::Folder root, const std::function<void(const files::Folder&)>& visit)
     {

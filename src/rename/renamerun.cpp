@@ -8,9 +8,13 @@ namespace quorbit {
 namespace {
 
 // Runs `action` when the scope ends, however it ends.
-template <class Action> class AtScopeExit {
+template <class Action>
+class AtScopeExit {
 public:
-    explicit AtScopeExit(Action action) : m_action(std::move(action)) { }
+    explicit AtScopeExit(Action action)
+        : m_action(std::move(action))
+    {
+    }
     ~AtScopeExit() { m_action(); }
     AtScopeExit(const AtScopeExit&) = delete;
     AtScopeExit& operator=(const AtScopeExit&) = delete;
@@ -141,9 +145,12 @@ std::string RenameRun::newNameFor(const ActiveRun& active, const files::Folder& 
         return ApplyOperation(active.settings.option, part, active.inputs, index, m_renameList.size());
     };
     switch (active.settings.renamePart) {
-    case RenamePart::Names: return apply(parts.base) + "." + std::string(parts.extension);
-    case RenamePart::Extensions: return std::string(parts.base) + "." + apply(parts.extension);
-    case RenamePart::Both: return apply(parts.base) + "." + apply(parts.extension);
+    case RenamePart::Names:
+        return apply(parts.base) + "." + std::string(parts.extension);
+    case RenamePart::Extensions:
+        return std::string(parts.base) + "." + apply(parts.extension);
+    case RenamePart::Both:
+        return apply(parts.base) + "." + apply(parts.extension);
     }
     return name;
 }

@@ -138,8 +138,8 @@ void IniFile::index()
 {
     m_sections.clear();
     m_entries.clear();
-    std::string section;          // folded name of the section the lines belong to
-    bool inSection = false;       // false before the first header
+    std::string section; // folded name of the section the lines belong to
+    bool inSection = false; // false before the first header
     Section* firstOfName = nullptr; // the section's record while in its first header's lines
     std::size_t lineStart = 0;
     while (lineStart < m_text.size()) {
@@ -160,8 +160,8 @@ void IniFile::index()
                    inSection && equals != std::string_view::npos && !content.starts_with(';')) {
             const std::string_view key = trimmed(line.substr(0, equals));
             const std::string_view value = trimmed(line.substr(equals + 1));
-            const std::size_t valueStart =
-                value.empty() ? lineStart + equals + 1 : static_cast<std::size_t>(value.data() - m_text.data());
+            const std::size_t valueStart
+                = value.empty() ? lineStart + equals + 1 : static_cast<std::size_t>(value.data() - m_text.data());
             m_entries.try_emplace(entryName(section, key), Entry{valueStart, valueStart + value.size()});
             if (firstOfName) {
                 firstOfName->appendAt = next;

@@ -47,12 +47,12 @@ Settings readSettings(const std::string& path)
     settings.applyTo = radioGroupIndex(file.readInteger(kSection, "Apply To", defaults.applyTo), kApplyToEntries);
     settings.rename = radioGroupIndex(file.readInteger(kSection, "Rename", defaults.rename), kRenameEntries);
     settings.subfolders = file.readInteger(kSection, "Subfolders", 0) != 0;
-    settings.renameOption =
-        radioGroupIndex(file.readInteger(kSection, "Rename Option", defaults.renameOption), kRenameOptionEntries);
+    settings.renameOption
+        = radioGroupIndex(file.readInteger(kSection, "Rename Option", defaults.renameOption), kRenameOptionEntries);
     settings.renameFromId3 = file.readInteger(kSection, "Rename From ID3", 0) != 0;
     for (std::size_t position = 0; position < settings.titleFields.size(); ++position) {
-        settings.titleFields[position] =
-            file.readString(kSection, titleFieldKey(position), defaults.titleFields[position]);
+        settings.titleFields[position]
+            = file.readString(kSection, titleFieldKey(position), defaults.titleFields[position]);
     }
     return settings;
 }

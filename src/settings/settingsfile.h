@@ -25,11 +25,9 @@ struct Settings {
     int renameOption = 0;
     bool renameFromId3 = false;
     // The title-field list's entries in their order, as the list shows them.
-    std::array<std::string, kTitleFieldCount> titleFields{std::string(EnglishPlaceholders[0]),
-                                                          std::string(EnglishPlaceholders[1]),
-                                                          std::string(EnglishPlaceholders[2]),
-                                                          std::string(EnglishPlaceholders[3]),
-                                                          std::string(EnglishPlaceholders[4])};
+    std::array<std::string, kTitleFieldCount> titleFields{
+        std::string(EnglishPlaceholders[0]), std::string(EnglishPlaceholders[1]), std::string(EnglishPlaceholders[2]),
+        std::string(EnglishPlaceholders[3]), std::string(EnglishPlaceholders[4])};
 
     bool operator==(const Settings&) const = default;
 };

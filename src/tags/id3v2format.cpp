@@ -121,8 +121,8 @@ Walk walkFrames(std::string_view body, std::uint8_t version, bool syncsafeSizes)
             walk.endedCleanly = body.substr(offset).find_first_not_of('\0') == std::string_view::npos;
             return walk;
         }
-        const std::uint32_t stored =
-            version == 2 ? bigEndian24(header.substr(format.idSize)) : bigEndian32(header.substr(format.idSize));
+        const std::uint32_t stored
+            = version == 2 ? bigEndian24(header.substr(format.idSize)) : bigEndian32(header.substr(format.idSize));
         if (syncsafeSizes && (stored & 0x80808080u) != 0) {
             return walk;
         }
@@ -158,8 +158,8 @@ void addFrames(std::string_view body, const Walk& walk, std::uint8_t version, bo
         FrameRef frame;
         frame.id = body.substr(place.offset, format.idSize);
         if (version != 2) {
-            frame.flags =
-                static_cast<std::uint16_t>(byteAt(body, place.offset + 8) << 8 | byteAt(body, place.offset + 9));
+            frame.flags
+                = static_cast<std::uint16_t>(byteAt(body, place.offset + 8) << 8 | byteAt(body, place.offset + 9));
         }
         frame.data = body.substr(place.offset + format.size, place.size);
         if (version == 4 && (allUnsynchronised || (frame.flags & v4Unsynchronised) != 0)) {
@@ -343,8 +343,8 @@ std::optional<std::string> plainCommentText(std::string_view content)
 }
 
 enum class Field { Title, Artist, Album, Track, Year, Genre, Comment };
-constexpr std::array<Field, 7> allFields = {Field::Title, Field::Artist, Field::Album, Field::Track,
-                                            Field::Year,  Field::Genre,  Field::Comment};
+constexpr std::array<Field, 7> allFields
+    = {Field::Title, Field::Artist, Field::Album, Field::Track, Field::Year, Field::Genre, Field::Comment};
 
 std::string_view yearFrameId(std::uint8_t version)
 {
@@ -355,13 +355,20 @@ std::string_view yearFrameId(std::uint8_t version)
 std::string_view frameIdOf(Field field, std::uint8_t version)
 {
     switch (field) {
-    case Field::Title: return "TIT2";
-    case Field::Artist: return "TPE1";
-    case Field::Album: return "TALB";
-    case Field::Track: return "TRCK";
-    case Field::Year: return yearFrameId(version);
-    case Field::Genre: return "TCON";
-    case Field::Comment: return "COMM";
+    case Field::Title:
+        return "TIT2";
+    case Field::Artist:
+        return "TPE1";
+    case Field::Album:
+        return "TALB";
+    case Field::Track:
+        return "TRCK";
+    case Field::Year:
+        return yearFrameId(version);
+    case Field::Genre:
+        return "TCON";
+    case Field::Comment:
+        return "COMM";
     }
     return {};
 }
@@ -381,9 +388,8 @@ constexpr std::pair<std::string_view, std::string_view> version3Ids[] = {
     {"TRC", "TSRC"}, {"TRD", "TRDA"}, {"TRK", "TRCK"}, {"TSI", "TSIZ"}, {"TSS", "TSSE"}, {"TT1", "TIT1"},
     {"TT2", "TIT2"}, {"TT3", "TIT3"}, {"TXT", "TEXT"}, {"TXX", "TXXX"}, {"TYE", "TYER"}, {"UFI", "UFID"},
     {"ULT", "USLT"}, {"WAF", "WOAF"}, {"WAR", "WOAR"}, {"WAS", "WOAS"}, {"WCM", "WCOM"}, {"WCP", "WCOP"},
-    {"WPB", "WPUB"}, {"WXX", "WXXX"},
-    {"TCP", "TCMP"}, {"TST", "TSOT"}, {"TSA", "TSOA"}, {"TSP", "TSOP"}, {"TS2", "TSO2"}, {"TSC", "TSOC"},
-    {"GP1", "GRP1"}, {"MVN", "MVNM"}, {"MVI", "MVIN"},
+    {"WPB", "WPUB"}, {"WXX", "WXXX"}, {"TCP", "TCMP"}, {"TST", "TSOT"}, {"TSA", "TSOA"}, {"TSP", "TSOP"},
+    {"TS2", "TSO2"}, {"TSC", "TSOC"}, {"GP1", "GRP1"}, {"MVN", "MVNM"}, {"MVI", "MVIN"},
 };
 
 std::optional<std::string_view> version3Id(std::string_view id)
@@ -452,8 +458,8 @@ struct FieldOfFrame {
 std::optional<FieldOfFrame> fieldOfId(std::string_view id, std::uint8_t version)
 {
     static constexpr std::pair<std::string_view, Field> ids[] = {
-        {"TIT2", Field::Title}, {"TPE1", Field::Artist}, {"TALB", Field::Album}, {"TRCK", Field::Track},
-        {"TCON", Field::Genre}, {"COMM", Field::Comment}, {"TYER", Field::Year}, {"TDRC", Field::Year},
+        {"TIT2", Field::Title}, {"TPE1", Field::Artist},  {"TALB", Field::Album}, {"TRCK", Field::Track},
+        {"TCON", Field::Genre}, {"COMM", Field::Comment}, {"TYER", Field::Year},  {"TDRC", Field::Year},
     };
     for (const auto& [frameId, field] : ids) {
         if (id == frameId) {
@@ -478,8 +484,8 @@ std::optional<Holding> holdingOf(std::uint8_t version, const FrameRef& frame)
     if (!content) {
         return std::nullopt;
     }
-    std::optional<std::string> text = of->field == Field::Comment ? plainCommentText(*content)
-                                                                 : std::optional(decodeTextFrame(*content));
+    std::optional<std::string> text
+        = of->field == Field::Comment ? plainCommentText(*content) : std::optional(decodeTextFrame(*content));
     if (!text) {
         return std::nullopt;
     }
@@ -535,13 +541,27 @@ std::string yearOf(std::string_view text)
 void setField(TID3v2::Fields& fields, Field field, const FrameRef& frame, std::string text)
 {
     switch (field) {
-    case Field::Title: fields.title = std::move(text); break;
-    case Field::Artist: fields.artist = std::move(text); break;
-    case Field::Album: fields.album = std::move(text); break;
-    case Field::Track: fields.track = trackNumber(text); break;
-    case Field::Year: fields.year = frame.id == "TDRC" ? yearOf(text) : std::move(text); break;
-    case Field::Genre: fields.genre = genreWithoutReference(text); break;
-    case Field::Comment: fields.comment = std::move(text); break;
+    case Field::Title:
+        fields.title = std::move(text);
+        break;
+    case Field::Artist:
+        fields.artist = std::move(text);
+        break;
+    case Field::Album:
+        fields.album = std::move(text);
+        break;
+    case Field::Track:
+        fields.track = trackNumber(text);
+        break;
+    case Field::Year:
+        fields.year = frame.id == "TDRC" ? yearOf(text) : std::move(text);
+        break;
+    case Field::Genre:
+        fields.genre = genreWithoutReference(text);
+        break;
+    case Field::Comment:
+        fields.comment = std::move(text);
+        break;
     }
 }
 
@@ -549,13 +569,20 @@ void setField(TID3v2::Fields& fields, Field field, const FrameRef& frame, std::s
 std::string valueText(Field field, const TID3v2::Fields& fields)
 {
     switch (field) {
-    case Field::Title: return fields.title;
-    case Field::Artist: return fields.artist;
-    case Field::Album: return fields.album;
-    case Field::Track: return fields.track > 0 ? std::to_string(fields.track) : std::string();
-    case Field::Year: return fields.year;
-    case Field::Genre: return fields.genre;
-    case Field::Comment: return fields.comment;
+    case Field::Title:
+        return fields.title;
+    case Field::Artist:
+        return fields.artist;
+    case Field::Album:
+        return fields.album;
+    case Field::Track:
+        return fields.track > 0 ? std::to_string(fields.track) : std::string();
+    case Field::Year:
+        return fields.year;
+    case Field::Genre:
+        return fields.genre;
+    case Field::Comment:
+        return fields.comment;
     }
     return {};
 }
@@ -642,7 +669,8 @@ TID3v2::Fields readFields(std::uint8_t version, const std::vector<Frame>& frames
 
 TID3v2::Fields readTagFields(std::string_view tag)
 {
-    return tag.size() < headerSize ? TID3v2::Fields() : fieldsOf(static_cast<std::uint8_t>(tag[3]), parseFrameRefs(tag).frames);
+    return tag.size() < headerSize ? TID3v2::Fields()
+                                   : fieldsOf(static_cast<std::uint8_t>(tag[3]), parseFrameRefs(tag).frames);
 }
 
 void applyFields(std::uint8_t version, const TID3v2::Fields& fields, std::vector<Frame>& frames)

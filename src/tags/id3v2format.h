@@ -23,11 +23,11 @@ struct Frame {
 
 // Where a file's tag lies, from the file's first bytes and its size.
 struct Layout {
-    bool exists = false;   // the file starts with "ID3"
+    bool exists = false; // the file starts with "ID3"
     std::uint8_t version = 0;
     std::uint8_t flags = 0;
     std::int64_t size = 0; // with the header; 0 when it runs past the end of the file
-    std::int64_t end = 0;  // where the audio starts: after the tag and its footer; 0 without a usable tag
+    std::int64_t end = 0; // where the audio starts: after the tag and its footer; 0 without a usable tag
     std::int64_t bytesToRead = 0; // of the file's start, to read the tag and find its footer
 };
 // `head` holds at least the 10-byte header; a footer is only recognised when

@@ -26,8 +26,8 @@
 namespace {
 
 enum Kind { Open, Read, Write, Truncate, Fsync, Chmod, Rename, Close, KindCount };
-constexpr std::array<const char*, KindCount> kindNames = {"open",  "read",  "write",  "ftruncate",
-                                                          "fsync", "chmod", "rename", "close"};
+constexpr std::array<const char*, KindCount> kindNames
+    = {"open", "read", "write", "ftruncate", "fsync", "chmod", "rename", "close"};
 
 struct Injection {
     bool armed = false;
@@ -156,7 +156,7 @@ struct FileState {
 
 FileState stateOf(const std::string& path)
 {
-    struct stat status { };
+    struct stat status {};
     ::stat(path.c_str(), &status);
     return {readFile(path), status.st_mode & 07777};
 }
@@ -233,9 +233,9 @@ std::string id3v1Trailer(const std::string& title)
 
 TEST(FailurePoints, EveryFailedCallLeavesTheFileAsItWas)
 {
-    const std::string taggedV2 =
-        testing::id3v2Tag(
-            3, testing::id3v2Frame("TIT2", std::string("\0Old", 4)) + testing::id3v2Frame("APIC", "picture bytes"))
+    const std::string taggedV2
+        = testing::id3v2Tag(
+              3, testing::id3v2Frame("TIT2", std::string("\0Old", 4)) + testing::id3v2Frame("APIC", "picture bytes"))
         + mpegAudio() + id3v1Trailer("Old");
     TID3v2 tagV2;
     tagV2.FSetTitle("New title");

@@ -17,15 +17,18 @@ using testing::TempFolder;
 
 const files::DirEntry* findEntry(const std::vector<files::DirEntry>& entries, const std::string& name)
 {
-    const auto found =
-        std::find_if(entries.begin(), entries.end(), [&](const auto& entry) { return entry.name == name; });
+    const auto found
+        = std::find_if(entries.begin(), entries.end(), [&](const auto& entry) { return entry.name == name; });
     return found == entries.end() ? nullptr : &*found;
 }
 
 // Moves between names of one test folder, held open.
 class InFolder {
 public:
-    explicit InFolder(const TempFolder& folder) : m_folder(folder.path()) { }
+    explicit InFolder(const TempFolder& folder)
+        : m_folder(folder.path())
+    {
+    }
     MoveResult move(const std::string& from, const std::string& to) const
     {
         return files::moveEntry(m_folder, from, m_folder, to);

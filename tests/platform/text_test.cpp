@@ -30,8 +30,8 @@ TEST(NameOrder, NumbersByValueThenLocaleThenBytes)
     text::setLocale("en_US");
     std::vector<std::string> names{"file10.txt", "File2.txt", "file2.txt", "b", "a", "_x", "Ápple", "apple", "10", "9"};
     text::sortByName(names, [](const std::string& name) -> const std::string& { return name; });
-    const std::vector<std::string> expected{"_x", "9", "10", "a", "apple", "Ápple", "b", "file2.txt", "File2.txt",
-                                            "file10.txt"};
+    const std::vector<std::string> expected{"_x",    "9", "10",        "a",         "apple",
+                                            "Ápple", "b", "file2.txt", "File2.txt", "file10.txt"};
     EXPECT_EQ(names, expected);
     EXPECT_TRUE(text::nameLess("file2", "file10"));
     EXPECT_FALSE(text::nameLess("same", "same"));

@@ -60,9 +60,15 @@ TEST(PositionOperations, StrayBytesAreSingleCharactersAndSurvive)
     EXPECT_EQ(ReduceTo(cp1251, 1), "\xcf");
     EXPECT_EQ(ExpandTo("a\xff", 4, "xyz"), "a\xffxy");
     // A lead byte without its continuation is one character; the next byte is another.
-    EXPECT_EQ(DeleteFromLeft("\xc3" "A\xc3\xa9", 2), "\xc3\xa9");
+    EXPECT_EQ(DeleteFromLeft("\xc3"
+                             "A\xc3\xa9",
+                             2),
+              "\xc3\xa9");
     EXPECT_EQ(UpperCaseAll("\xe9t\xe9"), "\xe9T\xe9");
-    EXPECT_EQ(LowerCaseAll("ABC\xff" "DÉ"), "abc\xff" "dé");
+    EXPECT_EQ(LowerCaseAll("ABC\xff"
+                           "DÉ"),
+              "abc\xff"
+              "dé");
     EXPECT_EQ(UpperCaseFirst("\xe9T\xc9"), "\xe9t\xc9");
 }
 
@@ -90,8 +96,15 @@ TEST(SymbolOperations, NeverCutAMultiByteCharacter)
 {
     // "é" is C3 A9; a stray A9 must not match inside it.
     EXPECT_EQ(DeleteSymbols("caf\xc3\xa9", "\xa9"), "caf\xc3\xa9");
-    EXPECT_EQ(DeleteSymbols("x\xa9" "caf\xc3\xa9", "\xa9"), "xcaf\xc3\xa9");
-    EXPECT_EQ(ReplaceSymbols("\xe2\x82\xac" "5", "\x82", "?"), "\xe2\x82\xac" "5");
+    EXPECT_EQ(DeleteSymbols("x\xa9"
+                            "caf\xc3\xa9",
+                            "\xa9"),
+              "xcaf\xc3\xa9");
+    EXPECT_EQ(ReplaceSymbols("\xe2\x82\xac"
+                             "5",
+                             "\x82", "?"),
+              "\xe2\x82\xac"
+              "5");
 }
 
 TEST(CaseOperations, FollowTheLocale)
@@ -234,7 +247,8 @@ TEST(OptionsPanel, FollowsTheChosenOperation)
 // Names mixing well-formed UTF-8 with stray bytes, as found on old disks.
 std::vector<std::string> mixedNames()
 {
-    const std::string pieces[] = {"a", "Z", " ", ".", "é", "Ж", "ß", "😀", "\xff", "\xc3", "\xa9", "\xe2\x82", "\xed\xa0\x80"};
+    const std::string pieces[]
+        = {"a", "Z", " ", ".", "é", "Ж", "ß", "😀", "\xff", "\xc3", "\xa9", "\xe2\x82", "\xed\xa0\x80"};
     std::vector<std::string> names;
     std::uint32_t state = 7;
     for (int i = 0; i < 2000; ++i) {

@@ -64,9 +64,8 @@ TEST(IniFile, ReadsIntegersInDecimalOrAfter0x)
     const IniFile file("[s]\nplain=42\nnegative=-7\nplus=+3\nhex=0x1F\nupper=0X10\nbare=0x\nsignedHex=-0x10\n"
                        "dollar=$10\ntrailing=12abc\nwords=one\nempty=\nhuge=4294967296\nquoted=\"5\"\n");
     const std::pair<const char*, int> cases[] = {
-        {"plain", 42}, {"negative", -7}, {"plus", 3},      {"hex", 31},   {"upper", 16},    {"bare", 99},
-        {"signedHex", 99}, {"dollar", 99}, {"trailing", 99}, {"words", 99}, {"empty", 99}, {"huge", 99},
-        {"quoted", 5}, {"missing", 99}};
+        {"plain", 42},  {"negative", -7}, {"plus", 3},   {"hex", 31},   {"upper", 16}, {"bare", 99},  {"signedHex", 99},
+        {"dollar", 99}, {"trailing", 99}, {"words", 99}, {"empty", 99}, {"huge", 99},  {"quoted", 5}, {"missing", 99}};
     for (const auto& [key, expected] : cases) {
         EXPECT_EQ(file.readInteger("S", key, 99), expected) << key;
     }
@@ -100,19 +99,20 @@ TEST(IniFile, WritesChangeOnlyTheirOwnLines)
     file.writeInteger("options", "APPLY TO", 2);
     file.writeString("Options", "Language", "Russian");
     file.writeString("New", "Key", "value");
-    EXPECT_EQ(file.bytes(), "\xEF\xBB\xBF; written by hand\r\n"
-                            "[Options]\r\n"
-                            "Apply To = 2   \r\n"
-                            "Unknown=kept\r\n"
-                            "apply to=second, never used\r\n"
-                            "Language=Russian\r\n"
-                            "; trailing comment\r\n"
-                            "\r\n"
-                            "[Other]\r\n"
-                            "Apply To=other section\r\n"
-                            "\r\n"
-                            "[New]\r\n"
-                            "Key=value\r\n");
+    EXPECT_EQ(file.bytes(),
+              "\xEF\xBB\xBF; written by hand\r\n"
+              "[Options]\r\n"
+              "Apply To = 2   \r\n"
+              "Unknown=kept\r\n"
+              "apply to=second, never used\r\n"
+              "Language=Russian\r\n"
+              "; trailing comment\r\n"
+              "\r\n"
+              "[Other]\r\n"
+              "Apply To=other section\r\n"
+              "\r\n"
+              "[New]\r\n"
+              "Key=value\r\n");
 }
 
 TEST(IniFile, AddsLinesToFilesWithoutFinalLineEndOrWithCarriageReturnsOnly)
@@ -135,8 +135,9 @@ TEST(IniFile, EveryWrittenValueReadsBackAsItself)
 {
     TempFolder folder;
     const std::string path = folder / "values.ini";
-    const std::string values[] = {"plain", "", " leading", "trailing\t", "\"quoted\"", "'single'", "\"",
-                                  "/home/user/My Music/", "%Альбом%", "a=b=c", "[not a section]"};
+    const std::string values[]
+        = {"plain",    "",      " leading",       "trailing\t", "\"quoted\"", "'single'", "\"", "/home/user/My Music/",
+           "%Альбом%", "a=b=c", "[not a section]"};
     IniFile file;
     for (std::size_t i = 0; i < std::size(values); ++i) {
         file.writeString("Options", "Key" + std::to_string(i), values[i]);
@@ -190,7 +191,7 @@ TEST(IniFile, FailedSaveNamesTheFileAndLeavesItAsItWas)
     writeFile(path, "[Options]\nLanguage=English\n");
     file.writeString("Options", "Last Folder", std::string(100000, 'x'));
     signal(SIGXFSZ, SIG_IGN);
-    rlimit previousLimit {};
+    rlimit previousLimit{};
     getrlimit(RLIMIT_FSIZE, &previousLimit);
     rlimit limit = previousLimit;
     limit.rlim_cur = 4096;
@@ -221,8 +222,9 @@ TEST(IniFile, ReadsWindows1251FilesAndSavesThemAsUtf8)
     EXPECT_EQ(file.readString("Interface", "StringAlbum", ""), "%Альбом%");
     EXPECT_EQ(file.readString("Interface", "MFile->Caption", ""), "Файл ");
     file.writeString("Interface", "StringYear", "%Год%");
-    EXPECT_EQ(file.bytes(), "[Interface]\r\nStringArtist=%Артист%\r\nStringAlbum=%Альбом%\r\n"
-                            "MFile->Caption=\"Файл \"\r\nStringYear=%Год%\r\n");
+    EXPECT_EQ(file.bytes(),
+              "[Interface]\r\nStringArtist=%Артист%\r\nStringAlbum=%Альбом%\r\n"
+              "MFile->Caption=\"Файл \"\r\nStringYear=%Год%\r\n");
 }
 
 TEST(IniFile, ReadsWindows1251OnlyWhenNoByteFormsUtf8)
@@ -259,8 +261,8 @@ TEST(IniFile, FilesOver16MiBAreUnreadable)
 {
     TempFolder folder;
     const std::string path = folder / "big.ini";
-    const std::pair<std::size_t, files::ReadStatus> cases[] = {{kMaxFileBytes, files::ReadStatus::Read},
-                                                               {kMaxFileBytes + 1, files::ReadStatus::Unreadable}};
+    const std::pair<std::size_t, files::ReadStatus> cases[]
+        = {{kMaxFileBytes, files::ReadStatus::Read}, {kMaxFileBytes + 1, files::ReadStatus::Unreadable}};
     for (const auto& [size, status] : cases) {
         writeFile(path, "[s]\nk=v\n");
         ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(size)), 0);
@@ -280,7 +282,8 @@ TEST(IniFile, SurvivesJunk)
     const std::string hugeLine = "[Options]\nKey=" + std::string(10 << 20, 'v') + "\nAfter=1\n";
     const std::string hugeKey = "[Options]\n" + std::string(10 << 20, 'k') + "=v\nAfter=1\n";
     const std::string hugeSection = "[" + std::string(10 << 20, 's') + "\nAfter=1\n";
-    for (const std::string& bytes : {junk, hugeLine, hugeKey, hugeSection, std::string("[[[]]]==\n=\n[\n]\n\0\0=\0", 17)}) {
+    for (const std::string& bytes :
+         {junk, hugeLine, hugeKey, hugeSection, std::string("[[[]]]==\n=\n[\n]\n\0\0=\0", 17)}) {
         IniFile file(bytes);
         file.readString("Options", "After", "");
         file.readInteger("Options", "Key", 0);

@@ -33,8 +33,8 @@ std::vector<std::pair<std::string, std::string>> keyLines(const std::string& pat
 
 TEST(LanguageFiles, HoldEveryKeyOnceInOrderWithTheBuiltInPlaceholders)
 {
-    for (const auto& [name, placeholders] : {std::pair{"English", EnglishPlaceholders},
-                                             std::pair{"Russian", RussianPlaceholders}}) {
+    for (const auto& [name, placeholders] :
+         {std::pair{"English", EnglishPlaceholders}, std::pair{"Russian", RussianPlaceholders}}) {
         SCOPED_TRACE(name);
         const std::string path = kLanguageFolder + name + ".ini";
         const auto lines = keyLines(path);
@@ -70,8 +70,9 @@ TEST(ApplyLanguage, ReadsEachKeyWithThePresentTextAsDefault)
 {
     TempFolder folder;
     const std::string languages = folder.path() + "/";
-    writeFile(languages + "Partial.ini", "[interface]\nmfile->caption=Datei\nStringRenamed=Umbenannt\n"
-                                         "RadioGroupApply->Caption=\" Anwenden: \"\nStringFiles=\n");
+    writeFile(languages + "Partial.ini",
+              "[interface]\nmfile->caption=Datei\nStringRenamed=Umbenannt\n"
+              "RadioGroupApply->Caption=\" Anwenden: \"\nStringFiles=\n");
     InterfaceTexts texts;
     texts[languageKeyIndex("MExit->Caption")] = "Exit";
     texts[languageKeyIndex("StringFiles")] = "files";

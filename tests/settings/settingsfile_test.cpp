@@ -61,19 +61,20 @@ TEST(Settings, SavedFileListsEveryKeyInOrderAndReadsBack)
     settings.renameOption = 15;
     settings.titleFields = {"%Year%", "%Artist%", "%Title%", "%Album%", "%Track%"};
     ASSERT_FALSE(saveSettings(path, settings));
-    EXPECT_EQ(readFile(path), "[Options]\n"
-                              "Language=English\n"
-                              "Last Folder=/home/user/Music\n"
-                              "Apply To=1\n"
-                              "Rename=2\n"
-                              "Subfolders=1\n"
-                              "Rename Option=15\n"
-                              "Rename From ID3=0\n"
-                              "ID3 Fields 0=%Year%\n"
-                              "ID3 Fields 1=%Artist%\n"
-                              "ID3 Fields 2=%Title%\n"
-                              "ID3 Fields 3=%Album%\n"
-                              "ID3 Fields 4=%Track%\n");
+    EXPECT_EQ(readFile(path),
+              "[Options]\n"
+              "Language=English\n"
+              "Last Folder=/home/user/Music\n"
+              "Apply To=1\n"
+              "Rename=2\n"
+              "Subfolders=1\n"
+              "Rename Option=15\n"
+              "Rename From ID3=0\n"
+              "ID3 Fields 0=%Year%\n"
+              "ID3 Fields 1=%Artist%\n"
+              "ID3 Fields 2=%Title%\n"
+              "ID3 Fields 3=%Album%\n"
+              "ID3 Fields 4=%Track%\n");
     EXPECT_EQ(readSettings(path), settings);
 
     // A folder whose name ends in a blank comes back as it was.
@@ -125,7 +126,8 @@ TEST(Settings, SaveKeepsForeignLinesAndFailsWithoutTouchingTheFile)
     Settings settings;
     ASSERT_FALSE(saveSettings(path, settings));
     const std::string saved = readFile(path);
-    EXPECT_TRUE(saved.starts_with("; my notes\r\n[Options]\r\nLanguage=English\r\nWindow=maximised\r\nLast Folder=\r\n"));
+    EXPECT_TRUE(
+        saved.starts_with("; my notes\r\n[Options]\r\nLanguage=English\r\nWindow=maximised\r\nLast Folder=\r\n"));
     EXPECT_TRUE(saved.ends_with("ID3 Fields 4=%Track%\r\n[Plugins]\r\nA=1\r\n"));
 
     const std::string unwritable = folder / "quorbit.ini/inside.ini"; // a file stands where a folder should be

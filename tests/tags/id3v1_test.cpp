@@ -97,9 +97,19 @@ TEST(TID3v1, GenreNames)
     EXPECT_EQ(tag.GenreID(), 255);
     EXPECT_EQ(tag.Genre(), "");
     const std::pair<int, std::string_view> names[] = {
-        {0, "Blues"},           {1, "Classic Rock"}, {40, "AlternRock"}, {67, "Psychadelic"}, {79, "Hard Rock"},
-        {85, "Bebob"},          {92, "Progessive Rock"}, {123, "A capella"}, {144, "Trash Metal"},
-        {145, "Anime"},         {147, "Synthpop"},   {148, ""},           {255, ""},
+        {0, "Blues"},
+        {1, "Classic Rock"},
+        {40, "AlternRock"},
+        {67, "Psychadelic"},
+        {79, "Hard Rock"},
+        {85, "Bebob"},
+        {92, "Progessive Rock"},
+        {123, "A capella"},
+        {144, "Trash Metal"},
+        {145, "Anime"},
+        {147, "Synthpop"},
+        {148, ""},
+        {255, ""},
     };
     for (const auto& [id, name] : names) {
         tag.FSetGenreID(static_cast<std::uint8_t>(id));

@@ -47,10 +47,12 @@ TEST(TID3v2, ReadsTheFieldsOfVersion3)
 {
     TempFolder folder;
     const std::string frames = id3v2Frame("TIT2", text("Title") + std::string(20, '\0'))
-        + id3v2Frame("TPE1", utf16(std::string("\xFF\xFE" "A\0r\0t\0", 8)))
+        + id3v2Frame("TPE1",
+                     utf16(std::string("\xFF\xFE"
+                                       "A\0r\0t\0",
+                                       8)))
         + id3v2Frame("TALB", utf16(std::string("A\0l\0b\0", 6))) // no byte-order mark: little-endian
-        + id3v2Frame("TRCK", text("5/12")) + id3v2Frame("TYER", text("1999"))
-        + id3v2Frame("TCON", text("(17)Rock"))
+        + id3v2Frame("TRCK", text("5/12")) + id3v2Frame("TYER", text("1999")) + id3v2Frame("TCON", text("(17)Rock"))
         + id3v2Frame("COMM", std::string("\0deu\0Kommentar", 14))
         + id3v2Frame("COMM", std::string("\0engiTunNORM\0 000", 17)) // described: not the comment
         + id3v2Frame("TXXX", text("key") + '\0' + "value");
@@ -70,12 +72,13 @@ TEST(TID3v2, ReadsTheFieldsOfVersion3)
 TEST(TID3v2, TrackAndGenreTexts)
 {
     TempFolder folder;
-    const std::pair<std::string, int> tracks[] = {{"5/12", 5}, {"300", 44}, {"A1", 0}, {"", 0}, {" 7 ", 7}, {"-1", 255}};
+    const std::pair<std::string, int> tracks[]
+        = {{"5/12", 5}, {"300", 44}, {"A1", 0}, {"", 0}, {" 7 ", 7}, {"-1", 255}};
     for (const auto& [track, number] : tracks) {
         EXPECT_EQ(readTag(folder, id3v2Tag(3, id3v2Frame("TRCK", text(track)))).Track(), number) << track;
     }
-    const std::pair<std::string, std::string> genres[] = {
-        {"(17)", ""}, {"(17)Rock", "Rock"}, {"Rock", "Rock"}, {"(17) Rock", " Rock"}, {"(1)(2)Pop", "Pop"}};
+    const std::pair<std::string, std::string> genres[]
+        = {{"(17)", ""}, {"(17)Rock", "Rock"}, {"Rock", "Rock"}, {"(17) Rock", " Rock"}, {"(1)(2)Pop", "Pop"}};
     for (const auto& [genre, shown] : genres) {
         EXPECT_EQ(readTag(folder, id3v2Tag(3, id3v2Frame("TCON", text(genre)))).Genre(), shown) << genre;
     }
@@ -87,7 +90,8 @@ TEST(TID3v2, ReadsVersion4)
     const std::string longTitle(300, 't');
     const std::string frames = id3v2Frame("TIT2", text(longTitle), true)
         + id3v2Frame("TPE1", std::string("\x03Первый\0Второй", 26), true) // several strings: the first shows
-        + id3v2Frame("TDRC", text("2004-05-06T10:00"), true) + id3v2Frame("TALB", "\x02" + std::string("\0B\0E", 4), true);
+        + id3v2Frame("TDRC", text("2004-05-06T10:00"), true)
+        + id3v2Frame("TALB", "\x02" + std::string("\0B\0E", 4), true);
     const TID3v2 tag = readTag(folder, id3v2Tag(4, frames));
     EXPECT_EQ(tag.Version(), 4);
     EXPECT_EQ(tag.Title(), longTitle) << "whole frames are read";
@@ -211,7 +215,10 @@ TEST(TID3v2, SavedBytesAreExact)
     tag.FSetTitle("Abc  ");
     ASSERT_TRUE(tag.SaveToFile(path));
     ASSERT_TRUE(tag.SaveToFile(path)) << "a second save replaces the first tag";
-    EXPECT_EQ(readFile(path).substr(0, 24), std::string("ID3\x03\0\0\0\0\0\x0E" "TIT2\0\0\0\x04\0\0\0Abc", 24));
+    EXPECT_EQ(readFile(path).substr(0, 24),
+              std::string("ID3\x03\0\0\0\0\0\x0E"
+                          "TIT2\0\0\0\x04\0\0\0Abc",
+                          24));
     EXPECT_TRUE(readFile(path).substr(24) == audio);
 
     tag.FSetTitle("Ёлка");
@@ -220,7 +227,10 @@ TEST(TID3v2, SavedBytesAreExact)
     const std::string content = readFile(path);
     EXPECT_NE(content.find(std::string("TIT2\0\0\0\x0B\0\0\x01\xFF\xFE\x01\x04\x3B\x04", 17)), std::string::npos)
         << "text beyond ASCII is written as UTF-16";
-    EXPECT_NE(content.find(std::string("COMM\0\0\0\x0C\0\0\x01" "eng\0\0\xFF\xFEn\0\xE9\0", 22)), std::string::npos);
+    EXPECT_NE(content.find(std::string("COMM\0\0\0\x0C\0\0\x01"
+                                       "eng\0\0\xFF\xFEn\0\xE9\0",
+                                       22)),
+              std::string::npos);
     TID3v2 reread;
     ASSERT_TRUE(reread.ReadFromFile(path));
     EXPECT_EQ(reread.Title(), "Ёлка");
@@ -264,8 +274,8 @@ TEST(TID3v2, SaveKeepsFramesItDoesNotEdit)
     fields.FSetTitle("New title");
     fields.FSetArtist("Artist");
     fields.FSetTrack(0);
-    const std::string expected = picture + id3v2Frame("TIT2", text("New title")) + user + described
-        + id3v2Frame("TPE1", text("Artist"));
+    const std::string expected
+        = picture + id3v2Frame("TIT2", text("New title")) + user + described + id3v2Frame("TPE1", text("Artist"));
     EXPECT_EQ(saveOver(folder, id3v2Tag(3, original), fields), id3v2Tag(3, expected))
         << "a changed frame stays in place, a new one goes last, a cleared one goes";
 
@@ -281,11 +291,11 @@ TEST(TID3v2, SaveKeepsFramesItDoesNotEdit)
     EXPECT_EQ(saveOver(folder, id3v2Tag(4, frames4, 0x10) + footer, year4),
               id3v2Tag(4, picture4 + id3v2Frame("TDRC", text("2004-05-06"), true)));
     year4.FSetYear("1999");
-    EXPECT_EQ(saveOver(folder, id3v2Tag(4, frames4), year4), id3v2Tag(4, picture4 + id3v2Frame("TDRC", text("1999"), true)));
+    EXPECT_EQ(saveOver(folder, id3v2Tag(4, frames4), year4),
+              id3v2Tag(4, picture4 + id3v2Frame("TDRC", text("1999"), true)));
 
     // Saved into a file other than the one read, the frames of that file are kept.
-    EXPECT_EQ(saveOver(folder, id3v2Tag(3, user), year4),
-              id3v2Tag(3, user + id3v2Frame("TYER", text("1999"))));
+    EXPECT_EQ(saveOver(folder, id3v2Tag(3, user), year4), id3v2Tag(3, user + id3v2Frame("TYER", text("1999"))));
 }
 
 // A save writes 2.3 over any tag but a 2.4 one; a tag whose frames cannot all
@@ -327,7 +337,9 @@ TEST(TID3v2, RemoveAndUnusableTags)
     writeFile(path, audio);
     EXPECT_FALSE(tag.RemoveFromFile(path)) << "no tag to remove";
 
-    writeFile(path, id3v2Tag(4, id3v2Frame("TIT2", text("x"), true), 0x10) + std::string("3DI\x04\0\x10\0\0\0\x0C", 10) + audio);
+    writeFile(path,
+              id3v2Tag(4, id3v2Frame("TIT2", text("x"), true), 0x10) + std::string("3DI\x04\0\x10\0\0\0\x0C", 10)
+                  + audio);
     EXPECT_TRUE(tag.RemoveFromFile(path));
     EXPECT_TRUE(readFile(path) == audio) << "the footer goes with the tag";
     // A footer flag with no footer behind the tag takes no audio with it.
@@ -379,7 +391,7 @@ TEST(TID3v2, RebuildKeepsTheFileSafe)
     writeFile(path, original);
     ::unlink((folder / "song.mp3~").c_str());
     const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit previousLimit {};
+    rlimit previousLimit{};
     getrlimit(RLIMIT_FSIZE, &previousLimit);
     rlimit limit = previousLimit;
     limit.rlim_cur = original.size() / 2;

@@ -26,7 +26,8 @@ inline std::string mpegAudio(std::size_t frameCount = 4)
 }
 
 // A hand-made ID3v2 frame: its ID, a big-endian (2.3) or syncsafe (2.4) size, zero flags, the data.
-inline std::string id3v2Frame(std::string_view id, std::string_view data, bool syncsafe = false, std::uint16_t flags = 0)
+inline std::string id3v2Frame(std::string_view id, std::string_view data, bool syncsafe = false,
+                              std::uint16_t flags = 0)
 {
     std::string frame(id);
     const auto size = static_cast<std::uint32_t>(data.size());
@@ -56,7 +57,8 @@ inline std::string id3v22Frame(std::string_view id, std::string_view data)
 inline std::string id3v2Tag(std::uint8_t version, std::string_view body, std::uint8_t flags = 0,
                             std::int64_t declaredSize = -1)
 {
-    const auto size = static_cast<std::uint32_t>(declaredSize < 0 ? static_cast<std::int64_t>(body.size()) : declaredSize);
+    const auto size
+        = static_cast<std::uint32_t>(declaredSize < 0 ? static_cast<std::int64_t>(body.size()) : declaredSize);
     std::string tag = "ID3";
     tag.push_back(static_cast<char>(version));
     tag.push_back('\0');

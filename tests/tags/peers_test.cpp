@@ -203,9 +203,9 @@ void expectFields(const TID3v2& tag, const TID3v2::Fields& want)
 // Frames a picture, user text, lyrics, private data and a described comment
 // that the program must neither show nor disturb. The picture is over 127
 // bytes, where 2.4's syncsafe sizes differ from plain ones.
-const std::string foreignFrames
-    = R"(["APIC", {"encoding": 0, "mime": "image/png", "type": 3, "desc": "cover",
-                   "data": "\u0089PNG\u00ff\u00e0\u00ff\u0000)" + std::string(300, 'x') + R"("}],
+const std::string foreignFrames = R"(["APIC", {"encoding": 0, "mime": "image/png", "type": 3, "desc": "cover",
+                   "data": "\u0089PNG\u00ff\u00e0\u00ff\u0000)"
+    + std::string(300, 'x') + R"("}],
          ["TXXX", {"encoding": 1, "desc": "mood", "text": ["calm"]}],
          ["USLT", {"encoding": 1, "lang": "deu", "desc": "", "text": "Lyrics über alles"}],
          ["PRIV", {"owner": "quorbit.test", "data": "\u0001\u00ff\u0000"}],
@@ -251,11 +251,20 @@ TEST_F(PeerTags, ReadsId3v1WrittenByPeers)
     const std::vector<Case> cases = {
         {{"id3v2", "-1", "-t", "Song", "-c", "Nice", "-g", "17", "-T", "5", path}, 2, 5, 17, "Song", "Nice"},
         // With no track the comment may take all 30 bytes.
-        {{"id3v2", "-1", "-t", "Song", "-c", "Comment filling thirty bytes!!", path}, 1, 0, 255, "Song",
+        {{"id3v2", "-1", "-t", "Song", "-c", "Comment filling thirty bytes!!", path},
+         1,
+         0,
+         255,
+         "Song",
          "Comment filling thirty bytes!!"},
         {{python, "-c", mutagenWrite, path, "3", "0", R"([["TIT2", {"encoding": 1, "text": ["Café Olé"]}],
-          ["TRCK", {"encoding": 0, "text": ["7/9"]}], ["TCON", {"encoding": 0, "text": ["Jazz"]}]])", "2"},
-         2, 7, 8, "Café Olé", ""},
+          ["TRCK", {"encoding": 0, "text": ["7/9"]}], ["TCON", {"encoding": 0, "text": ["Jazz"]}]])",
+          "2"},
+         2,
+         7,
+         8,
+         "Café Olé",
+         ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.writer[c.writer[0] == python ? 4 : 3]);
@@ -282,30 +291,40 @@ TEST_F(PeerTags, ReadsId3v2WrittenByMutagen)
         TID3v2::Fields want;
     };
     const std::vector<Case> cases = {
-        {"2.3 Latin-1", 3, R"(["TIT2", {"encoding": 0, "text": ["Café del Mar"]}],
+        {"2.3 Latin-1",
+         3,
+         R"(["TIT2", {"encoding": 0, "text": ["Café del Mar"]}],
             ["TPE1", {"encoding": 0, "text": ["Ærøskøbing Band"]}], ["TALB", {"encoding": 0, "text": ["Ça va"]}],
             ["TRCK", {"encoding": 0, "text": ["5/12"]}], ["TYER", {"encoding": 0, "text": ["1999"]}],
             ["TCON", {"encoding": 0, "text": ["(17)(6)Grunge"]}],
             ["COMM", {"encoding": 0, "lang": "fra", "desc": "", "text": ["Très bien"]}])",
          {"Café del Mar", "Ærøskøbing Band", "Ça va", 5, "1999", "Grunge", "Très bien"}},
-        {"2.3 UTF-16", 3, R"(["TIT2", {"encoding": 1, "text": ["Группа крови"]}],
+        {"2.3 UTF-16",
+         3,
+         R"(["TIT2", {"encoding": 1, "text": ["Группа крови"]}],
             ["TPE1", {"encoding": 1, "text": ["Кино"]}], ["TALB", {"encoding": 1, "text": ["Звезда по имени Солнце 🌞"]}],
             ["TRCK", {"encoding": 1, "text": ["7"]}], ["TYER", {"encoding": 1, "text": ["1988"]}],
             ["TCON", {"encoding": 1, "text": ["Русский рок"]}],
             ["COMM", {"encoding": 1, "lang": "rus", "desc": "", "text": ["Хорошо"]}])",
          {"Группа крови", "Кино", "Звезда по имени Солнце 🌞", 7, "1988", "Русский рок", "Хорошо"}},
-        {"2.4 UTF-8", 4, R"J(["TIT2", {"encoding": 3, "text": ["Первая", "Вторая"]}],
+        {"2.4 UTF-8",
+         4,
+         R"J(["TIT2", {"encoding": 3, "text": ["Первая", "Вторая"]}],
             ["TPE1", {"encoding": 3, "text": ["Аквариум"]}], ["TALB", {"encoding": 3, "text": ["Радио Африка"]}],
             ["TRCK", {"encoding": 3, "text": ["12/15"]}], ["TDRC", {"encoding": 3, "text": ["1983-05-06"]}],
             ["TCON", {"encoding": 3, "text": ["(17)"]}],
             ["COMM", {"encoding": 3, "lang": "XXX", "desc": "", "text": ["Ёлка"]}])J",
          {"Первая", "Аквариум", "Радио Африка", 12, "1983", "", "Ёлка"}},
-        {"2.4 UTF-16", 4, R"(["TIT2", {"encoding": 1, "text": ["Naïve €"]}],
+        {"2.4 UTF-16",
+         4,
+         R"(["TIT2", {"encoding": 1, "text": ["Naïve €"]}],
             ["TPE1", {"encoding": 1, "text": ["Ольга"]}], ["TRCK", {"encoding": 1, "text": ["3"]}],
             ["TCON", {"encoding": 1, "text": ["(17)Rock"]}],
             ["COMM", {"encoding": 1, "lang": "ukr", "desc": "", "text": ["Добре"]}])",
          {"Naïve €", "Ольга", "", 3, "", "Rock", "Добре"}},
-        {"2.4 UTF-16BE", 4, R"(["TIT2", {"encoding": 2, "text": ["Über"]}],
+        {"2.4 UTF-16BE",
+         4,
+         R"(["TIT2", {"encoding": 2, "text": ["Über"]}],
             ["TALB", {"encoding": 2, "text": ["Мир"]}], ["TDRC", {"encoding": 2, "text": ["2020"]}],
             ["COMM", {"encoding": 2, "lang": "deu", "desc": "", "text": ["Schön"]}])",
          {"Über", "", "Мир", 0, "2020", "", "Schön"}},
@@ -391,7 +410,7 @@ TEST_F(PeerTags, ReadsV2TagsWrittenByEyeD3AndId3lib)
         TID3v2::Fields want;
     };
     const std::vector<std::string> cyrillic = {"eyeD3", "--no-config", "-t", "Звезда", "-a", "Кино", "-A", "Альбом",
-                                               "-n", "5", "-N", "12", "-G", "Rock", "-c", "Привет 🌞"};
+                                               "-n",    "5",           "-N", "12",     "-G", "Rock", "-c", "Привет 🌞"};
     const auto with = [](std::vector<std::string> command, std::initializer_list<std::string> more) {
         command.insert(command.end(), more);
         return command;
@@ -399,13 +418,16 @@ TEST_F(PeerTags, ReadsV2TagsWrittenByEyeD3AndId3lib)
     // eyeD3's --release-year goes to TDRL in 2.4, not a year the program shows;
     // --recording-date writes TDRC (TYER in 2.3). id3lib stores a genre as "(17)" alone.
     const std::vector<Case> cases = {
-        {with(cyrillic, {"--to-v2.4", "--encoding", "utf8", "--recording-date", "1988"}), 4,
+        {with(cyrillic, {"--to-v2.4", "--encoding", "utf8", "--recording-date", "1988"}),
+         4,
          {"Звезда", "Кино", "Альбом", 5, "1988", "Rock", "Привет 🌞"}},
-        {with(cyrillic, {"--to-v2.3", "--encoding", "utf16", "--recording-date", "1988"}), 3,
+        {with(cyrillic, {"--to-v2.3", "--encoding", "utf16", "--recording-date", "1988"}),
+         3,
          {"Звезда", "Кино", "Альбом", 5, "1988", "Rock", "Привет 🌞"}},
         {{"id3v2", "-2", "-t", "Song", "-a", "Band", "-A", "Disc", "-y", "1999", "-c", "Nice", "-g", "17", "-T",
           "5/12"},
-         3, {"Song", "Band", "Disc", 5, "1999", "", "Nice"}},
+         3,
+         {"Song", "Band", "Disc", 5, "1999", "", "Nice"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.command.back());
@@ -517,9 +539,13 @@ TEST_F(PeerTags, Id3v1TextIsInTheLocalesCodePage)
         ASSERT_EQ(file.size(), audio.size() + 128) << "the old trailer is overwritten";
         EXPECT_EQ(file.substr(0, audio.size()), audio);
         const PeerView m = mutagen(c.codec);
-        for (const auto& [key, value] : std::map<std::string, std::string>{
-                 {"v1.TIT2", c.cutTitle}, {"v1.TPE1", c.artist}, {"v1.TALB", c.cutTitle}, {"v1.TDRC", "1999"},
-                 {"v1.COMM", c.artist}, {"v1.TRCK", "7"}, {"v1.TCON", "Jazz"}}) {
+        for (const auto& [key, value] : std::map<std::string, std::string>{{"v1.TIT2", c.cutTitle},
+                                                                           {"v1.TPE1", c.artist},
+                                                                           {"v1.TALB", c.cutTitle},
+                                                                           {"v1.TDRC", "1999"},
+                                                                           {"v1.COMM", c.artist},
+                                                                           {"v1.TRCK", "7"},
+                                                                           {"v1.TCON", "Jazz"}}) {
             EXPECT_EQ(m[key], value) << key;
         }
         const ToolRun listed = listWithId3v2(path);
@@ -547,7 +573,8 @@ TEST_F(PeerTags, SavingKeepsEveryOtherFrameTheAudioAndTheTrailer)
         for (const bool change : {false, true}) {
             SCOPED_TRACE(std::to_string(version) + (change ? " changed" : " unchanged"));
             writeFile(path, audio);
-            const std::string year = R"([")" + std::string(version == 4 ? "TDRC" : "TYER") + R"(", {"text": ["1999"]}],)";
+            const std::string year
+                = R"([")" + std::string(version == 4 ? "TDRC" : "TYER") + R"(", {"text": ["1999"]}],)";
             writeWithMutagen(version, managed + year + foreignFrames, 5000, true);
             const std::string original = readFile(path);
             const PeerView before = mutagen();
@@ -604,18 +631,21 @@ TEST_F(PeerTags, SavingOverVersion2KeepsEveryFrame)
         int type;
         std::string mime;
     };
-    const std::vector<Picture> pictures = {
-        {"cover", "JPG", 3, "image/jpeg"}, {"back", "PNG", 4, "image/png"}, {"band", "BMP", 8, "image/bmp"}};
+    const std::vector<Picture> pictures
+        = {{"cover", "JPG", 3, "image/jpeg"}, {"back", "PNG", 4, "image/png"}, {"band", "BMP", 8, "image/bmp"}};
     // Over 127 bytes, with false MPEG syncs.
     const std::string image = "\xFF\xD8\xFF\xE0" + std::string(200, 'i') + "\xFF\xD9";
     std::string frames = id3v22Frame("TT2", std::string("\x01\xFF\xFEO\0l\0d\0", 9))
         + id3v22Frame("TP1", std::string("\0Artist", 7)) + id3v22Frame("COM", std::string("\0eng\0Nice", 9))
         + id3v22Frame("COM", std::string("\0fraavis\0Bien", 13)) + id3v22Frame("ULT", std::string("\0deu\0Lyrics", 11))
         + id3v22Frame("LNK", std::string("TALhttp://example.org/\0id", 25))
-        + id3v22Frame("TCP", std::string("\0" "1", 2)); // written by iTunes
+        + id3v22Frame("TCP",
+                      std::string("\0"
+                                  "1",
+                                  2)); // written by iTunes
     for (const Picture& picture : pictures) {
-        frames +=
-            id3v22Frame("PIC", '\0' + picture.format + static_cast<char>(picture.type) + picture.desc + '\0' + image);
+        frames += id3v22Frame("PIC",
+                              '\0' + picture.format + static_cast<char>(picture.type) + picture.desc + '\0' + image);
     }
     const std::string original = id3v2Tag(2, frames + std::string(100, '\0')) + audio;
     writeFile(path, original);
