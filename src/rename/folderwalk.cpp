@@ -49,13 +49,15 @@ public:
     {
     }
 
-    void run(files::Folder root, const std::function<void(const files::Folder&)>& visit)
+    void run(files::Folder root, const std::function<bool(const files::Folder&)>& visit)
     {
         m_levels.push_back(levelFor(std::move(root), {}));
         while (!m_levels.empty()) {
             Level& deepest = m_levels.back();
             if (deepest.subFolders.empty()) {
-                visit(deepest.folder);
+                if (!visit(deepest.folder)) {
+                    return;
+                }
                 leave();
             } else {
                 std::string name = std::move(deepest.subFolders.back());
@@ -125,7 +127,7 @@ private:
 
 } // namespace
 
-WalkResult walkFolders(const std::string& root, const std::function<void(const files::Folder&)>& visit)
+WalkResult walkFolders(const std::string& root, const std::function<bool(const files::Folder&)>& visit)
 {
     WalkResult result;
     files::Folder rootFolder(root);

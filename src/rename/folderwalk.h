@@ -20,8 +20,8 @@ struct WalkResult {
 // `root` itself last. Every folder is opened from its parent's handle without
 // following links, so the walk never leaves `root`, whatever other programs
 // do meanwhile, and no path length limits its depth. A root that cannot be
-// opened visits nothing.
-WalkResult walkFolders(const std::string& root, const std::function<void(const files::Folder&)>& visit);
+// opened visits nothing. A visit that returns false ends the walk there.
+WalkResult walkFolders(const std::string& root, const std::function<bool(const files::Folder&)>& visit);
 
 // The entries of `folder` in name order; none when it cannot be read.
 std::vector<files::DirEntry> entriesInNameOrder(const files::Folder& folder);

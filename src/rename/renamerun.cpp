@@ -77,9 +77,11 @@ RunResult RenameRun::run(const RunSettings& settings, const StatusTexts& texts, 
     const AtScopeExit clearRunning([this] { m_running = false; });
     const ActiveRun active{settings, std::move(inputs), progress, tagNames};
     const FileMask mask(settings.mask);
+    bool stopped = false;
     const auto renameFolder = [&](const files::Folder& folder) {
         CollectEntries(folder, settings.applyTo, mask);
-        RenameAll(active, folder);
+        stopped = !RenameAll(active, folder);
+        return !stopped;
     };
     RunResult result;
     result.message = texts.renamed + " ";
@@ -93,6 +95,9 @@ RunResult RenameRun::run(const RunSettings& settings, const StatusTexts& texts, 
     } else {
         renameFolder(files::Folder(settings.folder));
         result.message += std::to_string(m_renameList.size()) + " " + texts.files;
+    }
+    if (stopped) {
+        result.outcome = RunResult::Outcome::Stopped;
     }
     return result;
 }
@@ -115,7 +120,7 @@ void RenameRun::CollectEntries(const files::Folder& folder, ApplyTo applyTo, con
     }
 }
 
-void RenameRun::RenameAll(const ActiveRun& active, const files::Folder& folder)
+bool RenameRun::RenameAll(const ActiveRun& active, const files::Folder& folder)
 {
     const AtScopeExit resetProgress([&progress = active.progress] {
         progress.setProgressPosition(0);
@@ -129,7 +134,11 @@ void RenameRun::RenameAll(const ActiveRun& active, const files::Folder& folder)
         RenameEntry(active, folder, m_renameList[i], i);
         active.progress.setProgressPosition(static_cast<int>(100 * i / count));
         active.progress.processPendingEvents();
+        if (active.progress.stopRequested()) {
+            return false;
+        }
     }
+    return true;
 }
 
 std::string RenameRun::newNameFor(const ActiveRun& active, const files::Folder& folder, const std::string& name,

@@ -44,6 +44,8 @@ public:
     virtual void setProgressPosition(int position) = 0; // 0..100
     virtual void hideProgress() = 0;
     virtual void processPendingEvents() = 0;
+    // Asked after every entry: true ends the run there (the window is closing).
+    virtual bool stopRequested() { return false; }
 };
 
 // Gives the name the MP3 file `name` of `folder` gets from its tags, or nothing
@@ -53,6 +55,7 @@ using TagNameSource = std::function<std::optional<std::string>(const files::Fold
 struct RunResult {
     enum class Outcome {
         Done, // message is the status text
+        Stopped, // ended early on request; message is the status text so far
         NoFolder, // no folder chosen; nothing done; message says so for the status bar
         InvalidNumber, // message is the error; nothing renamed
         AlreadyRunning, // a run is under way; this one is ignored
@@ -84,7 +87,8 @@ private:
     // Fills the rename list with the entries of `folder` that `applyTo` and
     // the mask select, in name order, and counts the entries that are not plain folders.
     void CollectEntries(const files::Folder& folder, ApplyTo applyTo, const FileMask& mask);
-    void RenameAll(const ActiveRun& active, const files::Folder& folder);
+    // False when a stop was requested.
+    bool RenameAll(const ActiveRun& active, const files::Folder& folder);
     void RenameEntry(const ActiveRun& active, const files::Folder& folder, const std::string& name, std::size_t index);
     // The name the operation (or the tags) give the entry, before it is made fit for the disk.
     std::string newNameFor(const ActiveRun& active, const files::Folder& folder, const std::string& name,

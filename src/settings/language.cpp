@@ -36,7 +36,7 @@ const std::array<std::string_view, kLanguageKeyCount> LanguageKeys{
     // Message texts
     "StringArtist", "StringTitle", "StringAlbum", "StringYear", "StringTrack", "StringAddSymbols",
     "StringDeleteSymbols", "StringFindSymbols", "StringReplaceBy", "StringSymbols", "StringStartValue",
-    "StringSymbolsBefore", "StringRenamed", "StringFiles", "StringDirs", "StringSorted",
+    "StringSymbolsBefore", "StringRenamed", "StringFiles", "StringDirs", "StringSorted", "StringNoFolder",
     // About box
     "AboutBox->Caption", "AboutBox->LabelAbout->Caption", "AboutBox->LabelAuthor->Caption",
     "AboutBox->LabelSite->Caption"};

@@ -29,12 +29,14 @@ public:
             duringRun();
         }
     }
+    bool stopRequested() override { return eventRounds >= stopAfter; }
 
     int shown = 0;
     bool visible = false;
     int eventRounds = 0;
     std::vector<int> positions;
     std::function<void()> duringRun;
+    int stopAfter = 1 << 30;
 };
 
 class RenameRunTest : public ::testing::Test {
@@ -212,6 +214,7 @@ TEST_F(RenameRunTest, FoldersAreVisitedDeepestFirstInNameOrder)
                 visited.push_back(entry.name);
             }
         }
+        return true;
     });
     EXPECT_EQ(visited, (std::vector<std::string>{"@deep", "@y", "@z", "@a", "@a2", "@a10", "@b", "@root"}));
     EXPECT_EQ(walk.folderCount, 7);
@@ -346,6 +349,21 @@ TEST_F(RenameRunTest, ProgressStripAboveOneHundredEntries)
     ASSERT_EQ(progress.positions.size(), 102u);
     EXPECT_EQ(progress.positions[100], 99) << "the bar never reaches its end during the loop";
     EXPECT_EQ(progress.positions.back(), 0);
+}
+
+// The window asks a run to stop when the user closes it mid-run: the entry in
+// hand is finished, nothing after it is touched, and no folder above is renamed.
+TEST_F(RenameRunTest, AStopEndsTheRunAfterTheEntryInHand)
+{
+    folder.create({"a", "b", "c", "sub/x", "sub/y"});
+    progress.stopAfter = 1;
+    RunSettings settings = with(RenameOption::AddToLeft, "n");
+    settings.applyTo = ApplyTo::Both;
+    settings.subfolders = true;
+    EXPECT_EQ(run(settings).outcome, RunResult::Outcome::Stopped);
+    EXPECT_EQ(folder.list("sub"), (Names{"nx", "y"}));
+    EXPECT_EQ(folder.list(), (Names{"a", "b", "c", "sub"}));
+    EXPECT_FALSE(progress.visible);
 }
 
 TEST_F(RenameRunTest, ASecondRunDuringARunIsIgnored)
