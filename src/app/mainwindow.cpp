@@ -1,13 +1,656 @@
 #include "app/mainwindow.h"
 
+#include "app/aboutbox.h"
+#include "app/numberedit.h"
+#include "app/radiogroup.h"
+#include "app/winxp.h"
+#include "settings/settingsfile.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTimer>
+#include <QTreeView>
+#include <QVBoxLayout>
+
 namespace quorbit {
 
-MainWindow::MainWindow(QWidget* parent)
+namespace {
+
+QString fromUtf8(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string toUtf8(const QString& text)
+{
+    return text.toUtf8().toStdString();
+}
+
+// Paths go to the engine as the bytes the file system holds, whatever they are.
+std::string toPath(const QString& path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+QString programFolderOf(const std::string& executablePath)
+{
+    return QFileInfo(QString::fromStdString(executablePath)).absolutePath() + QLatin1Char('/');
+}
+
+// The file-type entries and the masks they select.
+const std::pair<const char*, const char*> fileTypes[] = {
+    {"All Files (*.*)", "*.*"},
+    {"Text (*.txt)", "*.txt"},
+    {"Html (*.html, *.htm)", "*.html;*.htm"},
+    {"Images (*.bmp, *.jpg, *.gif, *.png)", "*.bmp;*.jpg;*.gif;*.png"},
+    {"Audio Files (*.wav, *.mp3, *.ogg)", "*.wav;*.mp3;*.ogg"},
+    {"Video Files (*.avi, *.mpg, *.mov, *.flv)", "*.avi;*.mpg;*.mov;*.flv"},
+};
+
+QLabel* labelFor(QWidget* control, const QString& name, const QString& text, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setBuddy(control);
+    return label;
+}
+
+template <class Control>
+Control* named(Control* control, const QString& name)
+{
+    control->setObjectName(name);
+    return control;
+}
+
+} // namespace
+
+WindowPlaces WindowPlaces::forExecutable(const std::string& executablePath)
+{
+    return {settings::settingsFilePath(executablePath),
+            settings::languageFolder(toPath(programFolderOf(executablePath)))};
+}
+
+// What a run shows in the window between two entries.
+class TForm1::Progress : public RunProgress {
+public:
+    explicit Progress(TForm1& window)
+        : m_window(window)
+    {
+    }
+    void showProgress() override { m_window.m_progressStrip->show(); }
+    void setProgressPosition(int position) override { m_window.m_progressBar->setValue(position); }
+    void hideProgress() override { m_window.m_progressStrip->hide(); }
+    void processPendingEvents() override { QCoreApplication::processEvents(); }
+    bool stopRequested() override { return m_window.m_closeRequested; }
+
+private:
+    TForm1& m_window;
+};
+
+TForm1::TForm1(WindowPlaces places, QWidget* parent)
     : QMainWindow(parent)
+    , m_places(std::move(places))
+    , m_showMessage([this](const QString& text) { QMessageBox::warning(this, windowTitle().trimmed(), text); })
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral(" Quorbit 1.5"));
+    buildMenu();
+
+    auto* central = new QWidget(this);
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    auto* upper = new QHBoxLayout;
+    auto* splitter = named(new QSplitter(Qt::Horizontal, central), QStringLiteral("Splitter2"));
+    splitter->addWidget(buildLeftPane());
+    splitter->addWidget(buildMiddlePane());
+    splitter->setStretchFactor(0, 0);
+    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({265, 374});
+    splitter->setChildrenCollapsible(false);
+    upper->addWidget(splitter, 1);
+    upper->addWidget(buildRightPane(), 0);
+    column->addLayout(upper, 1);
+    column->addWidget(buildTagPanel());
+    m_progressStrip = named(new QFrame(central), QStringLiteral("PanelBottom"));
+    auto* progressLayout = new QHBoxLayout(m_progressStrip);
+    progressLayout->setContentsMargins(0, 0, 0, 0);
+    m_progressBar = named(new QProgressBar(m_progressStrip), QStringLiteral("ProgressBar1"));
+    m_progressBar->setRange(0, 100);
+    m_progressBar->setAccessibleName(QStringLiteral("Progress"));
+    progressLayout->addWidget(m_progressBar);
+    m_progressStrip->hide();
+    column->addWidget(m_progressStrip);
+    setCentralWidget(central);
+    statusBar()->setObjectName(QStringLiteral("StatusBar1"));
+    statusBar()->setSizeGripEnabled(true);
+
+    m_aboutBox = new TAboutBox(this);
+    (void)TWinXP::create(this); // one on a window: it cannot fail here
+    m_texts = shownTexts();
+    m_texts[settings::languageKeyIndex("StringNoFolder")] = "No folder is selected.";
     resize(970, 684);
+    FormCreate();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::buildMenu()
+{
+    const auto addMenu = [this](QMenu* parent, const QString& name, const QString& title) {
+        QMenu* menu = parent ? parent->addMenu(title) : menuBar()->addMenu(title);
+        menu->setObjectName(name);
+        return menu;
+    };
+    const auto addItem = [](QMenu* menu, const QString& name, const QString& text) {
+        QAction* action = menu->addAction(text);
+        action->setObjectName(name);
+        return action;
+    };
+    QMenu* file = addMenu(nullptr, QStringLiteral("MFile"), QStringLiteral("File"));
+    QAction* exit = addItem(file, QStringLiteral("MExit"), QStringLiteral("Exit"));
+    exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    connect(exit, &QAction::triggered, this, &QWidget::close);
+
+    QMenu* settingsMenu = addMenu(nullptr, QStringLiteral("MSettings"), QStringLiteral("Settings"));
+    QMenu* language = addMenu(settingsMenu, QStringLiteral("MLanguage"), QStringLiteral("Language"));
+    QAction* english = addItem(language, QStringLiteral("MLangEnglish"), QStringLiteral("English"));
+    QAction* russian = addItem(language, QStringLiteral("MLangRussian"), QStringLiteral("Russian"));
+    english->setCheckable(true);
+    russian->setCheckable(true);
+    english->setChecked(true);
+    connect(english, &QAction::triggered, this,
+            [this] { switchLanguage("English", settings::RussianPlaceholders, settings::EnglishPlaceholders); });
+    connect(russian, &QAction::triggered, this,
+            [this] { switchLanguage("Russian", settings::EnglishPlaceholders, settings::RussianPlaceholders); });
+
+    QMenu* help = addMenu(nullptr, QStringLiteral("MHelp"), QStringLiteral("Help"));
+    connect(addItem(help, QStringLiteral("MAbout"), QStringLiteral("About")), &QAction::triggered, this,
+            &TForm1::MAboutClick);
+}
+
+QWidget* TForm1::buildLeftPane()
+{
+    auto* pane = named(new QFrame(this), QStringLiteral("PanelLeft"));
+    auto* layout = new QVBoxLayout(pane);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_folderModel = new QFileSystemModel(this);
+    m_folderModel->setFilter(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Drives);
+    m_folderModel->setRootPath(QStringLiteral("/"));
+    m_tree = named(new QTreeView(pane), QStringLiteral("StShellTreeView1"));
+    m_tree->setModel(m_folderModel);
+    m_tree->setRootIndex(m_folderModel->index(QStringLiteral("/")));
+    for (int column = 1; column < m_folderModel->columnCount(); ++column) {
+        m_tree->hideColumn(column);
+    }
+    m_tree->setHeaderHidden(true);
+    m_tree->setSortingEnabled(true);
+    m_tree->sortByColumn(0, Qt::AscendingOrder);
+    m_tree->setIndentation(19);
+    m_tree->setAccessibleName(QStringLiteral("Folders"));
+    connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) { setCurrentFolder(m_folderModel->filePath(current)); });
+    layout->addWidget(m_tree);
+    pane->setMinimumWidth(120);
+    return pane;
+}
+
+QWidget* TForm1::buildMiddlePane()
+{
+    auto* pane = named(new QFrame(this), QStringLiteral("PanelMiddle"));
+    auto* layout = new QVBoxLayout(pane);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    auto* filterPanel = named(new QFrame(pane), QStringLiteral("PanelFilter"));
+    auto* filterLayout = new QHBoxLayout(filterPanel);
+    filterLayout->setContentsMargins(0, 0, 0, 0);
+    m_filter = named(new QComboBox(filterPanel), QStringLiteral("FilterComboBoxRename"));
+    for (const auto& [text, mask] : fileTypes) {
+        m_filter->addItem(QString::fromLatin1(text), QString::fromLatin1(mask));
+    }
+    m_filter->setAccessibleName(QStringLiteral("File type"));
+    filterLayout->addWidget(m_filter);
+    layout->addWidget(filterPanel);
+
+    m_listModel = new QFileSystemModel(this);
+    m_listModel->setFilter(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System | QDir::AllDirs);
+    m_listModel->setNameFilterDisables(false);
+    m_list = named(new QTreeView(pane), QStringLiteral("StShellListView1"));
+    m_list->setModel(m_listModel);
+    m_list->setRootIsDecorated(false);
+    m_list->setItemsExpandable(false);
+    m_list->setSortingEnabled(true);
+    m_list->sortByColumn(0, Qt::AscendingOrder);
+    m_list->setAccessibleName(QStringLiteral("Files"));
+    m_list->setRootIndex(m_listModel->index(QString()));
+    layout->addWidget(m_list);
+    connect(m_filter, &QComboBox::currentIndexChanged, this,
+            [this] { m_listModel->setNameFilters(m_filter->currentData().toString().split(QLatin1Char(';'))); });
+    pane->setMinimumWidth(200);
+    return pane;
+}
+
+QWidget* TForm1::buildRightPane()
+{
+    auto* pane = named(new QFrame(this), QStringLiteral("PanelRight"));
+    auto* grid = new QGridLayout(pane);
+    grid->setContentsMargins(8, 8, 8, 8);
+
+    auto* leftColumn = new QVBoxLayout;
+    m_applyTo = new RadioGroup(QStringLiteral("RadioGroupApply"), QStringLiteral(" Apply to: "),
+                               {QStringLiteral("Files"), QStringLiteral("Folders"), QStringLiteral("Both")}, pane);
+    m_renamePart
+        = new RadioGroup(QStringLiteral("RadioGroupRename"), QStringLiteral(" Rename: "),
+                         {QStringLiteral("Names"), QStringLiteral("Extensions"), QStringLiteral("Both")}, pane);
+    m_applyTo->setItemIndex(0);
+    m_renamePart->setItemIndex(0);
+    leftColumn->addWidget(m_applyTo);
+    leftColumn->addWidget(m_renamePart);
+
+    m_symbols = named(new QLineEdit(pane), QStringLiteral("EditSymbols"));
+    m_symbols->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    m_number = named(new NumberEdit(pane), QStringLiteral("EditNumber"));
+    m_symbolsLabel = labelFor(m_symbols, QStringLiteral("LabelSymbols"), QStringLiteral("Add symbols:"), pane);
+    auto* symbolsRow = new QHBoxLayout;
+    symbolsRow->addWidget(m_symbolsLabel, 1);
+    symbolsRow->addWidget(m_number);
+    m_number->setFixedWidth(m_number->fontMetrics().horizontalAdvance(QStringLiteral("99999")) * 2);
+    m_number->hide();
+    leftColumn->addLayout(symbolsRow);
+    leftColumn->addWidget(m_symbols);
+    m_replace = named(new QLineEdit(pane), QStringLiteral("EditReplace"));
+    m_replace->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    m_replaceLabel = labelFor(m_replace, QStringLiteral("LabelReplace"), QStringLiteral("Replace by:"), pane);
+    leftColumn->addWidget(m_replaceLabel);
+    leftColumn->addWidget(m_replace);
+    m_replaceLabel->hide();
+    m_replace->hide();
+    m_subfolders
+        = named(new QCheckBox(QStringLiteral("apply to all subfolders"), pane), QStringLiteral("CheckBoxSubDirs"));
+    m_fromId3 = named(new QCheckBox(QStringLiteral("rename mp3 files from ID3"), pane), QStringLiteral("CheckBoxID3"));
+    m_showTags = named(new QCheckBox(QStringLiteral("show tags panel"), pane), QStringLiteral("CheckBoxShowTags"));
+    m_showTags->setChecked(true);
+    leftColumn->addWidget(m_subfolders);
+    leftColumn->addWidget(m_fromId3);
+    leftColumn->addWidget(m_showTags);
+    leftColumn->addStretch();
+    grid->addLayout(leftColumn, 0, 0);
+
+    QStringList operations;
+    for (const char* name :
+         {"Add to left", "Add to right", "Delete symbols", "Delete from left", "Delete from right", "Replace symbols",
+          "Replace from left", "Replace from right", "Reduce to", "Expand to", "Upper Case", "Upper Case First",
+          "Upper Case First All", "Lower Case", "Random symbols", "Counter"}) {
+        operations << QString::fromLatin1(name);
+    }
+    m_options
+        = new RadioGroup(QStringLiteral("RadioGroupOptions"), QStringLiteral(" Rename Options: "), operations, pane);
+    m_options->setItemIndex(0);
+    connect(m_options, &RadioGroup::itemClicked, this, &TForm1::RadioGroupOptionsClick);
+    grid->addWidget(m_options, 0, 1);
+
+    auto* mp3 = named(new QGroupBox(QStringLiteral(" Mp3 Files Rename Options "), pane), QStringLiteral("GroupBoxMp3"));
+    auto* mp3Grid = new QGridLayout(mp3);
+    m_titleFields = named(new QListWidget(mp3), QStringLiteral("CLBTitle"));
+    for (std::string_view word : settings::EnglishPlaceholders) {
+        auto* item = new QListWidgetItem(fromUtf8(word), m_titleFields);
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(Qt::Unchecked);
+    }
+    m_titleFields->setAccessibleName(QStringLiteral("Title fields"));
+    // Both boxes take the width the buttons and labels around them leave.
+    m_titleFields->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_titleFields->setMinimumHeight(m_titleFields->sizeHintForRow(0) * 5 + 2 * m_titleFields->frameWidth());
+    auto* separator = named(new QComboBox(mp3), QStringLiteral("CBSeparator"));
+    separator->setEditable(true);
+    for (const char* entry : {"-", "+", "#", "@", "=", "&", ""}) {
+        separator->addItem(QString::fromLatin1(entry));
+    }
+    separator->setCurrentIndex(-1);
+    auto* memo = named(new QPlainTextEdit(mp3), QStringLiteral("MemoTitle"));
+    memo->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    auto* up = named(new QPushButton(QStringLiteral("Up"), mp3), QStringLiteral("ButtonUp"));
+    auto* down = named(new QPushButton(QStringLiteral("Down"), mp3), QStringLiteral("ButtonDown"));
+    auto* separatorRow = new QHBoxLayout;
+    separatorRow->addWidget(labelFor(separator, QStringLiteral("LabelSeparator"), QStringLiteral("Separator:"), mp3),
+                            1);
+    separatorRow->addWidget(separator);
+    mp3Grid->addWidget(m_titleFields, 0, 0, 3, 2);
+    mp3Grid->addWidget(up, 3, 0);
+    mp3Grid->addWidget(down, 3, 1);
+    mp3Grid->addLayout(separatorRow, 0, 2);
+    mp3Grid->addWidget(labelFor(memo, QStringLiteral("LabelNewTitle"), QStringLiteral("New Title:"), mp3), 1, 2);
+    mp3Grid->addWidget(memo, 2, 2, 2, 1);
+    mp3Grid->setColumnStretch(2, 1);
+    grid->addWidget(mp3, 1, 0, 1, 2);
+
+    auto* buttons = new QHBoxLayout;
+    auto* rename = named(new QPushButton(QStringLiteral("Rename"), pane), QStringLiteral("ButtonRename"));
+    auto* sort = named(new QPushButton(QStringLiteral("Sort"), pane), QStringLiteral("ButtonSort"));
+    // Sorting into extension folders comes with its own command; until then the button stays off.
+    sort->setEnabled(false);
+    buttons->addStretch();
+    buttons->addWidget(rename);
+    buttons->addWidget(sort);
+    buttons->addStretch();
+    grid->addLayout(buttons, 2, 0, 1, 2);
+    connect(rename, &QPushButton::clicked, this, &TForm1::ButtonRenameClick);
+    connect(m_showTags, &QCheckBox::toggled, this, [this](bool shown) { m_tagPanel->setVisible(shown); });
+    pane->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    return pane;
+}
+
+QWidget* TForm1::buildTagPanel()
+{
+    m_tagPanel = named(new QFrame(this), QStringLiteral("PanelTags"));
+    m_tagPanel->setFrameShape(QFrame::StyledPanel);
+    m_tagPanel->setFrameShadow(QFrame::Sunken);
+    auto* row = new QHBoxLayout(m_tagPanel);
+    const auto tagGroup = [this](int version) {
+        const QString suffix = QString::number(version);
+        auto* group = named(new QGroupBox(QStringLiteral(" ID3v%1 Tags ").arg(version), m_tagPanel),
+                            QStringLiteral("GroupBoxID3v") + suffix);
+        auto* grid = new QGridLayout(group);
+        const auto edit = [&](const QString& field, const QString& caption, int gridRow, int gridColumn, int span) {
+            auto* box = named(new QLineEdit(group), QStringLiteral("Edit") + field + suffix);
+            box->setMaxLength(250);
+            if (span == 1 && field != QStringLiteral("Genre")) {
+                box->setMaximumWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("0000")) * 2);
+            }
+            grid->addWidget(labelFor(box, QStringLiteral("Label") + field + suffix, caption, group), gridRow,
+                            gridColumn);
+            grid->addWidget(box, gridRow, gridColumn + 1, 1, span);
+        };
+        edit(QStringLiteral("Title"), QStringLiteral("Title:"), 0, 0, 5);
+        edit(QStringLiteral("Artist"), QStringLiteral("Artist:"), 1, 0, 5);
+        edit(QStringLiteral("Album"), QStringLiteral("Album:"), 2, 0, 5);
+        edit(QStringLiteral("Year"), QStringLiteral("Year:"), 3, 0, 1);
+        edit(QStringLiteral("Track"), QStringLiteral("Track:"), 3, 2, 1);
+        edit(QStringLiteral("Genre"), QStringLiteral("Genre:"), 3, 4, 1);
+        edit(QStringLiteral("Comment"), QStringLiteral("Comment:"), 4, 0, 5);
+        grid->setColumnStretch(5, 1);
+        return group;
+    };
+    row->addWidget(tagGroup(1), 1);
+    row->addWidget(tagGroup(2), 1);
+    auto* buttons = new QVBoxLayout;
+    for (const auto& [name, text] :
+         {std::pair{"ButtonCopy1to2", "ID3v1 -> ID3v2"}, std::pair{"Button1", "ID3v2 -> ID3v1"},
+          std::pair{"ButtonSaveTags", "Save Tags"}}) {
+        // The tag panel's commands come with the tag editing; until then they stay off.
+        auto* button = named(new QPushButton(QString::fromLatin1(text), m_tagPanel), QString::fromLatin1(name));
+        button->setEnabled(false);
+        buttons->addWidget(button);
+    }
+    buttons->addStretch();
+    row->addLayout(buttons);
+    return m_tagPanel;
+}
+
+void TForm1::FormCreate()
+{
+    const settings::Settings stored = settings::readSettings(m_places.settingsFile);
+    m_languageName = stored.language;
+    m_applyTo->setItemIndex(stored.applyTo);
+    m_renamePart->setItemIndex(stored.rename);
+    m_subfolders->setChecked(stored.subfolders);
+    m_options->setItemIndex(stored.renameOption);
+    m_fromId3->setChecked(stored.renameFromId3);
+    for (int position = 0; position < m_titleFields->count(); ++position) {
+        m_titleFields->item(position)->setText(fromUtf8(stored.titleFields[static_cast<std::size_t>(position)]));
+    }
+    ApplyLanguage(m_languageName);
+    m_listModel->setNameFilters(m_filter->currentData().toString().split(QLatin1Char(';')));
+    if (!stored.lastFolder.empty() && !selectFolder(QFile::decodeName(QByteArray::fromStdString(stored.lastFolder)))) {
+        m_startupError = QStringLiteral("Invalid folder");
+    }
+    // The labels follow the stored operation in the language just applied,
+    // whether or not the stored folder could be selected.
+    RadioGroupOptionsClick();
+}
+
+bool TForm1::selectFolder(const QString& path)
+{
+    const QFileInfo folder(path);
+    bool valid = folder.isDir();
+    for (const QString& part : folder.absoluteFilePath().split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        valid = valid && !part.startsWith(QLatin1Char('.'));
+    }
+    if (!valid) {
+        return false;
+    }
+    const QModelIndex index = m_folderModel->index(folder.absoluteFilePath());
+    m_tree->setCurrentIndex(index);
+    m_tree->scrollTo(index);
+    setCurrentFolder(folder.absoluteFilePath());
+    return true;
+}
+
+void TForm1::showStartupError()
+{
+    if (!m_startupError.isEmpty()) {
+        QTimer::singleShot(0, this, [this] { m_showMessage(std::exchange(m_startupError, QString())); });
+    }
+}
+
+void TForm1::setCurrentFolder(const QString& folder)
+{
+    m_currentFolder = folder;
+    m_list->setRootIndex(m_listModel->setRootPath(folder));
+}
+
+QString TForm1::message(std::string_view name) const
+{
+    const std::size_t position = settings::languageKeyIndex(name);
+    return position < m_texts.size() ? fromUtf8(m_texts[position]) : QString();
+}
+
+void TForm1::RadioGroupOptionsClick()
+{
+    const int option = m_options->itemIndex();
+    if (option < 0) {
+        return;
+    }
+    const OptionsPanelLayout layout = optionsPanelFor(static_cast<RenameOption>(option));
+    m_symbolsLabel->setText(message(layout.symbolsLabelKey));
+    m_symbolsLabel->setVisible(!layout.symbolsLabelKey.empty());
+    m_symbols->setVisible(layout.symbolsEditShown);
+    m_number->setVisible(layout.numberShown);
+    m_replaceLabel->setText(message(layout.replaceLabelKey));
+    m_replaceLabel->setVisible(!layout.replaceLabelKey.empty());
+    m_replace->setVisible(layout.replaceShown);
+    if (layout.spinPosition) {
+        m_number->setText(QString::number(*layout.spinPosition));
+    }
+    // The label names whichever box stands beside it.
+    m_symbolsLabel->setBuddy(layout.symbolsEditShown ? static_cast<QWidget*>(m_symbols) : m_number);
+    m_number->setAccessibleName(m_symbolsLabel->text());
+}
+
+void TForm1::ButtonRenameClick()
+{
+    const int option = m_options->itemIndex();
+    const int applyTo = m_applyTo->itemIndex();
+    const int renamePart = m_renamePart->itemIndex();
+    if (option < 0 || applyTo < 0 || renamePart < 0) {
+        return; // nothing chosen to do
+    }
+    RunSettings run;
+    run.folder = toPath(m_currentFolder);
+    run.option = static_cast<RenameOption>(option);
+    run.applyTo = static_cast<ApplyTo>(applyTo);
+    run.renamePart = static_cast<RenamePart>(renamePart);
+    run.subfolders = m_subfolders->isChecked();
+    run.mask = toUtf8(m_filter->currentData().toString());
+    run.symbolsText = toUtf8(m_symbols->text());
+    run.replaceText = toUtf8(m_replace->text());
+    run.numberText = toUtf8(m_number->text());
+    Progress progress(*this);
+    const RunResult result = m_run.run(
+        run, {toUtf8(message("StringRenamed")), toUtf8(message("StringFiles")), toUtf8(message("StringDirs"))},
+        progress);
+    switch (result.outcome) {
+    case RunResult::Outcome::Done:
+        statusBar()->showMessage(fromUtf8(result.message));
+        break;
+    case RunResult::Outcome::NoFolder:
+        statusBar()->showMessage(message("StringNoFolder"));
+        break;
+    case RunResult::Outcome::InvalidNumber:
+        m_showMessage(fromUtf8(result.message));
+        break;
+    case RunResult::Outcome::Stopped:
+    case RunResult::Outcome::AlreadyRunning:
+        break;
+    }
+    if (!result.unreachedFolders.empty()) {
+        QStringList folders;
+        for (const std::string& folder : result.unreachedFolders) {
+            folders << QFile::decodeName(QByteArray::fromStdString(folder));
+        }
+        m_showMessage(QStringLiteral("These folders could not be entered and were left as they were:\n")
+                      + folders.join(QLatin1Char('\n')));
+    }
+    if (m_closeRequested) {
+        // The user closed the window during the run; the close goes on now.
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    }
+}
+
+void TForm1::MAboutClick()
+{
+    ApplyLanguage(m_languageName);
+    m_aboutBox->exec();
+}
+
+void TForm1::switchLanguage(const std::string& name, const settings::Placeholders& from,
+                            const settings::Placeholders& to)
+{
+    m_languageName = name;
+    ApplyLanguage(m_languageName);
+    std::vector<std::string> entries;
+    for (int position = 0; position < m_titleFields->count(); ++position) {
+        entries.push_back(toUtf8(m_titleFields->item(position)->text()));
+    }
+    settings::convertPlaceholders(entries, from, to);
+    for (int position = 0; position < m_titleFields->count(); ++position) {
+        m_titleFields->item(position)->setText(fromUtf8(entries[static_cast<std::size_t>(position)]));
+    }
+}
+
+void TForm1::ApplyLanguage(const std::string& name)
+{
+    const settings::LanguageMenuChecks checks = settings::ApplyLanguage(m_places.languageFolder, name, m_texts);
+    findChild<QAction*>(QStringLiteral("MLangEnglish"))->setChecked(checks.english);
+    findChild<QAction*>(QStringLiteral("MLangRussian"))->setChecked(checks.russian);
+    showTexts();
+}
+
+settings::InterfaceTexts TForm1::shownTexts() const
+{
+    settings::InterfaceTexts texts;
+    for (std::size_t position = 0; position < texts.size(); ++position) {
+        const settings::LanguageTarget target = settings::languageTarget(settings::LanguageKeys[position]);
+        const QString control = fromUtf8(target.control);
+        QString text;
+        if (target.inAboutBox) {
+            const auto* label = m_aboutBox->findChild<QLabel*>(control);
+            text = target.control.empty() ? m_aboutBox->windowTitle() : label ? label->text() : QString();
+        } else if (auto* group = findChild<RadioGroup*>(control); group && target.item >= 0) {
+            text = group->itemText(target.item);
+        } else if (auto* menu = findChild<QMenu*>(control)) {
+            text = menu->title();
+        } else if (auto* action = findChild<QAction*>(control)) {
+            text = action->text();
+        } else if (auto* box = findChild<QGroupBox*>(control)) {
+            text = box->title();
+        } else if (auto* label = findChild<QLabel*>(control)) {
+            text = label->text();
+        } else if (auto* button = findChild<QAbstractButton*>(control)) {
+            text = button->text();
+        }
+        texts[position] = toUtf8(text);
+    }
+    return texts;
+}
+
+void TForm1::showTexts()
+{
+    for (std::size_t position = 0; position < m_texts.size(); ++position) {
+        const settings::LanguageTarget target = settings::languageTarget(settings::LanguageKeys[position]);
+        const QString text = fromUtf8(m_texts[position]);
+        const QString control = fromUtf8(target.control);
+        if (target.isMessage) {
+            continue;
+        }
+        if (target.inAboutBox) {
+            m_aboutBox->setText(target.control, text);
+        } else if (auto* group = findChild<RadioGroup*>(control); group && target.item >= 0) {
+            group->setItemText(target.item, text);
+        } else if (auto* menu = findChild<QMenu*>(control)) {
+            menu->setTitle(text);
+        } else if (auto* action = findChild<QAction*>(control)) {
+            action->setText(text);
+        } else if (auto* box = findChild<QGroupBox*>(control)) {
+            box->setTitle(text);
+        } else if (auto* label = findChild<QLabel*>(control)) {
+            label->setText(text);
+        } else if (auto* button = findChild<QAbstractButton*>(control)) {
+            button->setText(text);
+        }
+    }
+    m_number->setAccessibleName(m_symbolsLabel->text());
+}
+
+void TForm1::closeEvent(QCloseEvent* event)
+{
+    if (m_run.isRunning()) {
+        // The run ends after the entry in hand and then closes the window.
+        m_closeRequested = true;
+        event->ignore();
+        return;
+    }
+    saveOnClose();
+    event->accept();
+}
+
+void TForm1::saveOnClose()
+{
+    settings::Settings choices;
+    choices.language = m_languageName;
+    choices.lastFolder = toPath(m_currentFolder);
+    choices.applyTo = m_applyTo->itemIndex();
+    choices.rename = m_renamePart->itemIndex();
+    choices.subfolders = m_subfolders->isChecked();
+    choices.renameOption = m_options->itemIndex();
+    choices.renameFromId3 = m_fromId3->isChecked();
+    for (int position = 0; position < m_titleFields->count(); ++position) {
+        choices.titleFields[static_cast<std::size_t>(position)] = toUtf8(m_titleFields->item(position)->text());
+    }
+    // A settings file that cannot be written is reported; the window closes all the same.
+    if (const std::optional<std::string> failure = settings::saveSettings(m_places.settingsFile, choices)) {
+        m_showMessage(fromUtf8(*failure));
+    }
 }
 
 } // namespace quorbit

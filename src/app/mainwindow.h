@@ -1,16 +1,124 @@
 #pragma once
 
+#include "rename/renamerun.h"
+#include "settings/language.h"
+
 #include <QMainWindow>
+#include <QString>
+
+#include <functional>
+#include <string>
+
+class QCheckBox;
+class QComboBox;
+class QFileSystemModel;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QTreeView;
 
 namespace quorbit {
 
-// The program's one window. It reads its controls' values and hands them to
-// the engine; it holds no renaming logic of its own.
-class MainWindow : public QMainWindow {
+class NumberEdit;
+class RadioGroup;
+class TAboutBox;
+
+// Where the window keeps the user's choices and finds its interface texts.
+struct WindowPlaces {
+    std::string settingsFile;
+    std::string languageFolder; // ends with "/"
+
+    // The places of the program at `executablePath`.
+    static WindowPlaces forExecutable(const std::string& executablePath);
+};
+
+// The program's one window, TForm1. It reads its controls' values and hands
+// them to the engine; it holds no renaming logic of its own. Every control's
+// objectName is the name the language files use for it.
+class TForm1 : public QMainWindow {
     Q_OBJECT
 
 public:
-    explicit MainWindow(QWidget* parent = nullptr);
+    explicit TForm1(WindowPlaces places, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // The folder the run works in; empty until one is chosen.
+    const QString& currentFolder() const { return m_currentFolder; }
+    // Selects `path` in the folder tree; false when it is no folder the tree
+    // offers (missing, a file, hidden).
+    bool selectFolder(const QString& path);
+
+    // The message of a start-up step that failed; shown once the window is up.
+    const QString& startupError() const { return m_startupError; }
+    void showStartupError();
+
+    // Where messages for the user go; a message box unless replaced (tests).
+    using MessageSink = std::function<void(const QString& text)>;
+    void setMessageSink(MessageSink sink) { m_showMessage = std::move(sink); }
+
+    TAboutBox& aboutBox() const { return *m_aboutBox; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    class Progress;
+
+    void buildMenu();
+    QWidget* buildLeftPane();
+    QWidget* buildMiddlePane();
+    QWidget* buildRightPane();
+    QWidget* buildTagPanel();
+
+    void FormCreate();
+    void saveOnClose();
+    void ApplyLanguage(const std::string& name);
+    void switchLanguage(const std::string& name, const settings::Placeholders& from, const settings::Placeholders& to);
+    void setCurrentFolder(const QString& folder);
+    QString message(std::string_view name) const;
+
+    void RadioGroupOptionsClick();
+    void ButtonRenameClick();
+    void MAboutClick();
+
+    // Every text a language file may set, as the window shows it now.
+    settings::InterfaceTexts shownTexts() const;
+    void showTexts();
+
+    WindowPlaces m_places;
+    std::string m_languageName = "English";
+    QString m_currentFolder;
+    QString m_startupError;
+    settings::InterfaceTexts m_texts;
+    MessageSink m_showMessage;
+    RenameRun m_run;
+    bool m_closeRequested = false;
+    TAboutBox* m_aboutBox = nullptr;
+
+    QFileSystemModel* m_folderModel = nullptr;
+    QFileSystemModel* m_listModel = nullptr;
+    QTreeView* m_tree = nullptr;
+    QTreeView* m_list = nullptr;
+    QComboBox* m_filter = nullptr;
+    RadioGroup* m_applyTo = nullptr;
+    RadioGroup* m_renamePart = nullptr;
+    RadioGroup* m_options = nullptr;
+    QLabel* m_symbolsLabel = nullptr;
+    NumberEdit* m_number = nullptr;
+    QLineEdit* m_symbols = nullptr;
+    QLabel* m_replaceLabel = nullptr;
+    QLineEdit* m_replace = nullptr;
+    QCheckBox* m_subfolders = nullptr;
+    QCheckBox* m_fromId3 = nullptr;
+    QCheckBox* m_showTags = nullptr;
+    QListWidget* m_titleFields = nullptr;
+    QFrame* m_tagPanel = nullptr;
+    QFrame* m_progressStrip = nullptr;
+    QProgressBar* m_progressBar = nullptr;
 };
 
 } // namespace quorbit

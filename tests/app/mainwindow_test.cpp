@@ -1,19 +1,227 @@
+#include "app/aboutbox.h"
 #include "app/mainwindow.h"
+#include "app/numberedit.h"
+#include "app/radiogroup.h"
 
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTemporaryDir>
 #include <QtTest>
+
+#include <memory>
+
+using namespace quorbit;
 
 class MainWindowTest : public QObject {
     Q_OBJECT
 
-private slots:
-    void opensAndCloses()
+private:
+    QTemporaryDir m_scratch;
+    QStringList m_messages;
+
+    QString settingsPath() const { return m_scratch.filePath(QStringLiteral("quorbit.ini")); }
+
+    void writeSettings(const QByteArray& text) const
     {
-        quorbit::MainWindow window;
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QCOMPARE(window.objectName(), QStringLiteral("Form1"));
-        QCOMPARE(window.windowTitle(), QStringLiteral(" Quorbit 1.5"));
-        QVERIFY(window.close());
+        QFile file(settingsPath());
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(text);
+    }
+
+    std::unique_ptr<TForm1> openWindow(const QString& settingsFile = {})
+    {
+        auto window = std::make_unique<TForm1>(WindowPlaces{
+            (settingsFile.isEmpty() ? settingsPath() : settingsFile).toStdString(), QUORBIT_LANGUAGE_FOLDER});
+        window->setMessageSink([this](const QString& text) { m_messages << text; });
+        return window;
+    }
+
+    template <class Control>
+    static Control* control(const TForm1& window, const char* name)
+    {
+        auto* found = window.findChild<Control*>(QString::fromLatin1(name));
+        if (!found) {
+            qFatal("no control %s", name);
+        }
+        return found;
+    }
+
+    static QStringList titleFields(const TForm1& window)
+    {
+        QStringList texts;
+        const auto* list = control<QListWidget>(window, "CLBTitle");
+        for (int row = 0; row < list->count(); ++row) {
+            texts << list->item(row)->text();
+        }
+        return texts;
+    }
+
+private slots:
+    void init()
+    {
+        QFile::remove(settingsPath());
+        m_messages.clear();
+    }
+
+    void firstStartShowsTheDefaults()
+    {
+        const auto window = openWindow();
+        QCOMPARE(window->windowTitle(), QStringLiteral(" Quorbit 1.5"));
+        QCOMPARE(control<RadioGroup>(*window, "RadioGroupApply")->itemIndex(), 0);
+        QCOMPARE(control<RadioGroup>(*window, "RadioGroupRename")->itemIndex(), 0);
+        QCOMPARE(control<RadioGroup>(*window, "RadioGroupOptions")->itemIndex(), 0);
+        QVERIFY(!control<QCheckBox>(*window, "CheckBoxSubDirs")->isChecked());
+        QVERIFY(!control<QCheckBox>(*window, "CheckBoxID3")->isChecked());
+        QVERIFY(control<QAction>(*window, "MLangEnglish")->isChecked());
+        QVERIFY(!control<QAction>(*window, "MLangRussian")->isChecked());
+        QCOMPARE(titleFields(*window), (QStringList{"%Artist%", "%Title%", "%Album%", "%Year%", "%Track%"}));
+        QCOMPARE(control<QLabel>(*window, "LabelSymbols")->text(), QStringLiteral("Add symbols:"));
+        QVERIFY(window->currentFolder().isEmpty());
+        QVERIFY(window->startupError().isEmpty());
+    }
+
+    void storedChoicesAreRestored()
+    {
+        writeSettings("[Options]\nLanguage=Russian\nLast Folder=\"" + m_scratch.path().toUtf8()
+                      + "\"\nApply To=5\nRename=0x1\nSubfolders=1\nRename Option=-7\nID3 Fields 0=%Year%\n");
+        const auto window = openWindow();
+        QCOMPARE(control<RadioGroup>(*window, "RadioGroupApply")->itemIndex(), 2);
+        QCOMPARE(control<RadioGroup>(*window, "RadioGroupRename")->itemIndex(), 1);
+        QCOMPARE(control<RadioGroup>(*window, "RadioGroupOptions")->itemIndex(), -1);
+        QVERIFY(control<QCheckBox>(*window, "CheckBoxSubDirs")->isChecked());
+        QCOMPARE(window->currentFolder(), m_scratch.path());
+        QVERIFY(control<QAction>(*window, "MLangRussian")->isChecked());
+        QCOMPARE(control<QPushButton>(*window, "ButtonRename")->text(), QStringLiteral("Переименовать"));
+        // Stored words are kept as stored, in the language's placeholders or not.
+        QCOMPARE(titleFields(*window).first(), QStringLiteral("%Year%"));
+        QCOMPARE(titleFields(*window)[1], QStringLiteral("%Title%"));
+    }
+
+    void aFolderThatIsGoneIsReportedOnce()
+    {
+        writeSettings("[Options]\nLast Folder=/no/such/folder\nRename Option=3\n");
+        const auto window = openWindow();
+        QCOMPARE(window->startupError(), QStringLiteral("Invalid folder"));
+        QCOMPARE(control<RadioGroup>(*window, "RadioGroupOptions")->itemIndex(), 3);
+        // The labels follow the stored operation in the language applied.
+        QCOMPARE(control<QLabel>(*window, "LabelSymbols")->text(), QStringLiteral("Delete symbols:"));
+        window->showStartupError();
+        QTRY_COMPARE(m_messages, QStringList{QStringLiteral("Invalid folder")});
+    }
+
+    void optionsPanelFollowsEveryOperation()
+    {
+        const auto window = openWindow();
+        window->show();
+        auto* options = control<RadioGroup>(*window, "RadioGroupOptions");
+        for (int option = 0; option < renameOptionCount; ++option) {
+            options->setItemIndex(option);
+            const OptionsPanelLayout expected = optionsPanelFor(static_cast<RenameOption>(option));
+            const QString what = options->itemText(option);
+            QCOMPARE(control<QLineEdit>(*window, "EditSymbols")->isVisible(), expected.symbolsEditShown);
+            QCOMPARE(control<NumberEdit>(*window, "EditNumber")->isVisible(), expected.numberShown);
+            QCOMPARE(control<QLineEdit>(*window, "EditReplace")->isVisible(), expected.replaceShown);
+            QCOMPARE(control<QLabel>(*window, "LabelSymbols")->isVisible(), !expected.symbolsLabelKey.empty());
+            if (!expected.symbolsLabelKey.empty()) {
+                QVERIFY2(!control<QLabel>(*window, "LabelSymbols")->text().isEmpty(), qPrintable(what));
+            }
+        }
+    }
+
+    void numberBoxTakesFiveCharactersAndStepsWithinItsRange()
+    {
+        NumberEdit number;
+        number.setText(QStringLiteral("12345"));
+        QCOMPARE(number.text(), QStringLiteral("12345")); // the run checks typed text, not the box
+        number.stepBy(1);
+        QCOMPARE(number.text(), QStringLiteral("999"));
+        number.setText(QStringLiteral("x2"));
+        number.stepBy(-5);
+        QCOMPARE(number.text(), QStringLiteral("994")); // from where the arrows stood
+        number.stepBy(-2000);
+        QCOMPARE(number.text(), QStringLiteral("1"));
+    }
+
+    void languageMenuSwitchesCaptionsAndTitleFields()
+    {
+        const auto window = openWindow();
+        control<QAction>(*window, "MLangRussian")->trigger();
+        QCOMPARE(control<QMenu>(*window, "MFile")->title(), QStringLiteral("Файл"));
+        QCOMPARE(titleFields(*window).first(), QStringLiteral("%Артист%"));
+        QCOMPARE(window->aboutBox().windowTitle(), QStringLiteral("О программе"));
+        control<QAction>(*window, "MLangEnglish")->trigger();
+        QCOMPARE(control<QMenu>(*window, "MFile")->title(), QStringLiteral("File"));
+        QCOMPARE(titleFields(*window), (QStringList{"%Artist%", "%Title%", "%Album%", "%Year%", "%Track%"}));
+        QCOMPARE(window->aboutBox().windowTitle(), QStringLiteral("About Program"));
+        QVERIFY(control<QAction>(*window, "MLangEnglish")->isChecked());
+    }
+
+    void renameWorksOnTheChosenFolderAndCloseSavesTheChoices()
+    {
+        QTemporaryDir folder;
+        for (const char* name : {"b.txt", "a.txt"}) {
+            QFile(folder.filePath(QString::fromLatin1(name))).open(QIODevice::WriteOnly);
+        }
+        const auto window = openWindow();
+        control<QPushButton>(*window, "ButtonRename")->click();
+        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("No folder is selected."));
+
+        QVERIFY(window->selectFolder(folder.path()));
+        control<QLineEdit>(*window, "EditSymbols")->setText(QStringLiteral("x_"));
+        control<QPushButton>(*window, "ButtonRename")->click();
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), (QStringList{"x_a.txt", "x_b.txt"}));
+        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Renamed 2 files"));
+
+        control<RadioGroup>(*window, "RadioGroupOptions")->setItemIndex(15);
+        control<QAction>(*window, "MLangRussian")->trigger();
+        QVERIFY(window->close());
+        QFile saved(settingsPath());
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        const QByteArray text = saved.readAll();
+        QVERIFY(text.contains("Language=Russian\n"));
+        QVERIFY(text.contains("Last Folder=" + folder.path().toUtf8() + "\n"));
+        QVERIFY(text.contains("Rename Option=15\n"));
+        QVERIFY(text.contains("ID3 Fields 0=%Артист%\n"));
+        QVERIFY(m_messages.isEmpty());
+    }
+
+    void aSettingsFileThatCannotBeWrittenIsReportedAndTheWindowStillCloses()
+    {
+        const QString unwritable = m_scratch.filePath(QStringLiteral("missing/folder/quorbit.ini"));
+        QFile::remove(m_scratch.filePath(QStringLiteral("missing")));
+        QFile blocker(m_scratch.filePath(QStringLiteral("missing")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly)); // a file where the folder would have to be
+        blocker.close();
+        const auto window = openWindow(unwritable);
+        QVERIFY(window->close());
+        QCOMPARE(m_messages, QStringList{QStringLiteral("Unable to write to ") + unwritable});
+    }
+
+    void aCloseDuringARunStopsItAfterTheEntryInHand()
+    {
+        QTemporaryDir folder;
+        for (int i = 0; i < 300; ++i) {
+            QFile(folder.filePath(QStringLiteral("f%1").arg(i, 3, 10, QLatin1Char('0')))).open(QIODevice::WriteOnly);
+        }
+        const auto window = openWindow();
+        window->show();
+        QVERIFY(window->selectFolder(folder.path()));
+        control<QLineEdit>(*window, "EditSymbols")->setText(QStringLiteral("x"));
+        QTimer::singleShot(0, window.get(), [&] { window->close(); });
+        control<QPushButton>(*window, "ButtonRename")->click();
+        const QStringList renamed = QDir(folder.path()).entryList({QStringLiteral("x*")}, QDir::Files);
+        QVERIFY(!renamed.isEmpty());
+        QVERIFY(renamed.size() < 300);
+        QTRY_VERIFY(!window->isVisible());
+        QVERIFY(QFile::exists(settingsPath())); // the close went on and saved the settings
     }
 };
 

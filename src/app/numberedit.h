@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QAbstractSpinBox>
+
+namespace quorbit {
+
+// The number box of the options panel: up to five typed characters of any
+// kind (the run checks them and names a bad one), and arrows that step
+// between 1 and 999 from the number typed there.
+class NumberEdit : public QAbstractSpinBox {
+    Q_OBJECT
+
+public:
+    static constexpr int minimum = 1;
+    static constexpr int maximum = 999;
+
+    explicit NumberEdit(QWidget* parent = nullptr);
+
+    QString text() const;
+    void setText(const QString& text);
+    void stepBy(int steps) override;
+
+protected:
+    StepEnabled stepEnabled() const override;
+    QValidator::State validate(QString& input, int& position) const override;
+
+private:
+    // Where the arrows stand: the typed number within their range, or their
+    // last place when the text is no number.
+    int arrowPosition() const;
+
+    int m_lastPosition = minimum;
+};
+
+} // namespace quorbit

@@ -1,0 +1,42 @@
+// Renders the main window and the about box offscreen, in English and in
+// Russian, into PNG files, so their look can be checked without a display.
+//
+//   quorbit_screenshots <output folder>
+
+#include "app/aboutbox.h"
+#include "app/mainwindow.h"
+#include "platform/locations.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <fstream>
+
+int main(int argc, char* argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    const QString output = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots");
+    QDir().mkpath(output);
+    const quorbit::WindowPlaces installed = quorbit::WindowPlaces::forExecutable(quorbit::files::executablePath());
+    for (const char* language : {"English", "Russian"}) {
+        QTemporaryDir scratch;
+        const std::string settingsFile = scratch.filePath(QStringLiteral("quorbit.ini")).toStdString();
+        std::ofstream(settingsFile) << "[Options]\nLanguage=" << language
+                                    << "\nLast Folder=" << QDir::homePath().toStdString() << "\n";
+        quorbit::TForm1 window({settingsFile, installed.languageFolder});
+        window.show();
+        QApplication::processEvents();
+        window.grab().save(output + QStringLiteral("/main-%1.png").arg(QString::fromLatin1(language)));
+        quorbit::TAboutBox& about = window.aboutBox();
+        about.show();
+        QApplication::processEvents();
+        about.grab().save(output + QStringLiteral("/about-%1.png").arg(QString::fromLatin1(language)));
+        about.hide();
+        window.setMessageSink([](const QString&) {});
+        window.close();
+    }
+    return 0;
+}
