@@ -47,7 +47,7 @@ public:
     // "0x"; `defaultValue` when it is missing, empty or not such a number.
     int readInteger(std::string_view section, std::string_view key, int defaultValue) const;
 
-    // Replaces the value of the key's line, or adds a line at the end of its
+    // Replaces the value of the key's line, or adds a line after the last key of its
     // section, adding the section at the end of the file when it is missing.
     // A value that holds a line break is written as the empty text.
     void writeString(std::string_view section, std::string_view key, std::string_view value);
@@ -69,7 +69,9 @@ private:
         std::size_t valueEnd = 0;
     };
     struct Section {
-        std::size_t appendAt = 0; // just after the section's last line that is not blank
+        // Just after the section's last key line, or its header when it has none;
+        // a comment below the last key thus stays below the keys added.
+        std::size_t appendAt = 0;
     };
 
     void index();
