@@ -3,6 +3,7 @@
 #include "app/numberedit.h"
 #include "app/radiogroup.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QCheckBox>
 #include <QDir>
@@ -134,6 +135,27 @@ private slots:
                 QVERIFY2(!control<QLabel>(*window, "LabelSymbols")->text().isEmpty(), qPrintable(what));
             }
         }
+    }
+
+    // Screen readers and desktop automation find every control by its caption.
+    void everyControlHasAnAccessibleName()
+    {
+        const auto window = openWindow();
+        window->show();
+        int named = 0;
+        for (QWidget* widget : window->findChildren<QWidget*>()) {
+            const QObject* parent = widget->parent();
+            // Skipped: what the keyboard cannot reach, and the edit inside a box that is named itself.
+            if (widget->focusPolicy() == Qt::NoFocus || !widget->isVisibleTo(window.get())
+                || parent->inherits("QAbstractSpinBox") || parent->inherits("QComboBox")) {
+                continue;
+            }
+            QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+            QVERIFY2(accessible && !accessible->text(QAccessible::Name).trimmed().isEmpty(),
+                     qPrintable(widget->objectName() + QLatin1Char(' ') + widget->metaObject()->className()));
+            ++named;
+        }
+        QVERIFY(named > 40);
     }
 
     void numberBoxTakesFiveCharactersAndStepsWithinItsRange()
