@@ -137,6 +137,26 @@ private slots:
         }
     }
 
+    void panelsFollowTheWindowAndTheShowTagsBox()
+    {
+        const auto window = openWindow();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        auto* tags = control<QWidget>(*window, "PanelTags");
+        auto* middle = control<QWidget>(*window, "PanelMiddle");
+        const int middleWidth = middle->width();
+        const int rightWidth = control<QWidget>(*window, "PanelRight")->width();
+        window->resize(window->width() + 200, window->height());
+        QTRY_COMPARE(middle->width(), middleWidth + 200); // extra width goes to the middle pane
+        QCOMPARE(control<QWidget>(*window, "PanelRight")->width(), rightWidth);
+        QCOMPARE(control<QWidget>(*window, "FilterComboBoxRename")->width(),
+                 control<QWidget>(*window, "PanelFilter")->width());
+        QVERIFY(tags->isVisible());
+        control<QCheckBox>(*window, "CheckBoxShowTags")->click();
+        QVERIFY(!tags->isVisible());
+        QVERIFY(!control<QWidget>(*window, "PanelBottom")->isVisible());
+    }
+
     // Screen readers and desktop automation find every control by its caption.
     void everyControlHasAnAccessibleName()
     {
@@ -244,6 +264,7 @@ private slots:
         QVERIFY(renamed.size() < 300);
         QTRY_VERIFY(!window->isVisible());
         QVERIFY(QFile::exists(settingsPath())); // the close went on and saved the settings
+        QVERIFY(!control<QWidget>(*window, "PanelBottom")->isVisible());
     }
 };
 
