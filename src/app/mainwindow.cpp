@@ -17,6 +17,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -83,6 +84,13 @@ Control* named(Control* control, const QString& name)
 }
 
 } // namespace
+
+void setUpApplication()
+{
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/org.example.Quorbit.svg")));
+    // Lets the desktop match the window to its menu entry.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.Quorbit"));
+}
 
 WindowPlaces WindowPlaces::forExecutable(const std::string& executablePath)
 {

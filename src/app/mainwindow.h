@@ -27,6 +27,10 @@ class NumberEdit;
 class RadioGroup;
 class TAboutBox;
 
+// Gives the application the program's name, icon and menu entry; called once
+// before the window is made.
+void setUpApplication();
+
 // Where the window keeps the user's choices and finds its interface texts.
 struct WindowPlaces {
     std::string settingsFile;

@@ -18,6 +18,7 @@ int main(int argc, char* argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
+    quorbit::setUpApplication();
     const QString output = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots");
     QDir().mkpath(output);
     const quorbit::WindowPlaces installed = quorbit::WindowPlaces::forExecutable(quorbit::files::executablePath());

@@ -1,0 +1,31 @@
+# Installs the build into an empty prefix and checks that exactly the expected
+# files land there: the program, its language files where it looks for them,
+# and what the desktop needs to show it in its menu and software centre.
+file(REMOVE_RECURSE ${prefix})
+execute_process(COMMAND ${CMAKE_COMMAND} --install ${build} --prefix ${prefix}
+                OUTPUT_QUIET RESULT_VARIABLE failed)
+if(failed)
+  message(FATAL_ERROR "cmake --install failed")
+endif()
+
+set(expected
+    bin/quorbit
+    share/applications/${app_id}.desktop
+    share/icons/hicolor/scalable/apps/${app_id}.svg
+    share/metainfo/${app_id}.metainfo.xml
+    share/quorbit/language/English.ini
+    share/quorbit/language/Russian.ini)
+list(SORT expected)
+file(GLOB_RECURSE installed RELATIVE ${prefix} ${prefix}/*)
+list(SORT installed)
+if(NOT installed STREQUAL expected)
+  list(JOIN installed "\n  " got)
+  list(JOIN expected "\n  " want)
+  message(FATAL_ERROR "Installed:\n  ${got}\nexpected:\n  ${want}")
+endif()
+
+# Installed side by side, the metainfo's launchable must name the desktop file.
+execute_process(COMMAND appstreamcli validate-tree --no-net --strict ${prefix} RESULT_VARIABLE failed)
+if(failed)
+  message(FATAL_ERROR "appstreamcli validate-tree failed")
+endif()
