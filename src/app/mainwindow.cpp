@@ -155,7 +155,10 @@ TForm1::TForm1(WindowPlaces places, QWidget* parent)
 
     m_aboutBox = new TAboutBox(this);
     (void)TWinXP::create(this); // one on a window: it cannot fail here
-    m_texts = shownTexts();
+    // The form's own captions, until a language file replaces them.
+    for (std::size_t position = 0; position < m_texts.size(); ++position) {
+        m_texts[position] = toUtf8(caption(settings::languageTarget(settings::LanguageKeys[position]), nullptr));
+    }
     m_texts[settings::languageKeyIndex("StringNoFolder")] = "No folder is selected.";
     resize(970, 684);
     FormCreate();
@@ -574,58 +577,49 @@ void TForm1::ApplyLanguage(const std::string& name)
     showTexts();
 }
 
-settings::InterfaceTexts TForm1::shownTexts() const
+QString TForm1::caption(const settings::LanguageTarget& target, const QString* replacement)
 {
-    settings::InterfaceTexts texts;
-    for (std::size_t position = 0; position < texts.size(); ++position) {
-        const settings::LanguageTarget target = settings::languageTarget(settings::LanguageKeys[position]);
-        const QString control = fromUtf8(target.control);
-        QString text;
-        if (target.inAboutBox) {
-            const auto* label = m_aboutBox->findChild<QLabel*>(control);
-            text = target.control.empty() ? m_aboutBox->windowTitle() : label ? label->text() : QString();
-        } else if (auto* group = findChild<RadioGroup*>(control); group && target.item >= 0) {
-            text = group->itemText(target.item);
-        } else if (auto* menu = findChild<QMenu*>(control)) {
-            text = menu->title();
-        } else if (auto* action = findChild<QAction*>(control)) {
-            text = action->text();
-        } else if (auto* box = findChild<QGroupBox*>(control)) {
-            text = box->title();
-        } else if (auto* label = findChild<QLabel*>(control)) {
-            text = label->text();
-        } else if (auto* button = findChild<QAbstractButton*>(control)) {
-            text = button->text();
+    const QString control = fromUtf8(target.control);
+    const auto swap = [replacement](const QString& shown, const auto& show) {
+        if (replacement) {
+            show(*replacement);
         }
-        texts[position] = toUtf8(text);
+        return shown;
+    };
+    if (target.isMessage) {
+        return {};
     }
-    return texts;
+    if (target.inAboutBox) {
+        const auto* label = m_aboutBox->findChild<QLabel*>(control);
+        const QString shown = target.control.empty() ? m_aboutBox->windowTitle() : label ? label->text() : QString();
+        return swap(shown, [&](const QString& text) { m_aboutBox->setText(target.control, text); });
+    }
+    if (auto* group = findChild<RadioGroup*>(control); group && target.item >= 0) {
+        return swap(group->itemText(target.item), [&](const QString& text) { group->setItemText(target.item, text); });
+    }
+    if (auto* menu = findChild<QMenu*>(control)) {
+        return swap(menu->title(), [&](const QString& text) { menu->setTitle(text); });
+    }
+    if (auto* action = findChild<QAction*>(control)) {
+        return swap(action->text(), [&](const QString& text) { action->setText(text); });
+    }
+    if (auto* box = findChild<QGroupBox*>(control)) {
+        return swap(box->title(), [&](const QString& text) { box->setTitle(text); });
+    }
+    if (auto* label = findChild<QLabel*>(control)) {
+        return swap(label->text(), [&](const QString& text) { label->setText(text); });
+    }
+    if (auto* button = findChild<QAbstractButton*>(control)) {
+        return swap(button->text(), [&](const QString& text) { button->setText(text); });
+    }
+    return {};
 }
 
 void TForm1::showTexts()
 {
     for (std::size_t position = 0; position < m_texts.size(); ++position) {
-        const settings::LanguageTarget target = settings::languageTarget(settings::LanguageKeys[position]);
         const QString text = fromUtf8(m_texts[position]);
-        const QString control = fromUtf8(target.control);
-        if (target.isMessage) {
-            continue;
-        }
-        if (target.inAboutBox) {
-            m_aboutBox->setText(target.control, text);
-        } else if (auto* group = findChild<RadioGroup*>(control); group && target.item >= 0) {
-            group->setItemText(target.item, text);
-        } else if (auto* menu = findChild<QMenu*>(control)) {
-            menu->setTitle(text);
-        } else if (auto* action = findChild<QAction*>(control)) {
-            action->setText(text);
-        } else if (auto* box = findChild<QGroupBox*>(control)) {
-            box->setTitle(text);
-        } else if (auto* label = findChild<QLabel*>(control)) {
-            label->setText(text);
-        } else if (auto* button = findChild<QAbstractButton*>(control)) {
-            button->setText(text);
-        }
+        caption(settings::languageTarget(settings::LanguageKeys[position]), &text);
     }
     m_number->setAccessibleName(m_symbolsLabel->text());
 }

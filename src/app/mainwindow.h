@@ -89,8 +89,9 @@ private:
     void ButtonRenameClick();
     void MAboutClick();
 
-    // Every text a language file may set, as the window shows it now.
-    settings::InterfaceTexts shownTexts() const;
+    // The caption a language key names, as shown before `replacement` (when
+    // given) takes its place; empty for a message text.
+    QString caption(const settings::LanguageTarget& target, const QString* replacement);
     void showTexts();
 
     WindowPlaces m_places;
