@@ -23,48 +23,6 @@ namespace {
 
 using namespace quorbit::bench;
 
-std::string fileName(int i)
-{
-    char name[32];
-    std::snprintf(name, sizeof name, "photo_%06d.jpg", i);
-    return name;
-}
-
-void createFiles(const std::string& folder, int count)
-{
-    for (int i = 0; i < count; ++i) {
-        const int fd = open((folder + "/" + fileName(i)).c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
-        if (fd < 0) {
-            std::perror("open");
-            std::exit(1);
-        }
-        close(fd);
-    }
-}
-
-// The floor: the renames alone, over names prepared in advance, relative to
-// the folder's handle as the run renames.
-double floorSeconds(const std::string& folder, int count)
-{
-    std::vector<std::string> from;
-    std::vector<std::string> to;
-    for (int i = 0; i < count; ++i) {
-        from.push_back(fileName(i));
-        to.push_back("x" + fileName(i));
-    }
-    const int handle = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
-    const Clock::time_point start = Clock::now();
-    for (int i = 0; i < count; ++i) {
-        if (renameat2(handle, from[i].c_str(), handle, to[i].c_str(), RENAME_NOREPLACE) != 0) {
-            std::perror("renameat2");
-            std::exit(1);
-        }
-    }
-    const double seconds = secondsSince(start);
-    close(handle);
-    return seconds;
-}
-
 class NoWindow : public quorbit::RunProgress {
 public:
     void showProgress() override {}
@@ -127,7 +85,7 @@ void benchmarkRun(int count, const std::string& parent)
         createFiles(floorFolder, count);
         createFiles(runFolder, count);
         sync();
-        floors.push_back(floorSeconds(floorFolder, count));
+        floors.push_back(renameFloorSeconds(floorFolder, count));
         resetPeakResident();
         runs.push_back(runSeconds(runFolder));
         peak = std::max(peak, peakResidentMiB());

@@ -11,6 +11,8 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QElapsedTimer>
+#include <QFileIconProvider>
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QGridLayout>
@@ -83,6 +85,18 @@ Control* named(Control* control, const QString& name)
     return control;
 }
 
+// Folders with one icon and no type: the tree never asks for more, and working
+// out each folder's own icon and type would hold up the window's start.
+class FolderIcons : public QAbstractFileIconProvider {
+public:
+    QIcon icon(IconType type) const override { return QAbstractFileIconProvider::icon(type); }
+    QIcon icon(const QFileInfo&) const override { return m_folder; }
+    QString type(const QFileInfo&) const override { return {}; }
+
+private:
+    QIcon m_folder = QFileIconProvider().icon(QAbstractFileIconProvider::Folder);
+};
+
 } // namespace
 
 void setUpApplication()
@@ -108,17 +122,27 @@ public:
     void showProgress() override { m_window.m_progressStrip->show(); }
     void setProgressPosition(int position) override { m_window.m_progressBar->setValue(position); }
     void hideProgress() override { m_window.m_progressStrip->hide(); }
-    void processPendingEvents() override { QCoreApplication::processEvents(); }
+    // A turn of the event loop after every entry would cost more than the
+    // renames themselves; every few milliseconds keeps the window just as live.
+    void processPendingEvents() override
+    {
+        if (!m_sinceLastTurn.isValid() || m_sinceLastTurn.elapsed() >= 8) {
+            QCoreApplication::processEvents();
+            m_sinceLastTurn.start();
+        }
+    }
     bool stopRequested() override { return m_window.m_closeRequested; }
 
 private:
     TForm1& m_window;
+    QElapsedTimer m_sinceLastTurn;
 };
 
 TForm1::TForm1(WindowPlaces places, QWidget* parent)
     : QMainWindow(parent)
     , m_places(std::move(places))
     , m_showMessage([this](const QString& text) { QMessageBox::warning(this, windowTitle().trimmed(), text); })
+    , m_folderIcons(std::make_unique<FolderIcons>())
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral(" Quorbit 1.5"));
@@ -206,8 +230,8 @@ QWidget* TForm1::buildLeftPane()
     auto* layout = new QVBoxLayout(pane);
     layout->setContentsMargins(0, 0, 0, 0);
     m_folderModel = new QFileSystemModel(this);
+    m_folderModel->setIconProvider(m_folderIcons.get());
     m_folderModel->setFilter(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Drives);
-    m_folderModel->setRootPath(QStringLiteral("/"));
     m_tree = named(new QTreeView(pane), QStringLiteral("StShellTreeView1"));
     m_tree->setModel(m_folderModel);
     m_tree->setRootIndex(m_folderModel->index(QStringLiteral("/")));
@@ -243,20 +267,15 @@ QWidget* TForm1::buildMiddlePane()
     filterLayout->addWidget(m_filter);
     layout->addWidget(filterPanel);
 
-    m_listModel = new QFileSystemModel(this);
-    m_listModel->setFilter(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System | QDir::AllDirs);
-    m_listModel->setNameFilterDisables(false);
     m_list = named(new QTreeView(pane), QStringLiteral("StShellListView1"));
-    m_list->setModel(m_listModel);
+    renewListModel();
     m_list->setRootIsDecorated(false);
     m_list->setItemsExpandable(false);
     m_list->setSortingEnabled(true);
     m_list->sortByColumn(0, Qt::AscendingOrder);
     m_list->setAccessibleName(QStringLiteral("Files"));
-    m_list->setRootIndex(m_listModel->index(QString()));
     layout->addWidget(m_list);
-    connect(m_filter, &QComboBox::currentIndexChanged, this,
-            [this] { m_listModel->setNameFilters(m_filter->currentData().toString().split(QLatin1Char(';'))); });
+    connect(m_filter, &QComboBox::currentIndexChanged, this, [this] { m_listModel->setNameFilters(fileMask()); });
     pane->setMinimumWidth(200);
     return pane;
 }
@@ -431,7 +450,7 @@ void TForm1::FormCreate()
         m_titleFields->item(position)->setText(fromUtf8(stored.titleFields[static_cast<std::size_t>(position)]));
     }
     ApplyLanguage(m_languageName);
-    m_listModel->setNameFilters(m_filter->currentData().toString().split(QLatin1Char(';')));
+    m_listModel->setNameFilters(fileMask());
     if (!stored.lastFolder.empty() && !selectFolder(QFile::decodeName(QByteArray::fromStdString(stored.lastFolder)))) {
         m_startupError = QStringLiteral("Invalid folder");
     }
@@ -462,6 +481,25 @@ void TForm1::showStartupError()
     if (!m_startupError.isEmpty()) {
         QTimer::singleShot(0, this, [this] { m_showMessage(std::exchange(m_startupError, QString())); });
     }
+}
+
+QStringList TForm1::fileMask() const
+{
+    return m_filter->currentData().toString().split(QLatin1Char(';'));
+}
+
+void TForm1::renewListModel()
+{
+    QFileSystemModel* old = m_listModel;
+    m_listModel = new QFileSystemModel(this);
+    m_listModel->setFilter(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System | QDir::AllDirs);
+    m_listModel->setNameFilterDisables(false);
+    if (m_filter) {
+        m_listModel->setNameFilters(fileMask());
+    }
+    m_list->setModel(m_listModel);
+    m_list->setRootIndex(m_listModel->setRootPath(m_currentFolder));
+    delete old;
 }
 
 void TForm1::setCurrentFolder(const QString& folder)
@@ -516,10 +554,15 @@ void TForm1::ButtonRenameClick()
     run.symbolsText = toUtf8(m_symbols->text());
     run.replaceText = toUtf8(m_replace->text());
     run.numberText = toUtf8(m_number->text());
+    // The list stops following the folder while the run renames in it: a model
+    // that takes in every change as it happens would stall the window on a
+    // large folder. It lists the folder anew when the run is over.
+    m_listModel->setOption(QFileSystemModel::DontWatchForChanges);
     Progress progress(*this);
     const RunResult result = m_run.run(
         run, {toUtf8(message("StringRenamed")), toUtf8(message("StringFiles")), toUtf8(message("StringDirs"))},
         progress);
+    renewListModel();
     switch (result.outcome) {
     case RunResult::Outcome::Done:
         statusBar()->showMessage(fromUtf8(result.message));

@@ -7,8 +7,10 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <string>
 
+class QAbstractFileIconProvider;
 class QCheckBox;
 class QComboBox;
 class QFileSystemModel;
@@ -83,6 +85,9 @@ private:
     void ApplyLanguage(const std::string& name);
     void switchLanguage(const std::string& name, const settings::Placeholders& from, const settings::Placeholders& to);
     void setCurrentFolder(const QString& folder);
+    QStringList fileMask() const;
+    // A new model for the file list, showing the current folder.
+    void renewListModel();
     QString message(std::string_view name) const;
 
     void RadioGroupOptionsClick();
@@ -102,6 +107,7 @@ private:
     MessageSink m_showMessage;
     RenameRun m_run;
     bool m_closeRequested = false;
+    std::unique_ptr<QAbstractFileIconProvider> m_folderIcons;
     TAboutBox* m_aboutBox = nullptr;
 
     QFileSystemModel* m_folderModel = nullptr;

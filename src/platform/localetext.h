@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <functional>
 #include <numeric>
 #include <string>
 #include <string_view>
@@ -28,14 +29,20 @@ std::string caseFold(std::string_view text);
 std::string collationKey(std::string_view name);
 bool nameLess(std::string_view a, std::string_view b);
 
-// Sorts `items` into name order; nameOf gives an item's name.
+// Sorts `items` into name order; nameOf gives an item's name. `pause`, when
+// given, runs after every few thousand names, so a window can take its turn
+// while a large folder is sorted.
 template <class Item, class NameOf>
-void sortByName(std::vector<Item>& items, NameOf nameOf)
+void sortByName(std::vector<Item>& items, NameOf nameOf, const std::function<void()>& pause = {})
 {
+    constexpr std::size_t namesBetweenPauses = 4096;
     std::vector<std::string> keys;
     keys.reserve(items.size());
     for (const Item& item : items) {
         keys.push_back(collationKey(nameOf(item)));
+        if (pause && keys.size() % namesBetweenPauses == 0) {
+            pause();
+        }
     }
     std::vector<std::size_t> order(items.size());
     std::iota(order.begin(), order.end(), std::size_t{0});

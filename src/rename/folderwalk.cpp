@@ -14,9 +14,10 @@ namespace {
 // closed meanwhile is opened again from the anchor above it on the way back.
 constexpr std::size_t kAnchorStride = 64;
 
-void sortEntriesByName(std::vector<files::DirEntry>& entries)
+void sortEntriesByName(std::vector<files::DirEntry>& entries, const std::function<void()>& pause = {})
 {
-    text::sortByName(entries, [](const files::DirEntry& entry) -> const std::string& { return entry.name; });
+    text::sortByName(
+        entries, [](const files::DirEntry& entry) -> const std::string& { return entry.name; }, pause);
 }
 
 struct Level {
@@ -137,11 +138,11 @@ WalkResult walkFolders(const std::string& root, const std::function<bool(const f
     return result;
 }
 
-std::vector<files::DirEntry> entriesInNameOrder(const files::Folder& folder)
+std::vector<files::DirEntry> entriesInNameOrder(const files::Folder& folder, const std::function<void()>& pause)
 {
     std::vector<files::DirEntry> entries;
     folder.list(entries);
-    sortEntriesByName(entries);
+    sortEntriesByName(entries, pause);
     return entries;
 }
 

@@ -23,7 +23,8 @@ struct WalkResult {
 // opened visits nothing. A visit that returns false ends the walk there.
 WalkResult walkFolders(const std::string& root, const std::function<bool(const files::Folder&)>& visit);
 
-// The entries of `folder` in name order; none when it cannot be read.
-std::vector<files::DirEntry> entriesInNameOrder(const files::Folder& folder);
+// The entries of `folder` in name order; none when it cannot be read. `pause`,
+// when given, runs now and then while a large folder is sorted.
+std::vector<files::DirEntry> entriesInNameOrder(const files::Folder& folder, const std::function<void()>& pause = {});
 
 } // namespace quorbit

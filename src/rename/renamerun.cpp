@@ -79,7 +79,7 @@ RunResult RenameRun::run(const RunSettings& settings, const StatusTexts& texts, 
     const FileMask mask(settings.mask);
     bool stopped = false;
     const auto renameFolder = [&](const files::Folder& folder) {
-        CollectEntries(folder, settings.applyTo, mask);
+        CollectEntries(folder, settings.applyTo, mask, progress);
         stopped = !RenameAll(active, folder);
         return !stopped;
     };
@@ -102,10 +102,11 @@ RunResult RenameRun::run(const RunSettings& settings, const StatusTexts& texts, 
     return result;
 }
 
-void RenameRun::CollectEntries(const files::Folder& folder, ApplyTo applyTo, const FileMask& mask)
+void RenameRun::CollectEntries(const files::Folder& folder, ApplyTo applyTo, const FileMask& mask,
+                               RunProgress& progress)
 {
     m_renameList.clear();
-    for (files::DirEntry& entry : entriesInNameOrder(folder)) {
+    for (files::DirEntry& entry : entriesInNameOrder(folder, [&progress] { progress.processPendingEvents(); })) {
         // A link counts as a folder when it leads to one; it is still renamed as itself.
         const bool isFolder = entry.isDirectory || (entry.isLink && folder.leadsToDirectory(entry.name));
         const bool selected = applyTo == ApplyTo::Folders ? isFolder

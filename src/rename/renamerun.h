@@ -85,8 +85,9 @@ private:
     };
 
     // Fills the rename list with the entries of `folder` that `applyTo` and
-    // the mask select, in name order, and counts the entries that are not plain folders.
-    void CollectEntries(const files::Folder& folder, ApplyTo applyTo, const FileMask& mask);
+    // the mask select, in name order, and counts the entries that are not plain
+    // folders. The window takes its turns while a large folder is sorted.
+    void CollectEntries(const files::Folder& folder, ApplyTo applyTo, const FileMask& mask, RunProgress& progress);
     // False when a stop was requested.
     bool RenameAll(const ActiveRun& active, const files::Folder& folder);
     void RenameEntry(const ActiveRun& active, const files::Folder& folder, const std::string& name, std::size_t index);

@@ -1,0 +1,359 @@
+// The window's start-up and a rename of 100,000 files through it, each
+// against a floor measured in the same run: an empty QMainWindow started the
+// same way, and a bare renameat2 loop over the same names.
+//
+//   window_bench [file count] [parent folder]
+
+#include "app/mainwindow.h"
+#include "app/radiogroup.h"
+#include "benchsupport.h"
+
+#include <QAbstractEventDispatcher>
+#include <QApplication>
+#include <QFileSystemModel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+#include <QTreeView>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using namespace quorbit::bench;
+
+constexpr const char* probeArgument = "--probe";
+constexpr int startupRounds = 15;
+constexpr int renameRounds = 3;
+constexpr std::chrono::milliseconds timeLimit{60'000};
+
+double milliseconds(Clock::duration duration)
+{
+    return std::chrono::duration<double, std::milli>(duration).count();
+}
+
+// The offscreen platform warns of every window that sets size limits; nothing else is dropped.
+QtMessageHandler defaultHandler = nullptr;
+
+void dropOffscreenNoise(QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    if (text != QLatin1String("This plugin does not support propagateSizeHints()")) {
+        defaultHandler(type, context, text);
+    }
+}
+
+// ---- start-up ------------------------------------------------------------
+
+// Tells the parent, through stdout, the moment the first paint pass of the
+// window has ended, and quits.
+class FirstPaint : public QObject {
+public:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (!m_seen && event->type() == QEvent::Paint && watched->isWidgetType()) {
+            m_seen = true;
+            // Queued, so it runs once the whole pass is painted and flushed.
+            QMetaObject::invokeMethod(
+                this,
+                [] {
+                    std::printf("%lld\n", static_cast<long long>(Clock::now().time_since_epoch().count()));
+                    std::fflush(stdout);
+                    QCoreApplication::exit(0);
+                },
+                Qt::QueuedConnection);
+        }
+        return false;
+    }
+
+private:
+    bool m_seen = false;
+};
+
+// A child process: starts as the program does, with the Quorbit window or an
+// empty one of the same size, and reports its first paint.
+int probe(int argc, char* argv[])
+{
+    const bool quorbitWindow = std::strcmp(argv[2], "window") == 0;
+    QApplication application(argc, argv);
+    FirstPaint firstPaint;
+    application.installEventFilter(&firstPaint);
+    std::unique_ptr<QMainWindow> window;
+    if (quorbitWindow) {
+        window = std::make_unique<quorbit::TForm1>(quorbit::WindowPlaces{argv[3], argv[4]});
+    } else {
+        window = std::make_unique<QMainWindow>();
+        window->resize(970, 684);
+    }
+    window->move(window->screen()->availableGeometry().center() - window->rect().center());
+    window->show();
+    if (quorbitWindow) {
+        static_cast<quorbit::TForm1*>(window.get())->showStartupError();
+    }
+    return application.exec();
+}
+
+std::string selfPath()
+{
+    char path[4096];
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0) {
+        fail("readlink /proc/self/exe");
+    }
+    return std::string(path, static_cast<std::size_t>(length));
+}
+
+// Milliseconds from fork to the end of the child's first paint.
+double startupMilliseconds(const std::string& self, const char* kind, const std::string& settingsFile)
+{
+    // Every start is a first start.
+    unlink(settingsFile.c_str());
+    int pipeEnds[2];
+    if (pipe2(pipeEnds, O_CLOEXEC) != 0) {
+        fail("pipe2");
+    }
+    const Clock::time_point start = Clock::now();
+    const pid_t child = fork();
+    if (child < 0) {
+        fail("fork");
+    }
+    if (child == 0) {
+        dup2(pipeEnds[1], STDOUT_FILENO);
+        execl(self.c_str(), self.c_str(), probeArgument, kind, settingsFile.c_str(), QUORBIT_LANGUAGE_FOLDER,
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(pipeEnds[1]);
+    std::string output;
+    char buffer[64];
+    for (ssize_t got; (got = read(pipeEnds[0], buffer, sizeof buffer)) > 0;) {
+        output.append(buffer, static_cast<std::size_t>(got));
+    }
+    close(pipeEnds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || output.empty()) {
+        std::fprintf(stderr, "the %s start-up probe failed (status %d)\n", kind, status);
+        std::exit(1);
+    }
+    const Clock::time_point painted{Clock::duration(std::strtoll(output.c_str(), nullptr, 10))};
+    return milliseconds(painted - start);
+}
+
+void benchmarkStartup(const std::string& scratch)
+{
+    const std::string self = selfPath();
+    const std::string settingsFile = scratch + "/quorbit.ini";
+    // One of each first, so both find the libraries in the page cache.
+    startupMilliseconds(self, "floor", settingsFile);
+    startupMilliseconds(self, "window", settingsFile);
+    std::vector<double> floors;
+    std::vector<double> windows;
+    for (int round = 0; round < startupRounds; ++round) {
+        floors.push_back(startupMilliseconds(self, "floor", settingsFile));
+        windows.push_back(startupMilliseconds(self, "window", settingsFile));
+    }
+    unlink(settingsFile.c_str());
+    const double floor = median(floors);
+    const double window = median(windows);
+    std::printf("start-up to first paint, offscreen (median of %d processes each)\n", startupRounds);
+    std::printf("startup floor (empty QMainWindow): %.1f ms\n", floor);
+    std::printf("startup Quorbit window: %.1f ms\n", window);
+    std::printf("ratio: %.2f (goal <= 1.5)\n", window / floor);
+    std::fflush(stdout);
+}
+
+// ---- rename through the window -------------------------------------------
+
+int countRenamed(const std::string& folder)
+{
+    int renamed = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        renamed += entry.path().filename().string().starts_with("xphoto_");
+    }
+    return renamed;
+}
+
+template <class Control>
+Control* control(const QObject& window, const char* name)
+{
+    auto* found = window.findChild<Control*>(QString::fromLatin1(name));
+    if (!found) {
+        std::fprintf(stderr, "the window has no %s\n", name);
+        std::exit(1);
+    }
+    return found;
+}
+
+// Lets the list's model load the folder: all its rows there and no change for a while.
+void waitForListing(const QTreeView& list, int count)
+{
+    const auto& model = static_cast<const QFileSystemModel&>(*list.model());
+    const Clock::time_point deadline = Clock::now() + std::chrono::minutes(5);
+    Clock::time_point stableSince = Clock::now();
+    int rows = -1;
+    while (Clock::now() < deadline) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        const int now = model.rowCount(list.rootIndex());
+        if (now != rows) {
+            rows = now;
+            stableSince = Clock::now();
+        } else if (rows == count && Clock::now() - stableSince > std::chrono::milliseconds(500)) {
+            return;
+        }
+    }
+    std::fprintf(stderr, "the list showed %d of %d files after 5 minutes\n", rows, count);
+    std::exit(1);
+}
+
+struct WindowRound {
+    double milliseconds = 0;
+    double longestGap = 0;
+    qsizetype loopTurns = 0;
+    int renamed = 0;
+    bool stopped = false;
+    QString status;
+    QStringList messages;
+};
+
+WindowRound renameThroughWindow(const std::string& folder, const std::string& settingsFile, int count)
+{
+    WindowRound round;
+    quorbit::TForm1 window(quorbit::WindowPlaces{settingsFile, QUORBIT_LANGUAGE_FOLDER});
+    window.setMessageSink([&round](const QString& text) { round.messages << text; });
+    window.show();
+    if (!window.selectFolder(QString::fromStdString(folder))) {
+        std::fprintf(stderr, "the window does not offer %s\n", folder.c_str());
+        std::exit(1);
+    }
+    waitForListing(*control<QTreeView>(window, "StShellListView1"), count);
+    control<quorbit::RadioGroup>(window, "RadioGroupOptions")->setItemIndex(0); // Add to left
+    control<QLineEdit>(window, "EditSymbols")->setText(QStringLiteral("x"));
+    auto* rename = control<QPushButton>(window, "ButtonRename");
+
+    // Every turn of the event loop the run gives the window, timestamped.
+    std::vector<Clock::time_point> turns;
+    turns.reserve(static_cast<std::size_t>(count) * 2 + 2);
+    QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
+    const auto stamp = [&turns] { turns.push_back(Clock::now()); };
+    const QMetaObject::Connection awake = QObject::connect(dispatcher, &QAbstractEventDispatcher::awake, stamp);
+    const QMetaObject::Connection aboutToBlock
+        = QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, stamp);
+    // A run far past any goal is stopped as the user would stop it: by closing the window.
+    QTimer limit;
+    limit.setSingleShot(true);
+    QObject::connect(&limit, &QTimer::timeout, &window, [&] {
+        round.stopped = true;
+        window.close();
+    });
+
+    const Clock::time_point start = Clock::now();
+    turns.push_back(start);
+    limit.start(timeLimit);
+    rename->click();
+    const Clock::time_point end = Clock::now();
+    turns.push_back(end);
+    limit.stop();
+    QObject::disconnect(awake);
+    QObject::disconnect(aboutToBlock);
+
+    round.milliseconds = milliseconds(end - start);
+    for (std::size_t i = 1; i < turns.size(); ++i) {
+        round.longestGap = std::max(round.longestGap, milliseconds(turns[i] - turns[i - 1]));
+    }
+    round.loopTurns = static_cast<qsizetype>(turns.size()) - 2;
+    round.renamed = countRenamed(folder);
+    round.status = window.statusBar()->currentMessage();
+    if (!round.stopped && round.renamed != count) {
+        std::fprintf(stderr, "only %d of %d files renamed in %s\n", round.renamed, count, folder.c_str());
+        std::exit(1);
+    }
+    window.close();
+    return round;
+}
+
+void benchmarkRename(int count, const std::string& parent, const std::string& scratch)
+{
+    const std::string settingsFile = scratch + "/quorbit.ini";
+    std::vector<double> floors;
+    std::vector<double> windows;
+    WindowRound last;
+    double longestGap = 0;
+    for (int round = 0; round < renameRounds && !last.stopped; ++round) {
+        const std::string floorFolder = makeFolder(parent, "floor");
+        const std::string windowFolder = makeFolder(parent, "window");
+        createFiles(floorFolder, count);
+        createFiles(windowFolder, count);
+        sync();
+        floors.push_back(renameFloorSeconds(floorFolder, count) * 1000);
+        last = renameThroughWindow(windowFolder, settingsFile, count);
+        if (!last.messages.isEmpty()) {
+            std::fprintf(stderr, "the window reported: %s\n", qPrintable(last.messages.join(QLatin1Char('\n'))));
+            std::exit(1);
+        }
+        windows.push_back(last.milliseconds);
+        longestGap = std::max(longestGap, last.longestGap);
+        std::filesystem::remove_all(floorFolder);
+        std::filesystem::remove_all(windowFolder);
+    }
+    unlink(settingsFile.c_str());
+    const double floor = median(floors);
+    const double window = median(windows);
+    if (last.stopped) {
+        // Not finished: its time, and so the ratio, is known only from below.
+        std::printf("rename %d files through the window: stopped at the %lld s limit after %d files\n", count,
+                    static_cast<long long>(timeLimit.count() / 1000), last.renamed);
+        std::printf("rename floor (bare renameat2 loop): %.0f ms\n", floor);
+        std::printf("rename through the window (Add to left): > %.0f ms (did not finish)\n", window);
+        std::printf("ratio: > %.2f (goal <= 1.5)\n", window / floor);
+    } else {
+        std::printf("rename %d files through the window (median of %zu rounds, %lld event-loop turns; status bar: "
+                    "\"%s\")\n",
+                    count, windows.size(), static_cast<long long>(last.loopTurns), qPrintable(last.status));
+        std::printf("rename floor (bare renameat2 loop): %.0f ms\n", floor);
+        std::printf("rename through the window (Add to left): %.0f ms\n", window);
+        std::printf("ratio: %.2f (goal <= 1.5)\n", window / floor);
+    }
+    std::printf("longest gap between event-loop turns: %.1f ms (goal < 100)\n", longestGap);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    defaultHandler = qInstallMessageHandler(dropOffscreenNoise);
+    if (argc == 5 && std::strcmp(argv[1], probeArgument) == 0) {
+        return probe(argc, argv);
+    }
+    const int count = argc > 1 ? std::atoi(argv[1]) : 100'000;
+    const std::string parent = parentFolder(argc, argv);
+    // No user's settings or configuration take part: an empty home, offscreen.
+    const std::string scratch = makeFolder(parent, "home");
+    const std::string config = scratch + "/.config";
+    const std::string runtime = scratch + "/runtime";
+    mkdir(config.c_str(), 0700);
+    mkdir(runtime.c_str(), 0700);
+    setenv("HOME", scratch.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+
+    // The children are started before this process has any threads.
+    benchmarkStartup(scratch);
+    QApplication application(argc, argv);
+    benchmarkRename(count, parent, scratch);
+    std::filesystem::remove_all(scratch);
+    return 0;
+}
