@@ -89,7 +89,7 @@ Control* named(Control* control, const QString& name)
 // out each folder's own icon and type would hold up the window's start.
 class FolderIcons : public QAbstractFileIconProvider {
 public:
-    QIcon icon(IconType type) const override { return QAbstractFileIconProvider::icon(type); }
+    QIcon icon(IconType) const override { return m_folder; }
     QIcon icon(const QFileInfo&) const override { return m_folder; }
     QString type(const QFileInfo&) const override { return {}; }
 
@@ -233,6 +233,9 @@ QWidget* TForm1::buildLeftPane()
     m_folderModel->setIconProvider(m_folderIcons.get());
     m_folderModel->setFilter(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Drives);
     m_tree = named(new QTreeView(pane), QStringLiteral("StShellTreeView1"));
+    // The whole root is listed once the window is up; a folder picked before
+    // then is found on its own.
+    QTimer::singleShot(0, m_folderModel, [model = m_folderModel] { model->setRootPath(QStringLiteral("/")); });
     m_tree->setModel(m_folderModel);
     m_tree->setRootIndex(m_folderModel->index(QStringLiteral("/")));
     for (int column = 1; column < m_folderModel->columnCount(); ++column) {

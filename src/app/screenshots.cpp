@@ -9,10 +9,21 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <fstream>
+
+// Lets the folder views take in what their listing threads found.
+void settle()
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 500) {
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+}
 
 int main(int argc, char* argv[])
 {
@@ -29,11 +40,11 @@ int main(int argc, char* argv[])
                                     << "\nLast Folder=" << QDir::homePath().toStdString() << "\n";
         quorbit::TForm1 window({settingsFile, installed.languageFolder});
         window.show();
-        QApplication::processEvents();
+        settle();
         window.grab().save(output + QStringLiteral("/main-%1.png").arg(QString::fromLatin1(language)));
         quorbit::TAboutBox& about = window.aboutBox();
         about.show();
-        QApplication::processEvents();
+        settle();
         about.grab().save(output + QStringLiteral("/about-%1.png").arg(QString::fromLatin1(language)));
         about.hide();
         window.setMessageSink([](const QString&) {});
