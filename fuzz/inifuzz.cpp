@@ -1,5 +1,7 @@
 #include "inifuzz.h"
 
+#include "tailbytes.h"
+
 #include "platform/localetext.h"
 #include "platform/utf8.h"
 #include "settings/inifile.h"
@@ -37,19 +39,9 @@ void check(bool holds, const char* what)
     }
 }
 
-// The writes come from the input's last bytes, read backwards, so that its
-// start stays a plain file; once every byte is used they are zero.
-class Choices {
+class Choices : public TailBytes {
 public:
-    explicit Choices(std::string_view bytes)
-        : m_bytes(bytes)
-    {
-    }
-
-    std::uint8_t next()
-    {
-        return m_used < m_bytes.size() ? static_cast<std::uint8_t>(m_bytes[m_bytes.size() - ++m_used]) : 0;
-    }
+    using TailBytes::TailBytes;
 
     // A value a user could set: printable ASCII (INI punctuation and quotes
     // included) with blanks at any place, letters outside ASCII and the BMP,
@@ -72,10 +64,6 @@ public:
         }
         return value;
     }
-
-private:
-    std::string_view m_bytes;
-    std::size_t m_used = 0;
 };
 
 bool holdsUtf8Sequence(std::string_view bytes)

@@ -1,5 +1,7 @@
 #include "tagfuzz.h"
 
+#include "tailbytes.h"
+
 #include "platform/utf8.h"
 #include "tags/id3v1.h"
 #include "tags/id3v2.h"
@@ -52,19 +54,9 @@ bool isValidUtf8WithoutZero(std::string_view text)
     return true;
 }
 
-// The edits come from the input's last bytes, read backwards, so that its
-// start stays a plain file head; once every byte is used they are zero.
-class Edits {
+class Edits : public TailBytes {
 public:
-    explicit Edits(std::string_view bytes)
-        : m_bytes(bytes)
-    {
-    }
-
-    std::uint8_t next()
-    {
-        return m_used < m_bytes.size() ? static_cast<std::uint8_t>(m_bytes[m_bytes.size() - ++m_used]) : 0;
-    }
+    using TailBytes::TailBytes;
 
     // Text a user could type: printable ASCII mixed with blanks at any place,
     // brackets (genre references) and characters outside ASCII and the BMP.
@@ -99,10 +91,6 @@ public:
             return "  " + current;
         }
     }
-
-private:
-    std::string_view m_bytes;
-    std::size_t m_used = 0;
 };
 
 // The fields set through TID3v2's setters, as the editor does before a save.
