@@ -4,21 +4,21 @@
 #include "app/numberedit.h"
 #include "app/radiogroup.h"
 #include "app/winxp.h"
+#include "browser/filtercombobox.h"
+#include "browser/shellcombobox.h"
+#include "browser/shelllistview.h"
+#include "browser/shelltreeview.h"
 #include "settings/settingsfile.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QElapsedTimer>
-#include <QFileIconProvider>
 #include <QFileInfo>
-#include <QFileSystemModel>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
@@ -32,7 +32,6 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
-#include <QTreeView>
 #include <QVBoxLayout>
 
 namespace quorbit {
@@ -60,15 +59,11 @@ QString programFolderOf(const std::string& executablePath)
     return QFileInfo(QString::fromStdString(executablePath)).absolutePath() + QLatin1Char('/');
 }
 
-// The file-type entries and the masks they select.
-const std::pair<const char*, const char*> fileTypes[] = {
-    {"All Files (*.*)", "*.*"},
-    {"Text (*.txt)", "*.txt"},
-    {"Html (*.html, *.htm)", "*.html;*.htm"},
-    {"Images (*.bmp, *.jpg, *.gif, *.png)", "*.bmp;*.jpg;*.gif;*.png"},
-    {"Audio Files (*.wav, *.mp3, *.ogg)", "*.wav;*.mp3;*.ogg"},
-    {"Video Files (*.avi, *.mpg, *.mov, *.flv)", "*.avi;*.mpg;*.mov;*.flv"},
-};
+// The file types of the list, with the masks they select.
+const char* const fileTypes = "All Files (*.*)|*.*|Text (*.txt)|*.txt|Html (*.html, *.htm)|*.html;*.htm|"
+                              "Images (*.bmp, *.jpg, *.gif, *.png)|*.bmp;*.jpg;*.gif;*.png|"
+                              "Audio Files (*.wav, *.mp3, *.ogg)|*.wav;*.mp3;*.ogg|"
+                              "Video Files (*.avi, *.mpg, *.mov, *.flv)|*.avi;*.mpg;*.mov;*.flv";
 
 QLabel* labelFor(QWidget* control, const QString& name, const QString& text, QWidget* parent)
 {
@@ -84,18 +79,6 @@ Control* named(Control* control, const QString& name)
     control->setObjectName(name);
     return control;
 }
-
-// Folders with one icon and no type: the tree never asks for more, and working
-// out each folder's own icon and type would hold up the window's start.
-class FolderIcons : public QAbstractFileIconProvider {
-public:
-    QIcon icon(IconType) const override { return m_folder; }
-    QIcon icon(const QFileInfo&) const override { return m_folder; }
-    QString type(const QFileInfo&) const override { return {}; }
-
-private:
-    QIcon m_folder = QFileIconProvider().icon(QAbstractFileIconProvider::Folder);
-};
 
 } // namespace
 
@@ -142,7 +125,6 @@ TForm1::TForm1(WindowPlaces places, QWidget* parent)
     : QMainWindow(parent)
     , m_places(std::move(places))
     , m_showMessage([this](const QString& text) { QMessageBox::warning(this, windowTitle().trimmed(), text); })
-    , m_folderIcons(std::make_unique<FolderIcons>())
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral(" Quorbit 1.5"));
@@ -229,25 +211,10 @@ QWidget* TForm1::buildLeftPane()
     auto* pane = named(new QFrame(this), QStringLiteral("PanelLeft"));
     auto* layout = new QVBoxLayout(pane);
     layout->setContentsMargins(0, 0, 0, 0);
-    m_folderModel = new QFileSystemModel(this);
-    m_folderModel->setIconProvider(m_folderIcons.get());
-    m_folderModel->setFilter(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Drives);
-    m_tree = named(new QTreeView(pane), QStringLiteral("StShellTreeView1"));
-    // The whole root is listed once the window is up; a folder picked before
-    // then is found on its own.
-    QTimer::singleShot(0, m_folderModel, [model = m_folderModel] { model->setRootPath(QStringLiteral("/")); });
-    m_tree->setModel(m_folderModel);
-    m_tree->setRootIndex(m_folderModel->index(QStringLiteral("/")));
-    for (int column = 1; column < m_folderModel->columnCount(); ++column) {
-        m_tree->hideColumn(column);
-    }
-    m_tree->setHeaderHidden(true);
-    m_tree->setSortingEnabled(true);
-    m_tree->sortByColumn(0, Qt::AscendingOrder);
-    m_tree->setIndentation(19);
-    m_tree->setAccessibleName(QStringLiteral("Folders"));
-    connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex& current) { setCurrentFolder(m_folderModel->filePath(current)); });
+    layout->setSpacing(2);
+    m_pathBox = named(new TStShellComboBox(pane), QStringLiteral("StShellComboBox1"));
+    m_tree = new TStShellTreeView(pane);
+    layout->addWidget(m_pathBox);
     layout->addWidget(m_tree);
     pane->setMinimumWidth(120);
     return pane;
@@ -262,24 +229,27 @@ QWidget* TForm1::buildMiddlePane()
     auto* filterPanel = named(new QFrame(pane), QStringLiteral("PanelFilter"));
     auto* filterLayout = new QHBoxLayout(filterPanel);
     filterLayout->setContentsMargins(0, 0, 0, 0);
-    m_filter = named(new QComboBox(filterPanel), QStringLiteral("FilterComboBoxRename"));
-    for (const auto& [text, mask] : fileTypes) {
-        m_filter->addItem(QString::fromLatin1(text), QString::fromLatin1(mask));
-    }
-    m_filter->setAccessibleName(QStringLiteral("File type"));
+    m_filter = named(new TFilterComboBox(filterPanel), QStringLiteral("FilterComboBoxRename"));
+    m_filter->setFilter(QString::fromLatin1(fileTypes));
     filterLayout->addWidget(m_filter);
     layout->addWidget(filterPanel);
-
-    m_list = named(new QTreeView(pane), QStringLiteral("StShellListView1"));
-    renewListModel();
-    m_list->setRootIsDecorated(false);
-    m_list->setItemsExpandable(false);
-    m_list->setSortingEnabled(true);
-    m_list->sortByColumn(0, Qt::AscendingOrder);
-    m_list->setAccessibleName(QStringLiteral("Files"));
+    m_list = new TStShellListView(pane);
     layout->addWidget(m_list);
-    connect(m_filter, &QComboBox::currentIndexChanged, this, [this] { m_listModel->setNameFilters(fileMask()); });
     pane->setMinimumWidth(200);
+
+    // The three parts of the browser keep to one folder, and every folder the
+    // user reaches, by tree, path or list, goes through the tree.
+    connect(m_tree, &TStShellTreeView::folderSelected, this, &TForm1::StShellTreeView1FolderSelected);
+    connect(m_pathBox, &TStShellComboBox::folderChosen, this, [this](const QString& folder) { selectFolder(folder); });
+    connect(m_list, &TStShellListView::folderOpened, this, [this](const QString& folder) { selectFolder(folder); });
+    connect(m_list, &TStShellListView::parentRequested, this, [this] {
+        if (!m_currentFolder.isEmpty() && m_currentFolder != QLatin1String("/")) {
+            selectFolder(QFileInfo(m_currentFolder).absolutePath());
+        }
+    });
+    connect(&m_list->model(), &ShellListModel::failed, this, [this](const QString& text) { m_showMessage(text); });
+    connect(&m_tree->shellModel(), &ShellTreeModel::failed, this, [this](const QString& text) { m_showMessage(text); });
+    connect(m_filter, &TFilterComboBox::changed, this, &TForm1::FilterComboBoxRenameChange);
     return pane;
 }
 
@@ -453,9 +423,14 @@ void TForm1::FormCreate()
         m_titleFields->item(position)->setText(fromUtf8(stored.titleFields[static_cast<std::size_t>(position)]));
     }
     ApplyLanguage(m_languageName);
-    m_listModel->setNameFilters(fileMask());
+    m_list->SetFileFilter(m_filter->mask());
     if (!stored.lastFolder.empty() && !selectFolder(QFile::decodeName(QByteArray::fromStdString(stored.lastFolder)))) {
         m_startupError = QStringLiteral("Invalid folder");
+    }
+    if (m_currentFolder.isEmpty()) {
+        // With no folder selected the list shows the root, and Rename still
+        // waits for the user to choose a folder.
+        m_list->FillList(QStringLiteral("/"));
     }
     // The labels follow the stored operation in the language just applied,
     // whether or not the stored folder could be selected.
@@ -464,19 +439,7 @@ void TForm1::FormCreate()
 
 bool TForm1::selectFolder(const QString& path)
 {
-    const QFileInfo folder(path);
-    bool valid = folder.isDir();
-    for (const QString& part : folder.absoluteFilePath().split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
-        valid = valid && !part.startsWith(QLatin1Char('.'));
-    }
-    if (!valid) {
-        return false;
-    }
-    const QModelIndex index = m_folderModel->index(folder.absoluteFilePath());
-    m_tree->setCurrentIndex(index);
-    m_tree->scrollTo(index);
-    setCurrentFolder(folder.absoluteFilePath());
-    return true;
+    return m_tree->SelectFolder(path);
 }
 
 void TForm1::showStartupError()
@@ -486,29 +449,22 @@ void TForm1::showStartupError()
     }
 }
 
-QStringList TForm1::fileMask() const
-{
-    return m_filter->currentData().toString().split(QLatin1Char(';'));
-}
-
-void TForm1::renewListModel()
-{
-    QFileSystemModel* old = m_listModel;
-    m_listModel = new QFileSystemModel(this);
-    m_listModel->setFilter(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System | QDir::AllDirs);
-    m_listModel->setNameFilterDisables(false);
-    if (m_filter) {
-        m_listModel->setNameFilters(fileMask());
-    }
-    m_list->setModel(m_listModel);
-    m_list->setRootIndex(m_listModel->setRootPath(m_currentFolder));
-    delete old;
-}
-
-void TForm1::setCurrentFolder(const QString& folder)
+void TForm1::StShellTreeView1FolderSelected(const QString& folder)
 {
     m_currentFolder = folder;
-    m_list->setRootIndex(m_listModel->setRootPath(folder));
+    m_pathBox->RefreshView(folder);
+    m_list->FillList(folder);
+}
+
+void TForm1::FilterComboBoxRenameChange()
+{
+    if (m_filter->currentIndex() > 0) {
+        m_list->SetFiltered(true);
+        m_list->SetFileFilter(m_filter->mask());
+    } else {
+        m_list->SetFiltered(false);
+        m_list->Refresh();
+    }
 }
 
 QString TForm1::message(std::string_view name) const
@@ -553,19 +509,18 @@ void TForm1::ButtonRenameClick()
     run.applyTo = static_cast<ApplyTo>(applyTo);
     run.renamePart = static_cast<RenamePart>(renamePart);
     run.subfolders = m_subfolders->isChecked();
-    run.mask = toUtf8(m_filter->currentData().toString());
+    run.mask = toUtf8(m_filter->mask());
     run.symbolsText = toUtf8(m_symbols->text());
     run.replaceText = toUtf8(m_replace->text());
     run.numberText = toUtf8(m_number->text());
-    // The list stops following the folder while the run renames in it: a model
-    // that takes in every change as it happens would stall the window on a
-    // large folder. It lists the folder anew when the run is over.
-    m_listModel->setOption(QFileSystemModel::DontWatchForChanges);
+    // The list catches up once the run is over; listing the folder while the
+    // run renames in it would slow both.
+    m_list->setFollowChanges(false);
     Progress progress(*this);
     const RunResult result = m_run.run(
         run, {toUtf8(message("StringRenamed")), toUtf8(message("StringFiles")), toUtf8(message("StringDirs"))},
         progress);
-    renewListModel();
+    m_list->setFollowChanges(true);
     switch (result.outcome) {
     case RunResult::Outcome::Done:
         statusBar()->showMessage(fromUtf8(result.message));

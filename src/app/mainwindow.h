@@ -10,10 +10,7 @@
 #include <memory>
 #include <string>
 
-class QAbstractFileIconProvider;
 class QCheckBox;
-class QComboBox;
-class QFileSystemModel;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -21,13 +18,16 @@ class QListWidget;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
-class QTreeView;
 
 namespace quorbit {
 
 class NumberEdit;
 class RadioGroup;
 class TAboutBox;
+class TFilterComboBox;
+class TStShellComboBox;
+class TStShellListView;
+class TStShellTreeView;
 
 // Gives the application the program's name, icon and menu entry; called once
 // before the window is made.
@@ -84,10 +84,9 @@ private:
     void saveOnClose();
     void ApplyLanguage(const std::string& name);
     void switchLanguage(const std::string& name, const settings::Placeholders& from, const settings::Placeholders& to);
-    void setCurrentFolder(const QString& folder);
-    QStringList fileMask() const;
-    // A new model for the file list, showing the current folder.
-    void renewListModel();
+    // OnFolderSelected of the tree: every folder the user reaches.
+    void StShellTreeView1FolderSelected(const QString& folder);
+    void FilterComboBoxRenameChange();
     QString message(std::string_view name) const;
 
     void RadioGroupOptionsClick();
@@ -107,14 +106,12 @@ private:
     MessageSink m_showMessage;
     RenameRun m_run;
     bool m_closeRequested = false;
-    std::unique_ptr<QAbstractFileIconProvider> m_folderIcons;
     TAboutBox* m_aboutBox = nullptr;
 
-    QFileSystemModel* m_folderModel = nullptr;
-    QFileSystemModel* m_listModel = nullptr;
-    QTreeView* m_tree = nullptr;
-    QTreeView* m_list = nullptr;
-    QComboBox* m_filter = nullptr;
+    TStShellComboBox* m_pathBox = nullptr;
+    TStShellTreeView* m_tree = nullptr;
+    TStShellListView* m_list = nullptr;
+    TFilterComboBox* m_filter = nullptr;
     RadioGroup* m_applyTo = nullptr;
     RadioGroup* m_renamePart = nullptr;
     RadioGroup* m_options = nullptr;

@@ -168,6 +168,52 @@ bool Folder::list(std::vector<DirEntry>& entries) const
     return true;
 }
 
+bool Folder::listDetails(std::vector<EntryDetails>& entries, bool foldersOnly) const
+{
+    entries.clear();
+    const int listing = m_handle < 0 ? -1 : openat(m_handle, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listing < 0) {
+        return false;
+    }
+    DIR* dir = fdopendir(listing);
+    if (!dir) {
+        close(listing);
+        return false;
+    }
+    while (const dirent* item = readdir(dir)) {
+        if (item->d_name[0] == '.') {
+            continue; // hidden, or "." and ".."
+        }
+        const bool knownFile = item->d_type != DT_DIR && item->d_type != DT_LNK && item->d_type != DT_UNKNOWN;
+        if (foldersOnly && knownFile) {
+            continue;
+        }
+        struct stat status {};
+        if (fstatat(listing, item->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
+            continue; // gone since it was listed
+        }
+        EntryDetails entry;
+        entry.name = item->d_name;
+        entry.mode = status.st_mode;
+        entry.modified = status.st_mtim.tv_sec;
+        entry.isFolder = S_ISDIR(status.st_mode);
+        if (S_ISLNK(status.st_mode)) {
+            struct stat target {};
+            entry.isFolder = fstatat(listing, item->d_name, &target, 0) == 0 && S_ISDIR(target.st_mode);
+        }
+        if (foldersOnly && !entry.isFolder) {
+            continue;
+        }
+        entry.size = entry.isFolder ? -1 : static_cast<long long>(status.st_size);
+        // A directory's link count is 2 plus its sub-folders where the file
+        // system keeps count, and 1 where it does not.
+        entry.mayHaveSubfolders = entry.isFolder && status.st_nlink != 2;
+        entries.push_back(std::move(entry));
+    }
+    closedir(dir);
+    return true;
+}
+
 bool Folder::leadsToDirectory(const std::string& name) const
 {
     struct stat status {};

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +18,17 @@ struct DirEntry {
 
     // A folder that runs descend into and count as a folder.
     bool isPlainFolder() const { return isDirectory && !isHidden && !isReadOnly; }
+};
+
+// An entry as the file browser shows it.
+struct EntryDetails {
+    std::string name;
+    long long size = -1; // bytes; -1 for folders
+    long long modified = 0; // last write, seconds since the epoch
+    std::uint32_t mode = 0; // the entry's own type and permission bits; a link's are the link's
+    bool isFolder = false; // a directory, or a link that leads to one
+    // False only where the link count shows a directory holds no sub-folder.
+    bool mayHaveSubfolders = false;
 };
 
 enum class MoveResult {
@@ -47,6 +59,12 @@ public:
     // Every entry but "." and "..", hidden ones included, in the order the file
     // system gives them. False, with no entries, when the folder cannot be read.
     bool list(std::vector<DirEntry>& entries) const;
+
+    // The entries a file browser shows: all but "." and ".." and the hidden
+    // ones, in the order the file system gives them. With `foldersOnly`, files
+    // are left out without a look at their details where the listing tells
+    // their type. False, with no entries, when the folder cannot be read.
+    bool listDetails(std::vector<EntryDetails>& entries, bool foldersOnly) const;
 
     // Whether `name` is a directory here or a link that leads to one.
     bool leadsToDirectory(const std::string& name) const;

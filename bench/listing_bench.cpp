@@ -1,0 +1,201 @@
+// The file list on a folder of 100,000 files: the time until it can show its
+// rows and its memory, against a floor measured in the same run (readdir and
+// lstat of every entry); the re-listings and the longest block of the event
+// loop while another process renames every file; and the time of a sort by
+// each column.
+//
+//   listing_bench [file count] [parent folder]
+
+#include "benchsupport.h"
+#include "browser/shelllistview.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QScrollBar>
+#include <QTimer>
+#include <QTreeView>
+
+#include <dirent.h>
+#include <filesystem>
+#include <malloc.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+namespace {
+
+using namespace quorbit::bench;
+
+constexpr int rounds = 3;
+
+double milliseconds(Clock::duration duration)
+{
+    return std::chrono::duration<double, std::milli>(duration).count();
+}
+
+// The floor: every entry read and looked at, as any listing must.
+double floorMilliseconds(const std::string& folder)
+{
+    const Clock::time_point start = Clock::now();
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) {
+        fail("opendir");
+    }
+    while (const dirent* entry = readdir(dir)) {
+        struct stat status {};
+        fstatat(dirfd(dir), entry->d_name, &status, AT_SYMLINK_NOFOLLOW);
+    }
+    closedir(dir);
+    return milliseconds(Clock::now() - start);
+}
+
+// Runs the event loop until `done` holds, for at most a few minutes. The loop
+// sleeps between looks, so it takes no processor from the listing.
+template <class Condition>
+void runUntil(Condition done, const char* what)
+{
+    const Clock::time_point deadline = Clock::now() + std::chrono::minutes(3);
+    QEventLoop loop;
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, [&] {
+        if (done()) {
+            loop.quit();
+        } else if (Clock::now() > deadline) {
+            std::fprintf(stderr, "gave up waiting for %s\n", what);
+            std::exit(1);
+        }
+    });
+    look.start(2);
+    if (!done()) {
+        loop.exec();
+    }
+}
+
+std::size_t heapInUse()
+{
+    return mallinfo2().uordblks;
+}
+
+// Renames every file of `folder` from another process, as another program would.
+pid_t renameAllElsewhere(const std::string& folder, int count)
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        const int handle = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+        for (int i = 0; i < count; ++i) {
+            renameat(handle, benchFileName(i).c_str(), handle, ("renamed_" + benchFileName(i)).c_str());
+        }
+        _exit(0);
+    }
+    return child;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    const int count = argc > 1 ? std::atoi(argv[1]) : 100'000;
+    const std::string parent = parentFolder(argc, argv);
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    const std::string folder = makeFolder(parent, "listing");
+    createFiles(folder, count);
+    QApplication application(argc, argv);
+
+    quorbit::TStShellListView list;
+    list.resize(800, 600);
+    list.show();
+    quorbit::ShellListModel& model = list.model();
+    int listings = 0;
+    QObject::connect(&model, &quorbit::ShellListModel::listFilled, [&listings] { ++listings; });
+    const QString folderText = QString::fromStdString(folder);
+
+    // ---- listing ----
+    std::vector<double> floors;
+    std::vector<double> lists;
+    std::size_t bytesPerEntry = 0;
+    for (int round = 0; round < rounds; ++round) {
+        floors.push_back(floorMilliseconds(folder));
+        list.FillList(QStringLiteral("/")); // a small folder between rounds, so each round lists afresh
+        runUntil([&] { return !model.isListing() && model.folder() == QLatin1String("/"); }, "the root");
+        const std::size_t heapBefore = heapInUse();
+        const int listingsBefore = listings;
+        const Clock::time_point start = Clock::now();
+        list.FillList(folderText);
+        runUntil([&] { return listings > listingsBefore && !model.isListing(); }, "the listing");
+        lists.push_back(milliseconds(Clock::now() - start));
+        std::size_t nameBytes = 0;
+        for (const quorbit::browser::ShellItem& item : model.allItems()) {
+            nameBytes += item.name.size();
+        }
+        const std::size_t heapAfter = heapInUse();
+        bytesPerEntry = heapAfter > heapBefore + nameBytes ? (heapAfter - heapBefore - nameBytes) / count : 0;
+    }
+    if (model.rowCount() != count) {
+        std::fprintf(stderr, "the list shows %d of %d files\n", model.rowCount(), count);
+        return 1;
+    }
+    const double floor = median(floors);
+    const double listed = median(lists);
+    std::printf("listing %d files (median of %d rounds)\n", count, rounds);
+    std::printf("floor (readdir + lstat): %.1f ms\n", floor);
+    std::printf("list until its rows show: %.1f ms\n", listed);
+    std::printf("ratio list/floor: %.2f\n", listed / floor);
+    std::printf("bytes per entry: %zu\n", bytesPerEntry);
+
+    // ---- scrolling and sorting ----
+    QTreeView& view = *list.reportView();
+    Clock::time_point start = Clock::now();
+    view.verticalScrollBar()->setValue(view.verticalScrollBar()->maximum());
+    view.viewport()->repaint();
+    std::printf("scroll to the end and paint: %.1f ms\n", milliseconds(Clock::now() - start));
+    const char* const columns[] = {"Name", "Size", "Type", "Modified", "Attributes"};
+    for (const int column : {1, 2, 3, 4, 0}) {
+        start = Clock::now();
+        model.ColClick(column);
+        view.viewport()->repaint();
+        std::printf("sort by %s: %.1f ms\n", columns[column], milliseconds(Clock::now() - start));
+    }
+    start = Clock::now();
+    model.ColClick(0);
+    view.viewport()->repaint();
+    std::printf("reverse by a second click: %.1f ms\n", milliseconds(Clock::now() - start));
+    model.ColClick(0);
+
+    // ---- a burst of outside changes ----
+    // A timer that should fire every few milliseconds: how late it comes is how
+    // long the event loop was kept from its turn.
+    constexpr int tickMs = 2;
+    double longestBlock = 0;
+    Clock::time_point lastTick = Clock::now();
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        const Clock::time_point now = Clock::now();
+        longestBlock = std::max(longestBlock, milliseconds(now - lastTick) - tickMs);
+        lastTick = now;
+    });
+    ticker.start(tickMs);
+    const int listingsBefore = listings;
+    const pid_t child = renameAllElsewhere(folder, count);
+    int status = 0;
+    runUntil([&] { return waitpid(child, &status, WNOHANG) == child; }, "the renaming process");
+    // The list ends on the final state: every name renamed, and then quiet.
+    Clock::time_point quietSince = Clock::now();
+    int seen = listings;
+    runUntil(
+        [&] {
+            if (listings != seen || model.isListing()) {
+                seen = listings;
+                quietSince = Clock::now();
+            }
+            const auto& items = model.allItems();
+            return !items.empty() && items.front().name.starts_with("renamed_")
+                && Clock::now() - quietSince > std::chrono::seconds(2);
+        },
+        "the list to show the renamed files");
+    std::printf("burst: another process renames all %d files\n", count);
+    std::printf("re-listings: %d\n", listings - listingsBefore);
+    std::printf("longest block ms: %.0f\n", longestBlock);
+
+    std::filesystem::remove_all(folder);
+    return 0;
+}

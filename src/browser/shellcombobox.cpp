@@ -1,0 +1,236 @@
+#include "browser/shellcombobox.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileIconProvider>
+#include <QFileInfo>
+#include <QSocketNotifier>
+#include <QStandardPaths>
+#include <QStorageInfo>
+#include <QStyledItemDelegate>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace quorbit {
+
+namespace {
+
+constexpr int indentPerLevel = 10;
+
+// Mount changes come in bursts (a disk with several partitions, a package
+// manager mounting images); one rebuild after the burst is enough.
+constexpr int mountSettleMs = 200;
+
+// Kernel views, memory-backed scratch space and package images: volumes that
+// hold no files of the user's to rename.
+bool isPseudoFileSystem(const QByteArray& type)
+{
+    static const QByteArrayList pseudo
+        = {"autofs",          "binfmt_misc", "bpf",        "configfs",  "debugfs", "devpts", "devtmpfs", "efivarfs",
+           "fuse.gvfsd-fuse", "fuse.portal", "fusectl",    "hugetlbfs", "mqueue",  "nsfs",   "proc",     "pstore",
+           "ramfs",           "rpc_pipefs",  "securityfs", "squashfs",  "sysfs",   "tmpfs",  "tracefs"};
+    return type.startsWith("cgroup") || pseudo.contains(type);
+}
+
+bool isUnderSystemFolder(const QString& path)
+{
+    for (const QLatin1StringView folder :
+         {QLatin1StringView("/dev"), QLatin1StringView("/proc"), QLatin1StringView("/sys")}) {
+        if (path == folder || path.startsWith(folder + QLatin1Char('/'))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The last folder name of `path`; "/" for the root.
+QString entryText(const QString& path)
+{
+    const QString name = QFileInfo(path).fileName();
+    return name.isEmpty() ? path : name;
+}
+
+// Draws each entry indented by its level; the closed drop-down shows the
+// current entry's icon and text as usual.
+class LevelDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyleOptionViewItem indented(option);
+        if (option.direction == Qt::RightToLeft) {
+            indented.rect.setRight(option.rect.right() - indentOf(index));
+        } else {
+            indented.rect.setLeft(option.rect.left() + indentOf(index));
+        }
+        QStyledItemDelegate::paint(painter, indented, index);
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        return QStyledItemDelegate::sizeHint(option, index) + QSize(indentOf(index), 0);
+    }
+
+private:
+    static int indentOf(const QModelIndex& index)
+    {
+        return index.data(TStShellComboBox::LevelRole).toInt() * indentPerLevel;
+    }
+};
+
+} // namespace
+
+TStShellComboBox::TStShellComboBox(QWidget* parent)
+    : QComboBox(parent)
+    , m_folderIcon(QFileIconProvider().icon(QAbstractFileIconProvider::Folder))
+    , m_driveIcon(QFileIconProvider().icon(QAbstractFileIconProvider::Drive))
+{
+    setEditable(false);
+    setAccessibleName(QStringLiteral("Folder path"));
+    setItemDelegate(new LevelDelegate(this));
+    FillCombo();
+    connect(this, &QComboBox::activated, this, [this](int index) {
+        const QString path = itemData(index, PathRole).toString();
+        emit folderChosen(path);
+        RefreshView(path);
+    });
+    watchMounts();
+}
+
+TStShellComboBox::~TStShellComboBox() = default;
+
+void TStShellComboBox::FillCombo()
+{
+    clear();
+    const QString home = QDir::homePath();
+    addBaseEntry(home, entryText(home), 0, m_folderIcon);
+    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    if (!desktop.isEmpty() && QFileInfo(desktop).isDir()) {
+        addBaseEntry(QDir::cleanPath(desktop), entryText(desktop), 1, m_folderIcon);
+    }
+    addBaseEntry(QDir::rootPath(), QDir::rootPath(), 0, m_driveIcon);
+
+    QList<QStorageInfo> volumes = QStorageInfo::mountedVolumes();
+    std::sort(volumes.begin(), volumes.end(),
+              [](const QStorageInfo& a, const QStorageInfo& b) { return a.rootPath() < b.rootPath(); });
+    for (const QStorageInfo& volume : volumes) {
+        const QString root = volume.rootPath();
+        // Files can be mounted too (containers do it for /etc/hosts); only folders are offered.
+        if (!volume.isValid() || !volume.isReady() || isPseudoFileSystem(volume.fileSystemType())
+            || isUnderSystemFolder(root) || !QFileInfo(root).isDir()) {
+            continue;
+        }
+        addBaseEntry(root, volume.name().isEmpty() ? entryText(root) : volume.name(), 1, m_driveIcon);
+    }
+    setCurrentIndex(0);
+}
+
+void TStShellComboBox::RefreshView(const QString& path)
+{
+    removeAddedEntries();
+    if (path.isEmpty()) {
+        return;
+    }
+    m_shownPath = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+
+    // Walking up finds the deepest base entry first, so a folder below the
+    // desktop goes under the desktop rather than under home or "/".
+    QStringList chain;
+    QString folder = m_shownPath;
+    int baseRow = findData(folder, PathRole);
+    while (baseRow < 0) {
+        chain.prepend(folder);
+        const QString parent = QFileInfo(folder).path();
+        if (parent == folder) {
+            return;
+        }
+        folder = parent;
+        baseRow = findData(folder, PathRole);
+    }
+    const int baseLevel = itemData(baseRow, LevelRole).toInt();
+    for (int depth = 1; depth <= chain.size(); ++depth) {
+        const QString& link = chain.at(depth - 1);
+        insertEntry(baseRow + depth, link, entryText(link), baseLevel + depth, true, m_folderIcon);
+    }
+    setCurrentIndex(baseRow + chain.size());
+}
+
+QString TStShellComboBox::selectedPath() const
+{
+    return currentData(PathRole).toString();
+}
+
+void TStShellComboBox::rebuildAfterMountChange()
+{
+    const QString path = selectedPath();
+    const QString text = currentText();
+    const int index = currentIndex();
+    const QString shown = m_shownPath;
+    FillCombo();
+    if (!shown.isEmpty()) {
+        RefreshView(shown);
+    }
+    int row = findData(path, PathRole);
+    if (row < 0) {
+        row = findText(text);
+    }
+    if (row < 0) {
+        row = std::clamp(index, 0, count() - 1);
+    }
+    setCurrentIndex(row);
+    emit folderChosen(selectedPath());
+}
+
+void TStShellComboBox::addBaseEntry(const QString& path, const QString& text, int level, const QIcon& icon)
+{
+    // Home may be "/", or a volume; each folder is offered once.
+    if (findData(path, PathRole) < 0) {
+        insertEntry(count(), path, text, level, false, icon);
+    }
+}
+
+void TStShellComboBox::insertEntry(int row, const QString& path, const QString& text, int level, bool added,
+                                   const QIcon& icon)
+{
+    insertItem(row, icon, text, path);
+    setItemData(row, level, LevelRole);
+    setItemData(row, added, AddedRole);
+}
+
+void TStShellComboBox::removeAddedEntries()
+{
+    for (int row = count() - 1; row >= 0; --row) {
+        if (itemData(row, AddedRole).toBool()) {
+            removeItem(row);
+        }
+    }
+}
+
+void TStShellComboBox::watchMounts()
+{
+#ifdef Q_OS_LINUX
+    // The kernel marks /proc/self/mounts as having an exceptional condition
+    // (POLLPRI) each time a volume is mounted or unmounted; the table is read
+    // through after each report before the entries are rebuilt.
+    auto table = std::make_unique<QFile>(QStringLiteral("/proc/self/mounts"));
+    if (!table->open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        return;
+    }
+    table->readAll();
+    m_mountTable = std::move(table);
+    m_mountSettle = new QTimer(this);
+    m_mountSettle->setSingleShot(true);
+    m_mountSettle->setInterval(mountSettleMs);
+    connect(m_mountSettle, &QTimer::timeout, this, &TStShellComboBox::rebuildAfterMountChange);
+    m_mountWatch = std::make_unique<QSocketNotifier>(m_mountTable->handle(), QSocketNotifier::Exception);
+    connect(m_mountWatch.get(), &QSocketNotifier::activated, this, [this] {
+        m_mountTable->seek(0);
+        m_mountTable->readAll();
+        m_mountSettle->start();
+    });
+#endif
+}
+
+} // namespace quorbit

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QComboBox>
+#include <QIcon>
+#include <QString>
+
+#include <memory>
+
+class QFile;
+class QSocketNotifier;
+class QTimer;
+
+namespace quorbit {
+
+// The folder path drop-down above the folder tree. Its base entries are the
+// home folder with the desktop below it, "/" and the mounted volumes; the
+// folders leading down to the shown folder are added below the nearest base
+// entry, each one level deeper, and removed again when another one is shown.
+class TStShellComboBox : public QComboBox {
+    Q_OBJECT
+
+public:
+    // What each entry keeps beside its text.
+    enum EntryRole {
+        PathRole = Qt::UserRole, // QString: the folder's full path
+        LevelRole, // int: how far the entry is indented
+        AddedRole, // bool: added for the shown folder rather than a base entry
+    };
+
+    explicit TStShellComboBox(QWidget* parent = nullptr);
+    ~TStShellComboBox() override;
+
+    // Replaces all entries with the base entries and selects the first.
+    void FillCombo();
+    // Drops the entries added for the folder shown before, adds those leading
+    // down to `path` below its nearest base entry and selects `path`'s entry.
+    // Emits nothing.
+    void RefreshView(const QString& path);
+    // The current entry's path; empty when there is none.
+    QString selectedPath() const;
+    // Rebuilds the entries after volumes came or went, keeps the chosen entry
+    // where it can (by path, then text, then position) and emits folderChosen.
+    void rebuildAfterMountChange();
+
+signals:
+    // The user picked the entry of `path`, or the volumes changed under it.
+    void folderChosen(const QString& path);
+
+private:
+    void addBaseEntry(const QString& path, const QString& text, int level, const QIcon& icon);
+    void insertEntry(int row, const QString& path, const QString& text, int level, bool added, const QIcon& icon);
+    void removeAddedEntries();
+    void watchMounts();
+
+    QIcon m_folderIcon;
+    QIcon m_driveIcon;
+    QString m_shownPath;
+    // Declared in this order so that the watch ends before the file closes.
+    std::unique_ptr<QFile> m_mountTable;
+    std::unique_ptr<QSocketNotifier> m_mountWatch;
+    QTimer* m_mountSettle = nullptr;
+};
+
+} // namespace quorbit

@@ -1,0 +1,669 @@
+#include "browser/shelllistview.h"
+
+#include "browser/entrydrop.h"
+#include "browser/shellnotification.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QClipboard>
+#include <QDateTime>
+#include <QDesktopServices>
+#include <QFile>
+#include <QFileIconProvider>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QListView>
+#include <QLocale>
+#include <QMenu>
+#include <QMimeData>
+#include <QMimeDatabase>
+#include <QStackedLayout>
+#include <QTreeView>
+#include <QUrl>
+
+#include <unordered_map>
+#include <utility>
+
+namespace quorbit {
+
+namespace {
+
+QString nameText(const std::string& name)
+{
+    return QFile::decodeName(QByteArray::fromStdString(name));
+}
+
+QString joined(const QString& folder, const QString& name)
+{
+    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
+}
+
+const int columnWidths[browser::ColumnCount] = {175, 75, 125, 125, 60};
+
+// Whether a row's name is being edited: the editor lives on the view's viewport.
+bool isEditing(const QAbstractItemView* view)
+{
+    const QWidget* focus = QApplication::focusWidget();
+    return focus && focus->parentWidget() == view->viewport();
+}
+
+} // namespace
+
+struct ShellListModel::Listing {
+    QString folder;
+    browser::FolderListing result;
+};
+
+ShellListModel::ShellListModel(QObject* parent)
+    : QAbstractTableModel(parent)
+{
+    const QFileIconProvider icons;
+    m_folderIcon = icons.icon(QAbstractFileIconProvider::Folder);
+    m_fileIcon = icons.icon(QAbstractFileIconProvider::File);
+}
+
+ShellListModel::~ShellListModel()
+{
+    waitForWorker();
+}
+
+void ShellListModel::waitForWorker()
+{
+    if (m_worker.joinable()) {
+        m_worker.join();
+    }
+}
+
+void ShellListModel::listFolder(const QString& folder, bool fresh)
+{
+    if (folder != m_folder) {
+        // The last folder's rows go at once, rather than stand under the new one.
+        beginResetModel();
+        m_allItems.clear();
+        m_filteredItems.clear();
+        m_folder = folder;
+        endResetModel();
+    }
+    m_freshListing = m_freshListing || fresh;
+    if (m_listing) {
+        m_listAgain = true; // the listing under way is out of date once it is in
+        return;
+    }
+    startListing();
+}
+
+void ShellListModel::startListing()
+{
+    waitForWorker();
+    m_listing = true;
+    m_listAgain = false;
+    m_worker = std::thread([this, folder = m_folder] {
+        auto listing = std::make_shared<Listing>(
+            Listing{folder, browser::listFolder(QFile::encodeName(folder).toStdString(), false)});
+        // The model waits for this thread before it goes, so it is still there
+        // to take the call; a call still queued then is dropped with the model.
+        QMetaObject::invokeMethod(
+            this, [this, listing] { takeListing(listing); }, Qt::QueuedConnection);
+    });
+}
+
+void ShellListModel::takeListing(std::shared_ptr<Listing> listing)
+{
+    m_listing = false;
+    if (listing->folder != m_folder) {
+        startListing();
+        return;
+    }
+    std::vector<browser::ShellItem> shownBefore = std::move(m_allItems);
+    m_allItems = std::move(listing->result.items);
+    const bool namesKept = !m_freshListing && m_filteredItems.empty() && shownBefore.size() == m_allItems.size()
+        && std::equal(shownBefore.begin(), shownBefore.end(), m_allItems.begin(),
+                      [](const browser::ShellItem& a, const browser::ShellItem& b) { return a.name == b.name; });
+    showEntries(namesKept && m_clickedColumn == browser::NameColumn);
+    emit listFilled();
+    if (m_listAgain) {
+        startListing();
+    }
+}
+
+void ShellListModel::showEntries(bool namesKept)
+{
+    if (namesKept) {
+        // Only details changed, such as attributes: the rows stay where they are.
+        emit dataChanged(index(0, 0), index(rowCount() - 1, browser::ColumnCount - 1));
+        return;
+    }
+    beginResetModel();
+    if (m_freshListing) {
+        m_clickedColumn = browser::NameColumn;
+        m_freshListing = false;
+    }
+    sortShown();
+    m_filteredItems.clear();
+    if (!m_fileFilter.isEmpty() && m_filtered) {
+        filterList();
+    }
+    endResetModel();
+}
+
+void ShellListModel::redisplay()
+{
+    showEntries(false);
+}
+
+void ShellListModel::sortShown()
+{
+    browser::sortItems(m_allItems, m_clickedColumn,
+                       [this](const browser::ShellItem& item) { return typeText(item).toStdString(); });
+}
+
+void ShellListModel::filterList()
+{
+    m_filteredItems = browser::filterItems(m_allItems, m_fileFilter.toStdString());
+}
+
+const std::vector<browser::ShellItem>& ShellListModel::GetShellItems() const
+{
+    return !m_fileFilter.isEmpty() && m_filtered ? m_filteredItems : m_allItems;
+}
+
+int ShellListModel::entryOfRow(int row) const
+{
+    return m_ascending ? row : static_cast<int>(GetShellItems().size()) - 1 - row;
+}
+
+QString ShellListModel::pathOfRow(int row) const
+{
+    return joined(m_folder, nameText(GetShellItems()[static_cast<std::size_t>(entryOfRow(row))].name));
+}
+
+void ShellListModel::SetFileFilter(const QString& maskText)
+{
+    if (maskText == m_fileFilter) {
+        return;
+    }
+    beginResetModel();
+    m_fileFilter = maskText;
+    m_filteredItems.clear();
+    if (!m_fileFilter.isEmpty() && m_filtered) {
+        filterList();
+    }
+    endResetModel();
+}
+
+void ShellListModel::SetFiltered(bool on)
+{
+    if (on == m_filtered) {
+        return;
+    }
+    beginResetModel();
+    m_filtered = on;
+    m_filteredItems.clear();
+    if (!m_fileFilter.isEmpty() && m_filtered) {
+        filterList();
+    }
+    endResetModel();
+}
+
+void ShellListModel::ColClick(int column)
+{
+    emit layoutAboutToBeChanged();
+    // The selection follows its entries, whatever rows they move to.
+    const QModelIndexList before = persistentIndexList();
+    std::vector<std::uint32_t> ranks;
+    for (const QModelIndex& index : before) {
+        ranks.push_back(GetShellItems()[static_cast<std::size_t>(entryOfRow(index.row()))].nameRank);
+    }
+    if (column == m_clickedColumn) {
+        m_ascending = !m_ascending;
+    } else {
+        m_ascending = true;
+        m_clickedColumn = column;
+        sortShown();
+        if (!m_filteredItems.empty()) {
+            filterList();
+        }
+    }
+    std::unordered_map<std::uint32_t, int> entryOfRank;
+    for (const std::uint32_t rank : ranks) {
+        entryOfRank.emplace(rank, -1);
+    }
+    const std::vector<browser::ShellItem>& shown = GetShellItems();
+    for (std::size_t entry = 0; entry < shown.size() && !entryOfRank.empty(); ++entry) {
+        if (auto found = entryOfRank.find(shown[entry].nameRank); found != entryOfRank.end()) {
+            found->second = static_cast<int>(entry);
+        }
+    }
+    QModelIndexList after;
+    for (std::size_t position = 0; position < ranks.size(); ++position) {
+        const int entry = entryOfRank[ranks[position]];
+        after << (entry < 0 ? QModelIndex() : index(rowOfEntry(entry), before[static_cast<int>(position)].column()));
+    }
+    changePersistentIndexList(before, after);
+    emit layoutChanged();
+}
+
+QString ShellListModel::typeText(const browser::ShellItem& item) const
+{
+    const std::string_view extension = browser::extensionOf(item.name);
+    if (item.isFolder || extension.empty()) {
+        return QString::fromStdString(browser::plainTypeText(item));
+    }
+    const QString key = QString::fromUtf8(extension.data(), static_cast<qsizetype>(extension.size())).toLower();
+    auto known = m_typeNames.constFind(key);
+    if (known == m_typeNames.constEnd()) {
+        const QMimeType type
+            = QMimeDatabase().mimeTypeForFile(QStringLiteral("x.") + key, QMimeDatabase::MatchExtension);
+        known = m_typeNames.insert(
+            key, type.isDefault() ? QString::fromStdString(browser::plainTypeText(item)) : type.comment());
+    }
+    return *known;
+}
+
+int ShellListModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(GetShellItems().size());
+}
+
+int ShellListModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : browser::ColumnCount;
+}
+
+QVariant ShellListModel::data(const QModelIndex& index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid)) {
+        return {};
+    }
+    const browser::ShellItem& item = GetShellItems()[static_cast<std::size_t>(entryOfRow(index.row()))];
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+        switch (index.column()) {
+        case browser::NameColumn:
+            return nameText(item.name);
+        case browser::SizeColumn:
+            return QString::fromStdString(browser::sizeText(item));
+        case browser::TypeColumn:
+            return typeText(item);
+        case browser::ModifiedColumn:
+            return QLocale::system().toString(QDateTime::fromSecsSinceEpoch(item.modified), QLocale::ShortFormat);
+        case browser::AttributesColumn:
+            return QString::fromStdString(browser::attributesText(item));
+        }
+        break;
+    case Qt::DecorationRole:
+        if (index.column() == browser::NameColumn) {
+            return item.isFolder ? m_folderIcon : m_fileIcon;
+        }
+        break;
+    case Qt::TextAlignmentRole:
+        if (index.column() == browser::SizeColumn) {
+            return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+        }
+        break;
+    }
+    return {};
+}
+
+QVariant ShellListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    static const char* const titles[browser::ColumnCount] = {"Name", "Size", "Type", "Modified", "Attributes"};
+    if (orientation != Qt::Horizontal || section < 0 || section >= browser::ColumnCount) {
+        return {};
+    }
+    if (role == Qt::DisplayRole) {
+        return QString::fromLatin1(titles[section]);
+    }
+    if (role == Qt::TextAlignmentRole && section == browser::SizeColumn) {
+        return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+    }
+    return {};
+}
+
+Qt::ItemFlags ShellListModel::flags(const QModelIndex& index) const
+{
+    if (!index.isValid()) {
+        return Qt::ItemIsDropEnabled; // a drop beside the rows lands in the shown folder
+    }
+    Qt::ItemFlags flags = Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsDragEnabled;
+    if (index.column() == browser::NameColumn) {
+        flags |= Qt::ItemIsEditable;
+    }
+    if (GetShellItems()[static_cast<std::size_t>(entryOfRow(index.row()))].isFolder) {
+        flags |= Qt::ItemIsDropEnabled;
+    }
+    return flags;
+}
+
+bool ShellListModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (role != Qt::EditRole || !checkIndex(index, CheckIndexOption::IndexIsValid)
+        || index.column() != browser::NameColumn) {
+        return false;
+    }
+    const std::string oldName = GetShellItems()[static_cast<std::size_t>(entryOfRow(index.row()))].name;
+    const QString typed = value.toString();
+    if (typed.isEmpty() || QFile::encodeName(typed).toStdString() == oldName) {
+        return false;
+    }
+    if (const QString problem = renameEntry(m_folder, nameText(oldName), typed); !problem.isEmpty()) {
+        emit failed(problem);
+        return false;
+    }
+    const std::string newName = QFile::encodeName(typed).toStdString();
+    for (auto* items : {&m_allItems, &m_filteredItems}) {
+        for (browser::ShellItem& item : *items) {
+            if (item.name == oldName) {
+                item.name = newName;
+            }
+        }
+    }
+    emit dataChanged(index, index);
+    return true;
+}
+
+QStringList ShellListModel::mimeTypes() const
+{
+    return {QStringLiteral("text/uri-list")};
+}
+
+QMimeData* ShellListModel::mimeData(const QModelIndexList& indexes) const
+{
+    QList<QUrl> urls;
+    for (const QModelIndex& index : indexes) {
+        if (index.column() == browser::NameColumn) {
+            urls << QUrl::fromLocalFile(pathOfRow(index.row()));
+        }
+    }
+    auto* data = new QMimeData;
+    data->setUrls(urls);
+    return data;
+}
+
+Qt::DropActions ShellListModel::supportedDropActions() const
+{
+    return Qt::MoveAction | Qt::CopyAction;
+}
+
+Qt::DropActions ShellListModel::supportedDragActions() const
+{
+    return Qt::MoveAction | Qt::CopyAction;
+}
+
+bool ShellListModel::dropMimeData(const QMimeData* data, Qt::DropAction action, int, int, const QModelIndex& parent)
+{
+    if (!data->hasUrls() || (action != Qt::MoveAction && action != Qt::CopyAction)) {
+        return false;
+    }
+    const QString target = parent.isValid() ? pathOfRow(parent.row()) : m_folder;
+    const QStringList problems = dropEntries(data->urls(), target, action == Qt::CopyAction);
+    if (!problems.isEmpty()) {
+        emit failed(problems.join(QLatin1Char('\n')));
+    }
+    // The moved entries leave this list through the change reports, not through the view.
+    return false;
+}
+
+// ---- the view ----------------------------------------------------------------
+
+TStShellListView::TStShellListView(QWidget* parent)
+    : QWidget(parent)
+    , m_model(new ShellListModel(this))
+    , m_report(new QTreeView(this))
+    , m_icons(new QListView(this))
+    , m_stack(new QStackedLayout(this))
+    , m_watcher(new TStShellNotification(this))
+{
+    setObjectName(QStringLiteral("StShellListView1"));
+    m_stack->setContentsMargins(0, 0, 0, 0);
+    m_report->setModel(m_model);
+    m_icons->setModel(m_model);
+    m_icons->setSelectionModel(m_report->selectionModel());
+    for (QAbstractItemView* view :
+         {static_cast<QAbstractItemView*>(m_report), static_cast<QAbstractItemView*>(m_icons)}) {
+        view->setAccessibleName(QStringLiteral("Files"));
+        view->setSelectionMode(QAbstractItemView::SingleSelection);
+        view->setSelectionBehavior(QAbstractItemView::SelectRows);
+        view->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+        view->setDragDropMode(QAbstractItemView::DragDrop);
+        view->setDefaultDropAction(Qt::MoveAction);
+        view->setContextMenuPolicy(Qt::CustomContextMenu);
+        view->installEventFilter(this);
+        connect(view, &QAbstractItemView::doubleClicked, this,
+                [this](const QModelIndex& index) { openRow(index.row()); });
+        connect(view, &QWidget::customContextMenuRequested, this, &TStShellListView::showMenu);
+        m_stack->addWidget(view);
+    }
+    m_report->setRootIsDecorated(false);
+    m_report->setItemsExpandable(false);
+    // Rows of one height let the view place 100,000 rows without measuring them.
+    m_report->setUniformRowHeights(true);
+    m_report->setAllColumnsShowFocus(true);
+    m_report->header()->setSectionsClickable(true);
+    m_report->header()->setSortIndicatorShown(true);
+    m_report->header()->setSortIndicator(browser::NameColumn, Qt::AscendingOrder);
+    for (int column = 0; column < browser::ColumnCount; ++column) {
+        m_report->setColumnWidth(column, columnWidths[column]);
+    }
+    m_icons->setUniformItemSizes(true);
+    m_icons->setResizeMode(QListView::Adjust);
+    m_stack->setCurrentWidget(m_report);
+    setFocusProxy(m_report);
+
+    connect(m_report->header(), &QHeaderView::sectionClicked, this, [this](int column) {
+        m_model->ColClick(column);
+        m_report->header()->setSortIndicator(m_model->clickedColumn(),
+                                             m_model->ascending() ? Qt::AscendingOrder : Qt::DescendingOrder);
+    });
+    connect(m_report->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                if (current.isValid()) {
+                    emit selectItem(m_model->data(current.siblingAtColumn(0), Qt::DisplayRole).toString(), true);
+                }
+            });
+    connect(m_model, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+        const int row = selectedRow();
+        m_rememberedCaption = row < 0 ? QString() : m_model->data(m_model->index(row, 0), Qt::DisplayRole).toString();
+        m_rememberedRow = row;
+    });
+    connect(m_model, &QAbstractItemModel::modelReset, this, &TStShellListView::restoreSelection);
+    connect(m_model, &ShellListModel::listFilled, this, [this] {
+        m_lastListingMs = m_sinceListing.elapsed();
+        m_sinceListing.start();
+        m_report->header()->setSortIndicator(m_model->clickedColumn(),
+                                             m_model->ascending() ? Qt::AscendingOrder : Qt::DescendingOrder);
+        m_watcher->setWatchFolders({m_model->folder()});
+        if (!m_model->isListing()) {
+            currentView()->viewport()->unsetCursor();
+        }
+    });
+    m_watcher->setMaxNotifications(5);
+    connect(m_watcher, &TStShellNotification::shellEvent, this, &TStShellListView::onShellEvent);
+    m_relistTimer.setSingleShot(true);
+    connect(&m_relistTimer, &QTimer::timeout, this, [this] { RefreshList(true); });
+}
+
+TStShellListView::~TStShellListView() = default;
+
+QAbstractItemView* TStShellListView::currentView() const
+{
+    return m_style == ViewStyle::Report ? static_cast<QAbstractItemView*>(m_report) : m_icons;
+}
+
+void TStShellListView::FillList(const QString& folder)
+{
+    if (folder != m_model->folder()) {
+        m_rememberedCaption.clear();
+        m_rememberedRow = -1;
+    }
+    currentView()->viewport()->setCursor(Qt::BusyCursor);
+    m_sinceListing.start();
+    m_model->listFolder(folder, true);
+}
+
+void TStShellListView::Refresh()
+{
+    FillList(m_model->folder());
+}
+
+void TStShellListView::RefreshList(bool relist)
+{
+    if (relist) {
+        m_sinceListing.start();
+        m_model->listFolder(m_model->folder(), false);
+    } else {
+        m_model->redisplay();
+    }
+}
+
+void TStShellListView::SetFileFilter(const QString& maskText)
+{
+    m_model->SetFileFilter(maskText);
+}
+
+void TStShellListView::SetFiltered(bool on)
+{
+    m_model->SetFiltered(on);
+}
+
+void TStShellListView::setFollowChanges(bool follow)
+{
+    m_followChanges = follow;
+    if (follow && std::exchange(m_changedUnseen, false)) {
+        onShellEvent();
+    }
+}
+
+void TStShellListView::onShellEvent()
+{
+    if (!m_followChanges) {
+        m_changedUnseen = true;
+        return;
+    }
+    if (isEditing(currentView()) || m_relistTimer.isActive()) {
+        return;
+    }
+    // A listing every report would keep a large folder listing without end
+    // while another program works in it; the pause grows with the folder.
+    const qint64 pause = std::clamp<qint64>(2 * m_lastListingMs, 20, 2000);
+    const qint64 since = m_sinceListing.isValid() ? m_sinceListing.elapsed() : pause;
+    m_relistTimer.start(static_cast<int>(std::max<qint64>(0, pause - since)));
+}
+
+void TStShellListView::restoreSelection()
+{
+    if (m_rememberedCaption.isEmpty() || m_model->rowCount() == 0) {
+        return;
+    }
+    const std::vector<browser::ShellItem>& shown = m_model->GetShellItems();
+    const std::size_t found = browser::findItem(shown, QFile::encodeName(m_rememberedCaption).toStdString(), 0, false);
+    const int row = found < shown.size() ? m_model->rowOfEntry(static_cast<int>(found))
+                                         : std::min(m_rememberedRow, m_model->rowCount() - 1);
+    selectRow(row);
+}
+
+int TStShellListView::selectedRow() const
+{
+    const QModelIndexList rows = m_report->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void TStShellListView::selectRow(int row)
+{
+    const QModelIndex index = m_model->index(row, 0);
+    m_report->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    currentView()->scrollTo(index);
+}
+
+void TStShellListView::renameSelected()
+{
+    const int row = selectedRow();
+    if (row >= 0) {
+        currentView()->edit(m_model->index(row, 0));
+    }
+}
+
+void TStShellListView::setViewStyle(ViewStyle viewStyle)
+{
+    m_style = viewStyle;
+    if (viewStyle != ViewStyle::Report) {
+        const bool large = viewStyle == ViewStyle::LargeIcons;
+        m_icons->setViewMode(large ? QListView::IconMode : QListView::ListMode);
+        m_icons->setFlow(viewStyle == ViewStyle::List ? QListView::TopToBottom : QListView::LeftToRight);
+        m_icons->setWrapping(true);
+        const int extent = style()->pixelMetric(large ? QStyle::PM_IconViewIconSize : QStyle::PM_SmallIconSize);
+        m_icons->setIconSize(QSize(extent, extent));
+    }
+    m_stack->setCurrentWidget(currentView());
+    setFocusProxy(currentView());
+}
+
+void TStShellListView::openRow(int row)
+{
+    if (row < 0 || row >= m_model->rowCount()) {
+        return;
+    }
+    const browser::ShellItem& item = m_model->GetShellItems()[static_cast<std::size_t>(m_model->entryOfRow(row))];
+    const QString path = m_model->pathOfRow(row);
+    if (item.isFolder) {
+        emit folderOpened(path);
+    } else {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    }
+}
+
+void TStShellListView::showMenu(const QPoint& position)
+{
+    QMenu menu(this);
+    const int row = selectedRow();
+    if (row >= 0 && currentView()->indexAt(position).isValid()) {
+        const QString path = m_model->pathOfRow(row);
+        menu.addAction(QStringLiteral("&Open"), this, [this, row] { openRow(row); });
+        menu.addAction(QStringLiteral("Re&name"), this, &TStShellListView::renameSelected);
+        menu.addAction(QStringLiteral("&Copy Path"), this, [path] { QGuiApplication::clipboard()->setText(path); });
+        menu.addSeparator();
+        menu.addAction(QStringLiteral("Move to &Trash"), this, [this, path] {
+            if (!QFile::moveToTrash(path)) {
+                emit m_model->failed(QStringLiteral("\"%1\" could not be moved to the trash.").arg(path));
+            }
+        });
+    } else {
+        auto* group = new QActionGroup(&menu);
+        const std::pair<const char*, ViewStyle> styles[] = {{"Lar&ge Icons", ViewStyle::LargeIcons},
+                                                            {"S&mall Icons", ViewStyle::SmallIcons},
+                                                            {"&List", ViewStyle::List},
+                                                            {"&Details", ViewStyle::Report}};
+        for (const auto& [text, style] : styles) {
+            QAction* action = menu.addAction(QString::fromLatin1(text), this, [this, style] { setViewStyle(style); });
+            action->setCheckable(true);
+            action->setChecked(style == m_style);
+            group->addAction(action);
+        }
+    }
+    menu.exec(currentView()->viewport()->mapToGlobal(position));
+}
+
+bool TStShellListView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress && watched == currentView() && !isEditing(currentView())) {
+        switch (static_cast<QKeyEvent*>(event)->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            openRow(selectedRow());
+            return true;
+        case Qt::Key_F5:
+            Refresh();
+            return true;
+        case Qt::Key_Backspace:
+            emit parentRequested();
+            return true;
+        default:
+            break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace quorbit

@@ -1,0 +1,197 @@
+#pragma once
+
+#include "browser/shellitems.h"
+
+#include <QAbstractTableModel>
+#include <QElapsedTimer>
+#include <QHash>
+#include <QIcon>
+#include <QTimer>
+#include <QWidget>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+class QAbstractItemView;
+class QListView;
+class QMenu;
+class QStackedLayout;
+class QTreeView;
+
+namespace quorbit {
+
+class TStShellNotification;
+
+// The entries of the shown folder as rows. Folders are listed off the GUI
+// thread, so a folder of 100,000 entries never stalls the window; the rows
+// change when the listing is in.
+class ShellListModel : public QAbstractTableModel {
+    Q_OBJECT
+
+public:
+    explicit ShellListModel(QObject* parent = nullptr);
+    ~ShellListModel() override;
+
+    // Lists `folder` anew. With `fresh`, the sort goes back to the Name
+    // column, as for a folder newly shown; otherwise the sort column stays.
+    void listFolder(const QString& folder, bool fresh);
+    // The folder shown, or being listed.
+    const QString& folder() const { return m_folder; }
+    // Whether a listing is under way.
+    bool isListing() const { return m_listing; }
+
+    // The entries the rows show, in sort order; the filtered ones while the
+    // filter is on. Row r shows entry r ascending, entry count-1-r descending.
+    const std::vector<browser::ShellItem>& GetShellItems() const;
+    const std::vector<browser::ShellItem>& allItems() const { return m_allItems; }
+    const std::vector<browser::ShellItem>& filteredItems() const { return m_filteredItems; }
+    // The entry a row shows, and back.
+    int entryOfRow(int row) const;
+    int rowOfEntry(int entry) const { return entryOfRow(entry); }
+    QString pathOfRow(int row) const;
+
+    const QString& fileFilter() const { return m_fileFilter; }
+    bool filtered() const { return m_filtered; }
+    void SetFileFilter(const QString& maskText);
+    void SetFiltered(bool on);
+
+    int clickedColumn() const { return m_clickedColumn; }
+    bool ascending() const { return m_ascending; }
+    // Sorts and filters the listed entries again and shows them.
+    void redisplay();
+    // A click on a column header: the sort column again reverses the rows,
+    // another column sorts by it, ascending.
+    void ColClick(int column);
+
+    // The Type column's text of an entry.
+    QString typeText(const browser::ShellItem& item) const;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // Renames the row's entry, never over an existing one.
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    Qt::DropActions supportedDropActions() const override;
+    Qt::DropActions supportedDragActions() const override;
+    // Moves (or with a copy action copies) the dropped entries into the
+    // folder dropped on, or into the shown folder.
+    bool dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                      const QModelIndex& parent) override;
+
+signals:
+    // A listing is in and the rows show it.
+    void listFilled();
+    // An in-place rename or a drop could not be done; `text` says why.
+    void failed(const QString& text);
+
+private:
+    struct Listing;
+    void startListing();
+    void takeListing(std::shared_ptr<Listing> listing);
+    // Sorts and filters the entries and shows them.
+    void showEntries(bool namesKept);
+    void sortShown();
+    void filterList();
+    void waitForWorker();
+
+    QString m_folder;
+    std::vector<browser::ShellItem> m_allItems;
+    std::vector<browser::ShellItem> m_filteredItems;
+    QString m_fileFilter;
+    bool m_filtered = false;
+    int m_clickedColumn = 0;
+    bool m_ascending = true;
+    bool m_freshListing = false;
+    bool m_listing = false;
+    bool m_listAgain = false;
+    std::thread m_worker;
+    mutable QHash<QString, QString> m_typeNames;
+    QIcon m_folderIcon;
+    QIcon m_fileIcon;
+};
+
+// The folder content list, StShellListView1: the entries of the shown folder
+// in report view (or as icons), kept up to date with the disk.
+class TStShellListView : public QWidget {
+    Q_OBJECT
+
+public:
+    enum class ViewStyle { LargeIcons, SmallIcons, List, Report };
+
+    explicit TStShellListView(QWidget* parent = nullptr);
+    ~TStShellListView() override;
+
+    ShellListModel& model() const { return *m_model; }
+    QTreeView* reportView() const { return m_report; }
+    QListView* iconView() const { return m_icons; }
+
+    // Shows `folder`, sorted by name.
+    void FillList(const QString& folder);
+    // Lists the shown folder anew, sorted by name.
+    void Refresh();
+    // Lists the shown folder anew (`relist`) or only sorts and filters it
+    // again, keeping the sort column; the selection goes back to the entry
+    // whose name contains the selected row's caption, else to the same row.
+    void RefreshList(bool relist);
+    const std::vector<browser::ShellItem>& GetShellItems() const { return m_model->GetShellItems(); }
+    void SetFileFilter(const QString& maskText);
+    void SetFiltered(bool on);
+
+    // While off, changes on disk are only noted; turned on again, the list
+    // lists its folder once if anything changed. A run that renames a whole
+    // folder would otherwise share the disk with listings of it.
+    void setFollowChanges(bool follow);
+
+    ViewStyle viewStyle() const { return m_style; }
+    void setViewStyle(ViewStyle viewStyle);
+
+    // The selected row, -1 for none.
+    int selectedRow() const;
+    void selectRow(int row);
+    // Starts editing the selected row's name.
+    void renameSelected();
+
+signals:
+    // OnSelectItem: the entry `name` became selected.
+    void selectItem(const QString& name, bool selected);
+    // A folder row was opened; the browser should show `path`.
+    void folderOpened(const QString& path);
+    // Backspace asks for the parent of the shown folder.
+    void parentRequested();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QAbstractItemView* currentView() const;
+    void openRow(int row);
+    void showMenu(const QPoint& position);
+    void restoreSelection();
+    void onShellEvent();
+
+    ShellListModel* m_model;
+    QTreeView* m_report;
+    QListView* m_icons;
+    QStackedLayout* m_stack;
+    TStShellNotification* m_watcher;
+    ViewStyle m_style = ViewStyle::Report;
+    // What RefreshList selects again once the listing is in.
+    QString m_rememberedCaption;
+    int m_rememberedRow = -1;
+    bool m_followChanges = true;
+    bool m_changedUnseen = false;
+    // Re-listings for change reports are spaced, so a burst of changes costs a
+    // few listings rather than one per report.
+    QTimer m_relistTimer;
+    QElapsedTimer m_sinceListing;
+    qint64 m_lastListingMs = 0;
+};
+
+} // namespace quorbit

@@ -1,0 +1,3 @@
+#include "browser/shellitems.h"
+
+#include <gtest/gtest.h>
