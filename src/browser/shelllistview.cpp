@@ -11,6 +11,7 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileIconProvider>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QListView>
@@ -22,6 +23,7 @@
 #include <QTreeView>
 #include <QUrl>
 
+#include <sys/stat.h>
 #include <unordered_map>
 #include <utility>
 
@@ -115,41 +117,46 @@ void ShellListModel::takeListing(std::shared_ptr<Listing> listing)
         startListing();
         return;
     }
-    std::vector<browser::ShellItem> shownBefore = std::move(m_allItems);
-    m_allItems = std::move(listing->result.items);
-    const bool namesKept = !m_freshListing && m_filteredItems.empty() && shownBefore.size() == m_allItems.size()
-        && std::equal(shownBefore.begin(), shownBefore.end(), m_allItems.begin(),
+    std::vector<browser::ShellItem>& fresh = listing->result.items;
+    const bool sameRows = !m_freshListing && m_clickedColumn == browser::NameColumn
+        && GetShellItems().size() == fresh.size() && m_filteredItems.empty()
+        && std::equal(fresh.begin(), fresh.end(), m_allItems.begin(),
                       [](const browser::ShellItem& a, const browser::ShellItem& b) { return a.name == b.name; });
-    showEntries(namesKept && m_clickedColumn == browser::NameColumn);
+    if (sameRows) {
+        // Only details changed, such as attributes: the rows stay where they are.
+        m_allItems = std::move(fresh);
+        if (!m_allItems.empty()) {
+            emit dataChanged(index(0, 0), index(rowCount() - 1, browser::ColumnCount - 1));
+        }
+    } else {
+        beginResetModel();
+        m_allItems = std::move(fresh);
+        arrangeEntries();
+        endResetModel();
+    }
     emit listFilled();
     if (m_listAgain) {
         startListing();
     }
 }
 
-void ShellListModel::showEntries(bool namesKept)
+void ShellListModel::arrangeEntries()
 {
-    if (namesKept) {
-        // Only details changed, such as attributes: the rows stay where they are.
-        emit dataChanged(index(0, 0), index(rowCount() - 1, browser::ColumnCount - 1));
-        return;
-    }
-    beginResetModel();
-    if (m_freshListing) {
+    if (std::exchange(m_freshListing, false)) {
         m_clickedColumn = browser::NameColumn;
-        m_freshListing = false;
     }
     sortShown();
     m_filteredItems.clear();
     if (!m_fileFilter.isEmpty() && m_filtered) {
         filterList();
     }
-    endResetModel();
 }
 
 void ShellListModel::redisplay()
 {
-    showEntries(false);
+    beginResetModel();
+    arrangeEntries();
+    endResetModel();
 }
 
 void ShellListModel::sortShown()
@@ -608,7 +615,8 @@ void TStShellListView::openRow(int row)
     const browser::ShellItem& item = m_model->GetShellItems()[static_cast<std::size_t>(m_model->entryOfRow(row))];
     const QString path = m_model->pathOfRow(row);
     if (item.isFolder) {
-        emit folderOpened(path);
+        // The tree shows real folders only; a link is opened where it leads.
+        emit folderOpened(S_ISLNK(item.mode) ? QFileInfo(path).canonicalFilePath() : path);
     } else {
         QDesktopServices::openUrl(QUrl::fromLocalFile(path));
     }

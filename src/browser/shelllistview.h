@@ -95,8 +95,8 @@ private:
     struct Listing;
     void startListing();
     void takeListing(std::shared_ptr<Listing> listing);
-    // Sorts and filters the entries and shows them.
-    void showEntries(bool namesKept);
+    // Sorts and filters the listed entries; only between the two ends of a reset.
+    void arrangeEntries();
     void sortShown();
     void filterList();
     void waitForWorker();

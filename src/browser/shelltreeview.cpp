@@ -17,6 +17,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <functional>
 
@@ -53,12 +55,13 @@ struct ShellTreeModel::Node {
     }
 };
 
-ShellTreeModel::ShellTreeModel(QObject* parent)
+ShellTreeModel::ShellTreeModel(const QString& rootPath, QObject* parent)
     : QAbstractItemModel(parent)
     , m_root(std::make_unique<Node>())
     , m_folderIcon(QFileIconProvider().icon(QAbstractFileIconProvider::Folder))
 {
-    m_root->name = m_root->path = QStringLiteral("/");
+    m_root->path = QDir::cleanPath(rootPath);
+    m_root->name = m_root->path == QLatin1String("/") ? m_root->path : QFileInfo(m_root->path).fileName();
 }
 
 ShellTreeModel::~ShellTreeModel() = default;
@@ -77,6 +80,9 @@ std::vector<std::unique_ptr<ShellTreeModel::Node>> ShellTreeModel::listChildren(
 {
     std::vector<std::unique_ptr<Node>> children;
     for (browser::ShellItem& item : browser::listFolder(QFile::encodeName(node->path).toStdString(), true).items) {
+        if (S_ISLNK(item.mode)) {
+            continue;
+        }
         auto child = std::make_unique<Node>();
         child->name = QFile::decodeName(QByteArray::fromStdString(item.name));
         child->path = QDir(node->path).filePath(child->name);
@@ -202,8 +208,15 @@ void ShellTreeModel::relist(const QModelIndex& index)
 
 QModelIndex ShellTreeModel::findOrList(const QString& path)
 {
+    const QString below = QDir(m_root->path).relativeFilePath(path);
+    if (below.startsWith(QLatin1String(".."))) {
+        return {};
+    }
     QModelIndex found = index(0, 0);
-    for (const QString& part : path.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+    for (const QString& part : below.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        if (part == QLatin1String(".")) {
+            continue;
+        }
         fetchMore(found);
         const Node* node = nodeOf(found);
         const auto child = std::find_if(node->children.begin(), node->children.end(),
@@ -309,9 +322,9 @@ bool ShellTreeModel::dropMimeData(const QMimeData* data, Qt::DropAction action, 
 
 // ---- the view ----------------------------------------------------------------
 
-TStShellTreeView::TStShellTreeView(QWidget* parent)
+TStShellTreeView::TStShellTreeView(QWidget* parent, const QString& rootPath)
     : QTreeView(parent)
-    , m_model(new ShellTreeModel(this))
+    , m_model(new ShellTreeModel(rootPath, this))
     , m_watcher(new TStShellNotification(this))
 {
     setObjectName(QStringLiteral("StShellTreeView1"));
@@ -351,7 +364,7 @@ TStShellTreeView::TStShellTreeView(QWidget* parent)
 
 bool TStShellTreeView::SelectFolder(const QString& path)
 {
-    const QString wanted = path.isEmpty() ? QStringLiteral("/") : QDir::cleanPath(path);
+    const QString wanted = path.isEmpty() ? m_model->pathOf(m_model->index(0, 0)) : QDir::cleanPath(path);
     if (!QDir::isAbsolutePath(wanted) || !QFileInfo(wanted).isDir()) {
         return false;
     }

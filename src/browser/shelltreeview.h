@@ -11,13 +11,14 @@ namespace quorbit {
 
 class TStShellNotification;
 
-// The folders of the file system from "/" down, hidden ones left out. A
+// The folders of the file system from "/" (or another root) down, hidden ones
+// and links left out, so no walk of the tree can go round in a circle. A
 // folder's sub-folders are listed when its node is first expanded.
 class ShellTreeModel : public QAbstractItemModel {
     Q_OBJECT
 
 public:
-    explicit ShellTreeModel(QObject* parent = nullptr);
+    explicit ShellTreeModel(const QString& rootPath, QObject* parent = nullptr);
     ~ShellTreeModel() override;
 
     // The node of the absolute, clean `path`, listing the folders on the way;
@@ -69,7 +70,7 @@ class TStShellTreeView : public QTreeView {
     Q_OBJECT
 
 public:
-    explicit TStShellTreeView(QWidget* parent = nullptr);
+    explicit TStShellTreeView(QWidget* parent = nullptr, const QString& rootPath = QStringLiteral("/"));
 
     ShellTreeModel& shellModel() const { return *m_model; }
     // Selects the folder at `path` (the root for an empty one), expanding the

@@ -1,8 +1,266 @@
+#include "browser/entrydrop.h"
+#include "browser/shelllistview.h"
+#include "browser/shelltreeview.h"
+
+#include <QAbstractItemModelTester>
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTreeView>
 #include <QtTest>
 
-class Placeholder : public QObject {
+using namespace quorbit;
+
+class ShellViewsTest : public QObject {
     Q_OBJECT
+
+private:
+    QTemporaryDir m_scratch;
+
+    QString path(const QString& relative) const { return m_scratch.filePath(relative); }
+
+    // Creates files (with their name as content) and folders (names ending in "/").
+    void create(const QStringList& names) const
+    {
+        for (const QString& name : names) {
+            if (name.endsWith(QLatin1Char('/'))) {
+                QVERIFY(QDir().mkpath(path(name)));
+            } else {
+                QFile file(path(name));
+                QVERIFY(file.open(QIODevice::WriteOnly));
+                file.write(name.toUtf8());
+            }
+        }
+    }
+
+    static QByteArray contentOf(const QString& file)
+    {
+        QFile opened(file);
+        return opened.open(QIODevice::ReadOnly) ? opened.readAll() : QByteArray("<missing>");
+    }
+
+    static QStringList rows(const ShellListModel& model)
+    {
+        QStringList names;
+        for (int row = 0; row < model.rowCount(); ++row) {
+            names << model.index(row, 0).data().toString();
+        }
+        return names;
+    }
+
+    static QStringList entries(const ShellListModel& model)
+    {
+        QStringList names;
+        for (const browser::ShellItem& item : model.GetShellItems()) {
+            names << QString::fromStdString(item.name);
+        }
+        return names;
+    }
+
+    // Shows `folder` and waits for its listing.
+    static void show(TStShellListView& list, const QString& folder)
+    {
+        QSignalSpy filled(&list.model(), &ShellListModel::listFilled);
+        list.FillList(folder);
+        QVERIFY(filled.wait(5000));
+        QTRY_VERIFY(!list.model().isListing());
+    }
+
+private slots:
+    void init()
+    {
+        QVERIFY(m_scratch.isValid());
+        QDir(m_scratch.path()).removeRecursively();
+        QVERIFY(QDir().mkpath(m_scratch.path()));
+    }
+
+    void modelsKeepTheirContracts()
+    {
+        create({"b.txt", "a.html", "sub/", "sub/inner/", "sub/inner/deep/", "sub/leaf/", "other/"});
+        TStShellListView list;
+        QAbstractItemModelTester listTester(&list.model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        show(list, m_scratch.path());
+        list.model().ColClick(browser::SizeColumn);
+        list.model().ColClick(browser::SizeColumn);
+        list.SetFiltered(true);
+        list.SetFileFilter(QStringLiteral("*.txt"));
+        QCOMPARE(entries(list.model()), QStringList({"other", "sub", "b.txt"}));
+        // The tester walks the tree as it is; the folders that change have no
+        // sub-folders, so none of them is listed in the middle of a change.
+        TStShellTreeView tree(nullptr, m_scratch.path());
+        QVERIFY(tree.SelectFolder(path(QStringLiteral("sub/inner/deep"))));
+        QAbstractItemModelTester treeTester(&tree.shellModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QVERIFY(QDir(path(QStringLiteral("sub"))).rename(QStringLiteral("leaf"), QStringLiteral("renamed")));
+        QVERIFY(QDir().mkpath(path(QStringLiteral("sub/added"))));
+        const QPersistentModelIndex sub = tree.currentIndex().parent().parent();
+        tree.shellModel().relist(sub);
+        QCOMPARE(tree.model()->rowCount(sub), 3);
+        QCOMPARE(tree.model()->index(2, 0, sub).data().toString(), QStringLiteral("renamed"));
+    }
+
+    void selectFolderTakesFoldersTheTreeShows_data()
+    {
+        QTest::addColumn<QString>("relative");
+        QTest::addColumn<bool>("selected");
+        QTest::newRow("folder") << "sub/inner" << true;
+        QTest::newRow("trailing slash") << "sub/inner/" << true;
+        QTest::newRow("missing") << "sub/none" << false;
+        QTest::newRow("file") << "sub/file.txt" << false;
+        QTest::newRow("hidden folder") << "sub/.hidden" << false;
+        QTest::newRow("below a hidden folder") << "sub/.hidden/seen" << false;
+    }
+
+    void selectFolderTakesFoldersTheTreeShows()
+    {
+        QFETCH(QString, relative);
+        QFETCH(bool, selected);
+        create({"sub/inner/", "sub/.hidden/seen/", "sub/file.txt", "start/"});
+        TStShellTreeView tree(nullptr, m_scratch.path());
+        QVERIFY(tree.SelectFolder(path(QStringLiteral("start"))));
+        QSignalSpy reported(&tree, &TStShellTreeView::folderSelected);
+        QCOMPARE(tree.SelectFolder(path(relative)), selected);
+        const QString expected = selected ? QDir::cleanPath(path(relative)) : path(QStringLiteral("start"));
+        QCOMPARE(tree.selectedFolder(), expected);
+        QCOMPARE(reported.count(), selected ? 1 : 0);
+        if (selected) {
+            QCOMPARE(reported.first().first().toString(), expected);
+        }
+    }
+
+    void hiddenEntriesAreNeverListed()
+    {
+        create({".hidden.txt", ".hidden/", "shown.txt", "shown/", "shown/.inner/"});
+        TStShellListView list;
+        show(list, m_scratch.path());
+        QCOMPARE(entries(list.model()), QStringList({"shown", "shown.txt"}));
+        TStShellTreeView tree(nullptr, m_scratch.path());
+        QVERIFY(tree.SelectFolder(path(QStringLiteral("shown"))));
+        tree.model()->fetchMore(tree.currentIndex());
+        QCOMPARE(tree.model()->rowCount(tree.currentIndex()), 0);
+        QVERIFY(!tree.model()->hasChildren(tree.currentIndex()));
+    }
+
+    void fileTypeFilterStaysInForceAcrossFolders()
+    {
+        create({"index.html", "INDEX.HTM", "a.htm", "page.html.bak", "readme.txt", "old.html/", "second/",
+                "second/b.htm", "second/c.txt"});
+        TStShellListView list;
+        show(list, m_scratch.path());
+        list.SetFiltered(true);
+        list.SetFileFilter(QStringLiteral("*.html;*.htm"));
+        QCOMPARE(entries(list.model()), QStringList({"a.htm", "INDEX.HTM", "index.html", "old.html", "second"}));
+        show(list, path(QStringLiteral("second")));
+        QCOMPARE(entries(list.model()), QStringList({"b.htm"}));
+        list.SetFiltered(false);
+        show(list, m_scratch.path());
+        QCOMPARE(
+            entries(list.model()),
+            QStringList({"a.htm", "INDEX.HTM", "index.html", "old.html", "page.html.bak", "readme.txt", "second"}));
+    }
+
+    void headerClickReversesOnlyTheRows()
+    {
+        create({"a.txt", "bb.txt", "ccc.txt", "folder/"});
+        TStShellListView list;
+        ShellListModel& model = list.model();
+        show(list, m_scratch.path());
+        const QStringList nameOrder = {"a.txt", "bb.txt", "ccc.txt", "folder"};
+        QCOMPARE(entries(model), nameOrder);
+        list.selectRow(1);
+        model.ColClick(browser::NameColumn);
+        QCOMPARE(entries(model), nameOrder);
+        QCOMPARE(rows(model), QStringList({"folder", "ccc.txt", "bb.txt", "a.txt"}));
+        QCOMPARE(list.selectedRow(), 2); // the selection stays with its entry
+        model.ColClick(browser::NameColumn);
+        QCOMPARE(rows(model), nameOrder);
+
+        model.ColClick(browser::SizeColumn);
+        QCOMPARE(entries(model), QStringList({"folder", "a.txt", "bb.txt", "ccc.txt"}));
+        model.ColClick(browser::SizeColumn);
+        show(list, path(QStringLiteral("folder")));
+        show(list, m_scratch.path());
+        QCOMPARE(model.clickedColumn(), int(browser::NameColumn));
+        QCOMPARE(rows(model),
+                 QStringList({"folder", "ccc.txt", "bb.txt",
+                              "a.txt"})); // a new folder sorts by name again, the direction stays
+    }
+
+    void listFollowsChangesOnDiskAndKeepsTheSelection()
+    {
+        create({"b.txt", "d.txt"});
+        TStShellListView list;
+        show(list, m_scratch.path());
+        list.selectRow(1);
+        QSignalSpy selected(&list, &TStShellListView::selectItem);
+        create({"a.txt", "c.txt"});
+        QTRY_COMPARE(entries(list.model()), QStringList({"a.txt", "b.txt", "c.txt", "d.txt"}));
+        QCOMPARE(list.selectedRow(), 3); // found again by its caption
+        QVERIFY(!selected.isEmpty());
+        QCOMPARE(selected.last().first().toString(), QStringLiteral("d.txt"));
+        QVERIFY(QFile::remove(path(QStringLiteral("d.txt"))));
+        QTRY_COMPARE(entries(list.model()), QStringList({"a.txt", "b.txt", "c.txt"}));
+        QCOMPARE(list.selectedRow(), 2); // gone: the same row, or the last one
+
+        // A burst of changes gives a few listings, the last of them after the burst.
+        QSignalSpy filled(&list.model(), &ShellListModel::listFilled);
+        QStringList burst;
+        for (int i = 0; i < 3000; ++i) {
+            burst << QStringLiteral("burst%1.txt").arg(i);
+        }
+        create(burst);
+        QTRY_COMPARE(list.model().rowCount(), 3003);
+        QTest::qWait(300); // nothing more is coming
+        QVERIFY2(filled.count() <= 8, qPrintable(QString::number(filled.count())));
+    }
+
+    void renamesAndDropsNeverReplace()
+    {
+        create({"a.txt", "b.txt", "one/", "two/", "two/a.txt", "three/"});
+        TStShellListView list;
+        show(list, m_scratch.path());
+        QSignalSpy failed(&list.model(), &ShellListModel::failed);
+        const QModelIndex aRow = list.model().index(0, 0);
+        QCOMPARE(aRow.data().toString(), QStringLiteral("a.txt"));
+        QVERIFY(!list.model().setData(aRow, QStringLiteral("b.txt"), Qt::EditRole));
+        QVERIFY(!list.model().setData(aRow, QStringLiteral("x/y"), Qt::EditRole));
+        QCOMPARE(failed.count(), 2);
+        QCOMPARE(contentOf(path(QStringLiteral("a.txt"))), QByteArray("a.txt"));
+        QCOMPARE(contentOf(path(QStringLiteral("b.txt"))), QByteArray("b.txt"));
+        QVERIFY(list.model().setData(aRow, QStringLiteral("renamed.txt"), Qt::EditRole));
+        QCOMPARE(contentOf(path(QStringLiteral("renamed.txt"))), QByteArray("a.txt"));
+
+        TStShellTreeView tree(nullptr, m_scratch.path());
+        QSignalSpy treeFailed(&tree.shellModel(), &ShellTreeModel::failed);
+        QVERIFY(tree.SelectFolder(path(QStringLiteral("one"))));
+        QVERIFY(!tree.model()->setData(tree.currentIndex(), QStringLiteral("two"), Qt::EditRole));
+        QCOMPARE(treeFailed.count(), 1);
+        QVERIFY(QFileInfo(path(QStringLiteral("one"))).isDir());
+        QSignalSpy reported(&tree, &TStShellTreeView::folderSelected);
+        QVERIFY(tree.model()->setData(tree.currentIndex(), QStringLiteral("zero"), Qt::EditRole));
+        QCOMPARE(reported.count(), 1);
+        QCOMPARE(reported.first().first().toString(), path(QStringLiteral("zero")));
+
+        // "two" already holds an a.txt: neither a move nor a copy replaces it.
+        create({"a.txt"});
+        for (const bool copy : {true, false}) {
+            const QStringList problems
+                = dropEntries({QUrl::fromLocalFile(path(QStringLiteral("a.txt")))}, path(QStringLiteral("two")), copy);
+            QCOMPARE(problems.size(), 1);
+            QVERIFY(problems.first().contains(QLatin1String("already exists")));
+            QCOMPARE(contentOf(path(QStringLiteral("a.txt"))), QByteArray("a.txt"));
+            QCOMPARE(contentOf(path(QStringLiteral("two/a.txt"))), QByteArray("two/a.txt"));
+        }
+        QVERIFY(dropEntries({QUrl::fromLocalFile(path(QStringLiteral("b.txt")))}, path(QStringLiteral("two")), false)
+                    .isEmpty());
+        QCOMPARE(contentOf(path(QStringLiteral("two/b.txt"))), QByteArray("b.txt"));
+        QVERIFY(!QFile::exists(path(QStringLiteral("b.txt"))));
+        QCOMPARE(
+            dropEntries({QUrl::fromLocalFile(path(QStringLiteral("two")))}, path(QStringLiteral("three")), true).size(),
+            1);
+        QVERIFY(QFileInfo(path(QStringLiteral("two"))).isDir()); // folders are moved, not copied
+    }
 };
 
-QTEST_MAIN(Placeholder)
+QTEST_MAIN(ShellViewsTest)
 #include "shellviews_qtest.moc"
