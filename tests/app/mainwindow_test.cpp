@@ -2,6 +2,9 @@
 #include "app/mainwindow.h"
 #include "app/numberedit.h"
 #include "app/radiogroup.h"
+#include "browser/filtercombobox.h"
+#include "browser/shellcombobox.h"
+#include "browser/shelllistview.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -14,6 +17,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTreeView>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -237,6 +241,49 @@ private slots:
         QVERIFY(text.contains("Rename Option=15\n"));
         QVERIFY(text.contains("ID3 Fields 0=%Артист%\n"));
         QVERIFY(m_messages.isEmpty());
+    }
+
+    void theBrowserKeepsToOneFolderWhereverItIsChosen()
+    {
+        QTemporaryDir folder;
+        QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("sub")));
+        for (const char* name : {"b.txt", "a.html", "sub/c.txt", "sub/d.htm"}) {
+            QFile(folder.filePath(QString::fromLatin1(name))).open(QIODevice::WriteOnly);
+        }
+        const auto window = openWindow();
+        window->show();
+        auto* list = control<TStShellListView>(*window, "StShellListView1");
+        auto* pathBox = control<TStShellComboBox>(*window, "StShellComboBox1");
+        const auto shownNames = [list] {
+            QStringList names;
+            for (const browser::ShellItem& item : list->GetShellItems()) {
+                names << QString::fromStdString(item.name);
+            }
+            return names;
+        };
+        QVERIFY(window->selectFolder(folder.path()));
+        QTRY_COMPARE(shownNames(), (QStringList{"a.html", "b.txt", "sub"}));
+        QCOMPARE(pathBox->selectedPath(), folder.path());
+
+        // A file type stays chosen in the folder opened from the list with Enter.
+        auto* filter = control<TFilterComboBox>(*window, "FilterComboBoxRename");
+        filter->setCurrentIndex(2);
+        emit filter->activated(2);
+        QCOMPARE(shownNames(), (QStringList{"a.html", "sub"}));
+        list->selectRow(1);
+        QTest::keyClick(list->reportView(), Qt::Key_Return);
+        const QString sub = folder.filePath(QStringLiteral("sub"));
+        QCOMPARE(window->currentFolder(), sub);
+        QCOMPARE(pathBox->selectedPath(), sub);
+        QTRY_COMPARE(shownNames(), QStringList{"d.htm"});
+
+        QTest::keyClick(list->reportView(), Qt::Key_Backspace);
+        QCOMPARE(window->currentFolder(), folder.path());
+        const int parentEntry = pathBox->findData(QFileInfo(folder.path()).absolutePath());
+        QVERIFY(parentEntry >= 0);
+        pathBox->setCurrentIndex(parentEntry);
+        emit pathBox->activated(parentEntry);
+        QCOMPARE(window->currentFolder(), QFileInfo(folder.path()).absolutePath());
     }
 
     void aSettingsFileThatCannotBeWrittenIsReportedAndTheWindowStillCloses()
