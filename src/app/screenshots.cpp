@@ -33,9 +33,9 @@ QString makeSampleFolder(const QTemporaryDir& scratch)
     const QString folder = scratch.filePath(QStringLiteral("Holiday 2026"));
     QDir().mkpath(folder + QStringLiteral("/Beach"));
     QDir().mkpath(folder + QStringLiteral("/Mountains"));
-    const std::pair<const char*, int> files[] = {{"01 - Morning.mp3", 4'213'000}, {"02 - Waves.mp3", 5'102'500},
-                                                 {"IMG_0412.jpg", 2'480'100},     {"IMG_0413.jpg", 2'511'000},
-                                                 {"notes.txt", 1'300},            {"route.html", 18'400}};
+    const std::pair<const char*, int> files[]
+        = {{"01 - Morning.mp3", 4'213'000}, {"02 - Waves.mp3", 5'102'500}, {"IMG_0412.jpg", 2'480'100},
+           {"IMG_0413.jpg", 2'511'000},     {"notes.txt", 1'300},          {"route.html", 18'400}};
     for (const auto& [name, size] : files) {
         std::ofstream(QDir(folder).filePath(QString::fromUtf8(name)).toStdString())
             << std::string(static_cast<std::size_t>(size), ' ');
@@ -55,8 +55,8 @@ int main(int argc, char* argv[])
         QTemporaryDir scratch;
         const QString sample = makeSampleFolder(scratch);
         const std::string settingsFile = scratch.filePath(QStringLiteral("quorbit.ini")).toStdString();
-        std::ofstream(settingsFile) << "[Options]\nLanguage=" << language
-                                    << "\nLast Folder=" << sample.toStdString() << "\n";
+        std::ofstream(settingsFile) << "[Options]\nLanguage=" << language << "\nLast Folder=" << sample.toStdString()
+                                    << "\n";
         quorbit::TForm1 window({settingsFile, installed.languageFolder});
         window.show();
         settle();

@@ -17,8 +17,8 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QStatusBar>
-#include <QTreeView>
 #include <QTemporaryDir>
+#include <QTreeView>
 #include <QtTest>
 
 #include <memory>
