@@ -1,14 +1,19 @@
-// Reads the tags of 10,000 MP3 files and saves a tag into a 20 MB file, each
-// against a floor measured in the same run: the bare reads the tag readers
-// need, and a plain copy of the file.
+// Reads the tags of 10,000 MP3 files, renames them from their tags, and saves
+// a tag into a 20 MB file, each against a floor measured in the same run: the
+// bare reads the tag readers need (and, for the rename, a bare renameat2 loop),
+// and a plain copy of the file.
 //
 //   tags_bench [file count] [parent folder]
 
 #include "benchsupport.h"
+#include "rename/renamerun.h"
+#include "rename/tagname.h"
+#include "tagfiles.h"
 #include "tags/mp3sample.h"
 #include "tags/mp3tags.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -24,69 +29,6 @@ namespace {
 using namespace quorbit::bench;
 using namespace quorbit::testing;
 using namespace std::string_literals;
-
-std::string latin1Text(std::string_view text)
-{
-    return '\0' + std::string(text);
-}
-
-// Text outside Latin-1 is stored as UTF-16 with a byte-order mark, as most writers do.
-std::string utf16Text(std::u16string_view text)
-{
-    std::string data = "\x01\xFF\xFE";
-    for (const char16_t unit : text) {
-        data.push_back(static_cast<char>(unit & 0xFF));
-        data.push_back(static_cast<char>(unit >> 8));
-    }
-    return data;
-}
-
-std::string title(int i)
-{
-    return "Song number " + std::to_string(i);
-}
-
-// An ID3v2.3 tag as a ripper writes it: the usual text frames, a comment,
-// a replay-gain TXXX and 512 bytes of padding, about 800 bytes in all.
-std::string realisticTag(int i, std::string_view titleText)
-{
-    std::string body = id3v2Frame("TIT2", latin1Text(titleText));
-    body += id3v2Frame("TPE1", i % 4 == 0 ? utf16Text(u"Ансамбль песни") : latin1Text("The Example Band"));
-    body += id3v2Frame("TALB", latin1Text("Greatest Hits Volume " + std::to_string(i % 20)));
-    body += id3v2Frame("TRCK", latin1Text(std::to_string(i % 12 + 1) + "/12"));
-    body += id3v2Frame("TYER", latin1Text("1999"));
-    body += id3v2Frame("TCON", latin1Text("(17)Rock"));
-    body += id3v2Frame("COMM", "\0eng\0Ripped from the original CD"s);
-    body += id3v2Frame("TXXX", "\0replaygain_track_gain\0-6.54 dB"s);
-    body.append(512, '\0');
-    return id3v2Tag(3, body);
-}
-
-std::string trailer(int i)
-{
-    quorbit::TID3v1 tag;
-    tag.FSetTitle(title(i));
-    tag.FSetArtist("The Example Band");
-    tag.FSetAlbum("Greatest Hits");
-    tag.FSetYear("1999");
-    tag.FSetTrack(static_cast<std::uint8_t>(i % 12 + 1));
-    tag.FSetGenreID(17);
-    const quorbit::TID3v1::Trailer bytes = tag.BuildTrailer();
-    return std::string(bytes.data(), bytes.size());
-}
-
-std::vector<std::string> createFiles(const std::string& folder, int count)
-{
-    const std::string audio = mpegAudio(4);
-    std::vector<std::string> paths;
-    for (int i = 0; i < count; ++i) {
-        char name[32];
-        std::snprintf(name, sizeof name, "/track_%05d.mp3", i);
-        paths.push_back(folder + name);
-        writeFile(paths.back(), realisticTag(i, title(i)) + audio + trailer(i));
-    }
-    return paths;
-}
 
 // The floor: the bytes the two readers need, in one open per file.
 double floorSeconds(const std::vector<std::string>& paths)
@@ -138,7 +80,7 @@ double readSeconds(const std::vector<std::string>& paths, bool oneOpen)
     return seconds;
 }
 
-// The first file's tags, as createFiles wrote them.
+// The first file's tags, as createTaggedFiles wrote them.
 void checkFirstFile(const std::string& path)
 {
     quorbit::TID3v1 v1;
@@ -164,7 +106,7 @@ void benchmarkRead(int count, const std::string& parent)
 {
     constexpr int rounds = 3;
     const std::string folder = makeFolder(parent, "tags");
-    const std::vector<std::string> paths = createFiles(folder, count);
+    const std::vector<std::string> paths = createTaggedFiles(folder, count);
     floorSeconds(paths); // both measure files in the page cache
     std::vector<double> floors;
     std::vector<double> reads;
@@ -186,6 +128,71 @@ void benchmarkRead(int count, const std::string& parent)
     std::printf("  ratio Quorbit/floor: %.2f (goal <= 1.5); two opens: %.2f\n", read / floor, separateRead / floor);
     checkFirstFile(paths[0]);
     std::filesystem::remove_all(folder);
+}
+
+class NoProgress : public quorbit::RunProgress {
+public:
+    void showProgress() override {}
+    void setProgressPosition(int) override {}
+    void hideProgress() override {}
+    void processPendingEvents() override {}
+};
+
+// The floor's renames: every file to another name and, untimed, back.
+double renameFloorSeconds(const std::string& folder, const std::vector<std::string>& paths)
+{
+    const int handle = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    std::vector<std::string> names;
+    for (const std::string& path : paths) {
+        names.push_back(path.substr(path.rfind('/') + 1));
+    }
+    const Clock::time_point start = Clock::now();
+    for (const std::string& name : names) {
+        if (renameat2(handle, name.c_str(), handle, ("x" + name).c_str(), RENAME_NOREPLACE) != 0) {
+            fail("renameat2");
+        }
+    }
+    const double seconds = secondsSince(start);
+    for (const std::string& name : names) {
+        renameat2(handle, ("x" + name).c_str(), handle, name.c_str(), RENAME_NOREPLACE);
+    }
+    close(handle);
+    return seconds;
+}
+
+void benchmarkTagRename(int count, const std::string& parent)
+{
+    constexpr int rounds = 3;
+    const std::array<std::string, 5> placeholders = {"%Artist%", "%Title%", "%Album%", "%Year%", "%Track%"};
+    std::vector<double> floors;
+    std::vector<double> runs;
+    for (int round = 0; round < rounds; ++round) {
+        const std::string folder = makeFolder(parent, "tagrename");
+        const std::vector<std::string> paths = createTaggedFiles(folder, count);
+        floorSeconds(paths); // every measure finds the files in the page cache
+        floors.push_back(floorSeconds(paths) + renameFloorSeconds(folder, paths));
+        quorbit::RenameRun run;
+        quorbit::RunSettings settings;
+        settings.folder = folder;
+        NoProgress progress;
+        const Clock::time_point start = Clock::now();
+        run.run(
+            settings, {"Renamed", "files", "folders"}, progress,
+            quorbit::tagNameSource({"%Artist% - %Title%", {placeholders.begin(), placeholders.end()}, placeholders}));
+        runs.push_back(secondsSince(start));
+        if (!std::filesystem::exists(folder + "/The Example Band - " + title(1) + ".mp3")) {
+            std::fprintf(stderr, "the files were not named from their tags\n");
+            std::exit(1);
+        }
+        std::filesystem::remove_all(folder);
+    }
+    const double floor = median(floors);
+    const double renamed = median(runs);
+    std::printf("rename %d MP3 files from their tags, \"%%Artist%% - %%Title%%\" (median of %d rounds)\n", count,
+                rounds);
+    std::printf("  floor (the tag reads above, then a bare renameat2 loop): %.3f s\n", floor);
+    std::printf("  Quorbit (rename run with names from tags):              %.3f s\n", renamed);
+    std::printf("ratio tag rename/floor: %.2f (goal <= 1.3)\n", renamed / floor);
 }
 
 enum class CopyKind {
@@ -287,6 +294,7 @@ int main(int argc, char* argv[])
     const int count = argc > 1 ? std::atoi(argv[1]) : 10'000;
     const std::string parent = parentFolder(argc, argv);
     benchmarkRead(count, parent);
+    benchmarkTagRename(count, parent);
     benchmarkSave(parent);
     return 0;
 }

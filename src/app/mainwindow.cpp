@@ -3,11 +3,15 @@
 #include "app/aboutbox.h"
 #include "app/numberedit.h"
 #include "app/radiogroup.h"
+#include "app/tagpanel.h"
+#include "app/titletemplatebox.h"
 #include "app/winxp.h"
 #include "browser/filtercombobox.h"
 #include "browser/shellcombobox.h"
 #include "browser/shelllistview.h"
 #include "browser/shelltreeview.h"
+#include "rename/sortcommand.h"
+#include "rename/tagname.h"
 #include "settings/settingsfile.h"
 
 #include <QAction>
@@ -166,6 +170,7 @@ TForm1::TForm1(WindowPlaces places, QWidget* parent)
         m_texts[position] = toUtf8(caption(settings::languageTarget(settings::LanguageKeys[position]), nullptr));
     }
     m_texts[settings::languageKeyIndex("StringNoFolder")] = "No folder is selected.";
+    m_texts[settings::languageKeyIndex("StringTagsNotSaved")] = "The tags of %s could not be saved.";
     resize(970, 684);
     FormCreate();
 }
@@ -312,102 +317,61 @@ QWidget* TForm1::buildRightPane()
     connect(m_options, &RadioGroup::itemClicked, this, &TForm1::RadioGroupOptionsClick);
     grid->addWidget(m_options, 0, 1);
 
-    auto* mp3 = named(new QGroupBox(QStringLiteral(" Mp3 Files Rename Options "), pane), QStringLiteral("GroupBoxMp3"));
-    auto* mp3Grid = new QGridLayout(mp3);
-    m_titleFields = named(new QListWidget(mp3), QStringLiteral("CLBTitle"));
+    QStringList fields;
     for (std::string_view word : settings::EnglishPlaceholders) {
-        auto* item = new QListWidgetItem(fromUtf8(word), m_titleFields);
-        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-        item->setCheckState(Qt::Unchecked);
+        fields << fromUtf8(word);
     }
-    m_titleFields->setAccessibleName(QStringLiteral("Title fields"));
-    // Both boxes take the width the buttons and labels around them leave.
-    m_titleFields->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    m_titleFields->setMinimumHeight(m_titleFields->sizeHintForRow(0) * 5 + 2 * m_titleFields->frameWidth());
-    auto* separator = named(new QComboBox(mp3), QStringLiteral("CBSeparator"));
-    separator->setEditable(true);
-    for (const char* entry : {"-", "+", "#", "@", "=", "&", ""}) {
-        separator->addItem(QString::fromLatin1(entry));
-    }
-    separator->setCurrentIndex(-1);
-    auto* memo = named(new QPlainTextEdit(mp3), QStringLiteral("MemoTitle"));
-    memo->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    auto* up = named(new QPushButton(QStringLiteral("Up"), mp3), QStringLiteral("ButtonUp"));
-    auto* down = named(new QPushButton(QStringLiteral("Down"), mp3), QStringLiteral("ButtonDown"));
-    auto* separatorRow = new QHBoxLayout;
-    separatorRow->addWidget(labelFor(separator, QStringLiteral("LabelSeparator"), QStringLiteral("Separator:"), mp3),
-                            1);
-    separatorRow->addWidget(separator);
-    mp3Grid->addWidget(m_titleFields, 0, 0, 3, 2);
-    mp3Grid->addWidget(up, 3, 0);
-    mp3Grid->addWidget(down, 3, 1);
-    mp3Grid->addLayout(separatorRow, 0, 2);
-    mp3Grid->addWidget(labelFor(memo, QStringLiteral("LabelNewTitle"), QStringLiteral("New Title:"), mp3), 1, 2);
-    mp3Grid->addWidget(memo, 2, 2, 2, 1);
-    mp3Grid->setColumnStretch(2, 1);
-    grid->addWidget(mp3, 1, 0, 1, 2);
+    m_titleBox = new TitleTemplateBox(fields, pane);
+    grid->addWidget(m_titleBox, 1, 0, 1, 2);
 
     auto* buttons = new QHBoxLayout;
     auto* rename = named(new QPushButton(QStringLiteral("Rename"), pane), QStringLiteral("ButtonRename"));
     auto* sort = named(new QPushButton(QStringLiteral("Sort"), pane), QStringLiteral("ButtonSort"));
-    // Sorting into extension folders comes with its own command; until then the button stays off.
-    sort->setEnabled(false);
     buttons->addStretch();
     buttons->addWidget(rename);
     buttons->addWidget(sort);
     buttons->addStretch();
     grid->addLayout(buttons, 2, 0, 1, 2);
     connect(rename, &QPushButton::clicked, this, &TForm1::ButtonRenameClick);
-    connect(m_showTags, &QCheckBox::toggled, this, [this](bool shown) { m_tagPanel->setVisible(shown); });
+    connect(sort, &QPushButton::clicked, this, &TForm1::ButtonSortClick);
+    connect(m_fromId3, &QCheckBox::toggled, m_titleBox, &TitleTemplateBox::CheckBoxID3Click);
+    connect(m_showTags, &QCheckBox::toggled, this, [this](bool shown) {
+        m_tagPanel->setVisible(shown);
+        m_list->Refresh();
+    });
     pane->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     return pane;
 }
 
 QWidget* TForm1::buildTagPanel()
 {
-    m_tagPanel = named(new QFrame(this), QStringLiteral("PanelTags"));
-    m_tagPanel->setFrameShape(QFrame::StyledPanel);
-    m_tagPanel->setFrameShadow(QFrame::Sunken);
-    auto* row = new QHBoxLayout(m_tagPanel);
-    const auto tagGroup = [this](int version) {
-        const QString suffix = QString::number(version);
-        auto* group = named(new QGroupBox(QStringLiteral(" ID3v%1 Tags ").arg(version), m_tagPanel),
-                            QStringLiteral("GroupBoxID3v") + suffix);
-        auto* grid = new QGridLayout(group);
-        const auto edit = [&](const QString& field, const QString& caption, int gridRow, int gridColumn, int span) {
-            auto* box = named(new QLineEdit(group), QStringLiteral("Edit") + field + suffix);
-            box->setMaxLength(250);
-            if (span == 1 && field != QStringLiteral("Genre")) {
-                box->setMaximumWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("0000")) * 2);
-            }
-            grid->addWidget(labelFor(box, QStringLiteral("Label") + field + suffix, caption, group), gridRow,
-                            gridColumn);
-            grid->addWidget(box, gridRow, gridColumn + 1, 1, span);
-        };
-        edit(QStringLiteral("Title"), QStringLiteral("Title:"), 0, 0, 5);
-        edit(QStringLiteral("Artist"), QStringLiteral("Artist:"), 1, 0, 5);
-        edit(QStringLiteral("Album"), QStringLiteral("Album:"), 2, 0, 5);
-        edit(QStringLiteral("Year"), QStringLiteral("Year:"), 3, 0, 1);
-        edit(QStringLiteral("Track"), QStringLiteral("Track:"), 3, 2, 1);
-        edit(QStringLiteral("Genre"), QStringLiteral("Genre:"), 3, 4, 1);
-        edit(QStringLiteral("Comment"), QStringLiteral("Comment:"), 4, 0, 5);
-        grid->setColumnStretch(5, 1);
-        return group;
-    };
-    row->addWidget(tagGroup(1), 1);
-    row->addWidget(tagGroup(2), 1);
-    auto* buttons = new QVBoxLayout;
-    for (const auto& [name, text] :
-         {std::pair{"ButtonCopy1to2", "ID3v1 -> ID3v2"}, std::pair{"Button1", "ID3v2 -> ID3v1"},
-          std::pair{"ButtonSaveTags", "Save Tags"}}) {
-        // The tag panel's commands come with the tag editing; until then they stay off.
-        auto* button = named(new QPushButton(QString::fromLatin1(text), m_tagPanel), QString::fromLatin1(name));
-        button->setEnabled(false);
-        buttons->addWidget(button);
-    }
-    buttons->addStretch();
-    row->addLayout(buttons);
+    m_tagPanel = new TagPanel(this);
+    connect(m_list, &TStShellListView::selectItem, this, [this](const QString& name, bool selected) {
+        if (selected) {
+            m_tagPanel->selectFile(m_currentFolder, name);
+        }
+    });
+    connect(m_tagPanel->findChild<QPushButton*>(QStringLiteral("ButtonSaveTags")), &QPushButton::clicked, this,
+            &TForm1::ButtonSaveTagsClick);
     return m_tagPanel;
+}
+
+void TForm1::ButtonSaveTagsClick()
+{
+    const TagPanel::SaveResult result = m_tagPanel->ButtonSaveTagsClick();
+    switch (result.outcome) {
+    case TagPanel::SaveResult::Outcome::InvalidNumber:
+        m_showMessage(result.text);
+        break;
+    case TagPanel::SaveResult::Outcome::Failed:
+        statusBar()->showMessage(message("StringTagsNotSaved").replace(QLatin1String("%s"), result.text));
+        break;
+    case TagPanel::SaveResult::Outcome::Saved:
+        m_list->RefreshList(true);
+        break;
+    case TagPanel::SaveResult::Outcome::NotMp3:
+        break;
+    }
 }
 
 void TForm1::FormCreate()
@@ -419,9 +383,11 @@ void TForm1::FormCreate()
     m_subfolders->setChecked(stored.subfolders);
     m_options->setItemIndex(stored.renameOption);
     m_fromId3->setChecked(stored.renameFromId3);
-    for (int position = 0; position < m_titleFields->count(); ++position) {
-        m_titleFields->item(position)->setText(fromUtf8(stored.titleFields[static_cast<std::size_t>(position)]));
+    QStringList fields;
+    for (const std::string& field : stored.titleFields) {
+        fields << fromUtf8(field);
     }
+    m_titleBox->setFields(fields);
     ApplyLanguage(m_languageName);
     m_list->SetFileFilter(m_filter->mask());
     if (!stored.lastFolder.empty() && !selectFolder(QFile::decodeName(QByteArray::fromStdString(stored.lastFolder)))) {
@@ -435,6 +401,11 @@ void TForm1::FormCreate()
     // The labels follow the stored operation in the language just applied,
     // whether or not the stored folder could be selected.
     RadioGroupOptionsClick();
+    m_titleBox->selectSeparator(0);
+    m_titleBox->CheckBoxID3Click(m_fromId3->isChecked());
+    m_titleBox->setChecked(0, true);
+    m_titleBox->setChecked(1, true);
+    m_titleBox->BuildTitleTemplate();
 }
 
 bool TForm1::selectFolder(const QString& path)
@@ -516,10 +487,24 @@ void TForm1::ButtonRenameClick()
     // The list catches up once the run is over; listing the folder while the
     // run renames in it would slow both.
     m_list->setFollowChanges(false);
+    TagNameSource tagNames;
+    if (m_fromId3->isChecked()) {
+        TitleTemplate titleTemplate;
+        titleTemplate.text = toUtf8(m_titleBox->templateText());
+        for (const QString& field : m_titleBox->fields()) {
+            titleTemplate.fields.push_back(toUtf8(field));
+        }
+        // Fields are told apart by the language's own placeholder words.
+        const char* const keys[] = {"StringArtist", "StringTitle", "StringAlbum", "StringYear", "StringTrack"};
+        for (std::size_t field = 0; field < titleTemplate.placeholders.size(); ++field) {
+            titleTemplate.placeholders[field] = toUtf8(message(keys[field]));
+        }
+        tagNames = tagNameSource(std::move(titleTemplate));
+    }
     Progress progress(*this);
     const RunResult result = m_run.run(
         run, {toUtf8(message("StringRenamed")), toUtf8(message("StringFiles")), toUtf8(message("StringDirs"))},
-        progress);
+        progress, tagNames);
     m_list->setFollowChanges(true);
     switch (result.outcome) {
     case RunResult::Outcome::Done:
@@ -535,18 +520,48 @@ void TForm1::ButtonRenameClick()
     case RunResult::Outcome::AlreadyRunning:
         break;
     }
-    if (!result.unreachedFolders.empty()) {
-        QStringList folders;
-        for (const std::string& folder : result.unreachedFolders) {
-            folders << QFile::decodeName(QByteArray::fromStdString(folder));
-        }
-        m_showMessage(QStringLiteral("These folders could not be entered and were left as they were:\n")
-                      + folders.join(QLatin1Char('\n')));
-    }
+    reportUnreachedFolders(result.unreachedFolders);
     if (m_closeRequested) {
         // The user closed the window during the run; the close goes on now.
         QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
     }
+}
+
+void TForm1::reportUnreachedFolders(const std::vector<std::string>& unreached)
+{
+    if (unreached.empty()) {
+        return;
+    }
+    QStringList folders;
+    for (const std::string& folder : unreached) {
+        folders << QFile::decodeName(QByteArray::fromStdString(folder));
+    }
+    m_showMessage(QStringLiteral("These folders could not be entered and were left as they were:\n")
+                  + folders.join(QLatin1Char('\n')));
+}
+
+void TForm1::ButtonSortClick()
+{
+    const int applyTo = m_applyTo->itemIndex();
+    if (m_run.isRunning() || applyTo < 0) {
+        return; // a run is under way, or nothing is chosen to sort
+    }
+    SortSettings sort;
+    sort.folder = toPath(m_currentFolder);
+    sort.applyTo = static_cast<ApplyTo>(applyTo);
+    sort.subfolders = m_subfolders->isChecked();
+    sort.mask = toUtf8(m_filter->mask());
+    // The names are taken before anything moves; the list follows the moves on its own.
+    for (const browser::ShellItem& item : m_list->GetShellItems()) {
+        sort.listedNames.push_back(item.name);
+    }
+    const SortResult result = sortIntoExtensionFolders(
+        sort, {toUtf8(message("StringRenamed")), toUtf8(message("StringFiles")), toUtf8(message("StringDirs"))},
+        toUtf8(message("StringSorted")));
+    statusBar()->showMessage(result.outcome == SortResult::Outcome::NoFolder ? message("StringNoFolder")
+                                                                             : fromUtf8(result.message));
+    reportUnreachedFolders(result.unreachedFolders);
+    m_list->Refresh();
 }
 
 void TForm1::MAboutClick()
@@ -561,13 +576,15 @@ void TForm1::switchLanguage(const std::string& name, const settings::Placeholder
     m_languageName = name;
     ApplyLanguage(m_languageName);
     std::vector<std::string> entries;
-    for (int position = 0; position < m_titleFields->count(); ++position) {
-        entries.push_back(toUtf8(m_titleFields->item(position)->text()));
+    for (const QString& field : m_titleBox->fields()) {
+        entries.push_back(toUtf8(field));
     }
     settings::convertPlaceholders(entries, from, to);
-    for (int position = 0; position < m_titleFields->count(); ++position) {
-        m_titleFields->item(position)->setText(fromUtf8(entries[static_cast<std::size_t>(position)]));
+    QStringList converted;
+    for (const std::string& entry : entries) {
+        converted << fromUtf8(entry);
     }
+    m_titleBox->setFields(converted);
 }
 
 void TForm1::ApplyLanguage(const std::string& name)
@@ -647,8 +664,10 @@ void TForm1::saveOnClose()
     choices.subfolders = m_subfolders->isChecked();
     choices.renameOption = m_options->itemIndex();
     choices.renameFromId3 = m_fromId3->isChecked();
-    for (int position = 0; position < m_titleFields->count(); ++position) {
-        choices.titleFields[static_cast<std::size_t>(position)] = toUtf8(m_titleFields->item(position)->text());
+    const QStringList fields = m_titleBox->fields();
+    for (std::size_t position = 0; position < choices.titleFields.size() && position < std::size_t(fields.size());
+         ++position) {
+        choices.titleFields[position] = toUtf8(fields[static_cast<qsizetype>(position)]);
     }
     // A settings file that cannot be written is reported; the window closes all the same.
     if (const std::optional<std::string> failure = settings::saveSettings(m_places.settingsFile, choices)) {

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QCheckBox;
 class QFrame;
@@ -24,6 +25,8 @@ namespace quorbit {
 class NumberEdit;
 class RadioGroup;
 class TAboutBox;
+class TagPanel;
+class TitleTemplateBox;
 class TFilterComboBox;
 class TStShellComboBox;
 class TStShellListView;
@@ -92,6 +95,10 @@ private:
     void RadioGroupOptionsClick();
     void ButtonRenameClick();
     void MAboutClick();
+    void ButtonSaveTagsClick();
+    void ButtonSortClick();
+    // Names, in a message, the sub-folders a command could not enter.
+    void reportUnreachedFolders(const std::vector<std::string>& unreached);
 
     // The caption a language key names, as shown before `replacement` (when
     // given) takes its place; empty for a message text.
@@ -123,8 +130,8 @@ private:
     QCheckBox* m_subfolders = nullptr;
     QCheckBox* m_fromId3 = nullptr;
     QCheckBox* m_showTags = nullptr;
-    QListWidget* m_titleFields = nullptr;
-    QFrame* m_tagPanel = nullptr;
+    TitleTemplateBox* m_titleBox = nullptr;
+    TagPanel* m_tagPanel = nullptr;
     QFrame* m_progressStrip = nullptr;
     QProgressBar* m_progressBar = nullptr;
 };

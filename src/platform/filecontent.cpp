@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -17,9 +18,10 @@ namespace {
 
 // Opens without blocking, so a pipe or a device named like an MP3 file cannot
 // hang the caller, and keeps only regular files.
-int openRegularFile(const std::string& path, int flags, struct stat& status)
+// Opens `path`, relative to the folder `folder` (AT_FDCWD for none).
+int openRegularFile(int folder, const std::string& path, int flags, struct stat& status)
 {
-    const int descriptor = ::open(path.c_str(), flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    const int descriptor = ::openat(folder, path.c_str(), flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (descriptor < 0) {
         return -1;
     }
@@ -108,17 +110,23 @@ bool copyRest(int source, std::int64_t offset, std::int64_t sourceSize, int targ
     return true;
 }
 
-// Creates the temporary file beside `path` under the first free name.
-int createTemporaryFile(const std::string& path, std::string& temporaryPath, mode_t mode)
+// Gives the temporary file of `target` the first free name beside it: "~"
+// appended, or "~2", "~3"... when that is taken, as an existing entry is never
+// replaced. `claim` makes the entry, failing with EEXIST when it is there.
+template <typename Claim>
+bool claimFreeName(const std::string& target, std::string& temporaryPath, const Claim& claim)
 {
     for (int attempt = 1; attempt <= 100; ++attempt) {
-        temporaryPath = path + "~" + (attempt == 1 ? std::string() : std::to_string(attempt));
-        const int descriptor = ::open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-        if (descriptor >= 0 || errno != EEXIST) {
-            return descriptor;
+        temporaryPath = target + "~" + (attempt == 1 ? std::string() : std::to_string(attempt));
+        if (claim(temporaryPath)) {
+            return true;
+        }
+        if (errno != EEXIST) {
+            break;
         }
     }
-    return -1;
+    temporaryPath.clear();
+    return false;
 }
 
 // The file a path names once links are followed; empty when a part of the
@@ -177,10 +185,10 @@ void syncFolderOf(const std::string& path)
 // Gives the temporary file the owner (where this process may) and the
 // permission bits of the file it will replace, with `addedBits`. The mode is
 // set after the owner because a change of owner clears set-id bits.
-bool takeOwnerAndMode(const Descriptor& temporary, const struct stat& original, mode_t addedBits = 0)
+bool takeOwnerAndMode(int temporary, const struct stat& original, mode_t addedBits = 0)
 {
-    (void)::fchown(temporary.get(), original.st_uid, original.st_gid);
-    return ::fchmod(temporary.get(), (original.st_mode & 07777) | addedBits) == 0;
+    (void)::fchown(temporary, original.st_uid, original.st_gid);
+    return ::fchmod(temporary, (original.st_mode & 07777) | addedBits) == 0;
 }
 
 std::size_t readFromDescriptor(int descriptor, std::int64_t offset, char* buffer, std::size_t length)
@@ -202,28 +210,96 @@ std::size_t readFromDescriptor(int descriptor, std::int64_t offset, char* buffer
     return done;
 }
 
-// Flushes the written temporary file and renames it over `target`, or removes
-// it.
-bool commitTemporary(Descriptor& temporary, const std::string& temporaryPath, const std::string& target, bool written)
+// Opens the file the new content of `target` is written to. Where the file
+// system allows and `unnamed` is set, it has no name in the target's folder
+// until it is complete, so a process killed meanwhile leaves nothing behind;
+// otherwise it is made under the first free "~" name, left in `temporaryPath`.
+int openTemporaryFile(const std::string& target, bool unnamed, mode_t mode, std::string& temporaryPath)
 {
+    temporaryPath.clear();
+    if (unnamed) {
+        const int descriptor = ::open(folderOf(target).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+        // EOPNOTSUPP: a file system without unnamed files; EISDIR: a kernel
+        // without them; EINVAL: refused for these otherwise valid flags.
+        if (descriptor >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) {
+            return descriptor;
+        }
+    }
+    int descriptor = -1;
+    claimFreeName(target, temporaryPath, [&](const std::string& name) {
+        descriptor = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        return descriptor >= 0;
+    });
+    return descriptor;
+}
+
+enum class Commit { Done, Failed, Unnameable };
+
+// Flushes the written temporary file, names it if it has no name yet, and
+// renames it over `target`; or removes it. Unnameable: an unnamed file could
+// not be linked in, as /proc is not there.
+Commit commitTemporary(Descriptor& temporary, std::string& temporaryPath, const std::string& target, bool written)
+{
+    // Flushed while still unnamed, so that a name exists only for the moment
+    // up to the rename.
     written = written && ::fsync(temporary.get()) == 0;
+    if (written && temporaryPath.empty()) {
+        // Linking the descriptor itself (AT_EMPTY_PATH) needs a capability.
+        const std::string self = "/proc/self/fd/" + std::to_string(temporary.get());
+        if (!claimFreeName(target, temporaryPath, [&](const std::string& name) {
+                return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+            })) {
+            return errno == ENOENT ? Commit::Unnameable : Commit::Failed;
+        }
+    }
     written = temporary.close() && written;
     // rename(2) replaces its target, which is what this one step is for: the
     // target's name never points at a partly written file.
     if (!written || ::rename(temporaryPath.c_str(), target.c_str()) != 0) {
-        ::unlink(temporaryPath.c_str());
-        return false;
+        if (!temporaryPath.empty()) {
+            ::unlink(temporaryPath.c_str());
+        }
+        return Commit::Failed;
     }
     syncFolderOf(target);
-    return true;
+    return Commit::Done;
+}
+
+// Writes the new content of `target` through `write` into a temporary file
+// and renames that over it in one step. Without /proc an unnamed file cannot
+// be named, and the content is written again into a named one.
+bool saveThroughTemporary(const std::string& target, mode_t mode, const std::function<bool(int)>& write)
+{
+    for (const bool unnamed : {true, false}) {
+        std::string temporaryPath;
+        Descriptor temporary(openTemporaryFile(target, unnamed, mode, temporaryPath));
+        if (temporary.get() < 0) {
+            return false;
+        }
+        const Commit result = commitTemporary(temporary, temporaryPath, target, write(temporary.get()));
+        if (result != Commit::Unnameable) {
+            return result == Commit::Done;
+        }
+    }
+    return false;
 }
 
 } // namespace
 
 ReadOnlyFile::ReadOnlyFile(const std::string& path)
+    : ReadOnlyFile(AT_FDCWD, path)
+{
+}
+
+ReadOnlyFile::ReadOnlyFile(const Folder& folder, const std::string& name)
+    : ReadOnlyFile(folder.m_handle, name)
+{
+}
+
+ReadOnlyFile::ReadOnlyFile(int folder, const std::string& path)
 {
     struct stat status {};
-    m_descriptor = openRegularFile(path, O_RDONLY, status);
+    m_descriptor = openRegularFile(folder, path, O_RDONLY, status);
     if (m_descriptor >= 0) {
         m_size = status.st_size;
     }
@@ -244,11 +320,11 @@ std::size_t ReadOnlyFile::readAt(std::int64_t offset, char* buffer, std::size_t 
 InPlaceFile::InPlaceFile(const std::string& path)
 {
     struct stat status {};
-    m_descriptor = openRegularFile(path, O_RDWR, status);
+    m_descriptor = openRegularFile(AT_FDCWD, path, O_RDWR, status);
     const bool writable = m_descriptor >= 0;
     // Without the owner's write permission: give it through a read-only
     // handle, then open the very same file again for writing.
-    const Descriptor reading(writable || errno != EACCES ? -1 : openRegularFile(path, O_RDONLY, status));
+    const Descriptor reading(writable || errno != EACCES ? -1 : openRegularFile(AT_FDCWD, path, O_RDONLY, status));
     if (!writable && reading.get() < 0) {
         return;
     }
@@ -261,7 +337,7 @@ InPlaceFile::InPlaceFile(const std::string& path)
         if (!m_modeChanged) {
             return;
         }
-        m_descriptor = openRegularFile("/proc/self/fd/" + std::to_string(handle), O_RDWR, status);
+        m_descriptor = openRegularFile(AT_FDCWD, "/proc/self/fd/" + std::to_string(handle), O_RDWR, status);
         if (m_descriptor < 0) {
             (void)::fchmod(handle, static_cast<mode_t>(m_originalMode));
             m_modeChanged = false;
@@ -323,7 +399,7 @@ WholeFile readWholeFile(const std::string& path, std::size_t maxBytes)
 {
     WholeFile whole;
     struct stat status {};
-    const Descriptor file(openRegularFile(path, O_RDONLY, status));
+    const Descriptor file(openRegularFile(AT_FDCWD, path, O_RDONLY, status));
     if (file.get() < 0) {
         whole.status = errno == ENOENT ? ReadStatus::Missing : ReadStatus::Unreadable;
         return whole;
@@ -371,17 +447,13 @@ bool rebuildFile(const std::string& path, const ReadOnlyFile& file, std::string_
     if ((opened.st_mode & S_IWUSR) == 0 && user != opened.st_uid && user != 0) {
         return false; // the owner's write permission could not be given
     }
-    std::string temporaryPath;
-    Descriptor temporary(createTemporaryFile(target, temporaryPath, 0600));
-    if (temporary.get() < 0) {
-        return false;
-    }
-    bool written = takeOwnerAndMode(temporary, opened, S_IWUSR) && writeAll(temporary.get(), head)
-        && copyRest(file.m_descriptor, keepFrom, opened.st_size, temporary.get());
-    // Another program may have put a new file in its place meanwhile; that one is
-    // not replaced.
-    written = written && ::stat(target.c_str(), &named) == 0 && isSameFile(opened, named);
-    return commitTemporary(temporary, temporaryPath, target, written);
+    return saveThroughTemporary(target, 0600, [&](int temporary) {
+        return takeOwnerAndMode(temporary, opened, S_IWUSR) && writeAll(temporary, head)
+            && copyRest(file.m_descriptor, keepFrom, opened.st_size, temporary)
+            // Another program may have put a new file in its place meanwhile;
+            // that one is not replaced.
+            && ::stat(target.c_str(), &named) == 0 && isSameFile(opened, named);
+    });
 }
 
 bool replaceFileContent(const std::string& path, std::string_view content)
@@ -395,14 +467,10 @@ bool replaceFileContent(const std::string& path, std::string_view content)
     if (exists && (!S_ISREG(status.st_mode) || ::access(target.c_str(), W_OK) != 0)) {
         return false;
     }
-    std::string temporaryPath;
     // A new file gets the usual permissions, 0666 less the umask.
-    Descriptor temporary(createTemporaryFile(target, temporaryPath, exists ? 0600 : 0666));
-    if (temporary.get() < 0) {
-        return false;
-    }
-    const bool written = (!exists || takeOwnerAndMode(temporary, status)) && writeAll(temporary.get(), content);
-    return commitTemporary(temporary, temporaryPath, target, written);
+    return saveThroughTemporary(target, exists ? 0600 : 0666, [&](int temporary) {
+        return (!exists || takeOwnerAndMode(temporary, status)) && writeAll(temporary, content);
+    });
 }
 
 } // namespace quorbit::files

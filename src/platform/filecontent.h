@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/files.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -15,6 +17,8 @@ namespace quorbit::files {
 class ReadOnlyFile {
 public:
     explicit ReadOnlyFile(const std::string& path);
+    // The file `name` of `folder`, opened through the folder itself.
+    ReadOnlyFile(const Folder& folder, const std::string& name);
     ~ReadOnlyFile();
     ReadOnlyFile(const ReadOnlyFile&) = delete;
     ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
@@ -32,6 +36,7 @@ public:
 
 protected:
     ReadOnlyFile() = default;
+    ReadOnlyFile(int folder, const std::string& path);
 
     int m_descriptor = -1;
     std::int64_t m_size = -1;
@@ -79,9 +84,11 @@ WholeFile readWholeFile(const std::string& path, std::size_t maxBytes);
 // Replaces the content of the regular file `path` (the file a link points
 // to, for a link) with `head` followed by the bytes of `file`, opened from
 // `path`, from `keepFrom` to its end; so what is kept is what was read. The new
-// content is written to a temporary file beside it, named after it with "~"
-// appended (or "~2", "~3"... when that name is taken, which is never
-// replaced), flushed to disk and renamed over the original in one step. The
+// content is written to a temporary file beside it, flushed to disk, named
+// after it with "~" appended (or "~2", "~3"... when that name is taken, which
+// is never replaced) and renamed over the original in one step. Where the file
+// system and /proc allow, it has no name at all until just before the rename,
+// so a process killed while writing it leaves nothing behind. The
 // new file has the original's owner, where allowed, and permission bits,
 // with the owner's write permission added; the owner must already have it or
 // be this process. Refused when `path` no longer names the open file. On

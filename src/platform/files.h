@@ -85,6 +85,7 @@ private:
     friend int moveWithoutNoReplaceFlag(const Folder&, const std::string&, const Folder&, const std::string&);
     friend MoveResult moveEntry(const Folder&, const std::string&, const Folder&, const std::string&);
     friend bool createFolder(const Folder&, const std::string&);
+    friend class ReadOnlyFile;
 
     int m_handle = -1;
 };

@@ -41,6 +41,28 @@ NameParts splitName(std::string_view name)
     return {name.substr(0, dot), name.substr(dot + 1)};
 }
 
+bool appliesTo(ApplyTo applyTo, bool isFolder)
+{
+    return isFolder ? applyTo != ApplyTo::Files : applyTo != ApplyTo::Folders;
+}
+
+CollectedEntries collectEntries(const files::Folder& folder, ApplyTo applyTo, const FileMask& mask,
+                                const std::function<void()>& pause)
+{
+    CollectedEntries collected;
+    for (files::DirEntry& entry : entriesInNameOrder(folder, pause)) {
+        // A link counts as a folder when it leads to one; it is still taken as itself.
+        const bool isFolder = entry.isDirectory || (entry.isLink && folder.leadsToDirectory(entry.name));
+        if (!entry.isPlainFolder()) {
+            ++collected.fileCount;
+        }
+        if (appliesTo(applyTo, isFolder) && (isFolder || mask.matches(entry.name))) {
+            collected.names.push_back(std::move(entry.name));
+        }
+    }
+    return collected;
+}
+
 std::optional<std::string> safeFileName(std::string_view name)
 {
     // Trailing dots and blanks are dropped, as on the platform the program came from.
@@ -78,19 +100,22 @@ RunResult RenameRun::run(const RunSettings& settings, const StatusTexts& texts, 
     const ActiveRun active{settings, std::move(inputs), progress, tagNames};
     const FileMask mask(settings.mask);
     bool stopped = false;
+    int fileCount = 0;
     const auto renameFolder = [&](const files::Folder& folder) {
-        CollectEntries(folder, settings.applyTo, mask, progress);
+        CollectedEntries collected
+            = collectEntries(folder, settings.applyTo, mask, [&progress] { progress.processPendingEvents(); });
+        fileCount += collected.fileCount;
+        m_renameList = std::move(collected.names);
         stopped = !RenameAll(active, folder);
         return !stopped;
     };
     RunResult result;
     result.message = texts.renamed + " ";
-    m_fileCount = 0;
     if (settings.subfolders) {
         // Deepest first, so renaming a folder never hides one still to do.
         WalkResult walk = walkFolders(settings.folder, renameFolder);
-        result.message += std::to_string(m_fileCount) + " " + texts.files + " / " + std::to_string(walk.folderCount)
-            + " " + texts.dirs;
+        result.message += std::to_string(fileCount) + " " + texts.files + " / " + std::to_string(walk.folderCount) + " "
+            + texts.dirs;
         result.unreachedFolders = std::move(walk.unreachedFolders);
     } else {
         renameFolder(files::Folder(settings.folder));
@@ -100,25 +125,6 @@ RunResult RenameRun::run(const RunSettings& settings, const StatusTexts& texts, 
         result.outcome = RunResult::Outcome::Stopped;
     }
     return result;
-}
-
-void RenameRun::CollectEntries(const files::Folder& folder, ApplyTo applyTo, const FileMask& mask,
-                               RunProgress& progress)
-{
-    m_renameList.clear();
-    for (files::DirEntry& entry : entriesInNameOrder(folder, [&progress] { progress.processPendingEvents(); })) {
-        // A link counts as a folder when it leads to one; it is still renamed as itself.
-        const bool isFolder = entry.isDirectory || (entry.isLink && folder.leadsToDirectory(entry.name));
-        const bool selected = applyTo == ApplyTo::Folders ? isFolder
-            : applyTo == ApplyTo::Files                   ? !isFolder && mask.matches(entry.name)
-                                                          : isFolder || mask.matches(entry.name);
-        if (!entry.isPlainFolder()) {
-            ++m_fileCount;
-        }
-        if (selected) {
-            m_renameList.push_back(std::move(entry.name));
-        }
-    }
 }
 
 bool RenameRun::RenameAll(const ActiveRun& active, const files::Folder& folder)

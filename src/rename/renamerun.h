@@ -67,6 +67,20 @@ struct RunResult {
     std::vector<std::string> unreachedFolders;
 };
 
+// Whether Apply to takes an entry of this kind; a file must match the mask as well.
+bool appliesTo(ApplyTo applyTo, bool isFolder);
+
+struct CollectedEntries {
+    std::vector<std::string> names; // the selected entries, in name order
+    int fileCount = 0; // the entries that are not plain folders, selected or not
+};
+
+// The entries of `folder` that `applyTo` and `mask` select, as a run takes
+// them. A link counts as a folder when it leads to one. `pause`, when given,
+// runs now and then while a large folder is sorted.
+CollectedEntries collectEntries(const files::Folder& folder, ApplyTo applyTo, const FileMask& mask,
+                                const std::function<void()>& pause = {});
+
 // The rename run: collects a folder's entries (or those of the folder and all
 // its plain sub-folders) and renames each with the chosen operation.
 class RenameRun {
@@ -84,10 +98,6 @@ private:
         const TagNameSource& tagNames;
     };
 
-    // Fills the rename list with the entries of `folder` that `applyTo` and
-    // the mask select, in name order, and counts the entries that are not plain
-    // folders. The window takes its turns while a large folder is sorted.
-    void CollectEntries(const files::Folder& folder, ApplyTo applyTo, const FileMask& mask, RunProgress& progress);
     // False when a stop was requested.
     bool RenameAll(const ActiveRun& active, const files::Folder& folder);
     void RenameEntry(const ActiveRun& active, const files::Folder& folder, const std::string& name, std::size_t index);
@@ -97,7 +107,6 @@ private:
 
     // Names of the entries collected in the folder in hand.
     std::vector<std::string> m_renameList;
-    int m_fileCount = 0;
     bool m_running = false;
 };
 

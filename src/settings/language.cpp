@@ -37,6 +37,7 @@ const std::array<std::string_view, kLanguageKeyCount> LanguageKeys{
     "StringArtist", "StringTitle", "StringAlbum", "StringYear", "StringTrack", "StringAddSymbols",
     "StringDeleteSymbols", "StringFindSymbols", "StringReplaceBy", "StringSymbols", "StringStartValue",
     "StringSymbolsBefore", "StringRenamed", "StringFiles", "StringDirs", "StringSorted", "StringNoFolder",
+    "StringTagsNotSaved",
     // About box
     "AboutBox->Caption", "AboutBox->LabelAbout->Caption", "AboutBox->LabelAuthor->Caption",
     "AboutBox->LabelSite->Caption"};

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/files.h"
 #include "tags/id3v1.h"
 #include "tags/id3v2.h"
 
@@ -16,5 +17,7 @@ struct TagsRead {
 // Reads both tags of an MP3 file through one open file, which for a list of
 // files costs about half of reading each tag on its own.
 TagsRead ReadTagsFromFile(const std::string& fileName, TID3v1& id3v1, TID3v2& id3v2);
+// The same for the file `name` of `folder`.
+TagsRead ReadTagsFromFile(const files::Folder& folder, const std::string& name, TID3v1& id3v1, TID3v2& id3v2);
 
 } // namespace quorbit

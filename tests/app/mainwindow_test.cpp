@@ -5,6 +5,8 @@
 #include "browser/filtercombobox.h"
 #include "browser/shellcombobox.h"
 #include "browser/shelllistview.h"
+#include "tags/mp3sample.h"
+#include "tags/mp3tags.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -15,6 +17,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -284,6 +287,102 @@ private slots:
         pathBox->setCurrentIndex(parentEntry);
         emit pathBox->activated(parentEntry);
         QCOMPARE(window->currentFolder(), QFileInfo(folder.path()).absolutePath());
+    }
+
+    // Writes an MP3 file with both tags, or with ID3v2 alone.
+    static void writeTaggedFile(const QString& path, const std::string& artist, const std::string& title,
+                                bool withId3v1 = true)
+    {
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            const std::string audio = testing::mpegAudio();
+            file.write(audio.data(), static_cast<qint64>(audio.size()));
+        }
+        const std::string bytes = QFile::encodeName(path).toStdString();
+        TID3v2 id3v2;
+        id3v2.FSetArtist(artist);
+        id3v2.FSetTitle(title);
+        id3v2.FSetTrack(3);
+        QVERIFY(id3v2.SaveToFile(bytes));
+        if (withId3v1) {
+            TID3v1 id3v1;
+            id3v1.FSetArtist(artist);
+            id3v1.FSetTitle(title);
+            id3v1.FSetGenreID(17);
+            QVERIFY(id3v1.SaveToFile(bytes));
+        }
+    }
+
+    void renameFromTagsNamesEveryTaggedFile()
+    {
+        QTemporaryDir folder;
+        QStringList expected;
+        for (int i = 0; i < 50; ++i) {
+            const std::string title = "Song " + std::to_string(i);
+            writeTaggedFile(folder.filePath(QStringLiteral("track%1.MP3").arg(i)), "Band", title, i != 7);
+            expected << (i == 7 ? QStringLiteral("track7.MP3") : QStringLiteral("Band - Song %1.mp3").arg(i));
+        }
+        const auto window = openWindow();
+        QVERIFY(window->selectFolder(folder.path()));
+        auto* fromTags = control<QCheckBox>(*window, "CheckBoxID3");
+        QVERIFY(!control<QWidget>(*window, "MemoTitle")->isEnabled());
+        fromTags->click();
+        QVERIFY(control<QWidget>(*window, "MemoTitle")->isEnabled());
+        QCOMPARE(control<QPlainTextEdit>(*window, "MemoTitle")->toPlainText(), QStringLiteral("%Artist% - %Title%"));
+        control<QPushButton>(*window, "ButtonRename")->click();
+        expected.sort();
+        QStringList names = QDir(folder.path()).entryList(QDir::Files);
+        names.sort();
+        QCOMPARE(names, expected); // the file without an ID3v1 tag keeps its name
+    }
+
+    void tagPanelShowsCopiesAndSavesTheSelectedFile()
+    {
+        QTemporaryDir folder;
+        writeTaggedFile(folder.filePath(QStringLiteral("a.mp3")), "Artist", "A title that is longer than thirty chars");
+        QFile(folder.filePath(QStringLiteral("b.txt"))).open(QIODevice::WriteOnly);
+        const auto window = openWindow();
+        auto* list = control<TStShellListView>(*window, "StShellListView1");
+        QVERIFY(window->selectFolder(folder.path()));
+        QTRY_COMPARE(list->model().rowCount(), 2);
+        const auto edit = [&](const char* name) { return control<QLineEdit>(*window, name); };
+        auto* save = control<QPushButton>(*window, "ButtonSaveTags");
+        list->selectRow(0);
+        QCOMPARE(edit("EditTitle2")->text(), QStringLiteral("A title that is longer than thirty chars"));
+        QCOMPARE(edit("EditGenre1")->text(), QStringLiteral("Rock"));
+        QCOMPARE(edit("EditTrack2")->text(), QStringLiteral("3"));
+        QVERIFY(save->isEnabled());
+
+        control<QPushButton>(*window, "Button1")->click(); // ID3v2 -> ID3v1
+        QCOMPARE(edit("EditTitle1")->text(), edit("EditTitle2")->text());
+        edit("EditTrack1")->setText(QStringLiteral("abc"));
+        const QByteArray before = [&] {
+            QFile file(folder.filePath(QStringLiteral("a.mp3")));
+            file.open(QIODevice::ReadOnly);
+            return file.readAll();
+        }();
+        save->click();
+        QCOMPARE(m_messages, QStringList{QStringLiteral("'abc' is not a valid integer value")});
+        QFile unchanged(folder.filePath(QStringLiteral("a.mp3")));
+        QVERIFY(unchanged.open(QIODevice::ReadOnly));
+        QCOMPARE(unchanged.readAll(), before);
+
+        edit("EditTrack1")->setText(QStringLiteral("5"));
+        edit("EditGenre1")->setText(QStringLiteral("Jazz")); // the genre kept is the file's own
+        save->click();
+        TID3v1 id3v1;
+        TID3v2 id3v2;
+        ReadTagsFromFile(QFile::encodeName(folder.filePath(QStringLiteral("a.mp3"))).toStdString(), id3v1, id3v2);
+        QCOMPARE(QString::fromStdString(id3v1.Title()), QStringLiteral("A title that is longer than th"));
+        QCOMPARE(int(id3v1.Track()), 5);
+        QCOMPARE(QString::fromStdString(id3v1.Genre()), QStringLiteral("Rock"));
+        QCOMPARE(QString::fromStdString(id3v2.Title()), QStringLiteral("A title that is longer than thirty chars"));
+        QCOMPARE(edit("EditGenre1")->text(), QStringLiteral("Rock")); // the edits show what the file holds now
+
+        list->selectRow(1); // b.txt
+        QVERIFY(!save->isEnabled());
+        QCOMPARE(edit("EditArtist1")->text(), QStringLiteral("Artist"));
     }
 
     void aSettingsFileThatCannotBeWrittenIsReportedAndTheWindowStillCloses()

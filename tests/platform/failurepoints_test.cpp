@@ -17,6 +17,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <functional>
+#include <string_view>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -25,15 +26,21 @@
 
 namespace {
 
-enum Kind { Open, Read, Write, Truncate, Fsync, Chmod, Rename, Close, KindCount };
+enum Kind { Open, Read, Write, Truncate, Fsync, Chmod, Link, Rename, Close, KindCount };
 constexpr std::array<const char*, KindCount> kindNames
-    = {"open", "read", "write", "ftruncate", "fsync", "chmod", "rename", "close"};
+    = {"open", "read", "write", "ftruncate", "fsync", "chmod", "linkat", "rename", "close"};
+
+// What the system lacks during a run: nothing, unnamed temporary files (the
+// file system refuses O_TMPFILE), or /proc (an unnamed file cannot be linked).
+enum class Lacking { Nothing, UnnamedFiles, Proc };
+constexpr std::array<const char*, 3> lackingNames = {"", " without O_TMPFILE", " without /proc"};
 
 struct Injection {
     bool armed = false;
     std::array<int, KindCount> calls{};
     Kind failKind = Open;
     int failAt = 0; // 1-based call of failKind to fail; 0 fails none
+    Lacking lacking = Lacking::Nothing;
 };
 Injection injection;
 
@@ -46,6 +53,20 @@ bool failsNow(Kind kind)
     const int call = ++injection.calls[kind];
     if (kind == injection.failKind && call == injection.failAt) {
         errno = EIO;
+        return true;
+    }
+    return false;
+}
+
+// Fails, uncounted, a call the system lacks: true then, with errno set.
+bool lacks(const char* path, int flags)
+{
+    if (injection.armed && injection.lacking == Lacking::UnnamedFiles && (flags & O_TMPFILE) == O_TMPFILE) {
+        errno = EOPNOTSUPP;
+        return true;
+    }
+    if (injection.armed && injection.lacking == Lacking::Proc && std::string_view(path).starts_with("/proc/")) {
+        errno = ENOENT;
         return true;
     }
     return false;
@@ -66,7 +87,8 @@ int open(const char* path, int flags, ...)
     va_start(arguments, flags);
     const mode_t mode = modeArgument(flags, arguments);
     va_end(arguments);
-    return failsNow(Open) ? -1 : static_cast<int>(syscall(SYS_openat, AT_FDCWD, path, flags, mode));
+    return lacks(path, flags) || failsNow(Open) ? -1
+                                                : static_cast<int>(syscall(SYS_openat, AT_FDCWD, path, flags, mode));
 }
 
 int open64(const char* path, int flags, ...) noexcept __attribute__((alias("open")));
@@ -77,7 +99,7 @@ int openat(int folder, const char* path, int flags, ...)
     va_start(arguments, flags);
     const mode_t mode = modeArgument(flags, arguments);
     va_end(arguments);
-    return failsNow(Open) ? -1 : static_cast<int>(syscall(SYS_openat, folder, path, flags, mode));
+    return lacks(path, flags) || failsNow(Open) ? -1 : static_cast<int>(syscall(SYS_openat, folder, path, flags, mode));
 }
 
 ssize_t read(int descriptor, void* buffer, size_t length)
@@ -120,6 +142,13 @@ int fchmod(int descriptor, mode_t mode)
 int chmod(const char* path, mode_t mode)
 {
     return failsNow(Chmod) ? -1 : static_cast<int>(syscall(SYS_fchmodat, AT_FDCWD, path, mode));
+}
+
+int linkat(int fromFolder, const char* from, int toFolder, const char* to, int flags)
+{
+    return lacks(from, 0) || failsNow(Link)
+        ? -1
+        : static_cast<int>(syscall(SYS_linkat, fromFolder, from, toFolder, to, flags));
 }
 
 int rename(const char* from, const char* to)
@@ -176,7 +205,7 @@ int failurePointsTried = 0;
 
 // Runs `operation` once to count its calls, then once for every call with
 // that call failing, each time on a fresh copy of the file.
-void tryEveryFailurePoint(const Operation& operation)
+void tryEveryFailurePoint(const Operation& operation, Lacking lacking)
 {
     const auto freshFile = [&](const TempFolder& folder) {
         const std::string path = folder / operation.fileName;
@@ -185,7 +214,7 @@ void tryEveryFailurePoint(const Operation& operation)
         return path;
     };
     const auto runInjected = [&](const std::string& path, Kind kind, int failAt) {
-        injection = {true, {}, kind, failAt};
+        injection = {true, {}, kind, failAt, lacking};
         const bool succeeded = operation.run(path);
         injection.armed = false;
         return succeeded;
@@ -194,10 +223,11 @@ void tryEveryFailurePoint(const Operation& operation)
     const TempFolder cleanFolder;
     const std::string cleanPath = freshFile(cleanFolder);
     const FileState before = stateOf(cleanPath);
-    ASSERT_TRUE(runInjected(cleanPath, Open, 0)) << operation.name;
+    const std::string name = operation.name + std::string(lackingNames[static_cast<int>(lacking)]);
+    ASSERT_TRUE(runInjected(cleanPath, Open, 0)) << name;
     const std::array<int, KindCount> callCounts = injection.calls;
     const FileState saved = stateOf(cleanPath);
-    ASSERT_NE(saved.bytes, before.bytes) << operation.name;
+    ASSERT_NE(saved.bytes, before.bytes) << name;
 
     for (int kind = 0; kind < KindCount; ++kind) {
         for (int call = 1; call <= callCounts[kind]; ++call) {
@@ -205,8 +235,8 @@ void tryEveryFailurePoint(const Operation& operation)
             const std::string path = freshFile(folder);
             const bool succeeded = runInjected(path, static_cast<Kind>(kind), call);
             ++failurePointsTried;
-            const std::string where = std::string(operation.name) + ", " + kindNames[kind] + " call "
-                + std::to_string(call) + (succeeded ? " (reported success)" : " (reported failure)");
+            const std::string where = name + ", " + kindNames[kind] + " call " + std::to_string(call)
+                + (succeeded ? " (reported success)" : " (reported failure)");
             const FileState after = stateOf(path);
             if (succeeded) {
                 // A failure the operation may shrug off, such as syncing the
@@ -256,11 +286,17 @@ TEST(FailurePoints, EveryFailedCallLeavesTheFileAsItWas)
              [&](const std::string& path) { return tagV1.RemoveFromFile(path); }, true},
         };
         for (const Operation& operation : operations) {
-            tryEveryFailurePoint(operation);
+            for (const Lacking lacking : {Lacking::Nothing, Lacking::UnnamedFiles, Lacking::Proc}) {
+                tryEveryFailurePoint(operation, lacking);
+            }
         }
     }
-    tryEveryFailurePoint({"settings save", "quorbit.ini", settingsFile, 0644,
-                          [&](const std::string& path) { return !settings::saveSettings(path, choices).has_value(); }});
+    for (const Lacking lacking : {Lacking::Nothing, Lacking::UnnamedFiles, Lacking::Proc}) {
+        tryEveryFailurePoint(
+            {"settings save", "quorbit.ini", settingsFile, 0644,
+             [&](const std::string& path) { return !settings::saveSettings(path, choices).has_value(); }},
+            lacking);
+    }
     std::printf("failure points tried: %d\n", failurePointsTried);
     EXPECT_GT(failurePointsTried, 50);
 }

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "rename/renamerun.h"
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorbit {
+
+class TID3v1;
+class TID3v2;
+
+// The tag values a name can be made of.
+struct TagValues {
+    std::string artist;
+    std::string title;
+    std::string album;
+    std::string year;
+    std::string track;
+};
+
+// Chooses the values from a file's two tags. Artist and title come from
+// ID3v2 only where the ID3v1 value occurs within it (the ID3v1 field holds 30
+// characters at most), else from ID3v1, so an empty ID3v1 value gives an empty
+// one; album and year from ID3v2, else ID3v1; the track from ID3v2, "0" when
+// it has none.
+TagValues chooseTagValues(const TID3v1& id3v1, const TID3v2& id3v2);
+
+// A title template and how to read it.
+struct TitleTemplate {
+    std::string text; // the template, such as "%Artist% - %Title%"
+    std::vector<std::string> fields; // the texts of the field list, in its order, checked or not
+    // The language's placeholders of artist, title, album, year and track.
+    std::array<std::string, 5> placeholders;
+};
+
+// The fields joined with " " + separator + " " between neighbours; empty for none.
+std::string BuildTitleTemplate(const std::vector<std::string>& checkedFields, std::string_view separator);
+
+// The name a file with these tag values gets: the template with every
+// occurrence of each field's placeholder replaced by its value (a field whose
+// text is no placeholder stays as it is), and ".mp3". Nothing when the artist
+// or the title is empty.
+std::optional<std::string> TagDerivedName(const TitleTemplate& titleTemplate, const TagValues& values);
+
+// The run's source of names from tags: reads both tags of each MP3 file
+// through the folder it lies in and names it after `titleTemplate`.
+TagNameSource tagNameSource(TitleTemplate titleTemplate);
+
+} // namespace quorbit
