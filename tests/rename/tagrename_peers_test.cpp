@@ -1,0 +1,3 @@
+#include "rename/tagname.h"
+
+#include <gtest/gtest.h>
