@@ -5,7 +5,10 @@
 
 #include "app/aboutbox.h"
 #include "app/mainwindow.h"
+#include "browser/shelllistview.h"
 #include "platform/locations.h"
+#include "tags/id3v1.h"
+#include "tags/id3v2.h"
 
 #include <QApplication>
 #include <QDir>
@@ -40,6 +43,25 @@ QString makeSampleFolder(const QTemporaryDir& scratch)
         std::ofstream(QDir(folder).filePath(QString::fromUtf8(name)).toStdString())
             << std::string(static_cast<std::size_t>(size), ' ');
     }
+    // The first song has both tags, for the tag panel to show.
+    const std::string song = QDir(folder).filePath(QStringLiteral("01 - Morning.mp3")).toStdString();
+    quorbit::TID3v1 id3v1;
+    id3v1.FSetArtist("Lena Field");
+    id3v1.FSetTitle("Morning");
+    id3v1.FSetAlbum("Coast Songs");
+    id3v1.FSetYear("2026");
+    id3v1.FSetTrack(1);
+    id3v1.FSetGenreID(12);
+    id3v1.SaveToFile(song);
+    quorbit::TID3v2 id3v2;
+    id3v2.FSetArtist("Lena Field");
+    id3v2.FSetTitle("Morning by the Sea");
+    id3v2.FSetAlbum("Coast Songs");
+    id3v2.FSetYear("2026");
+    id3v2.FSetTrack(1);
+    id3v2.FSetGenre("Other");
+    id3v2.FSetComment("Recorded on the beach");
+    id3v2.SaveToFile(song);
     return folder;
 }
 
@@ -59,6 +81,8 @@ int main(int argc, char* argv[])
                                     << "\n";
         quorbit::TForm1 window({settingsFile, installed.languageFolder});
         window.show();
+        settle();
+        window.findChild<quorbit::TStShellListView*>(QStringLiteral("StShellListView1"))->selectRow(0);
         settle();
         window.grab().save(output + QStringLiteral("/main-%1.png").arg(QString::fromLatin1(language)));
         quorbit::TAboutBox& about = window.aboutBox();
