@@ -11,6 +11,7 @@
 #include <QAccessible>
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -209,6 +210,8 @@ private slots:
         control<QAction>(*window, "MLangRussian")->trigger();
         QCOMPARE(control<QMenu>(*window, "MFile")->title(), QStringLiteral("Файл"));
         QCOMPARE(titleFields(*window).first(), QStringLiteral("%Артист%"));
+        // The template follows, or its words would stay literally in every name.
+        QCOMPARE(control<QPlainTextEdit>(*window, "MemoTitle")->toPlainText(), QStringLiteral("%Артист% - %Название%"));
         QCOMPARE(window->aboutBox().windowTitle(), QStringLiteral("О программе"));
         control<QAction>(*window, "MLangEnglish")->trigger();
         QCOMPARE(control<QMenu>(*window, "MFile")->title(), QStringLiteral("File"));
@@ -312,6 +315,34 @@ private slots:
             id3v1.FSetGenreID(17);
             QVERIFY(id3v1.SaveToFile(bytes));
         }
+    }
+
+    void titleFieldsMoveWithTheirCheckMarks()
+    {
+        const auto window = openWindow();
+        auto* list = control<QListWidget>(*window, "CLBTitle");
+        auto* memo = control<QPlainTextEdit>(*window, "MemoTitle");
+        auto* up = control<QPushButton>(*window, "ButtonUp");
+        auto* down = control<QPushButton>(*window, "ButtonDown");
+        control<QCheckBox>(*window, "CheckBoxID3")->click();
+        up->click(); // nothing selected: nothing moves
+        QCOMPARE(memo->toPlainText(), QStringLiteral("%Artist% - %Title%"));
+        list->setCurrentRow(1);
+        up->click();
+        up->click(); // already first
+        QCOMPARE(titleFields(*window).mid(0, 2), (QStringList{"%Title%", "%Artist%"}));
+        QCOMPARE(list->currentRow(), 0);
+        QCOMPARE(memo->toPlainText(), QStringLiteral("%Title% - %Artist%"));
+        list->setCurrentRow(4);
+        list->item(4)->setCheckState(Qt::Checked);
+        up->click();
+        QCOMPARE(list->item(3)->checkState(), Qt::Checked);
+        QCOMPARE(list->item(3)->text(), QStringLiteral("%Track%"));
+        down->click();
+        down->click(); // already last
+        QCOMPARE(list->currentRow(), 4);
+        control<QComboBox>(*window, "CBSeparator")->setEditText(QStringLiteral("~"));
+        QCOMPARE(memo->toPlainText(), QStringLiteral("%Title% ~ %Artist% ~ %Track%"));
     }
 
     void renameFromTagsNamesEveryTaggedFile()
