@@ -9,15 +9,12 @@
 #include <QTimer>
 #include <QWidget>
 
-#include <atomic>
 #include <memory>
-#include <mutex>
 #include <thread>
 #include <vector>
 
 class QAbstractItemView;
 class QListView;
-class QMenu;
 class QStackedLayout;
 class QTreeView;
 
@@ -50,6 +47,7 @@ public:
     const std::vector<browser::ShellItem>& filteredItems() const { return m_filteredItems; }
     // The entry a row shows, and back.
     int entryOfRow(int row) const;
+    // Reversing is its own inverse.
     int rowOfEntry(int entry) const { return entryOfRow(entry); }
     QString pathOfRow(int row) const;
 
