@@ -2,6 +2,7 @@
 
 #include "browser/filemask.h"
 #include "rename/folderwalk.h"
+#include "rename/renameplan.h"
 
 namespace quorbit {
 
@@ -57,8 +58,9 @@ CollectedEntries collectEntries(const files::Folder& folder, ApplyTo applyTo, co
             ++collected.fileCount;
         }
         if (appliesTo(applyTo, isFolder) && (isFolder || mask.matches(entry.name))) {
-            collected.names.push_back(std::move(entry.name));
+            collected.names.push_back(entry.name);
         }
+        collected.present.push_back(std::move(entry.name));
     }
     return collected;
 }
@@ -106,7 +108,7 @@ RunResult RenameRun::run(const RunSettings& settings, const StatusTexts& texts, 
             = collectEntries(folder, settings.applyTo, mask, [&progress] { progress.processPendingEvents(); });
         fileCount += collected.fileCount;
         m_renameList = std::move(collected.names);
-        stopped = !RenameAll(active, folder);
+        stopped = !RenameAll(active, folder, collected.present);
         return !stopped;
     };
     RunResult result;
@@ -127,7 +129,7 @@ RunResult RenameRun::run(const RunSettings& settings, const StatusTexts& texts, 
     return result;
 }
 
-bool RenameRun::RenameAll(const ActiveRun& active, const files::Folder& folder)
+bool RenameRun::RenameAll(const ActiveRun& active, const files::Folder& folder, const std::vector<std::string>& present)
 {
     const AtScopeExit resetProgress([&progress = active.progress] {
         progress.setProgressPosition(0);
@@ -137,15 +139,20 @@ bool RenameRun::RenameAll(const ActiveRun& active, const files::Folder& folder)
     if (count > 100) {
         active.progress.showProgress();
     }
+    std::vector<std::pair<std::string, std::optional<std::string>>> wanted;
+    wanted.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
-        RenameEntry(active, folder, m_renameList[i], i);
-        active.progress.setProgressPosition(static_cast<int>(100 * i / count));
+        const std::string& name = m_renameList[i];
+        const std::string computed = newNameFor(active, folder, name, i);
+        // An operation that changes nothing leaves the entry alone, even where the
+        // old name has trailing dots or blanks that a new name would lose.
+        wanted.emplace_back(name, computed == name ? computed : safeFileName(computed));
         active.progress.processPendingEvents();
         if (active.progress.stopRequested()) {
             return false;
         }
     }
-    return true;
+    return applyFolderPlan(folder, planFolder(present, wanted), active.progress);
 }
 
 std::string RenameRun::newNameFor(const ActiveRun& active, const files::Folder& folder, const std::string& name,
@@ -169,23 +176,6 @@ std::string RenameRun::newNameFor(const ActiveRun& active, const files::Folder& 
         return apply(parts.base) + "." + apply(parts.extension);
     }
     return name;
-}
-
-void RenameRun::RenameEntry(const ActiveRun& active, const files::Folder& folder, const std::string& name,
-                            std::size_t index)
-{
-    const std::string computed = newNameFor(active, folder, name, index);
-    // An operation that changes nothing leaves the entry alone, even where the
-    // old name has trailing dots or blanks that a new name would lose.
-    if (computed == name) {
-        return;
-    }
-    const std::optional<std::string> newName = safeFileName(computed);
-    if (!newName || *newName == name) {
-        return;
-    }
-    // A failed move (name taken, entry gone, no access) leaves the entry as it was.
-    files::moveEntry(folder, name, folder, *newName);
 }
 
 } // namespace quorbit

@@ -72,6 +72,7 @@ bool appliesTo(ApplyTo applyTo, bool isFolder);
 
 struct CollectedEntries {
     std::vector<std::string> names; // the selected entries, in name order
+    std::vector<std::string> present; // every entry of the folder, selected or not
     int fileCount = 0; // the entries that are not plain folders, selected or not
 };
 
@@ -98,9 +99,9 @@ private:
         const TagNameSource& tagNames;
     };
 
+    // Plans the renames of the folder's collected entries and makes them.
     // False when a stop was requested.
-    bool RenameAll(const ActiveRun& active, const files::Folder& folder);
-    void RenameEntry(const ActiveRun& active, const files::Folder& folder, const std::string& name, std::size_t index);
+    bool RenameAll(const ActiveRun& active, const files::Folder& folder, const std::vector<std::string>& present);
     // The name the operation (or the tags) give the entry, before it is made fit for the disk.
     std::string newNameFor(const ActiveRun& active, const files::Folder& folder, const std::string& name,
                            std::size_t index) const;

@@ -130,6 +130,19 @@ TEST_F(RenameRunTest, CounterPadsToTheFolderAndRestartsInEachFolder)
     EXPECT_EQ(folder.contentOf("sub/img_10.jpg"), "sub/y.jpg");
 }
 
+// Each new name is the old name of the next entry: the renames are made from
+// the far end, so none finds its name still taken.
+TEST_F(RenameRunTest, CounterOverNamesItWillGiveRenamesEveryEntry)
+{
+    folder.create({"1.txt", "2.txt", "x.txt"});
+    RunSettings settings = with(RenameOption::Counter);
+    settings.numberText = "2";
+    run(settings);
+    EXPECT_EQ(folder.list(), (Names{"2.txt", "3.txt", "4.txt"}));
+    EXPECT_EQ(folder.contentOf("2.txt"), "1.txt");
+    EXPECT_EQ(folder.contentOf("4.txt"), "x.txt");
+}
+
 TEST_F(RenameRunTest, FilesFoldersOrBothAndTheMask)
 {
     folder.create({"a.htm", "a.html", "a.h", "b.HTM", "c.txt", "noext", "old.html/"});
@@ -339,7 +352,7 @@ TEST_F(RenameRunTest, ProgressStripAboveOneHundredEntries)
     }
     run(with(RenameOption::AddToLeft, "a"));
     EXPECT_EQ(progress.shown, 0);
-    EXPECT_EQ(progress.eventRounds, 100) << "the window gets a turn after every entry";
+    EXPECT_EQ(progress.eventRounds, 200) << "the window gets a turn after every new name and every rename";
 
     folder.create({"extra"});
     progress = {};
@@ -356,7 +369,7 @@ TEST_F(RenameRunTest, ProgressStripAboveOneHundredEntries)
 TEST_F(RenameRunTest, AStopEndsTheRunAfterTheEntryInHand)
 {
     folder.create({"a", "b", "c", "sub/x", "sub/y"});
-    progress.stopAfter = 1;
+    progress.stopAfter = 3; // two turns while the new names are worked out, one after the first rename
     RunSettings settings = with(RenameOption::AddToLeft, "n");
     settings.applyTo = ApplyTo::Both;
     settings.subfolders = true;

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "platform/files.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quorbit {
+
+// What the plan says will become of an entry.
+enum class Verdict {
+    Unchanged, // its new name is its name
+    Renamed, // it will get its new name
+    Taken, // the new name belongs to an entry that stays
+    SharedTarget, // an entry before it in the run wants the same name
+    Unsafe, // the new name is no name a file can have ("", ".", "..", "/" or NUL in it)
+};
+
+struct PlannedEntry {
+    std::string name;
+    std::string newName; // empty for an unsafe one
+    Verdict verdict = Verdict::Unchanged;
+};
+
+struct PlannedMove {
+    std::string from;
+    std::string to;
+    std::size_t entry = 0; // index into FolderPlan::entries
+};
+
+// The renames of one folder, decided before any of them is made.
+struct FolderPlan {
+    std::vector<PlannedEntry> entries; // in the run's order
+    // The moves in the order that lets each find its name free: an entry whose
+    // new name another entry of the run still has waits for it to go, and the
+    // entries of a cycle (two names swapped) pass through a temporary name.
+    std::vector<PlannedMove> moves;
+};
+
+// Plans the renames of one folder. `present` holds the names of every entry
+// the folder has, whether the run renames it or not; `wanted` the run's
+// entries in its order, each with its new name, or nothing when that name is
+// unsafe. An entry gets its new name unless an entry that stays has it, or an
+// entry before it wants it too; an entry that does not get its name stays and
+// keeps its own, which can in turn stop another.
+FolderPlan planFolder(const std::vector<std::string>& present,
+                      const std::vector<std::pair<std::string, std::optional<std::string>>>& wanted);
+
+class RunProgress;
+
+// Makes the moves of `plan` in `folder`, in their order, giving the window its
+// turn after each. A move that fails leaves its entry as it was. An entry
+// moved aside to open a cycle ("name.quorbit-swap") goes back to its own name
+// when another program took the name that was to close the cycle, and stays
+// aside, never lost, when that name is gone too. False when a stop was
+// requested, which is honoured only between whole renames.
+bool applyFolderPlan(const files::Folder& folder, const FolderPlan& plan, RunProgress& progress);
+
+} // namespace quorbit

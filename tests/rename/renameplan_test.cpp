@@ -1,0 +1,112 @@
+#include "rename/renameplan.h"
+
+#include "rename/renamerun.h"
+#include "tempfolder.h"
+
+#include <gtest/gtest.h>
+
+namespace quorbit {
+namespace {
+
+using Wanted = std::vector<std::pair<std::string, std::optional<std::string>>>;
+
+class QuietProgress : public RunProgress {
+public:
+    void showProgress() override {}
+    void setProgressPosition(int) override {}
+    void hideProgress() override {}
+    void processPendingEvents() override {}
+};
+
+struct PlanCase {
+    const char* what;
+    std::vector<std::string> present;
+    Wanted wanted;
+    std::vector<Verdict> verdicts;
+    std::set<std::string> after; // the folder's names once the plan is carried out
+};
+
+TEST(RenamePlan, DecidesEveryCollisionAsTheMovesFindIt)
+{
+    const PlanCase cases[] = {
+        {"a name that stays", {"a", "b"}, {{"a", "b"}}, {Verdict::Taken}, {"a", "b"}},
+        {"a name of an entry outside the run", {"a", "b.txt"}, {{"a", "b.txt"}}, {Verdict::Taken}, {"a", "b.txt"}},
+        {"two want one", {"a", "b"}, {{"a", "c"}, {"b", "c"}}, {Verdict::Renamed, Verdict::SharedTarget}, {"c", "b"}},
+        {"a chain, in the run's order against it",
+         {"1.txt", "2.txt", "x.txt"},
+         {{"1.txt", "2.txt"}, {"2.txt", "3.txt"}, {"x.txt", "4.txt"}},
+         {Verdict::Renamed, Verdict::Renamed, Verdict::Renamed},
+         {"2.txt", "3.txt", "4.txt"}},
+        {"a chain stopped at its end",
+         {"a", "b", "c"},
+         {{"a", "b"}, {"b", "c"}},
+         {Verdict::Taken, Verdict::Taken},
+         {"a", "b", "c"}},
+        {"a swap", {"a", "b"}, {{"a", "b"}, {"b", "a"}}, {Verdict::Renamed, Verdict::Renamed}, {"a", "b"}},
+        {"a cycle of three and a bystander",
+         {"a", "b", "c", "d"},
+         {{"a", "b"}, {"b", "c"}, {"c", "a"}, {"d", "e"}},
+         {Verdict::Renamed, Verdict::Renamed, Verdict::Renamed, Verdict::Renamed},
+         {"a", "b", "c", "e"}},
+        {"unsafe and unchanged names stay",
+         {"a", "b", "c"},
+         {{"a", std::nullopt}, {"b", "b"}, {"c", "a"}},
+         {Verdict::Unsafe, Verdict::Unchanged, Verdict::Taken},
+         {"a", "b", "c"}},
+        {"only the letter case", {"a.txt"}, {{"a.txt", "A.TXT"}}, {Verdict::Renamed}, {"A.TXT"}},
+    };
+    for (const PlanCase& row : cases) {
+        const FolderPlan plan = planFolder(row.present, row.wanted);
+        std::vector<Verdict> verdicts;
+        for (const PlannedEntry& entry : plan.entries) {
+            verdicts.push_back(entry.verdict);
+        }
+        EXPECT_EQ(verdicts, row.verdicts) << row.what;
+
+        const testing::TempFolder folder;
+        for (const std::string& name : row.present) {
+            folder.create({name});
+        }
+        QuietProgress progress;
+        EXPECT_TRUE(applyFolderPlan(files::Folder(folder.path()), plan, progress)) << row.what;
+        EXPECT_EQ(folder.list(), row.after) << row.what;
+        // Every entry has its content under the name the plan gave it: nothing was replaced.
+        for (const PlannedEntry& entry : plan.entries) {
+            const std::string now = entry.verdict == Verdict::Renamed ? entry.newName : entry.name;
+            EXPECT_EQ(testing::readFile(folder / now), entry.name) << row.what << ": " << now;
+        }
+    }
+}
+
+TEST(RenamePlan, ACycleThatCannotCloseLosesNoEntry)
+{
+    const testing::TempFolder folder;
+    folder.create({"a", "b"});
+    const FolderPlan plan = planFolder({"a", "b"}, {{"a", "b"}, {"b", "a"}});
+    ASSERT_EQ(plan.moves.size(), 3u);
+    // Another program takes the name the cycle's last move needs.
+    class Intruder : public QuietProgress {
+    public:
+        explicit Intruder(const testing::TempFolder& folder)
+            : m_folder(folder)
+        {
+        }
+        void processPendingEvents() override
+        {
+            if (++m_turns == 2) {
+                m_folder.create({"b"});
+            }
+        }
+
+    private:
+        const testing::TempFolder& m_folder;
+        int m_turns = 0;
+    } intruder(folder);
+    applyFolderPlan(files::Folder(folder.path()), plan, intruder);
+    EXPECT_EQ(folder.list(), (std::set<std::string>{"a", "a.quorbit-swap", "b"}));
+    EXPECT_EQ(testing::readFile(folder / "a"), "b") << "the entry that moved before the other program came";
+    EXPECT_EQ(testing::readFile(folder / "a.quorbit-swap"), "a");
+}
+
+} // namespace
+} // namespace quorbit
