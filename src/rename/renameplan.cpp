@@ -2,6 +2,7 @@
 
 #include "rename/renamerun.h"
 
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -13,31 +14,44 @@ constexpr std::size_t none = static_cast<std::size_t>(-1);
 
 } // namespace
 
+const std::string& FolderPlan::from(const PlannedMove& move, const std::string& aside) const
+{
+    return move.kind == PlannedMove::Kind::Back ? aside : entries[move.entry].name;
+}
+
+const std::string& FolderPlan::to(const PlannedMove& move, const std::string& aside) const
+{
+    return move.kind == PlannedMove::Kind::Aside ? aside : entries[move.entry].newName;
+}
+
 FolderPlan planFolder(const std::vector<std::string>& present,
-                      const std::vector<std::pair<std::string, std::optional<std::string>>>& wanted)
+                      std::vector<std::pair<std::string, std::optional<std::string>>> wanted)
 {
     FolderPlan plan;
     plan.entries.reserve(wanted.size());
-    std::unordered_set<std::string> staying(present.begin(), present.end());
-    // Candidates are the entries that want a name of their own.
-    std::unordered_map<std::string, std::vector<std::size_t>> wantingName;
-    std::unordered_map<std::string, std::size_t> candidateNamed;
-    for (const auto& [name, newName] : wanted) {
-        PlannedEntry entry{name, newName.value_or(std::string()), Verdict::Unchanged};
-        if (!newName) {
-            entry.verdict = Verdict::Unsafe;
-        } else if (*newName != name) {
-            entry.verdict = Verdict::Renamed;
-            staying.erase(name);
-            wantingName[*newName].push_back(plan.entries.size());
-            candidateNamed.emplace(name, plan.entries.size());
+    for (auto& [name, newName] : wanted) {
+        const Verdict verdict = !newName ? Verdict::Unsafe : *newName == name ? Verdict::Unchanged : Verdict::Renamed;
+        plan.entries.push_back({std::move(name), newName ? std::move(*newName) : std::string(), verdict});
+    }
+    // The tables below look at the names where they are kept, which no longer move.
+    std::unordered_set<std::string_view> staying(present.begin(), present.end());
+    std::unordered_map<std::string_view, std::size_t> firstWanting; // new name -> the first entry that wants it
+    std::unordered_map<std::string_view, std::size_t> candidateNamed; // old name -> the entry that leaves it
+    std::vector<std::size_t> stopped;
+    for (std::size_t index = 0; index < plan.entries.size(); ++index) {
+        const PlannedEntry& entry = plan.entries[index];
+        if (entry.verdict == Verdict::Renamed) {
+            staying.erase(entry.name);
+            candidateNamed.emplace(entry.name, index);
+            if (!firstWanting.emplace(entry.newName, index).second) {
+                stopped.push_back(index);
+            }
         }
-        plan.entries.push_back(std::move(entry));
     }
 
     // A name that stays stops every entry that wants it; each entry stopped
     // stays in turn, and so its own name may stop others.
-    std::vector<std::string> stayingToCheck(staying.begin(), staying.end());
+    std::vector<std::string_view> stayingToCheck(staying.begin(), staying.end());
     const auto stop = [&](std::size_t index, Verdict verdict) {
         if (plan.entries[index].verdict == Verdict::Renamed) {
             plan.entries[index].verdict = verdict;
@@ -45,16 +59,14 @@ FolderPlan planFolder(const std::vector<std::string>& present,
             stayingToCheck.push_back(plan.entries[index].name);
         }
     };
-    for (auto& [name, wanting] : wantingName) {
-        for (std::size_t position = 1; position < wanting.size(); ++position) {
-            stop(wanting[position], Verdict::SharedTarget);
-        }
+    for (const std::size_t index : stopped) {
+        stop(index, Verdict::SharedTarget);
     }
     while (!stayingToCheck.empty()) {
-        const std::string name = std::move(stayingToCheck.back());
+        const std::string_view name = stayingToCheck.back();
         stayingToCheck.pop_back();
-        if (const auto found = wantingName.find(name); found != wantingName.end()) {
-            stop(found->second.front(), Verdict::Taken);
+        if (const auto found = firstWanting.find(name); found != firstWanting.end()) {
+            stop(found->second, Verdict::Taken);
         }
     }
 
@@ -67,10 +79,7 @@ FolderPlan planFolder(const std::vector<std::string>& present,
                                                                                                         : none;
     };
     std::vector<bool> placed(plan.entries.size(), false);
-    std::unordered_set<std::string> usedNames(present.begin(), present.end());
-    for (const auto& [name, wanting] : wantingName) {
-        usedNames.insert(name);
-    }
+    plan.moves.reserve(firstWanting.size());
     for (std::size_t start = 0; start < plan.entries.size(); ++start) {
         if (plan.entries[start].verdict != Verdict::Renamed || placed[start]) {
             continue;
@@ -85,22 +94,23 @@ FolderPlan planFolder(const std::vector<std::string>& present,
             }
             path.push_back(next);
         }
-        std::string aside;
         if (cycle) {
-            for (int attempt = 1; aside.empty() || usedNames.count(aside) != 0; ++attempt) {
+            std::string aside;
+            for (int attempt = 1; aside.empty() || staying.count(aside) != 0 || candidateNamed.count(aside) != 0
+                 || firstWanting.count(aside) != 0;
+                 ++attempt) {
                 // A visible name, so that an entry left there by a failure is found.
                 aside = plan.entries[start].name + ".quorbit-swap" + (attempt == 1 ? "" : std::to_string(attempt));
             }
-            usedNames.insert(aside);
-            plan.moves.push_back({plan.entries[start].name, aside, start});
+            plan.asideNames.push_back(std::move(aside));
+            plan.moves.push_back({start, PlannedMove::Kind::Aside});
         }
         for (std::size_t position = path.size(); position-- > (cycle ? 1 : 0);) {
-            const PlannedEntry& entry = plan.entries[path[position]];
-            plan.moves.push_back({entry.name, entry.newName, path[position]});
+            plan.moves.push_back({path[position], PlannedMove::Kind::Direct});
             placed[path[position]] = true;
         }
         if (cycle) {
-            plan.moves.push_back({aside, plan.entries[start].newName, start});
+            plan.moves.push_back({start, PlannedMove::Kind::Back});
             placed[start] = true;
         }
     }
@@ -110,14 +120,20 @@ FolderPlan planFolder(const std::vector<std::string>& present,
 bool applyFolderPlan(const files::Folder& folder, const FolderPlan& plan, RunProgress& progress)
 {
     int aside = 0; // an entry moved aside whose cycle is not closed yet; cycles come one after another
+    std::size_t cycles = 0;
     for (std::size_t i = 0; i < plan.moves.size(); ++i) {
         const PlannedMove& move = plan.moves[i];
-        const PlannedEntry& entry = plan.entries[move.entry];
-        const bool toAside = move.to != entry.newName;
-        const bool fromAside = move.from != entry.name;
-        const bool moved = files::moveEntry(folder, move.from, folder, move.to) == files::MoveResult::Moved;
-        if (fromAside && !moved) {
-            files::moveEntry(folder, move.from, folder, entry.name);
+        const std::string empty;
+        const std::string& asideName = move.kind == PlannedMove::Kind::Direct ? empty : plan.asideNames[cycles];
+        const bool toAside = move.kind == PlannedMove::Kind::Aside;
+        const bool fromAside = move.kind == PlannedMove::Kind::Back;
+        const bool moved = files::moveEntry(folder, plan.from(move, asideName), folder, plan.to(move, asideName))
+            == files::MoveResult::Moved;
+        if (fromAside) {
+            if (!moved) {
+                files::moveEntry(folder, asideName, folder, plan.entries[move.entry].name);
+            }
+            ++cycles;
         }
         if (toAside && moved) {
             ++aside;

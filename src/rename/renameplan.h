@@ -24,9 +24,13 @@ struct PlannedEntry {
 };
 
 struct PlannedMove {
-    std::string from;
-    std::string to;
+    enum class Kind {
+        Direct, // from the entry's name to its new name
+        Aside, // from its name to the cycle's temporary name
+        Back, // from the temporary name to its new name
+    };
     std::size_t entry = 0; // index into FolderPlan::entries
+    Kind kind = Kind::Direct;
 };
 
 // The renames of one folder, decided before any of them is made.
@@ -36,6 +40,11 @@ struct FolderPlan {
     // new name another entry of the run still has waits for it to go, and the
     // entries of a cycle (two names swapped) pass through a temporary name.
     std::vector<PlannedMove> moves;
+    std::vector<std::string> asideNames; // the temporary names, one per cycle, in the order of the moves
+
+    // The names a move takes the entry from and to; `aside` is the cycle's temporary name.
+    const std::string& from(const PlannedMove& move, const std::string& aside) const;
+    const std::string& to(const PlannedMove& move, const std::string& aside) const;
 };
 
 // Plans the renames of one folder. `present` holds the names of every entry
@@ -45,7 +54,7 @@ struct FolderPlan {
 // entry before it wants it too; an entry that does not get its name stays and
 // keeps its own, which can in turn stop another.
 FolderPlan planFolder(const std::vector<std::string>& present,
-                      const std::vector<std::pair<std::string, std::optional<std::string>>>& wanted);
+                      std::vector<std::pair<std::string, std::optional<std::string>>> wanted);
 
 class RunProgress;
 

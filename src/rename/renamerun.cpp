@@ -152,7 +152,7 @@ bool RenameRun::RenameAll(const ActiveRun& active, const files::Folder& folder, 
             return false;
         }
     }
-    return applyFolderPlan(folder, planFolder(present, wanted), active.progress);
+    return applyFolderPlan(folder, planFolder(present, std::move(wanted)), active.progress);
 }
 
 std::string RenameRun::newNameFor(const ActiveRun& active, const files::Folder& folder, const std::string& name,
