@@ -317,6 +317,28 @@ private slots:
         }
     }
 
+    void sortGathersTheListedFilesIntoExtensionFolders()
+    {
+        QTemporaryDir folder;
+        for (const char* name : {"a.txt", "b.TXT", "c.jpg", "noext"}) {
+            QFile(folder.filePath(QString::fromLatin1(name))).open(QIODevice::WriteOnly);
+        }
+        const auto window = openWindow();
+        auto* sort = control<QPushButton>(*window, "ButtonSort");
+        sort->click();
+        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("No folder is selected."));
+        QVERIFY(window->selectFolder(folder.path()));
+        auto* list = control<TStShellListView>(*window, "StShellListView1");
+        QTRY_COMPARE(list->model().rowCount(), 4);
+        sort->click();
+        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral(" Sorted 4 files"));
+        QStringList names = QDir(folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        names.sort();
+        QCOMPARE(names, (QStringList{"TXT", "jpg", "noext", "txt"}));
+        QVERIFY(QFile::exists(folder.filePath(QStringLiteral("TXT/b.TXT"))));
+        QTRY_COMPARE(list->model().rowCount(), 4); // the list shows the folders
+    }
+
     void titleFieldsMoveWithTheirCheckMarks()
     {
         const auto window = openWindow();
@@ -430,19 +452,29 @@ private slots:
 
     void aCloseDuringARunStopsItAfterTheEntryInHand()
     {
+        constexpr int count = 3000;
         QTemporaryDir folder;
-        for (int i = 0; i < 300; ++i) {
-            QFile(folder.filePath(QStringLiteral("f%1").arg(i, 3, 10, QLatin1Char('0')))).open(QIODevice::WriteOnly);
+        for (int i = 0; i < count; ++i) {
+            QFile(folder.filePath(QStringLiteral("f%1").arg(i, 4, 10, QLatin1Char('0')))).open(QIODevice::WriteOnly);
         }
         const auto window = openWindow();
         window->show();
         QVERIFY(window->selectFolder(folder.path()));
         control<QLineEdit>(*window, "EditSymbols")->setText(QStringLiteral("x"));
-        QTimer::singleShot(0, window.get(), [&] { window->close(); });
+        const auto renamed = [&] { return QDir(folder.path()).entryList({QStringLiteral("x*")}, QDir::Files).size(); };
+        // The user closes the window once the renames are under way.
+        QTimer closer;
+        connect(&closer, &QTimer::timeout, window.get(), [&] {
+            if (renamed() > 0) {
+                closer.stop();
+                window->close();
+            }
+        });
+        closer.start(0);
         control<QPushButton>(*window, "ButtonRename")->click();
-        const QStringList renamed = QDir(folder.path()).entryList({QStringLiteral("x*")}, QDir::Files);
-        QVERIFY(!renamed.isEmpty());
-        QVERIFY(renamed.size() < 300);
+        QVERIFY(renamed() > 0);
+        QVERIFY(renamed() < count);
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files).size(), count);
         QTRY_VERIFY(!window->isVisible());
         QVERIFY(QFile::exists(settingsPath())); // the close went on and saved the settings
         QVERIFY(!control<QWidget>(*window, "PanelBottom")->isVisible());
