@@ -12,6 +12,25 @@ namespace {
 
 constexpr std::size_t none = static_cast<std::size_t>(-1);
 
+// Runs `pause` after every few thousand calls.
+class Pacer {
+public:
+    explicit Pacer(const std::function<void()>& pause)
+        : m_pause(pause)
+    {
+    }
+    void step()
+    {
+        if (m_pause && ++m_steps % 4096 == 0) {
+            m_pause();
+        }
+    }
+
+private:
+    const std::function<void()>& m_pause;
+    std::size_t m_steps = 0;
+};
+
 } // namespace
 
 const std::string& FolderPlan::from(const PlannedMove& move, const std::string& aside) const
@@ -25,18 +44,29 @@ const std::string& FolderPlan::to(const PlannedMove& move, const std::string& as
 }
 
 FolderPlan planFolder(const std::vector<std::string>& present,
-                      std::vector<std::pair<std::string, std::optional<std::string>>> wanted)
+                      std::vector<std::pair<std::string, std::optional<std::string>>> wanted,
+                      const std::function<void()>& pause)
 {
+    Pacer pacer(pause);
     FolderPlan plan;
     plan.entries.reserve(wanted.size());
     for (auto& [name, newName] : wanted) {
         const Verdict verdict = !newName ? Verdict::Unsafe : *newName == name ? Verdict::Unchanged : Verdict::Renamed;
         plan.entries.push_back({std::move(name), newName ? std::move(*newName) : std::string(), verdict});
+        pacer.step();
     }
     // The tables below look at the names where they are kept, which no longer move.
-    std::unordered_set<std::string_view> staying(present.begin(), present.end());
+    std::unordered_set<std::string_view> staying;
+    staying.reserve(present.size());
+    for (const std::string& name : present) {
+        staying.insert(name);
+        pacer.step();
+    }
     std::unordered_map<std::string_view, std::size_t> firstWanting; // new name -> the first entry that wants it
     std::unordered_map<std::string_view, std::size_t> candidateNamed; // old name -> the entry that leaves it
+    // Sized once: growing a table of 100,000 names rehashes it all in one go.
+    firstWanting.reserve(plan.entries.size());
+    candidateNamed.reserve(plan.entries.size());
     std::vector<std::size_t> stopped;
     for (std::size_t index = 0; index < plan.entries.size(); ++index) {
         const PlannedEntry& entry = plan.entries[index];
@@ -47,6 +77,7 @@ FolderPlan planFolder(const std::vector<std::string>& present,
                 stopped.push_back(index);
             }
         }
+        pacer.step();
     }
 
     // A name that stays stops every entry that wants it; each entry stopped
@@ -65,6 +96,7 @@ FolderPlan planFolder(const std::vector<std::string>& present,
     while (!stayingToCheck.empty()) {
         const std::string_view name = stayingToCheck.back();
         stayingToCheck.pop_back();
+        pacer.step();
         if (const auto found = firstWanting.find(name); found != firstWanting.end()) {
             stop(found->second, Verdict::Taken);
         }
@@ -81,6 +113,7 @@ FolderPlan planFolder(const std::vector<std::string>& present,
     std::vector<bool> placed(plan.entries.size(), false);
     plan.moves.reserve(firstWanting.size());
     for (std::size_t start = 0; start < plan.entries.size(); ++start) {
+        pacer.step();
         if (plan.entries[start].verdict != Verdict::Renamed || placed[start]) {
             continue;
         }

@@ -2,6 +2,7 @@
 
 #include "platform/files.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -52,9 +53,11 @@ struct FolderPlan {
 // entries in its order, each with its new name, or nothing when that name is
 // unsafe. An entry gets its new name unless an entry that stays has it, or an
 // entry before it wants it too; an entry that does not get its name stays and
-// keeps its own, which can in turn stop another.
+// keeps its own, which can in turn stop another. `pause`, when given, runs
+// every few thousand entries, so a window can take its turn.
 FolderPlan planFolder(const std::vector<std::string>& present,
-                      std::vector<std::pair<std::string, std::optional<std::string>>> wanted);
+                      std::vector<std::pair<std::string, std::optional<std::string>>> wanted,
+                      const std::function<void()>& pause = {});
 
 class RunProgress;
 

@@ -152,7 +152,9 @@ bool RenameRun::RenameAll(const ActiveRun& active, const files::Folder& folder, 
             return false;
         }
     }
-    return applyFolderPlan(folder, planFolder(present, std::move(wanted)), active.progress);
+    const FolderPlan plan
+        = planFolder(present, std::move(wanted), [&progress = active.progress] { progress.processPendingEvents(); });
+    return applyFolderPlan(folder, plan, active.progress);
 }
 
 std::string RenameRun::newNameFor(const ActiveRun& active, const files::Folder& folder, const std::string& name,
