@@ -161,6 +161,7 @@ TForm1::TForm1(WindowPlaces places, QWidget* parent)
     column->addWidget(m_progressStrip);
     setCentralWidget(central);
     statusBar()->setObjectName(QStringLiteral("StatusBar1"));
+    statusBar()->installEventFilter(this);
     statusBar()->setSizeGripEnabled(true);
 
     m_aboutBox = new TAboutBox(this);
@@ -171,6 +172,13 @@ TForm1::TForm1(WindowPlaces places, QWidget* parent)
     }
     m_texts[settings::languageKeyIndex("StringNoFolder")] = "No folder is selected.";
     m_texts[settings::languageKeyIndex("StringTagsNotSaved")] = "The tags of %s could not be saved.";
+    for (const auto& [key, text] : {std::pair{"StringNotRenamed", "not renamed"},
+                                    std::pair{"StringNameTaken", "the name belongs to an entry that stays"},
+                                    std::pair{"StringNameWantedTwice", "an entry before it takes the same name"},
+                                    std::pair{"StringNameUnsafe", "the new name is not a valid name"},
+                                    std::pair{"StringRenameFailed", "the rename failed"}}) {
+        m_texts[settings::languageKeyIndex(key)] = text;
+    }
     resize(970, 684);
     FormCreate();
 }
@@ -502,9 +510,11 @@ void TForm1::ButtonRenameClick()
         tagNames = tagNameSource(std::move(titleTemplate));
     }
     Progress progress(*this);
-    const RunResult result = m_run.run(
-        run, {toUtf8(message("StringRenamed")), toUtf8(message("StringFiles")), toUtf8(message("StringDirs"))},
-        progress, tagNames);
+    const RunResult result = m_run.run(run,
+                                       {toUtf8(message("StringRenamed")), toUtf8(message("StringFiles")),
+                                        toUtf8(message("StringDirs")), toUtf8(message("StringNotRenamed"))},
+                                       progress, tagNames);
+    m_notRenamed = result.notRenamed;
     m_list->setFollowChanges(true);
     switch (result.outcome) {
     case RunResult::Outcome::Done:
@@ -525,6 +535,46 @@ void TForm1::ButtonRenameClick()
         // The user closed the window during the run; the close goes on now.
         QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
     }
+}
+
+void TForm1::showNotRenamed()
+{
+    if (m_notRenamed.empty()) {
+        return;
+    }
+    const auto reason = [this](Verdict verdict) {
+        switch (verdict) {
+        case Verdict::Taken:
+            return message("StringNameTaken");
+        case Verdict::SharedTarget:
+            return message("StringNameWantedTwice");
+        case Verdict::Unsafe:
+            return message("StringNameUnsafe");
+        default:
+            return message("StringRenameFailed");
+        }
+    };
+    constexpr std::size_t shownAtMost = 40;
+    QStringList lines;
+    for (std::size_t i = 0; i < m_notRenamed.size() && i < shownAtMost; ++i) {
+        const RunResult::NotRenamed& entry = m_notRenamed[i];
+        lines << QStringLiteral("%1 → %2: %3")
+                     .arg(QFile::decodeName(QByteArray::fromStdString(entry.path)),
+                          QFile::decodeName(QByteArray::fromStdString(entry.newName)), reason(entry.reason));
+    }
+    if (m_notRenamed.size() > shownAtMost) {
+        lines << QStringLiteral("… (%1)").arg(m_notRenamed.size() - shownAtMost);
+    }
+    m_showMessage(lines.join(QLatin1Char('\n')));
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event)
+{
+    // A click on the status bar lists the entries the last run did not rename.
+    if (watched == statusBar() && event->type() == QEvent::MouseButtonRelease) {
+        showNotRenamed();
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void TForm1::reportUnreachedFolders(const std::vector<std::string>& unreached)

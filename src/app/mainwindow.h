@@ -71,8 +71,12 @@ public:
 
     TAboutBox& aboutBox() const { return *m_aboutBox; }
 
+    // Lists, in a message, the entries the last run did not rename and why.
+    void showNotRenamed();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     class Progress;
@@ -113,6 +117,7 @@ private:
     MessageSink m_showMessage;
     RenameRun m_run;
     bool m_closeRequested = false;
+    std::vector<RunResult::NotRenamed> m_notRenamed;
     TAboutBox* m_aboutBox = nullptr;
 
     TStShellComboBox* m_pathBox = nullptr;

@@ -50,13 +50,14 @@ public:
     {
     }
 
-    void run(files::Folder root, const std::function<bool(const files::Folder&)>& visit)
+    void run(files::Folder root, const FolderVisit& visit)
     {
         m_levels.push_back(levelFor(std::move(root), {}));
         while (!m_levels.empty()) {
             Level& deepest = m_levels.back();
             if (deepest.subFolders.empty()) {
-                if (!visit(deepest.folder)) {
+                const std::size_t depth = m_levels.size() - 1;
+                if (!visit(deepest.folder, depth == 0 ? m_root : pathOf(depth - 1, deepest.name))) {
                     return;
                 }
                 leave();
@@ -128,7 +129,7 @@ private:
 
 } // namespace
 
-WalkResult walkFolders(const std::string& root, const std::function<bool(const files::Folder&)>& visit)
+WalkResult walkFolders(const std::string& root, const FolderVisit& visit)
 {
     WalkResult result;
     files::Folder rootFolder(root);

@@ -21,7 +21,9 @@ struct WalkResult {
 // following links, so the walk never leaves `root`, whatever other programs
 // do meanwhile, and no path length limits its depth. A root that cannot be
 // opened visits nothing. A visit that returns false ends the walk there.
-WalkResult walkFolders(const std::string& root, const std::function<bool(const files::Folder&)>& visit);
+// Each visit gets the folder and its path.
+using FolderVisit = std::function<bool(const files::Folder& folder, const std::string& path)>;
+WalkResult walkFolders(const std::string& root, const FolderVisit& visit);
 
 // The entries of `folder` in name order; none when it cannot be read. `pause`,
 // when given, runs now and then while a large folder is sorted.

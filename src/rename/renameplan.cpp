@@ -150,36 +150,48 @@ FolderPlan planFolder(const std::vector<std::string>& present,
     return plan;
 }
 
-bool applyFolderPlan(const files::Folder& folder, const FolderPlan& plan, RunProgress& progress)
+AppliedPlan applyFolderPlan(const files::Folder& folder, const FolderPlan& plan, RunProgress& progress)
 {
+    AppliedPlan applied;
+    bool asideFailed = false;
     int aside = 0; // an entry moved aside whose cycle is not closed yet; cycles come one after another
     std::size_t cycles = 0;
     for (std::size_t i = 0; i < plan.moves.size(); ++i) {
         const PlannedMove& move = plan.moves[i];
         const std::string empty;
         const std::string& asideName = move.kind == PlannedMove::Kind::Direct ? empty : plan.asideNames[cycles];
-        const bool toAside = move.kind == PlannedMove::Kind::Aside;
-        const bool fromAside = move.kind == PlannedMove::Kind::Back;
         const bool moved = files::moveEntry(folder, plan.from(move, asideName), folder, plan.to(move, asideName))
             == files::MoveResult::Moved;
-        if (fromAside) {
-            if (!moved) {
+        switch (move.kind) {
+        case PlannedMove::Kind::Aside:
+            asideFailed = !moved;
+            aside += moved ? 1 : 0;
+            break;
+        case PlannedMove::Kind::Back:
+            if (!moved && !asideFailed) {
                 files::moveEntry(folder, asideName, folder, plan.entries[move.entry].name);
             }
+            aside = 0;
             ++cycles;
+            break;
+        case PlannedMove::Kind::Direct:
+            break;
         }
-        if (toAside && moved) {
-            ++aside;
-        } else if (fromAside && aside > 0) {
-            --aside;
+        if (move.kind != PlannedMove::Kind::Aside) {
+            if (moved) {
+                ++applied.renamed;
+            } else {
+                applied.failed.push_back(move.entry);
+            }
         }
         progress.setProgressPosition(static_cast<int>(100 * i / plan.moves.size()));
         progress.processPendingEvents();
-        if (aside <= 0 && progress.stopRequested()) {
-            return false;
+        if (aside == 0 && progress.stopRequested()) {
+            applied.completed = false;
+            return applied;
         }
     }
-    return true;
+    return applied;
 }
 
 } // namespace quorbit

@@ -16,6 +16,7 @@ enum class Verdict {
     Taken, // the new name belongs to an entry that stays
     SharedTarget, // an entry before it in the run wants the same name
     Unsafe, // the new name is no name a file can have ("", ".", "..", "/" or NUL in it)
+    Failed, // after the plan: the move itself failed (taken meanwhile, gone, no access)
 };
 
 struct PlannedEntry {
@@ -61,12 +62,19 @@ FolderPlan planFolder(const std::vector<std::string>& present,
 
 class RunProgress;
 
+// What carrying out a plan did.
+struct AppliedPlan {
+    bool completed = true; // false when a stop was requested
+    std::size_t renamed = 0;
+    std::vector<std::size_t> failed; // the entries whose move failed, by index into FolderPlan::entries
+};
+
 // Makes the moves of `plan` in `folder`, in their order, giving the window its
 // turn after each. A move that fails leaves its entry as it was. An entry
 // moved aside to open a cycle ("name.quorbit-swap") goes back to its own name
 // when another program took the name that was to close the cycle, and stays
-// aside, never lost, when that name is gone too. False when a stop was
-// requested, which is honoured only between whole renames.
-bool applyFolderPlan(const files::Folder& folder, const FolderPlan& plan, RunProgress& progress);
+// aside, never lost, when that name is gone too. A stop that is requested is
+// honoured only between whole renames.
+AppliedPlan applyFolderPlan(const files::Folder& folder, const FolderPlan& plan, RunProgress& progress);
 
 } // namespace quorbit

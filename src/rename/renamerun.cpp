@@ -83,16 +83,16 @@ RunResult RenameRun::run(const RunSettings& settings, const StatusTexts& texts, 
                          const TagNameSource& tagNames)
 {
     if (m_running) {
-        return {RunResult::Outcome::AlreadyRunning, {}, {}};
+        return {RunResult::Outcome::AlreadyRunning, {}, {}, 0, {}};
     }
     if (settings.folder.empty()) {
-        return {RunResult::Outcome::NoFolder, "No folder is selected.", {}};
+        return {RunResult::Outcome::NoFolder, "No folder is selected.", {}, 0, {}};
     }
     OperationInputs inputs{settings.symbolsText, settings.replaceText, 0};
     if (needsNumber(settings.option)) {
         const std::optional<int> number = parseInteger(settings.numberText);
         if (!number) {
-            return {RunResult::Outcome::InvalidNumber, invalidIntegerMessage(settings.numberText), {}};
+            return {RunResult::Outcome::InvalidNumber, invalidIntegerMessage(settings.numberText), {}, 0, {}};
         }
         inputs.number = *number;
     }
@@ -102,26 +102,27 @@ RunResult RenameRun::run(const RunSettings& settings, const StatusTexts& texts, 
     const ActiveRun active{settings, std::move(inputs), progress, tagNames};
     const FileMask mask(settings.mask);
     bool stopped = false;
-    int fileCount = 0;
-    const auto renameFolder = [&](const files::Folder& folder) {
+    RunResult result;
+    const auto renameFolder = [&](const files::Folder& folder, const std::string& path) {
         CollectedEntries collected
             = collectEntries(folder, settings.applyTo, mask, [&progress] { progress.processPendingEvents(); });
-        fileCount += collected.fileCount;
         m_renameList = std::move(collected.names);
-        stopped = !RenameAll(active, folder, collected.present);
+        stopped = !RenameAll(active, folder, collected.present, path, result);
         return !stopped;
     };
-    RunResult result;
-    result.message = texts.renamed + " ";
+    // The status text counts what was done, not what was tried.
+    std::string folders;
     if (settings.subfolders) {
         // Deepest first, so renaming a folder never hides one still to do.
         WalkResult walk = walkFolders(settings.folder, renameFolder);
-        result.message += std::to_string(fileCount) + " " + texts.files + " / " + std::to_string(walk.folderCount) + " "
-            + texts.dirs;
+        folders = " / " + std::to_string(walk.folderCount) + " " + texts.dirs;
         result.unreachedFolders = std::move(walk.unreachedFolders);
     } else {
-        renameFolder(files::Folder(settings.folder));
-        result.message += std::to_string(m_renameList.size()) + " " + texts.files;
+        renameFolder(files::Folder(settings.folder), settings.folder);
+    }
+    result.message = texts.renamed + " " + std::to_string(result.renamed) + " " + texts.files + folders;
+    if (!result.notRenamed.empty()) {
+        result.message += ", " + std::to_string(result.notRenamed.size()) + " " + texts.notRenamed;
     }
     if (stopped) {
         result.outcome = RunResult::Outcome::Stopped;
@@ -129,7 +130,8 @@ RunResult RenameRun::run(const RunSettings& settings, const StatusTexts& texts, 
     return result;
 }
 
-bool RenameRun::RenameAll(const ActiveRun& active, const files::Folder& folder, const std::vector<std::string>& present)
+bool RenameRun::RenameAll(const ActiveRun& active, const files::Folder& folder, const std::vector<std::string>& present,
+                          const std::string& path, RunResult& result)
 {
     const AtScopeExit resetProgress([&progress = active.progress] {
         progress.setProgressPosition(0);
@@ -154,7 +156,21 @@ bool RenameRun::RenameAll(const ActiveRun& active, const files::Folder& folder, 
     }
     const FolderPlan plan
         = planFolder(present, std::move(wanted), [&progress = active.progress] { progress.processPendingEvents(); });
-    return applyFolderPlan(folder, plan, active.progress);
+    const AppliedPlan applied = applyFolderPlan(folder, plan, active.progress);
+    result.renamed += static_cast<int>(applied.renamed);
+    const std::string prefix = files::withTrailingSeparator(path);
+    const auto notRenamed = [&](const PlannedEntry& entry, Verdict reason) {
+        result.notRenamed.push_back({prefix + entry.name, entry.newName, reason});
+    };
+    for (const PlannedEntry& entry : plan.entries) {
+        if (entry.verdict != Verdict::Renamed && entry.verdict != Verdict::Unchanged) {
+            notRenamed(entry, entry.verdict);
+        }
+    }
+    for (const std::size_t entry : applied.failed) {
+        notRenamed(plan.entries[entry], Verdict::Failed);
+    }
+    return applied.completed;
 }
 
 std::string RenameRun::newNameFor(const ActiveRun& active, const files::Folder& folder, const std::string& name,

@@ -2,6 +2,7 @@
 
 #include "platform/files.h"
 #include "rename/operations.h"
+#include "rename/renameplan.h"
 
 #include <functional>
 #include <optional>
@@ -33,6 +34,7 @@ struct StatusTexts {
     std::string renamed;
     std::string files;
     std::string dirs;
+    std::string notRenamed = "not renamed";
 };
 
 // What the window does for a run: the progress strip, and a chance to repaint
@@ -65,6 +67,14 @@ struct RunResult {
     // Full paths of sub-folders that were found but could not be entered (gone,
     // swapped for a link, closed to this user); their contents are unchanged.
     std::vector<std::string> unreachedFolders;
+    int renamed = 0; // entries that got their new names
+    // The entries that were to get a new name and did not, and why.
+    struct NotRenamed {
+        std::string path;
+        std::string newName; // empty for an unsafe name
+        Verdict reason = Verdict::Failed; // Taken, SharedTarget, Unsafe or Failed
+    };
+    std::vector<NotRenamed> notRenamed;
 };
 
 // Whether Apply to takes an entry of this kind; a file must match the mask as well.
@@ -101,7 +111,9 @@ private:
 
     // Plans the renames of the folder's collected entries and makes them.
     // False when a stop was requested.
-    bool RenameAll(const ActiveRun& active, const files::Folder& folder, const std::vector<std::string>& present);
+    // What it did goes into `result`, the entries named by `path`.
+    bool RenameAll(const ActiveRun& active, const files::Folder& folder, const std::vector<std::string>& present,
+                   const std::string& path, RunResult& result);
     // The name the operation (or the tags) give the entry, before it is made fit for the disk.
     std::string newNameFor(const ActiveRun& active, const files::Folder& folder, const std::string& name,
                            std::size_t index) const;

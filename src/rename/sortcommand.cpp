@@ -43,7 +43,7 @@ SortResult sortIntoExtensionFolders(const SortSettings& settings, const StatusTe
         int fileCount = 0;
         // Each folder's sub-folders are listed before it is entered, so the
         // extension folders made on the way are not visited.
-        WalkResult walk = walkFolders(settings.folder, [&](const files::Folder& folder) {
+        WalkResult walk = walkFolders(settings.folder, [&](const files::Folder& folder, const std::string&) {
             const CollectedEntries collected = collectEntries(folder, settings.applyTo, mask);
             fileCount += collected.fileCount;
             moveToExtensionFolders(current, folder, collected.names);

@@ -37,7 +37,8 @@ const std::array<std::string_view, kLanguageKeyCount> LanguageKeys{
     "StringArtist", "StringTitle", "StringAlbum", "StringYear", "StringTrack", "StringAddSymbols",
     "StringDeleteSymbols", "StringFindSymbols", "StringReplaceBy", "StringSymbols", "StringStartValue",
     "StringSymbolsBefore", "StringRenamed", "StringFiles", "StringDirs", "StringSorted", "StringNoFolder",
-    "StringTagsNotSaved",
+    "StringTagsNotSaved", "StringNotRenamed", "StringNameTaken", "StringNameWantedTwice", "StringNameUnsafe",
+    "StringRenameFailed",
     // About box
     "AboutBox->Caption", "AboutBox->LabelAbout->Caption", "AboutBox->LabelAuthor->Caption",
     "AboutBox->LabelSite->Caption"};

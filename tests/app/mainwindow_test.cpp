@@ -317,6 +317,24 @@ private slots:
         }
     }
 
+    void aClickOnTheStatusBarListsWhatWasNotRenamed()
+    {
+        QTemporaryDir folder;
+        for (const char* name : {"a1.txt", "a2.txt"}) {
+            QFile(folder.filePath(QString::fromLatin1(name))).open(QIODevice::WriteOnly);
+        }
+        const auto window = openWindow();
+        QVERIFY(window->selectFolder(folder.path()));
+        control<RadioGroup>(*window, "RadioGroupOptions")->setItemIndex(8); // Reduce to
+        control<NumberEdit>(*window, "EditNumber")->setText(QStringLiteral("1"));
+        control<QPushButton>(*window, "ButtonRename")->click();
+        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Renamed 1 files, 1 not renamed"));
+        QTest::mouseClick(window->statusBar(), Qt::LeftButton);
+        QCOMPARE(m_messages,
+                 QStringList{folder.filePath(QStringLiteral("a2.txt"))
+                             + QStringLiteral(" → a.txt: an entry before it takes the same name")});
+    }
+
     void sortGathersTheListedFilesIntoExtensionFolders()
     {
         QTemporaryDir folder;

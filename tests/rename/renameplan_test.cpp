@@ -68,7 +68,7 @@ TEST(RenamePlan, DecidesEveryCollisionAsTheMovesFindIt)
             folder.create({name});
         }
         QuietProgress progress;
-        EXPECT_TRUE(applyFolderPlan(files::Folder(folder.path()), plan, progress)) << row.what;
+        EXPECT_TRUE(applyFolderPlan(files::Folder(folder.path()), plan, progress).completed) << row.what;
         EXPECT_EQ(folder.list(), row.after) << row.what;
         // Every entry has its content under the name the plan gave it: nothing was replaced.
         for (const PlannedEntry& entry : plan.entries) {
@@ -102,7 +102,9 @@ TEST(RenamePlan, ACycleThatCannotCloseLosesNoEntry)
         const testing::TempFolder& m_folder;
         int m_turns = 0;
     } intruder(folder);
-    applyFolderPlan(files::Folder(folder.path()), plan, intruder);
+    const AppliedPlan applied = applyFolderPlan(files::Folder(folder.path()), plan, intruder);
+    EXPECT_EQ(applied.renamed, 1u);
+    EXPECT_EQ(applied.failed, std::vector<std::size_t>{0}) << "the entry whose cycle did not close";
     EXPECT_EQ(folder.list(), (std::set<std::string>{"a", "a.quorbit-swap", "b"}));
     EXPECT_EQ(testing::readFile(folder / "a"), "b") << "the entry that moved before the other program came";
     EXPECT_EQ(testing::readFile(folder / "a.quorbit-swap"), "a");

@@ -103,7 +103,12 @@ TEST_F(RenameRunTest, FirstEntryWinsACollisionAndNothingIsOverwritten)
     folder.create({"a1.txt", "a2.txt", "b.txt"});
     RunSettings settings = with(RenameOption::ReduceTo);
     settings.numberText = "1";
-    EXPECT_EQ(run(settings).message, "Renamed 3 files") << "counts what was examined";
+    const RunResult result = run(settings);
+    EXPECT_EQ(result.message, "Renamed 1 files, 1 not renamed") << "counts what was done; b.txt stays as it is";
+    ASSERT_EQ(result.notRenamed.size(), 1u);
+    EXPECT_EQ(result.notRenamed[0].path, folder / "a2.txt");
+    EXPECT_EQ(result.notRenamed[0].newName, "a.txt");
+    EXPECT_EQ(result.notRenamed[0].reason, Verdict::SharedTarget);
     EXPECT_EQ(folder.list(), (Names{"a.txt", "a2.txt", "b.txt"}));
     EXPECT_EQ(folder.contentOf("a.txt"), "a1.txt");
     EXPECT_EQ(folder.contentOf("a2.txt"), "a2.txt");
@@ -174,8 +179,8 @@ TEST_F(RenameRunTest, HiddenAndReadOnlyFoldersAreRenamedButNotEntered)
     RunSettings settings = with(RenameOption::AddToLeft, "z");
     settings.applyTo = ApplyTo::Both;
     settings.subfolders = true;
-    EXPECT_EQ(run(settings).message, "Renamed 4 files / 1 folders")
-        << "top.txt, .hidden and locked, and open's inner file";
+    EXPECT_EQ(run(settings).message, "Renamed 5 files / 1 folders")
+        << "top.txt, the three folders, and open's inner file";
     EXPECT_EQ(folder.list(), (Names{"z.hidden", "zlocked", "zopen", "ztop.txt"}));
     EXPECT_EQ(folder.list("z.hidden"), (Names{"inner.txt"}));
     EXPECT_EQ(folder.list("zlocked"), (Names{"inner.txt"}));
@@ -209,7 +214,7 @@ TEST_F(RenameRunTest, FoldersModeReachesEveryLevel)
     RunSettings settings = with(RenameOption::UpperCase);
     settings.applyTo = ApplyTo::Folders;
     settings.subfolders = true;
-    EXPECT_EQ(run(settings).message, "Renamed 1 files / 5 folders") << "d.txt is the one entry that is no plain folder";
+    EXPECT_EQ(run(settings).message, "Renamed 5 files / 5 folders") << "every folder; d.txt is no folder";
     EXPECT_EQ(folder.list(), (Names{"A", "E"}));
     EXPECT_EQ(folder.list("A"), (Names{"B", "B2"}));
     EXPECT_EQ(folder.list("A/B"), (Names{"C"}));
@@ -221,7 +226,9 @@ TEST_F(RenameRunTest, FoldersAreVisitedDeepestFirstInNameOrder)
     // Each folder holds a file named after it, so a visit can tell where it is.
     folder.create({"@root", "b/@b", "a/@a", "a/z/@z", "a/y/@y", "a/y/deep/@deep", "a10/@a10", "a2/@a2"});
     std::vector<std::string> visited;
-    const WalkResult walk = walkFolders(folder.path(), [&](const files::Folder& visiting) {
+    std::vector<std::string> paths;
+    const WalkResult walk = walkFolders(folder.path(), [&](const files::Folder& visiting, const std::string& path) {
+        paths.push_back(path.substr(folder.path().size()));
         for (const files::DirEntry& entry : entriesInNameOrder(visiting)) {
             if (entry.name.front() == '@') {
                 visited.push_back(entry.name);
@@ -230,6 +237,7 @@ TEST_F(RenameRunTest, FoldersAreVisitedDeepestFirstInNameOrder)
         return true;
     });
     EXPECT_EQ(visited, (std::vector<std::string>{"@deep", "@y", "@z", "@a", "@a2", "@a10", "@b", "@root"}));
+    EXPECT_EQ(paths, (std::vector<std::string>{"/a/y/deep", "/a/y", "/a/z", "/a", "/a2", "/a10", "/b", ""}));
     EXPECT_EQ(walk.folderCount, 7);
     EXPECT_TRUE(walk.unreachedFolders.empty());
 }
@@ -254,8 +262,8 @@ TEST_F(RenameRunTest, AFolderSwappedForALinkMidRunIsNotEntered)
     const RunResult result = run(settings);
     EXPECT_EQ(outside.list(), (Names{"f1.txt", "f2.txt", "keep"})) << "nothing outside the chosen folder is renamed";
     EXPECT_EQ(result.unreachedFolders, (std::vector<std::string>{folder / "a"}));
-    EXPECT_EQ(result.message, "Renamed 2 files / 1 folders")
-        << "1/x.txt and the link; the swapped folder is not counted";
+    EXPECT_EQ(result.message, "Renamed 4 files / 1 folders")
+        << "1/x.txt, the folder 1, the link and the folder moved away; the swapped folder is not entered";
     EXPECT_EQ(folder.list(), (Names{"x1", "xa", "xmoved-away"})) << "the link itself is renamed as any entry";
     EXPECT_EQ(folder.list("xmoved-away"), (Names{"f1.txt", "f2.txt"})) << "the real folder was not reached either";
 }
@@ -278,7 +286,7 @@ TEST_F(RenameRunTest, ATreeTenThousandFoldersDeepIsRenamedAtEveryLevel)
     settings.applyTo = ApplyTo::Folders;
     settings.subfolders = true;
     const RunResult result = run(settings);
-    EXPECT_EQ(result.message, "Renamed 0 files / " + std::to_string(depth) + " folders");
+    EXPECT_EQ(result.message, "Renamed " + std::to_string(depth) + " files / " + std::to_string(depth) + " folders");
     EXPECT_TRUE(result.unreachedFolders.empty());
     handle = dup(top);
     int renamed = 0;
