@@ -66,6 +66,9 @@ public:
     // The next value, 0..32767.
     int next();
     void reseed(std::uint32_t seed); // for tests: as at program start when 1
+    // Where the sequence stands, to come back to it after names are drawn for a look ahead.
+    std::uint32_t state() const { return m_state; }
+    void restore(std::uint32_t state) { m_state = state; }
 
 private:
     RandomGenerator() { reseed(1); }

@@ -88,18 +88,14 @@ RunResult RenameRun::run(const RunSettings& settings, const StatusTexts& texts, 
     if (settings.folder.empty()) {
         return {RunResult::Outcome::NoFolder, "No folder is selected.", {}, 0, {}};
     }
-    OperationInputs inputs{settings.symbolsText, settings.replaceText, 0};
-    if (needsNumber(settings.option)) {
-        const std::optional<int> number = parseInteger(settings.numberText);
-        if (!number) {
-            return {RunResult::Outcome::InvalidNumber, invalidIntegerMessage(settings.numberText), {}, 0, {}};
-        }
-        inputs.number = *number;
+    std::optional<OperationInputs> inputs = inputsFor(settings);
+    if (!inputs) {
+        return {RunResult::Outcome::InvalidNumber, invalidIntegerMessage(settings.numberText), {}, 0, {}};
     }
 
     m_running = true;
     const AtScopeExit clearRunning([this] { m_running = false; });
-    const ActiveRun active{settings, std::move(inputs), progress, tagNames};
+    const ActiveRun active{settings, std::move(*inputs), progress, tagNames};
     const FileMask mask(settings.mask);
     bool stopped = false;
     RunResult result;
@@ -141,40 +137,85 @@ bool RenameRun::RenameAll(const ActiveRun& active, const files::Folder& folder, 
     if (count > 100) {
         active.progress.showProgress();
     }
-    std::vector<std::pair<std::string, std::optional<std::string>>> wanted;
-    wanted.reserve(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::string& name = m_renameList[i];
-        const std::string computed = newNameFor(active, folder, name, i);
-        // An operation that changes nothing leaves the entry alone, even where the
-        // old name has trailing dots or blanks that a new name would lose.
-        wanted.emplace_back(name, computed == name ? computed : safeFileName(computed));
-        active.progress.processPendingEvents();
-        if (active.progress.stopRequested()) {
-            return false;
-        }
+    const std::optional<FolderPlan> plan = planNames(active, folder, m_renameList, present);
+    if (!plan) {
+        return false;
     }
-    const FolderPlan plan
-        = planFolder(present, std::move(wanted), [&progress = active.progress] { progress.processPendingEvents(); });
-    const AppliedPlan applied = applyFolderPlan(folder, plan, active.progress);
+    const AppliedPlan applied = applyFolderPlan(folder, *plan, active.progress);
     result.renamed += static_cast<int>(applied.renamed);
     const std::string prefix = files::withTrailingSeparator(path);
     const auto notRenamed = [&](const PlannedEntry& entry, Verdict reason) {
         result.notRenamed.push_back({prefix + entry.name, entry.newName, reason});
     };
-    for (const PlannedEntry& entry : plan.entries) {
+    for (const PlannedEntry& entry : plan->entries) {
         if (entry.verdict != Verdict::Renamed && entry.verdict != Verdict::Unchanged) {
             notRenamed(entry, entry.verdict);
         }
     }
     for (const std::size_t entry : applied.failed) {
-        notRenamed(plan.entries[entry], Verdict::Failed);
+        notRenamed(plan->entries[entry], Verdict::Failed);
     }
     return applied.completed;
 }
 
+std::optional<FolderPlan> RenameRun::planNames(const ActiveRun& active, const files::Folder& folder,
+                                               const std::vector<std::string>& names,
+                                               const std::vector<std::string>& present)
+{
+    std::vector<std::pair<std::string, std::optional<std::string>>> wanted;
+    wanted.reserve(names.size());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const std::string& name = names[i];
+        const std::string computed = newNameFor(active, folder, name, i, names.size());
+        // An operation that changes nothing leaves the entry alone, even where the
+        // old name has trailing dots or blanks that a new name would lose.
+        wanted.emplace_back(name, computed == name ? computed : safeFileName(computed));
+        active.progress.processPendingEvents();
+        if (active.progress.stopRequested()) {
+            return std::nullopt;
+        }
+    }
+    return planFolder(present, std::move(wanted), [&progress = active.progress] { progress.processPendingEvents(); });
+}
+
+std::optional<OperationInputs> RenameRun::inputsFor(const RunSettings& settings)
+{
+    OperationInputs inputs{settings.symbolsText, settings.replaceText, 0};
+    if (needsNumber(settings.option)) {
+        const std::optional<int> number = parseInteger(settings.numberText);
+        if (!number) {
+            return std::nullopt;
+        }
+        inputs.number = *number;
+    }
+    return inputs;
+}
+
+std::optional<FolderPlan> RenameRun::preview(const RunSettings& settings, const TagNameSource& tagNames) const
+{
+    std::optional<OperationInputs> inputs = inputsFor(settings);
+    if (!inputs || settings.folder.empty()) {
+        return std::nullopt;
+    }
+    class Quiet : public RunProgress {
+        void showProgress() override {}
+        void setProgressPosition(int) override {}
+        void hideProgress() override {}
+        void processPendingEvents() override {}
+    } quiet;
+    const ActiveRun active{settings, std::move(*inputs), quiet, tagNames};
+    const files::Folder folder(settings.folder);
+    const CollectedEntries collected = collectEntries(folder, settings.applyTo, FileMask(settings.mask));
+    // The random names drawn here are drawn again, the same, by the run.
+    RandomGenerator& generator = RandomGenerator::instance();
+    const std::uint32_t state = generator.state();
+    std::optional<FolderPlan> plan = planNames(active, folder, collected.names, collected.present);
+    generator.restore(state);
+    return plan;
+}
+
 std::string RenameRun::newNameFor(const ActiveRun& active, const files::Folder& folder, const std::string& name,
-                                  std::size_t index) const
+                                  std::size_t index, std::size_t count)
 {
     if (active.tagNames && hasMp3Extension(name)) {
         if (std::optional<std::string> tagName = active.tagNames(folder, name)) {
@@ -183,7 +224,7 @@ std::string RenameRun::newNameFor(const ActiveRun& active, const files::Folder& 
     }
     const NameParts parts = splitName(name);
     const auto apply = [&](std::string_view part) {
-        return ApplyOperation(active.settings.option, part, active.inputs, index, m_renameList.size());
+        return ApplyOperation(active.settings.option, part, active.inputs, index, count);
     };
     switch (active.settings.renamePart) {
     case RenamePart::Names:

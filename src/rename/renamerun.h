@@ -99,6 +99,13 @@ public:
     RunResult run(const RunSettings& settings, const StatusTexts& texts, RunProgress& progress,
                   const TagNameSource& tagNames = {});
 
+    // The plan a run with `settings` would carry out in the chosen folder
+    // itself, worked out without touching anything: the same new names and
+    // verdicts, random names included, which the run will then use. Working
+    // it out leaves the random generator as it was. Nothing when the number
+    // box holds no number.
+    std::optional<FolderPlan> preview(const RunSettings& settings, const TagNameSource& tagNames = {}) const;
+
     bool isRunning() const { return m_running; }
 
 private:
@@ -114,9 +121,15 @@ private:
     // What it did goes into `result`, the entries named by `path`.
     bool RenameAll(const ActiveRun& active, const files::Folder& folder, const std::vector<std::string>& present,
                    const std::string& path, RunResult& result);
+    // The plan for `names` of the folder; nothing when a stop was requested.
+    static std::optional<FolderPlan> planNames(const ActiveRun& active, const files::Folder& folder,
+                                               const std::vector<std::string>& names,
+                                               const std::vector<std::string>& present);
     // The name the operation (or the tags) give the entry, before it is made fit for the disk.
-    std::string newNameFor(const ActiveRun& active, const files::Folder& folder, const std::string& name,
-                           std::size_t index) const;
+    static std::string newNameFor(const ActiveRun& active, const files::Folder& folder, const std::string& name,
+                                  std::size_t index, std::size_t count);
+    // What the operation reads from the settings; nothing when the number box holds no number.
+    static std::optional<OperationInputs> inputsFor(const RunSettings& settings);
 
     // Names of the entries collected in the folder in hand.
     std::vector<std::string> m_renameList;

@@ -3,6 +3,8 @@
 #include "rename/renamerun.h"
 #include "tempfolder.h"
 
+#include <set>
+
 #include <gtest/gtest.h>
 
 namespace quorbit {
@@ -108,6 +110,40 @@ TEST(RenamePlan, ACycleThatCannotCloseLosesNoEntry)
     EXPECT_EQ(folder.list(), (std::set<std::string>{"a", "a.quorbit-swap", "b"}));
     EXPECT_EQ(testing::readFile(folder / "a"), "b") << "the entry that moved before the other program came";
     EXPECT_EQ(testing::readFile(folder / "a.quorbit-swap"), "a");
+}
+
+// What the preview shows is what the run then does, random names included.
+TEST(RenamePlan, PreviewShowsWhatTheRunDoes)
+{
+    struct Case {
+        RenameOption option;
+        const char* symbols;
+        const char* number;
+    };
+    const Case cases[] = {{RenameOption::AddToLeft, "x_", "1"},   {RenameOption::ReduceTo, "", "1"},
+                          {RenameOption::Counter, "", "2"},       {RenameOption::UpperCase, "", "1"},
+                          {RenameOption::RandomSymbols, "", "3"}, {RenameOption::DeleteSymbols, "/", "1"}};
+    for (const Case& row : cases) {
+        const testing::TempFolder folder;
+        folder.create({"1.txt", "2.txt", "a1.txt", "a2.txt", "B.TXT", "x.txt", "sub/"});
+        RunSettings settings;
+        settings.folder = folder.path();
+        settings.option = row.option;
+        settings.symbolsText = row.symbols;
+        settings.replaceText = "/";
+        settings.numberText = row.number;
+        RenameRun run;
+        const std::optional<FolderPlan> plan = run.preview(settings);
+        ASSERT_TRUE(plan);
+        EXPECT_EQ(run.preview(settings)->moves.size(), plan->moves.size()) << "a second look changes nothing";
+        std::set<std::string> expected = {"sub"};
+        for (const PlannedEntry& entry : plan->entries) {
+            expected.insert(entry.verdict == Verdict::Renamed ? entry.newName : entry.name);
+        }
+        QuietProgress progress;
+        run.run(settings, {"Renamed", "files", "folders"}, progress);
+        EXPECT_EQ(folder.list(), expected) << static_cast<int>(row.option);
+    }
 }
 
 } // namespace
