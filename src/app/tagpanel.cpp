@@ -111,9 +111,9 @@ void TagPanel::selectFile(const QString& folder, const QString& name)
 void TagPanel::showTags()
 {
     const auto show = [this](int version, Field field, const QString& value) {
-        // A text ends at its first zero byte, as the file's reader would see it.
-        m_edits[version][field]->setText(
-            value.left(value.indexOf(QChar(0)) < 0 ? value.size() : value.indexOf(QChar(0))));
+        // A text ends at its first zero byte, as the file's reader would see it
+        // (left() of a negative count is the whole text).
+        m_edits[version][field]->setText(value.left(value.indexOf(QChar(0))));
     };
     show(0, Title, text(m_id3v1.Title()));
     show(0, Artist, text(m_id3v1.Artist()));
