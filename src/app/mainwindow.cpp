@@ -446,6 +446,12 @@ void TForm1::FilterComboBoxRenameChange()
     }
 }
 
+StatusTexts TForm1::statusTexts() const
+{
+    return {toUtf8(message("StringRenamed")), toUtf8(message("StringFiles")), toUtf8(message("StringDirs")),
+            toUtf8(message("StringNotRenamed"))};
+}
+
 QString TForm1::message(std::string_view name) const
 {
     const std::size_t position = settings::languageKeyIndex(name);
@@ -510,10 +516,7 @@ void TForm1::ButtonRenameClick()
         tagNames = tagNameSource(std::move(titleTemplate));
     }
     Progress progress(*this);
-    const RunResult result = m_run.run(run,
-                                       {toUtf8(message("StringRenamed")), toUtf8(message("StringFiles")),
-                                        toUtf8(message("StringDirs")), toUtf8(message("StringNotRenamed"))},
-                                       progress, tagNames);
+    const RunResult result = m_run.run(run, statusTexts(), progress, tagNames);
     m_notRenamed = result.notRenamed;
     m_list->setFollowChanges(true);
     switch (result.outcome) {
@@ -605,9 +608,7 @@ void TForm1::ButtonSortClick()
     for (const browser::ShellItem& item : m_list->GetShellItems()) {
         sort.listedNames.push_back(item.name);
     }
-    const SortResult result = sortIntoExtensionFolders(
-        sort, {toUtf8(message("StringRenamed")), toUtf8(message("StringFiles")), toUtf8(message("StringDirs"))},
-        toUtf8(message("StringSorted")));
+    const SortResult result = sortIntoExtensionFolders(sort, statusTexts(), toUtf8(message("StringSorted")));
     statusBar()->showMessage(result.outcome == SortResult::Outcome::NoFolder ? message("StringNoFolder")
                                                                              : fromUtf8(result.message));
     reportUnreachedFolders(result.unreachedFolders);

@@ -95,6 +95,8 @@ private:
     void StShellTreeView1FolderSelected(const QString& folder);
     void FilterComboBoxRenameChange();
     QString message(std::string_view name) const;
+    // The language's words of the status texts of Rename and Sort.
+    StatusTexts statusTexts() const;
 
     void RadioGroupOptionsClick();
     void ButtonRenameClick();

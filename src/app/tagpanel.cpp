@@ -110,25 +110,23 @@ void TagPanel::selectFile(const QString& folder, const QString& name)
 
 void TagPanel::showTags()
 {
-    const auto show = [this](int version, Field field, const QString& value) {
-        // A text ends at its first zero byte, as the file's reader would see it
-        // (left() of a negative count is the whole text).
-        m_edits[version][field]->setText(value.left(value.indexOf(QChar(0))));
+    // Both tag classes name their fields alike, so one pass fills either group.
+    const auto showVersion = [](QLineEdit* const(&edits)[FieldCount], const auto& tag) {
+        const auto show = [&](Field field, const QString& value) {
+            // A text ends at its first zero byte, as the file's reader would see it
+            // (left() of a negative count is the whole text).
+            edits[field]->setText(value.left(value.indexOf(QChar(0))));
+        };
+        show(Title, text(tag.Title()));
+        show(Artist, text(tag.Artist()));
+        show(Album, text(tag.Album()));
+        show(Year, text(tag.Year()));
+        show(Track, QString::number(tag.Track()));
+        show(Genre, text(tag.Genre()));
+        show(Comment, text(tag.Comment()));
     };
-    show(0, Title, text(m_id3v1.Title()));
-    show(0, Artist, text(m_id3v1.Artist()));
-    show(0, Album, text(m_id3v1.Album()));
-    show(0, Year, text(m_id3v1.Year()));
-    show(0, Track, QString::number(m_id3v1.Track()));
-    show(0, Genre, text(m_id3v1.Genre()));
-    show(0, Comment, text(m_id3v1.Comment()));
-    show(1, Title, text(m_id3v2.Title()));
-    show(1, Artist, text(m_id3v2.Artist()));
-    show(1, Album, text(m_id3v2.Album()));
-    show(1, Year, text(m_id3v2.Year()));
-    show(1, Track, QString::number(m_id3v2.Track()));
-    show(1, Genre, text(m_id3v2.Genre()));
-    show(1, Comment, text(m_id3v2.Comment()));
+    showVersion(m_edits[0], m_id3v1);
+    showVersion(m_edits[1], m_id3v2);
 }
 
 void TagPanel::ButtonCopy1to2Click()

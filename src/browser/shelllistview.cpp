@@ -146,10 +146,7 @@ void ShellListModel::arrangeEntries()
         m_clickedColumn = browser::NameColumn;
     }
     sortShown();
-    m_filteredItems.clear();
-    if (!m_fileFilter.isEmpty() && m_filtered) {
-        filterList();
-    }
+    refilter();
 }
 
 void ShellListModel::redisplay()
@@ -165,14 +162,17 @@ void ShellListModel::sortShown()
                        [this](const browser::ShellItem& item) { return typeText(item).toStdString(); });
 }
 
-void ShellListModel::filterList()
+void ShellListModel::refilter()
 {
-    m_filteredItems = browser::filterItems(m_allItems, m_fileFilter.toStdString());
+    m_filteredItems.clear();
+    if (filterOn()) {
+        m_filteredItems = browser::filterItems(m_allItems, m_fileFilter.toStdString());
+    }
 }
 
 const std::vector<browser::ShellItem>& ShellListModel::GetShellItems() const
 {
-    return !m_fileFilter.isEmpty() && m_filtered ? m_filteredItems : m_allItems;
+    return filterOn() ? m_filteredItems : m_allItems;
 }
 
 int ShellListModel::entryOfRow(int row) const
@@ -192,10 +192,7 @@ void ShellListModel::SetFileFilter(const QString& maskText)
     }
     beginResetModel();
     m_fileFilter = maskText;
-    m_filteredItems.clear();
-    if (!m_fileFilter.isEmpty() && m_filtered) {
-        filterList();
-    }
+    refilter();
     endResetModel();
 }
 
@@ -206,10 +203,7 @@ void ShellListModel::SetFiltered(bool on)
     }
     beginResetModel();
     m_filtered = on;
-    m_filteredItems.clear();
-    if (!m_fileFilter.isEmpty() && m_filtered) {
-        filterList();
-    }
+    refilter();
     endResetModel();
 }
 
@@ -228,9 +222,7 @@ void ShellListModel::ColClick(int column)
         m_ascending = true;
         m_clickedColumn = column;
         sortShown();
-        if (!m_filteredItems.empty()) {
-            filterList();
-        }
+        refilter();
     }
     std::unordered_map<std::uint32_t, int> entryOfRank;
     for (const std::uint32_t rank : ranks) {

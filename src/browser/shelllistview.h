@@ -96,7 +96,9 @@ private:
     // Sorts and filters the listed entries; only between the two ends of a reset.
     void arrangeEntries();
     void sortShown();
-    void filterList();
+    bool filterOn() const { return !m_fileFilter.isEmpty() && m_filtered; }
+    // FilteredItems anew from AllItems, in their order; empty while the filter is off.
+    void refilter();
     void waitForWorker();
 
     QString m_folder;

@@ -31,18 +31,16 @@ struct ShellTreeModel::Node {
     std::vector<std::unique_ptr<Node>> children;
     bool listed = false;
     bool mayHaveChildren = true;
+    // The node's place among its parent's children, kept so that the views'
+    // many questions for a parent need no search.
+    int row = 0;
 
-    int row() const
+    // Numbers the children again from `from` on, after they changed there.
+    void renumberChildren(std::size_t from)
     {
-        if (!parent) {
-            return 0;
+        for (std::size_t position = from; position < children.size(); ++position) {
+            children[position]->row = static_cast<int>(position);
         }
-        for (std::size_t position = 0; position < parent->children.size(); ++position) {
-            if (parent->children[position].get() == this) {
-                return static_cast<int>(position);
-            }
-        }
-        return -1;
     }
 
     // Gives the node and everything below it the paths under `newPath`.
@@ -73,7 +71,7 @@ ShellTreeModel::Node* ShellTreeModel::nodeOf(const QModelIndex& index) const
 
 QModelIndex ShellTreeModel::indexOf(const Node* node) const
 {
-    return node ? createIndex(node->row(), 0, const_cast<Node*>(node)) : QModelIndex();
+    return node ? createIndex(node->row, 0, const_cast<Node*>(node)) : QModelIndex();
 }
 
 std::vector<std::unique_ptr<ShellTreeModel::Node>> ShellTreeModel::listChildren(Node* node) const
@@ -154,6 +152,7 @@ void ShellTreeModel::fetchMore(const QModelIndex& parent)
     }
     beginInsertRows(parent, 0, static_cast<int>(children.size()) - 1);
     node->children = std::move(children);
+    node->renumberChildren(0);
     endInsertRows();
 }
 
@@ -178,6 +177,7 @@ void ShellTreeModel::relist(const QModelIndex& index)
         if (!freshNames.contains(node->children[row]->name)) {
             beginRemoveRows(index, row, row);
             node->children.erase(node->children.begin() + row);
+            node->renumberChildren(static_cast<std::size_t>(row));
             endRemoveRows();
         }
     }
@@ -194,10 +194,12 @@ void ShellTreeModel::relist(const QModelIndex& index)
             std::unique_ptr<Node> moved = std::move(*kept);
             node->children.erase(kept);
             node->children.insert(node->children.begin() + row, std::move(moved));
+            node->renumberChildren(position);
             endMoveRows();
         } else {
             beginInsertRows(index, row, row);
             node->children.insert(node->children.begin() + row, std::move(fresh[position]));
+            node->renumberChildren(position);
             endInsertRows();
         }
     }

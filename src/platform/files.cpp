@@ -130,11 +130,16 @@ Folder Folder::openChild(const std::string& name) const
     return Folder(openat(m_handle, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
 }
 
-bool Folder::list(std::vector<DirEntry>& entries) const
+namespace {
+
+// Calls `visit(listing, item)` for every entry of the folder held by `handle`
+// but "." and "..", `listing` being a handle of the folder for looking the
+// entry up. False when the folder cannot be read.
+template <class Visit>
+bool forEachEntry(int handle, Visit visit)
 {
-    entries.clear();
     // A handle of its own, as the listing moves its position and closes it.
-    const int listing = m_handle < 0 ? -1 : openat(m_handle, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int listing = handle < 0 ? -1 : openat(handle, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (listing < 0) {
         return false;
     }
@@ -145,73 +150,72 @@ bool Folder::list(std::vector<DirEntry>& entries) const
     }
     while (const dirent* item = readdir(dir)) {
         const std::string_view name = item->d_name;
-        if (name == "." || name == "..") {
-            continue;
+        if (name != "." && name != "..") {
+            visit(listing, *item);
         }
-        DirEntry entry;
-        entry.name = name;
-        entry.isHidden = name.front() == '.';
-        entry.isDirectory = item->d_type == DT_DIR;
-        entry.isLink = item->d_type == DT_LNK;
-        // Only a folder's permission matters, so only folders (and entries whose
-        // type readdir does not know) cost a stat; a folder of 100,000 files needs none.
-        struct stat status {};
-        if ((item->d_type == DT_DIR || item->d_type == DT_UNKNOWN)
-            && fstatat(listing, item->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0) {
-            entry.isDirectory = S_ISDIR(status.st_mode);
-            entry.isLink = S_ISLNK(status.st_mode);
-            entry.isReadOnly = entry.isDirectory && (status.st_mode & S_IWUSR) == 0;
-        }
-        entries.push_back(std::move(entry));
     }
     closedir(dir);
     return true;
 }
 
+} // namespace
+
+bool Folder::list(std::vector<DirEntry>& entries) const
+{
+    entries.clear();
+    return forEachEntry(m_handle, [&](int listing, const dirent& item) {
+        const std::string_view name = item.d_name;
+        DirEntry entry;
+        entry.name = name;
+        entry.isHidden = name.front() == '.';
+        entry.isDirectory = item.d_type == DT_DIR;
+        entry.isLink = item.d_type == DT_LNK;
+        // Only a folder's permission matters, so only folders (and entries whose
+        // type readdir does not know) cost a stat; a folder of 100,000 files needs none.
+        struct stat status {};
+        if ((item.d_type == DT_DIR || item.d_type == DT_UNKNOWN)
+            && fstatat(listing, item.d_name, &status, AT_SYMLINK_NOFOLLOW) == 0) {
+            entry.isDirectory = S_ISDIR(status.st_mode);
+            entry.isLink = S_ISLNK(status.st_mode);
+            entry.isReadOnly = entry.isDirectory && (status.st_mode & S_IWUSR) == 0;
+        }
+        entries.push_back(std::move(entry));
+    });
+}
+
 bool Folder::listDetails(std::vector<EntryDetails>& entries, bool foldersOnly) const
 {
     entries.clear();
-    const int listing = m_handle < 0 ? -1 : openat(m_handle, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (listing < 0) {
-        return false;
-    }
-    DIR* dir = fdopendir(listing);
-    if (!dir) {
-        close(listing);
-        return false;
-    }
-    while (const dirent* item = readdir(dir)) {
-        if (item->d_name[0] == '.') {
-            continue; // hidden, or "." and ".."
+    return forEachEntry(m_handle, [&](int listing, const dirent& item) {
+        if (item.d_name[0] == '.') {
+            return; // hidden
         }
-        const bool knownFile = item->d_type != DT_DIR && item->d_type != DT_LNK && item->d_type != DT_UNKNOWN;
+        const bool knownFile = item.d_type != DT_DIR && item.d_type != DT_LNK && item.d_type != DT_UNKNOWN;
         if (foldersOnly && knownFile) {
-            continue;
+            return;
         }
         struct stat status {};
-        if (fstatat(listing, item->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
-            continue; // gone since it was listed
+        if (fstatat(listing, item.d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
+            return; // gone since it was listed
         }
         EntryDetails entry;
-        entry.name = item->d_name;
+        entry.name = item.d_name;
         entry.mode = status.st_mode;
         entry.modified = status.st_mtim.tv_sec;
         entry.isFolder = S_ISDIR(status.st_mode);
         if (S_ISLNK(status.st_mode)) {
             struct stat target {};
-            entry.isFolder = fstatat(listing, item->d_name, &target, 0) == 0 && S_ISDIR(target.st_mode);
+            entry.isFolder = fstatat(listing, item.d_name, &target, 0) == 0 && S_ISDIR(target.st_mode);
         }
         if (foldersOnly && !entry.isFolder) {
-            continue;
+            return;
         }
         entry.size = entry.isFolder ? -1 : static_cast<long long>(status.st_size);
         // A directory's link count is 2 plus its sub-folders where the file
         // system keeps count, and 1 where it does not.
         entry.mayHaveSubfolders = entry.isFolder && status.st_nlink != 2;
         entries.push_back(std::move(entry));
-    }
-    closedir(dir);
-    return true;
+    });
 }
 
 bool Folder::leadsToDirectory(const std::string& name) const

@@ -156,10 +156,10 @@ AppliedPlan applyFolderPlan(const files::Folder& folder, const FolderPlan& plan,
     bool asideFailed = false;
     int aside = 0; // an entry moved aside whose cycle is not closed yet; cycles come one after another
     std::size_t cycles = 0;
+    const std::string noAside;
     for (std::size_t i = 0; i < plan.moves.size(); ++i) {
         const PlannedMove& move = plan.moves[i];
-        const std::string empty;
-        const std::string& asideName = move.kind == PlannedMove::Kind::Direct ? empty : plan.asideNames[cycles];
+        const std::string& asideName = move.kind == PlannedMove::Kind::Direct ? noAside : plan.asideNames[cycles];
         const bool moved = files::moveEntry(folder, plan.from(move, asideName), folder, plan.to(move, asideName))
             == files::MoveResult::Moved;
         switch (move.kind) {

@@ -30,15 +30,7 @@ const Placeholders russian = {"%Артист%", "%Название%", "%Альб
 // Runs a tool with each argument quoted, so that no tag text is read as shell syntax.
 int runTool(const std::vector<std::string>& args)
 {
-    std::string command;
-    for (const std::string& arg : args) {
-        command += '\'';
-        for (const char c : arg) {
-            command += c == '\'' ? std::string("'\\''") : std::string(1, c);
-        }
-        command += "' ";
-    }
-    const int status = std::system((command + ">/dev/null").c_str());
+    const int status = std::system((testing::shellCommand(args) + ">/dev/null").c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 

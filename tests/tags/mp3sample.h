@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "tempfolder.h"
 
@@ -68,6 +69,21 @@ inline std::string id3v2Tag(std::uint8_t version, std::string_view body, std::ui
     }
     tag += body;
     return tag;
+}
+
+// A shell command line that runs `args`, each quoted so that no value (a tag
+// text, a file name) is ever read as shell syntax.
+inline std::string shellCommand(const std::vector<std::string>& args)
+{
+    std::string command;
+    for (const std::string& arg : args) {
+        command += '\'';
+        for (const char c : arg) {
+            command += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        }
+        command += "' ";
+    }
+    return command;
 }
 
 } // namespace quorbit::testing

@@ -34,16 +34,8 @@ struct ToolRun {
 // read as shell syntax; stderr is left to the test log.
 ToolRun run(const std::vector<std::string>& args)
 {
-    std::string command;
-    for (const std::string& arg : args) {
-        command += '\'';
-        for (const char c : arg) {
-            command += c == '\'' ? std::string("'\\''") : std::string(1, c);
-        }
-        command += "' ";
-    }
     ToolRun result;
-    FILE* pipe = popen(command.c_str(), "r");
+    FILE* pipe = popen(testing::shellCommand(args).c_str(), "r");
     if (pipe == nullptr) {
         return result;
     }
