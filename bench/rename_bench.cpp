@@ -124,6 +124,7 @@ void benchmarkOperations()
     constexpr int count = 1'000'000;
     const std::vector<std::string> names = sampleNames(count);
     const quorbit::OperationInputs inputs{"e", "_", 5};
+    quorbit::RandomGenerator random;
     std::printf("name operations over %d names (ns per call)\n", count);
     for (int option = 0; option < quorbit::renameOptionCount; ++option) {
         std::size_t checksum = 0;
@@ -131,7 +132,7 @@ void benchmarkOperations()
         for (int i = 0; i < count; ++i) {
             checksum += quorbit::ApplyOperation(static_cast<quorbit::RenameOption>(option),
                                                 names[static_cast<std::size_t>(i)], inputs, static_cast<std::size_t>(i),
-                                                count)
+                                                count, random)
                             .size();
         }
         const double seconds = secondsSince(start);

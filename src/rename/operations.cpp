@@ -158,11 +158,11 @@ void RandomGenerator::reseed(std::uint32_t seed)
     next(); // seeding draws and discards one value
 }
 
-std::string RandomSymbols(int count)
+std::string RandomSymbols(int count, RandomGenerator& random)
 {
     std::string result;
     for (int i = 0; i < count; ++i) {
-        result.push_back(randomAlphabet[static_cast<std::size_t>(RandomGenerator::instance().next()) % 36]);
+        result.push_back(randomAlphabet[static_cast<std::size_t>(random.next()) % 36]);
     }
     return result;
 }
@@ -180,7 +180,7 @@ std::string CounterText(int start, std::string_view prefix, std::size_t entryInd
 }
 
 std::string ApplyOperation(RenameOption option, std::string_view part, const OperationInputs& inputs,
-                           std::size_t entryIndex, std::size_t entryCount)
+                           std::size_t entryIndex, std::size_t entryCount, RandomGenerator& random)
 {
     switch (option) {
     case RenameOption::AddToLeft:
@@ -212,7 +212,7 @@ std::string ApplyOperation(RenameOption option, std::string_view part, const Ope
     case RenameOption::LowerCase:
         return LowerCaseAll(part);
     case RenameOption::RandomSymbols:
-        return RandomSymbols(inputs.number);
+        return RandomSymbols(inputs.number, random);
     case RenameOption::Counter:
         return CounterText(inputs.number, inputs.replaceBy, entryIndex, entryCount);
     }

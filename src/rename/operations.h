@@ -52,26 +52,27 @@ std::string UpperCaseFirst(std::string_view part);
 // UpperCaseFirst for every space-separated word; the spacing is kept exactly.
 std::string UpperCaseFirstAll(std::string_view part);
 std::string LowerCaseAll(std::string_view part);
-// `count` characters of digits and lower-case letters from the program's random generator.
-std::string RandomSymbols(int count);
+class RandomGenerator;
+// `count` characters of digits and lower-case letters drawn from `random`.
+std::string RandomSymbols(int count, RandomGenerator& random);
 // `prefix` and start + entryIndex, padded with zeros to the width of entryCount.
 std::string CounterText(int start, std::string_view prefix, std::size_t entryIndex, std::size_t entryCount);
 
-// The program's one random generator: a linear congruential generator seeded
-// with 1 at start, so every program start yields the same random names.
+// A linear congruential generator. The program keeps one, seeded with 1 at
+// start, so every program start yields the same random names. It is a plain
+// value: a look ahead draws from a copy, and a run commits its copy back.
 class RandomGenerator {
 public:
+    explicit RandomGenerator(std::uint32_t seed = 1) { reseed(seed); }
+
+    // The program's generator. Only the window's thread touches it.
     static RandomGenerator& instance();
 
     // The next value, 0..32767.
     int next();
-    void reseed(std::uint32_t seed); // for tests: as at program start when 1
-    // Where the sequence stands, to come back to it after names are drawn for a look ahead.
-    std::uint32_t state() const { return m_state; }
-    void restore(std::uint32_t state) { m_state = state; }
+    void reseed(std::uint32_t seed); // as at program start when 1
 
 private:
-    RandomGenerator() { reseed(1); }
     std::uint32_t m_state = 0;
 };
 
@@ -84,9 +85,10 @@ struct OperationInputs {
 };
 
 // Runs operation `option` on `part`. entryIndex is the entry's 0-based position
-// in its folder's list of entries to rename, and entryCount that list's length.
+// in its folder's list of entries to rename, and entryCount that list's length;
+// random names are drawn from `random`.
 std::string ApplyOperation(RenameOption option, std::string_view part, const OperationInputs& inputs,
-                           std::size_t entryIndex, std::size_t entryCount);
+                           std::size_t entryIndex, std::size_t entryCount, RandomGenerator& random);
 
 bool needsNumber(RenameOption option);
 

@@ -95,7 +95,11 @@ RunResult RenameRun::run(const RunSettings& settings, const StatusTexts& texts, 
 
     m_running = true;
     const AtScopeExit clearRunning([this] { m_running = false; });
-    const ActiveRun active{settings, std::move(*inputs), progress, tagNames};
+    // The run draws from a copy of the program's generator and commits it when done,
+    // so a preview drawing from another copy meanwhile sees the same names.
+    RandomGenerator random = RandomGenerator::instance();
+    const AtScopeExit commitRandom([&random] { RandomGenerator::instance() = random; });
+    const ActiveRun active{settings, std::move(*inputs), progress, tagNames, random};
     const FileMask mask(settings.mask);
     bool stopped = false;
     RunResult result;
@@ -191,27 +195,59 @@ std::optional<OperationInputs> RenameRun::inputsFor(const RunSettings& settings)
     return inputs;
 }
 
-std::optional<FolderPlan> RenameRun::preview(const RunSettings& settings, const TagNameSource& tagNames) const
+std::optional<RunPreview> RenameRun::preview(const RunSettings& settings, const TagNameSource& tagNames,
+                                             RandomGenerator random, const std::atomic<bool>* cancelled)
 {
     std::optional<OperationInputs> inputs = inputsFor(settings);
     if (!inputs || settings.folder.empty()) {
         return std::nullopt;
     }
-    class Quiet : public RunProgress {
+    class Look : public RunProgress {
+    public:
+        explicit Look(const std::atomic<bool>* cancelled)
+            : m_cancelled(cancelled)
+        {
+        }
         void showProgress() override {}
         void setProgressPosition(int) override {}
         void hideProgress() override {}
         void processPendingEvents() override {}
-    } quiet;
-    const ActiveRun active{settings, std::move(*inputs), quiet, tagNames};
-    const files::Folder folder(settings.folder);
-    const CollectedEntries collected = collectEntries(folder, settings.applyTo, FileMask(settings.mask));
-    // The random names drawn here are drawn again, the same, by the run.
-    RandomGenerator& generator = RandomGenerator::instance();
-    const std::uint32_t state = generator.state();
-    std::optional<FolderPlan> plan = planNames(active, folder, collected.names, collected.present);
-    generator.restore(state);
-    return plan;
+        bool stopRequested() override { return m_cancelled && m_cancelled->load(std::memory_order_relaxed); }
+
+    private:
+        const std::atomic<bool>* m_cancelled;
+    } look(cancelled);
+    const ActiveRun active{settings, std::move(*inputs), look, tagNames, random};
+    const FileMask mask(settings.mask);
+    RunPreview preview;
+    // The folders are planned in the run's order, so each draws the random names the run will.
+    const auto planFolder = [&](const files::Folder& folder, const std::string& path) {
+        const CollectedEntries collected = collectEntries(folder, settings.applyTo, mask);
+        std::optional<FolderPlan> plan = planNames(active, folder, collected.names, collected.present);
+        if (!plan) {
+            return false;
+        }
+        for (const PlannedEntry& entry : plan->entries) {
+            if (entry.verdict == Verdict::Renamed) {
+                ++preview.renamed;
+            } else if (entry.verdict != Verdict::Unchanged) {
+                ++preview.notRenamed;
+            }
+        }
+        if (path == settings.folder) {
+            preview.shown = std::move(*plan);
+        }
+        return true;
+    };
+    if (settings.subfolders) {
+        preview.folderCount = walkFolders(settings.folder, planFolder).folderCount;
+    } else {
+        planFolder(files::Folder(settings.folder), settings.folder);
+    }
+    if (look.stopRequested()) {
+        return std::nullopt;
+    }
+    return preview;
 }
 
 std::string RenameRun::newNameFor(const ActiveRun& active, const files::Folder& folder, const std::string& name,
@@ -224,7 +260,7 @@ std::string RenameRun::newNameFor(const ActiveRun& active, const files::Folder& 
     }
     const NameParts parts = splitName(name);
     const auto apply = [&](std::string_view part) {
-        return ApplyOperation(active.settings.option, part, active.inputs, index, count);
+        return ApplyOperation(active.settings.option, part, active.inputs, index, count, active.random);
     };
     switch (active.settings.renamePart) {
     case RenamePart::Names:

@@ -4,6 +4,7 @@
 #include "rename/operations.h"
 #include "rename/renameplan.h"
 
+#include <atomic>
 #include <functional>
 #include <optional>
 #include <string>
@@ -77,6 +78,14 @@ struct RunResult {
     std::vector<NotRenamed> notRenamed;
 };
 
+// What a run would do, counted over every folder it would visit.
+struct RunPreview {
+    FolderPlan shown; // the plan for the chosen folder itself
+    std::size_t renamed = 0; // entries that would get their new names
+    std::size_t notRenamed = 0; // entries that would keep theirs: taken, wanted twice or unsafe
+    int folderCount = 0; // sub-folders visited, with sub-folders on
+};
+
 // Whether Apply to takes an entry of this kind; a file must match the mask as well.
 bool appliesTo(ApplyTo applyTo, bool isFolder);
 
@@ -99,12 +108,13 @@ public:
     RunResult run(const RunSettings& settings, const StatusTexts& texts, RunProgress& progress,
                   const TagNameSource& tagNames = {});
 
-    // The plan a run with `settings` would carry out in the chosen folder
-    // itself, worked out without touching anything: the same new names and
-    // verdicts, random names included, which the run will then use. Working
-    // it out leaves the random generator as it was. Nothing when the number
-    // box holds no number.
-    std::optional<FolderPlan> preview(const RunSettings& settings, const TagNameSource& tagNames = {}) const;
+    // What a run with `settings` would do, worked out without touching
+    // anything: the same new names and verdicts, random names included, when
+    // `random` is a copy of the generator the run will draw from. Reads only
+    // the disk and its arguments, so it may run on any thread. Nothing when the
+    // number box holds no number, no folder is chosen, or `cancelled` turned true.
+    static std::optional<RunPreview> preview(const RunSettings& settings, const TagNameSource& tagNames,
+                                             RandomGenerator random, const std::atomic<bool>* cancelled = nullptr);
 
     bool isRunning() const { return m_running; }
 
@@ -114,6 +124,7 @@ private:
         OperationInputs inputs;
         RunProgress& progress;
         const TagNameSource& tagNames;
+        RandomGenerator& random;
     };
 
     // Plans the renames of the folder's collected entries and makes them.

@@ -137,28 +137,33 @@ TEST(CaseOperations, TurkishDottedI)
     EXPECT_EQ(UpperCaseAll("istanbul"), "ISTANBUL");
 }
 
-TEST(RandomSymbols, SameSequenceAfterEveryStart)
+TEST(RandomSymbols, SameSequenceAfterEveryStartAndFromEveryCopy)
 {
-    RandomGenerator::instance().reseed(1);
-    const std::string first = RandomSymbols(8);
+    RandomGenerator random;
+    const RandomGenerator atStart = random;
+    const std::string first = RandomSymbols(8, random);
     ASSERT_EQ(first.size(), 8u);
     for (const char c : first) {
         EXPECT_TRUE((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z')) << c;
     }
-    EXPECT_NE(RandomSymbols(8), first);
-    RandomGenerator::instance().reseed(1);
-    EXPECT_EQ(RandomSymbols(8), first);
+    const RandomGenerator lookAhead = random;
+    const std::string second = RandomSymbols(8, random);
+    EXPECT_NE(second, first);
+    RandomGenerator copy = lookAhead;
+    EXPECT_EQ(RandomSymbols(8, copy), second) << "a copy draws what the original draws";
+    copy = atStart;
+    EXPECT_EQ(RandomSymbols(8, copy), first);
 
     // The generator: s = s * 22695477 + 1, bits 16..30; seeding draws once.
-    RandomGenerator::instance().reseed(1);
+    RandomGenerator seeded(1);
     std::uint32_t state = 1;
     state = state * 22695477u + 1u;
     for (int i = 0; i < 5; ++i) {
         state = state * 22695477u + 1u;
-        EXPECT_EQ(RandomGenerator::instance().next(), static_cast<int>((state >> 16) & 0x7FFF));
+        EXPECT_EQ(seeded.next(), static_cast<int>((state >> 16) & 0x7FFF));
     }
-    EXPECT_EQ(RandomSymbols(0), "");
-    EXPECT_EQ(RandomSymbols(-3), "");
+    EXPECT_EQ(RandomSymbols(0, seeded), "");
+    EXPECT_EQ(RandomSymbols(-3, seeded), "");
 }
 
 TEST(CounterText, PadsToTheWidthOfTheEntryCount)
@@ -179,18 +184,19 @@ TEST(CounterText, PadsToTheWidthOfTheEntryCount)
 TEST(ApplyOperation, EmptyPartAndParameterRouting)
 {
     const OperationInputs inputs{"S", "R", 2};
+    RandomGenerator random;
     std::set<int> nonEmpty;
     for (int option = 0; option < renameOptionCount; ++option) {
-        if (!ApplyOperation(static_cast<RenameOption>(option), "", inputs, 0, 1).empty()) {
+        if (!ApplyOperation(static_cast<RenameOption>(option), "", inputs, 0, 1, random).empty()) {
             nonEmpty.insert(option);
         }
     }
     EXPECT_EQ(nonEmpty, (std::set<int>{0, 1, 6, 7, 9, 14, 15}));
 
-    EXPECT_EQ(ApplyOperation(RenameOption::ReplaceSymbols, "aSa", inputs, 0, 1), "aRa");
-    EXPECT_EQ(ApplyOperation(RenameOption::ReplaceFromLeft, "abc", inputs, 0, 1), "Sc");
-    EXPECT_EQ(ApplyOperation(RenameOption::ExpandTo, "", inputs, 0, 1), "S");
-    EXPECT_EQ(ApplyOperation(RenameOption::Counter, "old", inputs, 3, 10), "R05");
+    EXPECT_EQ(ApplyOperation(RenameOption::ReplaceSymbols, "aSa", inputs, 0, 1, random), "aRa");
+    EXPECT_EQ(ApplyOperation(RenameOption::ReplaceFromLeft, "abc", inputs, 0, 1, random), "Sc");
+    EXPECT_EQ(ApplyOperation(RenameOption::ExpandTo, "", inputs, 0, 1, random), "S");
+    EXPECT_EQ(ApplyOperation(RenameOption::Counter, "old", inputs, 3, 10, random), "R05");
 }
 
 TEST(ParseInteger, AcceptsWhatTheNumberBoxMayHold)

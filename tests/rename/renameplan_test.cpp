@@ -112,38 +112,57 @@ TEST(RenamePlan, ACycleThatCannotCloseLosesNoEntry)
     EXPECT_EQ(testing::readFile(folder / "a.quorbit-swap"), "a");
 }
 
-// What the preview shows is what the run then does, random names included.
+// What the preview shows is what the run then does, random names included,
+// and its counts are the run's, sub-folders included.
 TEST(RenamePlan, PreviewShowsWhatTheRunDoes)
 {
     struct Case {
         RenameOption option;
         const char* symbols;
         const char* number;
+        bool subfolders;
     };
-    const Case cases[] = {{RenameOption::AddToLeft, "x_", "1"},   {RenameOption::ReduceTo, "", "1"},
-                          {RenameOption::Counter, "", "2"},       {RenameOption::UpperCase, "", "1"},
-                          {RenameOption::RandomSymbols, "", "3"}, {RenameOption::DeleteSymbols, "/", "1"}};
+    const Case cases[] = {{RenameOption::AddToLeft, "x_", "1", false},  {RenameOption::ReduceTo, "", "1", true},
+                          {RenameOption::Counter, "", "2", false},      {RenameOption::UpperCase, "", "1", false},
+                          {RenameOption::RandomSymbols, "", "3", true}, {RenameOption::DeleteSymbols, "/", "1", false}};
     for (const Case& row : cases) {
         const testing::TempFolder folder;
-        folder.create({"1.txt", "2.txt", "a1.txt", "a2.txt", "B.TXT", "x.txt", "sub/"});
+        folder.create({"1.txt", "2.txt", "a1.txt", "a2.txt", "B.TXT", "x.txt", "sub/", "sub/s1.txt", "sub/s2.txt"});
         RunSettings settings;
         settings.folder = folder.path();
         settings.option = row.option;
         settings.symbolsText = row.symbols;
         settings.replaceText = "/";
         settings.numberText = row.number;
-        RenameRun run;
-        const std::optional<FolderPlan> plan = run.preview(settings);
-        ASSERT_TRUE(plan);
-        EXPECT_EQ(run.preview(settings)->moves.size(), plan->moves.size()) << "a second look changes nothing";
+        settings.subfolders = row.subfolders;
+        const std::optional<RunPreview> preview = RenameRun::preview(settings, {}, RandomGenerator::instance());
+        ASSERT_TRUE(preview);
+        EXPECT_EQ(RenameRun::preview(settings, {}, RandomGenerator::instance())->shown.moves.size(),
+                  preview->shown.moves.size())
+            << "a second look changes nothing";
         std::set<std::string> expected = {"sub"};
-        for (const PlannedEntry& entry : plan->entries) {
+        for (const PlannedEntry& entry : preview->shown.entries) {
             expected.insert(entry.verdict == Verdict::Renamed ? entry.newName : entry.name);
         }
         QuietProgress progress;
-        run.run(settings, {"Renamed", "files", "folders"}, progress);
+        RenameRun run;
+        const RunResult result = run.run(settings, {"Renamed", "files", "folders"}, progress);
         EXPECT_EQ(folder.list(), expected) << static_cast<int>(row.option);
+        EXPECT_EQ(static_cast<std::size_t>(result.renamed), preview->renamed);
+        EXPECT_EQ(result.notRenamed.size(), preview->notRenamed);
+        EXPECT_EQ(preview->folderCount, row.subfolders ? 1 : 0);
     }
+}
+
+// A preview that is called off returns nothing.
+TEST(RenamePlan, CancelledPreviewGivesNothing)
+{
+    const testing::TempFolder folder;
+    folder.create({"a.txt"});
+    RunSettings settings;
+    settings.folder = folder.path();
+    const std::atomic<bool> cancelled = true;
+    EXPECT_FALSE(RenameRun::preview(settings, {}, RandomGenerator(), &cancelled));
 }
 
 } // namespace
