@@ -480,13 +480,13 @@ void TForm1::RadioGroupOptionsClick()
     m_number->setAccessibleName(m_symbolsLabel->text());
 }
 
-void TForm1::ButtonRenameClick()
+std::optional<RunSettings> TForm1::currentRunSettings() const
 {
     const int option = m_options->itemIndex();
     const int applyTo = m_applyTo->itemIndex();
     const int renamePart = m_renamePart->itemIndex();
     if (option < 0 || applyTo < 0 || renamePart < 0) {
-        return; // nothing chosen to do
+        return std::nullopt; // nothing chosen to do
     }
     RunSettings run;
     run.folder = toPath(m_currentFolder);
@@ -498,25 +498,39 @@ void TForm1::ButtonRenameClick()
     run.symbolsText = toUtf8(m_symbols->text());
     run.replaceText = toUtf8(m_replace->text());
     run.numberText = toUtf8(m_number->text());
+    return run;
+}
+
+TagNameSource TForm1::currentTagNames() const
+{
+    if (!m_fromId3->isChecked()) {
+        return {};
+    }
+    TitleTemplate titleTemplate;
+    titleTemplate.text = toUtf8(m_titleBox->templateText());
+    for (const QString& field : m_titleBox->fields()) {
+        titleTemplate.fields.push_back(toUtf8(field));
+    }
+    // Fields are told apart by the language's own placeholder words.
+    const char* const keys[] = {"StringArtist", "StringTitle", "StringAlbum", "StringYear", "StringTrack"};
+    for (std::size_t field = 0; field < titleTemplate.placeholders.size(); ++field) {
+        titleTemplate.placeholders[field] = toUtf8(message(keys[field]));
+    }
+    return tagNameSource(std::move(titleTemplate));
+}
+
+void TForm1::ButtonRenameClick()
+{
+    const std::optional<RunSettings> run = currentRunSettings();
+    if (!run) {
+        return;
+    }
     // The list catches up once the run is over; listing the folder while the
     // run renames in it would slow both.
     m_list->setFollowChanges(false);
-    TagNameSource tagNames;
-    if (m_fromId3->isChecked()) {
-        TitleTemplate titleTemplate;
-        titleTemplate.text = toUtf8(m_titleBox->templateText());
-        for (const QString& field : m_titleBox->fields()) {
-            titleTemplate.fields.push_back(toUtf8(field));
-        }
-        // Fields are told apart by the language's own placeholder words.
-        const char* const keys[] = {"StringArtist", "StringTitle", "StringAlbum", "StringYear", "StringTrack"};
-        for (std::size_t field = 0; field < titleTemplate.placeholders.size(); ++field) {
-            titleTemplate.placeholders[field] = toUtf8(message(keys[field]));
-        }
-        tagNames = tagNameSource(std::move(titleTemplate));
-    }
+    const TagNameSource tagNames = currentTagNames();
     Progress progress(*this);
-    const RunResult result = m_run.run(run, statusTexts(), progress, tagNames);
+    const RunResult result = m_run.run(*run, statusTexts(), progress, tagNames);
     m_notRenamed = result.notRenamed;
     m_list->setFollowChanges(true);
     switch (result.outcome) {

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -97,6 +98,11 @@ private:
     QString message(std::string_view name) const;
     // The language's words of the status texts of Rename and Sort.
     StatusTexts statusTexts() const;
+
+    // What a run would read from the controls now; nothing when no operation is chosen.
+    std::optional<RunSettings> currentRunSettings() const;
+    // The names the tags give MP3 files, when names come from tags.
+    TagNameSource currentTagNames() const;
 
     void RadioGroupOptionsClick();
     void ButtonRenameClick();
