@@ -172,11 +172,31 @@ TForm1::TForm1(WindowPlaces places, QWidget* parent)
     }
     m_texts[settings::languageKeyIndex("StringNoFolder")] = "No folder is selected.";
     m_texts[settings::languageKeyIndex("StringTagsNotSaved")] = "The tags of %s could not be saved.";
-    for (const auto& [key, text] : {std::pair{"StringNotRenamed", "not renamed"},
-                                    std::pair{"StringNameTaken", "the name belongs to an entry that stays"},
-                                    std::pair{"StringNameWantedTwice", "an entry before it takes the same name"},
-                                    std::pair{"StringNameUnsafe", "the new name is not a valid name"},
-                                    std::pair{"StringRenameFailed", "the rename failed"}}) {
+    for (const auto& [key, text] :
+         {std::pair{"StringNotRenamed", "not renamed"},
+          std::pair{"StringNameTaken", "the name belongs to an entry that stays"},
+          std::pair{"StringNameWantedTwice", "an entry before it takes the same name"},
+          std::pair{"StringNameUnsafe", "the new name is not a valid name"},
+          std::pair{"StringRenameFailed", "the rename failed"},
+          std::pair{"StringNewName", "New name"},
+          std::pair{"StringUnchanged", "unchanged"},
+          std::pair{"StringWillRename", "will be renamed"},
+          std::pair{"StringWillNotRename", "will not be renamed"},
+          std::pair{"StringWouldRename", "Would rename"},
+          std::pair{"StringNothingToUndo", "There is no run to undo."},
+          std::pair{"StringRestored", "Restored"},
+          std::pair{"StringNotRestored", "not restored"},
+          std::pair{"StringRenamedSince", "renamed again since the run"},
+          std::pair{"StringDeletedSince", "deleted since the run"},
+          std::pair{"StringOldNameTaken", "its old name is taken"},
+          std::pair{"StringUnfinishedRun",
+                    "A run in %s did not finish: %d of its %d moves were made. Finish the run, undo what it did, or "
+                    "leave it as it is?"},
+          std::pair{"StringFinishRun", "Finish"},
+          std::pair{"StringUndoRun", "Undo"},
+          std::pair{"StringLeaveRun", "Leave"},
+          std::pair{"StringJournalUnreadable", "The journal %s cannot be read. No file was touched."},
+          std::pair{"StringJournalNotWritten", "The journal of the run could not be written. Nothing was renamed."}}) {
         m_texts[settings::languageKeyIndex(key)] = text;
     }
     resize(970, 684);

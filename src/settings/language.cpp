@@ -10,8 +10,8 @@ namespace quorbit::settings {
 
 const std::array<std::string_view, kLanguageKeyCount> LanguageKeys{
     // Menu
-    "MFile->Caption", "MExit->Caption", "MSettings->Caption", "MLanguage->Caption", "MLangEnglish->Caption",
-    "MLangRussian->Caption", "MHelp->Caption", "MAbout->Caption",
+    "MFile->Caption", "MUndo->Caption", "MExit->Caption", "MSettings->Caption", "MLanguage->Caption",
+    "MLangEnglish->Caption", "MLangRussian->Caption", "MHelp->Caption", "MAbout->Caption",
     // Options
     "LabelSymbols->Caption", "LabelReplace->Caption", "RadioGroupApply->Caption", "RadioGroupApply->Items->Strings[0]",
     "RadioGroupApply->Items->Strings[1]", "RadioGroupApply->Items->Strings[2]", "RadioGroupRename->Caption",
@@ -38,7 +38,10 @@ const std::array<std::string_view, kLanguageKeyCount> LanguageKeys{
     "StringDeleteSymbols", "StringFindSymbols", "StringReplaceBy", "StringSymbols", "StringStartValue",
     "StringSymbolsBefore", "StringRenamed", "StringFiles", "StringDirs", "StringSorted", "StringNoFolder",
     "StringTagsNotSaved", "StringNotRenamed", "StringNameTaken", "StringNameWantedTwice", "StringNameUnsafe",
-    "StringRenameFailed",
+    "StringRenameFailed", "StringNewName", "StringUnchanged", "StringWillRename", "StringWillNotRename",
+    "StringWouldRename", "StringNothingToUndo", "StringRestored", "StringNotRestored", "StringRenamedSince",
+    "StringDeletedSince", "StringOldNameTaken", "StringUnfinishedRun", "StringFinishRun", "StringUndoRun",
+    "StringLeaveRun", "StringJournalUnreadable", "StringJournalNotWritten",
     // About box
     "AboutBox->Caption", "AboutBox->LabelAbout->Caption", "AboutBox->LabelAuthor->Caption",
     "AboutBox->LabelSite->Caption"};
