@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -167,6 +168,7 @@ bool Folder::list(std::vector<DirEntry>& entries) const
         const std::string_view name = item.d_name;
         DirEntry entry;
         entry.name = name;
+        entry.inode = item.d_ino;
         entry.isHidden = name.front() == '.';
         entry.isDirectory = item.d_type == DT_DIR;
         entry.isLink = item.d_type == DT_LNK;
@@ -273,6 +275,95 @@ int moveWithoutNoReplaceFlag(const Folder& from, const std::string& fromName, co
 bool createFolder(const Folder& parent, const std::string& name)
 {
     return mkdirat(parent.m_handle, name.c_str(), 0777) == 0;
+}
+
+bool removeEmptyFolder(const Folder& parent, const std::string& name)
+{
+    return unlinkat(parent.m_handle, name.c_str(), AT_REMOVEDIR) == 0;
+}
+
+bool removeFile(const std::string& path)
+{
+    return ::unlink(path.c_str()) == 0;
+}
+
+namespace {
+
+// `handle` with the lock taken, or -1 (and `handle` closed) when another process holds it.
+int lockedOrClosed(int handle)
+{
+    if (handle >= 0 && flock(handle, LOCK_EX | LOCK_NB) != 0) {
+        ::close(handle);
+        return -1;
+    }
+    return handle;
+}
+
+} // namespace
+
+AppendOnlyFile AppendOnlyFile::create(const std::string& path)
+{
+    return AppendOnlyFile(
+        lockedOrClosed(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600)));
+}
+
+AppendOnlyFile AppendOnlyFile::openExisting(const std::string& path)
+{
+    return AppendOnlyFile(lockedOrClosed(::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW)));
+}
+
+AppendOnlyFile::AppendOnlyFile(AppendOnlyFile&& other) noexcept
+    : m_handle(std::exchange(other.m_handle, -1))
+{
+}
+
+AppendOnlyFile& AppendOnlyFile::operator=(AppendOnlyFile&& other) noexcept
+{
+    if (this != &other) {
+        if (m_handle >= 0) {
+            ::close(m_handle);
+        }
+        m_handle = std::exchange(other.m_handle, -1);
+    }
+    return *this;
+}
+
+AppendOnlyFile::~AppendOnlyFile()
+{
+    if (m_handle >= 0) {
+        ::close(m_handle);
+    }
+}
+
+bool AppendOnlyFile::append(std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(m_handle, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+bool AppendOnlyFile::sync()
+{
+    return ::fdatasync(m_handle) == 0;
+}
+
+bool isLocked(const std::string& path)
+{
+    const int handle = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (handle < 0) {
+        return false;
+    }
+    const bool locked = flock(handle, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(handle);
+    return locked;
 }
 
 std::string_view fileNameOf(std::string_view path)

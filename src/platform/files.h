@@ -11,6 +11,7 @@ namespace quorbit::files {
 
 struct DirEntry {
     std::string name;
+    std::uint64_t inode = 0; // as the listing gives it; tells an entry that moved from one that replaced it
     bool isDirectory = false; // a real directory; a link to one is not
     bool isLink = false;
     bool isHidden = false; // the name starts with "."
@@ -85,6 +86,7 @@ private:
     friend int moveWithoutNoReplaceFlag(const Folder&, const std::string&, const Folder&, const std::string&);
     friend MoveResult moveEntry(const Folder&, const std::string&, const Folder&, const std::string&);
     friend bool createFolder(const Folder&, const std::string&);
+    friend bool removeEmptyFolder(const Folder&, const std::string&);
     friend class ReadOnlyFile;
 
     int m_handle = -1;
@@ -113,6 +115,46 @@ int moveWithoutNoReplaceFlag(const Folder& from, const std::string& fromName, co
 // Creates the folder `name` in `parent` with the default permissions (0777
 // less the umask).
 bool createFolder(const Folder& parent, const std::string& name);
+
+// Removes the folder `name` of `parent` when it is empty; a link or a folder
+// with anything in it stays.
+bool removeEmptyFolder(const Folder& parent, const std::string& name);
+
+// Removes the file at `path`; a folder stays.
+bool removeFile(const std::string& path);
+
+// A file that only grows, for a record of what a command does. The process
+// holds a lock on it while it is open, so another process can tell a record
+// still being written from one left behind by a process that died.
+class AppendOnlyFile {
+public:
+    AppendOnlyFile() = default;
+    // A new file at `path`, readable by the user alone; not open when `path`
+    // exists or cannot be made.
+    static AppendOnlyFile create(const std::string& path);
+    // The existing file at `path`, to add to; not open when it is missing, a
+    // link, or locked by another process.
+    static AppendOnlyFile openExisting(const std::string& path);
+    AppendOnlyFile(AppendOnlyFile&& other) noexcept;
+    AppendOnlyFile& operator=(AppendOnlyFile&& other) noexcept;
+    ~AppendOnlyFile();
+
+    bool isOpen() const { return m_handle >= 0; }
+    // Adds `bytes` at the end; false when not all of them could be written.
+    bool append(std::string_view bytes);
+    // Waits until what was added is on the disk.
+    bool sync();
+
+private:
+    explicit AppendOnlyFile(int handle)
+        : m_handle(handle)
+    {
+    }
+    int m_handle = -1;
+};
+
+// Whether an AppendOnlyFile, of this process or another, holds `path` open.
+bool isLocked(const std::string& path);
 
 // The part of `path` after its last "/".
 std::string_view fileNameOf(std::string_view path);

@@ -21,11 +21,14 @@ std::string executablePath()
     return path;
 }
 
-std::string userConfigFolder()
+namespace {
+
+// $`variable` when it holds an absolute path (the XDG rules ignore a relative
+// one), else `underHome` in the user's home folder.
+std::string xdgFolder(const char* variable, const char* underHome)
 {
-    // The XDG rules ignore a relative $XDG_CONFIG_HOME.
-    if (const char* configHome = std::getenv("XDG_CONFIG_HOME"); configHome && configHome[0] == '/') {
-        return configHome;
+    if (const char* folder = std::getenv(variable); folder && folder[0] == '/') {
+        return folder;
     }
     std::string home;
     if (const char* homeVariable = std::getenv("HOME"); homeVariable && homeVariable[0] == '/') {
@@ -38,7 +41,19 @@ std::string userConfigFolder()
     if (home.size() > 1 && home.back() == '/') {
         home.pop_back();
     }
-    return (home == "/" ? "" : home) + "/.config";
+    return (home == "/" ? "" : home) + underHome;
+}
+
+} // namespace
+
+std::string userConfigFolder()
+{
+    return xdgFolder("XDG_CONFIG_HOME", "/.config");
+}
+
+std::string userStateFolder()
+{
+    return xdgFolder("XDG_STATE_HOME", "/.local/state");
 }
 
 bool createConfigFolder(const std::string& folder)

@@ -12,6 +12,10 @@ std::string executablePath();
 // $XDG_CONFIG_HOME, else ~/.config; empty when neither can be found out.
 std::string userConfigFolder();
 
+// The user's folder for state kept between runs without a trailing
+// separator: $XDG_STATE_HOME, else ~/.local/state; empty when neither can be found out.
+std::string userStateFolder();
+
 // Creates `folder` and any missing folder above it, open to the user alone
 // as configuration folders are; true when it exists afterwards.
 bool createConfigFolder(const std::string& folder);

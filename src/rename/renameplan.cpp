@@ -33,14 +33,14 @@ private:
 
 } // namespace
 
-const std::string& FolderPlan::from(const PlannedMove& move, const std::string& aside) const
+const std::string& FolderPlan::from(const PlannedMove& move) const
 {
-    return move.kind == PlannedMove::Kind::Back ? aside : entries[move.entry].name;
+    return move.kind == PlannedMove::Kind::Back ? asideNames[move.cycle] : entries[move.entry].name;
 }
 
-const std::string& FolderPlan::to(const PlannedMove& move, const std::string& aside) const
+const std::string& FolderPlan::to(const PlannedMove& move) const
 {
-    return move.kind == PlannedMove::Kind::Aside ? aside : entries[move.entry].newName;
+    return move.kind == PlannedMove::Kind::Aside ? asideNames[move.cycle] : entries[move.entry].newName;
 }
 
 FolderPlan planFolder(const std::vector<std::string>& present,
@@ -136,32 +136,32 @@ FolderPlan planFolder(const std::vector<std::string>& present,
                 aside = plan.entries[start].name + ".quorbit-swap" + (attempt == 1 ? "" : std::to_string(attempt));
             }
             plan.asideNames.push_back(std::move(aside));
-            plan.moves.push_back({start, PlannedMove::Kind::Aside});
+            plan.moves.push_back({start, PlannedMove::Kind::Aside, plan.asideNames.size() - 1});
         }
         for (std::size_t position = path.size(); position-- > (cycle ? 1 : 0);) {
             plan.moves.push_back({path[position], PlannedMove::Kind::Direct});
             placed[path[position]] = true;
         }
         if (cycle) {
-            plan.moves.push_back({start, PlannedMove::Kind::Back});
+            plan.moves.push_back({start, PlannedMove::Kind::Back, plan.asideNames.size() - 1});
             placed[start] = true;
         }
     }
     return plan;
 }
 
-AppliedPlan applyFolderPlan(const files::Folder& folder, const FolderPlan& plan, RunProgress& progress)
+AppliedPlan applyFolderPlan(const files::Folder& folder, const FolderPlan& plan, RunProgress& progress,
+                            const std::function<void()>& moveTried)
 {
     AppliedPlan applied;
     bool asideFailed = false;
     int aside = 0; // an entry moved aside whose cycle is not closed yet; cycles come one after another
-    std::size_t cycles = 0;
-    const std::string noAside;
     for (std::size_t i = 0; i < plan.moves.size(); ++i) {
         const PlannedMove& move = plan.moves[i];
-        const std::string& asideName = move.kind == PlannedMove::Kind::Direct ? noAside : plan.asideNames[cycles];
-        const bool moved = files::moveEntry(folder, plan.from(move, asideName), folder, plan.to(move, asideName))
-            == files::MoveResult::Moved;
+        const bool moved = files::moveEntry(folder, plan.from(move), folder, plan.to(move)) == files::MoveResult::Moved;
+        if (moveTried) {
+            moveTried();
+        }
         switch (move.kind) {
         case PlannedMove::Kind::Aside:
             asideFailed = !moved;
@@ -169,10 +169,9 @@ AppliedPlan applyFolderPlan(const files::Folder& folder, const FolderPlan& plan,
             break;
         case PlannedMove::Kind::Back:
             if (!moved && !asideFailed) {
-                files::moveEntry(folder, asideName, folder, plan.entries[move.entry].name);
+                files::moveEntry(folder, plan.asideNames[move.cycle], folder, plan.entries[move.entry].name);
             }
             aside = 0;
-            ++cycles;
             break;
         case PlannedMove::Kind::Direct:
             break;

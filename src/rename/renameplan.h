@@ -33,6 +33,7 @@ struct PlannedMove {
     };
     std::size_t entry = 0; // index into FolderPlan::entries
     Kind kind = Kind::Direct;
+    std::size_t cycle = 0; // for Aside and Back: index into FolderPlan::asideNames
 };
 
 // The renames of one folder, decided before any of them is made.
@@ -42,11 +43,11 @@ struct FolderPlan {
     // new name another entry of the run still has waits for it to go, and the
     // entries of a cycle (two names swapped) pass through a temporary name.
     std::vector<PlannedMove> moves;
-    std::vector<std::string> asideNames; // the temporary names, one per cycle, in the order of the moves
+    std::vector<std::string> asideNames; // the temporary names, one per cycle
 
-    // The names a move takes the entry from and to; `aside` is the cycle's temporary name.
-    const std::string& from(const PlannedMove& move, const std::string& aside) const;
-    const std::string& to(const PlannedMove& move, const std::string& aside) const;
+    // The names a move takes the entry from and to.
+    const std::string& from(const PlannedMove& move) const;
+    const std::string& to(const PlannedMove& move) const;
 };
 
 // Plans the renames of one folder. `present` holds the names of every entry
@@ -70,11 +71,11 @@ struct AppliedPlan {
 };
 
 // Makes the moves of `plan` in `folder`, in their order, giving the window its
-// turn after each. A move that fails leaves its entry as it was. An entry
-// moved aside to open a cycle ("name.quorbit-swap") goes back to its own name
-// when another program took the name that was to close the cycle, and stays
-// aside, never lost, when that name is gone too. A stop that is requested is
+// turn after each and calling `moveTried`, when given, after each too. A move that fails leaves its entry as it was. An
+// entry moved aside to open a cycle ("name.quorbit-swap") goes back to its own name when another program took the name
+// that was to close the cycle, and stays aside, never lost, when that name is gone too. A stop that is requested is
 // honoured only between whole renames.
-AppliedPlan applyFolderPlan(const files::Folder& folder, const FolderPlan& plan, RunProgress& progress);
+AppliedPlan applyFolderPlan(const files::Folder& folder, const FolderPlan& plan, RunProgress& progress,
+                            const std::function<void()>& moveTried = {});
 
 } // namespace quorbit

@@ -59,6 +59,7 @@ CollectedEntries collectEntries(const files::Folder& folder, ApplyTo applyTo, co
         }
         if (appliesTo(applyTo, isFolder) && (isFolder || mask.matches(entry.name))) {
             collected.names.push_back(entry.name);
+            collected.inodes.push_back(entry.inode);
         }
         collected.present.push_back(std::move(entry.name));
     }
@@ -99,7 +100,14 @@ RunResult RenameRun::run(const RunSettings& settings, const StatusTexts& texts, 
     // so a preview drawing from another copy meanwhile sees the same names.
     RandomGenerator random = RandomGenerator::instance();
     const AtScopeExit commitRandom([&random] { RandomGenerator::instance() = random; });
-    const ActiveRun active{settings, std::move(*inputs), progress, tagNames, random};
+    std::optional<JournalWriter> journal;
+    if (!settings.journalFolder.empty()) {
+        journal.emplace(settings.journalFolder, JournalKind::Rename, settings.folder);
+        if (!journal->isOpen()) {
+            return {RunResult::Outcome::JournalNotWritten, {}, {}, 0, {}};
+        }
+    }
+    const ActiveRun active{settings, std::move(*inputs), progress, tagNames, random, journal ? &*journal : nullptr};
     const FileMask mask(settings.mask);
     bool stopped = false;
     RunResult result;
@@ -107,7 +115,7 @@ RunResult RenameRun::run(const RunSettings& settings, const StatusTexts& texts, 
         CollectedEntries collected
             = collectEntries(folder, settings.applyTo, mask, [&progress] { progress.processPendingEvents(); });
         m_renameList = std::move(collected.names);
-        stopped = !RenameAll(active, folder, collected.present, path, result);
+        stopped = !RenameAll(active, folder, collected, path, result);
         return !stopped;
     };
     // The status text counts what was done, not what was tried.
@@ -124,13 +132,16 @@ RunResult RenameRun::run(const RunSettings& settings, const StatusTexts& texts, 
     if (!result.notRenamed.empty()) {
         result.message += ", " + std::to_string(result.notRenamed.size()) + " " + texts.notRenamed;
     }
-    if (stopped) {
+    // A journal that failed is left without its end mark, so it is offered for recovery.
+    if (journal && !journal->end()) {
+        result.outcome = RunResult::Outcome::JournalNotWritten;
+    } else if (stopped) {
         result.outcome = RunResult::Outcome::Stopped;
     }
     return result;
 }
 
-bool RenameRun::RenameAll(const ActiveRun& active, const files::Folder& folder, const std::vector<std::string>& present,
+bool RenameRun::RenameAll(const ActiveRun& active, const files::Folder& folder, const CollectedEntries& collected,
                           const std::string& path, RunResult& result)
 {
     const AtScopeExit resetProgress([&progress = active.progress] {
@@ -141,13 +152,27 @@ bool RenameRun::RenameAll(const ActiveRun& active, const files::Folder& folder, 
     if (count > 100) {
         active.progress.showProgress();
     }
-    const std::optional<FolderPlan> plan = planNames(active, folder, m_renameList, present);
+    const std::optional<FolderPlan> plan = planNames(active, folder, m_renameList, collected.present);
     if (!plan) {
         return false;
     }
-    const AppliedPlan applied = applyFolderPlan(folder, *plan, active.progress);
-    result.renamed += static_cast<int>(applied.renamed);
     const std::string prefix = files::withTrailingSeparator(path);
+    if (active.journal && !plan->moves.empty()) {
+        JournalStep step;
+        step.moves.reserve(plan->moves.size());
+        for (const PlannedMove& move : plan->moves) {
+            step.moves.push_back({collected.inodes[move.entry], prefix + plan->from(move), prefix + plan->to(move)});
+        }
+        if (!active.journal->writeStep(step)) {
+            return false;
+        }
+    }
+    const AppliedPlan applied = applyFolderPlan(folder, *plan, active.progress, [journal = active.journal] {
+        if (journal) {
+            journal->noteMove();
+        }
+    });
+    result.renamed += static_cast<int>(applied.renamed);
     const auto notRenamed = [&](const PlannedEntry& entry, Verdict reason) {
         result.notRenamed.push_back({prefix + entry.name, entry.newName, reason});
     };
@@ -217,7 +242,7 @@ std::optional<RunPreview> RenameRun::preview(const RunSettings& settings, const 
     private:
         const std::atomic<bool>* m_cancelled;
     } look(cancelled);
-    const ActiveRun active{settings, std::move(*inputs), look, tagNames, random};
+    const ActiveRun active{settings, std::move(*inputs), look, tagNames, random, nullptr};
     const FileMask mask(settings.mask);
     RunPreview preview;
     // The folders are planned in the run's order, so each draws the random names the run will.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/files.h"
+#include "rename/journal.h"
 #include "rename/operations.h"
 #include "rename/renameplan.h"
 
@@ -28,6 +29,8 @@ struct RunSettings {
     std::string symbolsText;
     std::string replaceText;
     std::string numberText = "1";
+    // Where the run keeps the journal that lets it be undone; none when empty.
+    std::string journalFolder;
 };
 
 // The language's words for the status bar.
@@ -62,6 +65,7 @@ struct RunResult {
         NoFolder, // no folder chosen; nothing done; message says so for the status bar
         InvalidNumber, // message is the error; nothing renamed
         AlreadyRunning, // a run is under way; this one is ignored
+        JournalNotWritten, // the journal could not be written; nothing more was renamed
     };
     Outcome outcome = Outcome::Done;
     std::string message;
@@ -91,6 +95,7 @@ bool appliesTo(ApplyTo applyTo, bool isFolder);
 
 struct CollectedEntries {
     std::vector<std::string> names; // the selected entries, in name order
+    std::vector<std::uint64_t> inodes; // theirs, in the same order
     std::vector<std::string> present; // every entry of the folder, selected or not
     int fileCount = 0; // the entries that are not plain folders, selected or not
 };
@@ -125,12 +130,14 @@ private:
         RunProgress& progress;
         const TagNameSource& tagNames;
         RandomGenerator& random;
+        JournalWriter* journal; // none when the run keeps no journal
     };
 
-    // Plans the renames of the folder's collected entries and makes them.
-    // False when a stop was requested.
+    // Plans the renames of the folder's collected entries, writes the plan to
+    // the journal and makes them. False when a stop was requested or the
+    // journal could not be written.
     // What it did goes into `result`, the entries named by `path`.
-    bool RenameAll(const ActiveRun& active, const files::Folder& folder, const std::vector<std::string>& present,
+    bool RenameAll(const ActiveRun& active, const files::Folder& folder, const CollectedEntries& collected,
                    const std::string& path, RunResult& result);
     // The plan for `names` of the folder; nothing when a stop was requested.
     static std::optional<FolderPlan> planNames(const ActiveRun& active, const files::Folder& folder,

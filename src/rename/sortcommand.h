@@ -14,12 +14,15 @@ struct SortSettings {
     bool subfolders = false;
     std::string mask = "*.*"; // the file type's mask text; picks the files of a sort with sub-folders
     std::vector<std::string> listedNames; // without sub-folders: the names the file list shows, in its order
+    // Where the Sort keeps the journal that lets it be undone; none when empty.
+    std::string journalFolder;
 };
 
 struct SortResult {
     enum class Outcome {
         Done, // message is the status text
         NoFolder, // no folder chosen; nothing done; message says so for the status bar
+        JournalNotWritten, // the journal could not be written; nothing more was moved
     };
     Outcome outcome = Outcome::Done;
     std::string message;
@@ -34,7 +37,8 @@ struct SortResult {
 // folder itself. Nothing is replaced and no link is followed: an entry whose
 // name is taken where it would go, or whose target is not a real folder, stays.
 // The status text counts the entries examined, not those moved; `sortedWord`
-// is the language's word for it.
+// is the language's word for it. Each folder's moves are written to the
+// journal before they are made.
 SortResult sortIntoExtensionFolders(const SortSettings& settings, const StatusTexts& texts,
                                     const std::string& sortedWord);
 

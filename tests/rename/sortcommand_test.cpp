@@ -28,7 +28,7 @@ Tree treeOf(const TempFolder& folder)
 // Sorts as the window does: without sub-folders, the list shows every entry of the folder.
 SortResult sort(const TempFolder& folder, ApplyTo applyTo, bool subfolders)
 {
-    SortSettings settings{folder.path(), applyTo, subfolders, "*.*", {}};
+    SortSettings settings{folder.path(), applyTo, subfolders, "*.*", {}, {}};
     for (const std::string& name : folder.list()) {
         settings.listedNames.push_back(name);
     }
@@ -103,7 +103,7 @@ TEST(SortCommand, NoFolderDoesNothing)
     folder.create({"a.txt"});
     const std::filesystem::path workingFolder = std::filesystem::current_path();
     std::filesystem::current_path(folder.path());
-    const SortResult result = sortIntoExtensionFolders({"", ApplyTo::Both, true, "*.*", {"a.txt"}}, {}, "Sorted");
+    const SortResult result = sortIntoExtensionFolders({"", ApplyTo::Both, true, "*.*", {"a.txt"}, {}}, {}, "Sorted");
     std::filesystem::current_path(workingFolder);
     EXPECT_EQ(result.outcome, SortResult::Outcome::NoFolder);
     EXPECT_EQ(result.message, "No folder is selected.");

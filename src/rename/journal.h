@@ -1,0 +1,106 @@
+#pragma once
+
+#include "platform/files.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The record a rename or Sort keeps of its moves, so that a run can be undone,
+// even after the program was killed in the middle of it. Each step's plan is
+// on the disk before its first move; the moves made are noted in batches.
+// Paths are full paths, kept as the bytes the file system has.
+namespace quorbit {
+
+enum class JournalKind { Rename, Sort };
+
+struct JournalMove {
+    std::uint64_t inode = 0; // the entry's inode as its folder lists it
+    std::string from;
+    std::string to;
+};
+
+// What a command does in one folder, planned before any of it is done.
+struct JournalStep {
+    std::vector<std::string> createdFolders; // folders made for the moves, before them
+    std::vector<JournalMove> moves; // in the order they are made
+};
+
+struct Journal {
+    std::string path; // the journal file
+    JournalKind kind = JournalKind::Rename;
+    std::string root; // the folder the command worked in; every path lies below it
+    std::vector<JournalStep> steps;
+    // Moves of the last step noted as made; up to a batch may have been made
+    // without a note, and a later step means the earlier ones were all made.
+    std::size_t lastStepMovesNoted = 0;
+    bool ended = false; // the command ran to its end, or the user chose to leave it as it stopped
+
+    std::size_t moveCount() const;
+    // The moves noted as made, counting every step before the last as made.
+    std::size_t movesNoted() const;
+};
+
+// Writes the journal of one command.
+class JournalWriter {
+public:
+    // Starts a new journal file in `folder` (made when missing) for a command
+    // of `kind` in `root`; not open when it cannot be written.
+    JournalWriter(const std::string& folder, JournalKind kind, const std::string& root);
+
+    // False when the journal could not be started, or a write to it failed.
+    bool isOpen() const { return m_file.isOpen(); }
+    const std::string& path() const { return m_path; }
+
+    // Writes `step` and waits until it is on the disk. Its moves may be made
+    // only after this returned true.
+    bool writeStep(const JournalStep& step);
+    // Notes that one more move of the last step was made; the notes are written
+    // in batches, so a crash loses at most the last batch's note.
+    void noteMove();
+    // Marks the command as ended, so no recovery offers it.
+    bool end();
+
+private:
+    bool writeNote();
+    // Closes the file when a write did not succeed; passes `succeeded` on.
+    bool written(bool succeeded);
+
+    std::string m_path;
+    files::AppendOnlyFile m_file;
+    std::size_t m_movesMade = 0;
+    std::size_t m_movesNoted = 0;
+};
+
+// Why a journal cannot be used.
+enum class JournalFault {
+    Unreadable, // missing, too large, or not readable
+    CutShort, // ends inside a record the writer wrote whole
+    Corrupt, // a record is malformed, fails its checksum, or names a path outside its folder
+};
+
+// The journal at `path`, checked whole before anything acts on it: a journal
+// that fails any check is refused with its fault.
+struct JournalRead {
+    std::optional<Journal> journal;
+    JournalFault fault = JournalFault::Unreadable;
+};
+JournalRead readJournal(const std::string& path);
+
+// Marks the journal at `path` as ended; false when it is in use or cannot be written.
+bool markJournalEnded(const std::string& path);
+
+// Whether the journal at `path` is marked as ended, told without reading it whole.
+bool journalEnded(const std::string& path);
+
+// The journal files in `folder`, oldest first.
+std::vector<std::string> journalFiles(const std::string& folder);
+
+// Removes the oldest ended journals of `folder` beyond the newest `keep`.
+void pruneJournals(const std::string& folder, std::size_t keep);
+
+// Where the program keeps its journals; empty when the user's state folder is unknown.
+std::string journalFolder();
+
+} // namespace quorbit

@@ -1,0 +1,254 @@
+#include "rename/journal.h"
+
+#include "rename/journalreplay.h"
+#include "rename/renamerun.h"
+#include "rename/sortcommand.h"
+#include "tempfolder.h"
+
+#include <filesystem>
+#include <map>
+
+#include <gtest/gtest.h>
+
+namespace quorbit {
+namespace {
+
+class QuietProgress : public RunProgress {
+public:
+    void showProgress() override {}
+    void setProgressPosition(int) override {}
+    void hideProgress() override {}
+    void processPendingEvents() override {}
+};
+
+// Every entry below `root` by relative path, with a file's content ("/" for a folder).
+std::map<std::string, std::string> tree(const testing::TempFolder& root)
+{
+    std::map<std::string, std::string> entries;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root.path())) {
+        const std::string relative = std::filesystem::relative(entry.path(), root.path()).string();
+        entries[relative] = entry.is_directory() ? "/" : root.contentOf(relative);
+    }
+    return entries;
+}
+
+Journal newestJournal(const testing::TempFolder& journals)
+{
+    const std::vector<std::string> paths = journalFiles(journals.path());
+    EXPECT_FALSE(paths.empty());
+    JournalRead read = readJournal(paths.back());
+    EXPECT_TRUE(read.journal);
+    return read.journal ? std::move(*read.journal) : Journal{};
+}
+
+RunSettings settingsFor(const testing::TempFolder& folder, const testing::TempFolder& journals, RenameOption option,
+                        const char* symbols, bool subfolders)
+{
+    RunSettings settings;
+    settings.folder = folder.path();
+    settings.option = option;
+    settings.applyTo = ApplyTo::Both;
+    settings.subfolders = subfolders;
+    settings.symbolsText = symbols;
+    settings.numberText = "2";
+    settings.journalFolder = journals.path();
+    return settings;
+}
+
+// Undo brings back every name the run changed, for chains, cycles, renamed
+// folders below the chosen one, and a Sort with the folders it made.
+TEST(Journal, UndoPutsBackWhatARunDid)
+{
+    struct Case {
+        const char* what;
+        RenameOption option;
+        const char* symbols;
+        bool subfolders;
+    };
+    const Case cases[] = {{"a chain", RenameOption::Counter, "", false},
+                          {"folders renamed below the chosen one", RenameOption::AddToLeft, "x_", true},
+                          {"only the letter case", RenameOption::UpperCase, "", true},
+                          {"names cut to collide", RenameOption::ReduceTo, "", false}};
+    for (const Case& row : cases) {
+        const testing::TempFolder folder;
+        const testing::TempFolder journals;
+        folder.create({"1.txt", "2.txt", "x.txt", "ab.txt", "ac.txt", "sub/", "sub/1.txt", "sub/deep/", "sub/deep/y"});
+        const auto before = tree(folder);
+        QuietProgress progress;
+        RenameRun run;
+        const RunResult result = run.run(settingsFor(folder, journals, row.option, row.symbols, row.subfolders),
+                                         {"Renamed", "files", "folders"}, progress);
+        ASSERT_EQ(result.outcome, RunResult::Outcome::Done) << row.what;
+        ASSERT_NE(tree(folder), before) << row.what;
+        const Journal journal = newestJournal(journals);
+        EXPECT_TRUE(journal.ended);
+        const ReplayResult undone = undoJournal(journal, progress);
+        EXPECT_EQ(tree(folder), before) << row.what;
+        EXPECT_TRUE(undone.skipped.empty()) << row.what;
+        EXPECT_EQ(undoJournal(journal, progress).moved, 0u) << "a second undo finds everything in place";
+    }
+
+    const testing::TempFolder folder;
+    const testing::TempFolder journals;
+    folder.create({"a.txt", "b.jpg", "txt/", "txt/old.txt", "sub/", "sub/c.jpg"});
+    const auto before = tree(folder);
+    SortSettings sort;
+    sort.folder = folder.path();
+    sort.subfolders = true;
+    sort.journalFolder = journals.path();
+    sortIntoExtensionFolders(sort, {"Renamed", "files", "folders"}, "Sorted");
+    ASSERT_NE(tree(folder), before);
+    QuietProgress progress;
+    EXPECT_TRUE(undoJournal(newestJournal(journals), progress).skipped.empty());
+    EXPECT_EQ(tree(folder), before) << "the made folder \"jpg\" is gone, \"txt\" that was there stays";
+}
+
+TEST(Journal, UndoSkipsAndNamesEntriesChangedSince)
+{
+    const testing::TempFolder folder;
+    const testing::TempFolder journals;
+    folder.create({"a", "b", "c", "d"});
+    QuietProgress progress;
+    RenameRun run;
+    run.run(settingsFor(folder, journals, RenameOption::AddToLeft, "x_", false), {"Renamed", "files", "folders"},
+            progress);
+    std::filesystem::rename(folder / "x_a", folder / "again");
+    folder.create({"c"}); // before the delete, so it cannot get the inode the deleted file frees
+    std::filesystem::remove(folder / "x_b");
+
+    const ReplayResult undone = undoJournal(newestJournal(journals), progress);
+    EXPECT_EQ(undone.moved, 1u);
+    std::map<std::string, ReplayResult::Reason> skipped;
+    for (const ReplayResult::Skipped& entry : undone.skipped) {
+        skipped[std::string(files::fileNameOf(entry.path))] = entry.reason;
+    }
+    EXPECT_EQ(skipped,
+              (std::map<std::string, ReplayResult::Reason>{{"x_a", ReplayResult::Reason::RenamedAgain},
+                                                           {"x_b", ReplayResult::Reason::Deleted},
+                                                           {"x_c", ReplayResult::Reason::NameTaken}}));
+    EXPECT_EQ(folder.list(), (std::set<std::string>{"again", "c", "x_c", "d"}));
+    EXPECT_EQ(folder.contentOf("c"), "c") << "the new \"c\" is not replaced";
+}
+
+// A run stopped after any number of its moves (as a crash stops it) is undone
+// or finished from its journal, whichever the user picks.
+TEST(Journal, RecoversARunStoppedAfterAnyMove)
+{
+    const testing::TempFolder folder;
+    const testing::TempFolder journals;
+    // A cycle of three through a temporary name, a chain and a plain rename.
+    const std::vector<std::pair<std::string, std::string>> moves = {
+        {"a", "a.quorbit-swap"}, {"c", "a"}, {"b", "c"}, {"a.quorbit-swap", "b"}, {"2", "3"}, {"1", "2"}, {"x", "y"}};
+    folder.create({"a", "b", "c", "1", "2", "x"});
+    const auto before = tree(folder);
+    std::map<std::string, std::uint64_t> location; // the inode each name will have
+    std::vector<files::DirEntry> listed;
+    files::Folder(folder.path()).list(listed);
+    for (const files::DirEntry& entry : listed) {
+        location[entry.name] = entry.inode;
+    }
+    JournalStep step;
+    for (const auto& [from, to] : moves) {
+        step.moves.push_back({location[from], folder / from, folder / to});
+        location[to] = location[from];
+    }
+    {
+        JournalWriter writer(journals.path(), JournalKind::Rename, folder.path());
+        ASSERT_TRUE(writer.writeStep(step));
+    }
+    const std::string journalPath = journalFiles(journals.path()).back();
+    std::map<std::string, std::string> after;
+    for (std::size_t made = 0; made <= moves.size(); ++made) {
+        for (const bool undo : {true, false}) {
+            for (std::size_t i = 0; i < made; ++i) {
+                std::filesystem::rename(folder / moves[i].first, folder / moves[i].second);
+            }
+            const JournalRead read = readJournal(journalPath);
+            ASSERT_TRUE(read.journal);
+            EXPECT_FALSE(read.journal->ended);
+            QuietProgress progress;
+            const ReplayResult replayed
+                = undo ? undoJournal(*read.journal, progress) : finishJournal(*read.journal, progress);
+            EXPECT_TRUE(replayed.skipped.empty()) << made;
+            if (undo) {
+                EXPECT_EQ(tree(folder), before) << "undo after " << made << " moves";
+            } else {
+                if (after.empty()) {
+                    after = tree(folder);
+                }
+                EXPECT_EQ(tree(folder), after) << "finish after " << made << " moves";
+                undoJournal(*read.journal, progress);
+            }
+        }
+    }
+    EXPECT_EQ(
+        after,
+        (std::map<std::string, std::string>{{"a", "c"}, {"b", "a"}, {"c", "b"}, {"2", "1"}, {"3", "2"}, {"y", "x"}}));
+}
+
+TEST(Journal, CutShortOrCorruptJournalIsRefused)
+{
+    const testing::TempFolder folder;
+    const testing::TempFolder journals;
+    folder.create({"a", "b"});
+    QuietProgress progress;
+    RenameRun run;
+    run.run(settingsFor(folder, journals, RenameOption::AddToLeft, "new\nline ", false),
+            {"Renamed", "files", "folders"}, progress);
+    const std::string path = journalFiles(journals.path()).back();
+    std::ifstream in(path, std::ios::binary);
+    const std::string bytes(std::istreambuf_iterator<char>(in), {});
+    ASSERT_TRUE(readJournal(path).journal);
+    ASSERT_TRUE(bytes.ends_with("\nE\n"));
+    const std::size_t headerEnd = bytes.find("step ");
+    const std::size_t stepEnd = bytes.find('\n', bytes.find("\nend ") + 1) + 1;
+
+    // Cut inside the header or the plan: refused. Before the plan (a crash
+    // before any move), without the end mark, or with a progress note cut
+    // short (as a crash leaves them): read.
+    for (std::size_t length = 0; length < bytes.size(); ++length) {
+        testing::writeFile(path, bytes.substr(0, length));
+        const JournalRead read = readJournal(path);
+        const bool planWhole = length == headerEnd || length >= stepEnd;
+        EXPECT_EQ(read.journal.has_value(), planWhole) << length;
+        if (!planWhole) {
+            EXPECT_EQ(read.fault, JournalFault::CutShort) << length;
+        }
+    }
+    testing::writeFile(path, bytes + "D 1");
+    EXPECT_TRUE(readJournal(path).journal) << "a progress note cut short";
+
+    std::string changed = bytes;
+    changed[bytes.find("new\nline a")] = 'N';
+    testing::writeFile(path, changed);
+    EXPECT_EQ(readJournal(path).fault, JournalFault::Corrupt) << "the checksum tells";
+
+    for (const std::string& outside : {std::string("/etc/passwd"), folder / "../x", folder.path() + "//x"}) {
+        JournalWriter writer(journals.path(), JournalKind::Rename, folder.path());
+        writer.writeStep({{}, {{1, folder / "a", outside}}});
+        EXPECT_EQ(readJournal(writer.path()).fault, JournalFault::Corrupt) << outside;
+    }
+    testing::writeFile(path, "Quorbit journal 9\n");
+    EXPECT_EQ(readJournal(path).fault, JournalFault::Corrupt);
+}
+
+TEST(Journal, KeepsTheNewestEndedJournals)
+{
+    const testing::TempFolder journals;
+    for (int i = 0; i < 14; ++i) {
+        JournalWriter writer(journals.path(), JournalKind::Rename, "/tmp");
+        ASSERT_TRUE(writer.isOpen());
+        if (i != 1) {
+            writer.end();
+        }
+    }
+    const std::vector<std::string> all = journalFiles(journals.path());
+    ASSERT_EQ(all.size(), 14u);
+    pruneJournals(journals.path(), 10);
+    std::vector<std::string> expected = {all[1]}; // unfinished: kept until the user decides
+    expected.insert(expected.end(), all.end() - 10, all.end());
+    EXPECT_EQ(journalFiles(journals.path()), expected);
+}
+
+} // namespace
+} // namespace quorbit
