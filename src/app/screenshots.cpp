@@ -79,7 +79,7 @@ int main(int argc, char* argv[])
         const std::string settingsFile = scratch.filePath(QStringLiteral("quorbit.ini")).toStdString();
         std::ofstream(settingsFile) << "[Options]\nLanguage=" << language << "\nLast Folder=" << sample.toStdString()
                                     << "\n";
-        quorbit::TForm1 window({settingsFile, installed.languageFolder});
+        quorbit::TForm1 window({settingsFile, installed.languageFolder, {}}); // no journal: nothing is renamed
         window.show();
         settle();
         window.findChild<quorbit::TStShellListView*>(QStringLiteral("StShellListView1"))->selectRow(0);

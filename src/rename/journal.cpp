@@ -228,6 +228,7 @@ bool JournalWriter::writeStep(const JournalStep& step)
     record += "end " + std::to_string(fnv1a(record)) + "\n";
     m_movesMade = 0;
     m_movesNoted = 0;
+    m_hasSteps = true;
     return written(m_file.append(record) && m_file.sync());
 }
 
@@ -258,6 +259,12 @@ bool JournalWriter::writeNote()
 
 bool JournalWriter::end()
 {
+    // A command that planned no move leaves nothing to undo.
+    if (isOpen() && !m_hasSteps) {
+        m_file = {};
+        files::removeFile(m_path);
+        return true;
+    }
     return isOpen() && writeNote() && written(m_file.append("E\n") && m_file.sync());
 }
 

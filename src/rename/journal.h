@@ -59,7 +59,8 @@ public:
     // Notes that one more move of the last step was made; the notes are written
     // in batches, so a crash loses at most the last batch's note.
     void noteMove();
-    // Marks the command as ended, so no recovery offers it.
+    // Marks the command as ended, so no recovery offers it; the journal of
+    // a command that planned no move is removed instead.
     bool end();
 
 private:
@@ -71,6 +72,7 @@ private:
     files::AppendOnlyFile m_file;
     std::size_t m_movesMade = 0;
     std::size_t m_movesNoted = 0;
+    bool m_hasSteps = false;
 };
 
 // Why a journal cannot be used.

@@ -237,7 +237,7 @@ TEST(Journal, KeepsTheNewestEndedJournals)
     const testing::TempFolder journals;
     for (int i = 0; i < 14; ++i) {
         JournalWriter writer(journals.path(), JournalKind::Rename, "/tmp");
-        ASSERT_TRUE(writer.isOpen());
+        ASSERT_TRUE(writer.writeStep({{}, {{1, "/tmp/a", "/tmp/b"}}}));
         if (i != 1) {
             writer.end();
         }
@@ -248,6 +248,9 @@ TEST(Journal, KeepsTheNewestEndedJournals)
     std::vector<std::string> expected = {all[1]}; // unfinished: kept until the user decides
     expected.insert(expected.end(), all.end() - 10, all.end());
     EXPECT_EQ(journalFiles(journals.path()), expected);
+
+    JournalWriter(journals.path(), JournalKind::Sort, "/tmp").end();
+    EXPECT_EQ(journalFiles(journals.path()), expected) << "a command without a move leaves no journal";
 }
 
 } // namespace
