@@ -12,5 +12,6 @@ int main(int argc, char* argv[])
     window.move(window.screen()->availableGeometry().center() - window.rect().center());
     window.show();
     window.showStartupError();
+    window.offerRecovery();
     return application.exec();
 }

@@ -3,6 +3,7 @@
 #include "app/aboutbox.h"
 #include "app/numberedit.h"
 #include "app/radiogroup.h"
+#include "app/renamepreview.h"
 #include "app/tagpanel.h"
 #include "app/titletemplatebox.h"
 #include "app/winxp.h"
@@ -10,6 +11,8 @@
 #include "browser/shellcombobox.h"
 #include "browser/shelllistview.h"
 #include "browser/shelltreeview.h"
+#include "platform/files.h"
+#include "rename/journalreplay.h"
 #include "rename/sortcommand.h"
 #include "rename/tagname.h"
 #include "settings/settingsfile.h"
@@ -33,6 +36,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
@@ -41,6 +45,22 @@
 namespace quorbit {
 
 namespace {
+
+// `text` with its "%s" and "%d" marks filled in by `values`, in order.
+QString fillIn(QString text, std::initializer_list<QString> values)
+{
+    static const QRegularExpression markPattern(QStringLiteral("%[sd]"));
+    qsizetype from = 0;
+    for (const QString& value : values) {
+        const QRegularExpressionMatch mark = markPattern.match(text, from);
+        if (!mark.hasMatch()) {
+            break;
+        }
+        text.replace(mark.capturedStart(), 2, value);
+        from = mark.capturedStart() + value.size();
+    }
+    return text;
+}
 
 QString fromUtf8(std::string_view text)
 {
@@ -96,7 +116,7 @@ void setUpApplication()
 WindowPlaces WindowPlaces::forExecutable(const std::string& executablePath)
 {
     return {settings::settingsFilePath(executablePath),
-            settings::languageFolder(toPath(programFolderOf(executablePath)))};
+            settings::languageFolder(toPath(programFolderOf(executablePath))), quorbit::journalFolder()};
 }
 
 // What a run shows in the window between two entries.
@@ -129,6 +149,10 @@ TForm1::TForm1(WindowPlaces places, QWidget* parent)
     : QMainWindow(parent)
     , m_places(std::move(places))
     , m_showMessage([this](const QString& text) { QMessageBox::warning(this, windowTitle().trimmed(), text); })
+    , m_chooseRecovery([this](const QString& question) { return askRecovery(question); })
+    , m_preview(std::make_unique<RenamePreview>([this] {
+        return RenamePreview::Job{currentRunSettings(), currentTagNames(), RandomGenerator::instance()};
+    }))
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral(" Quorbit 1.5"));
@@ -196,10 +220,11 @@ TForm1::TForm1(WindowPlaces places, QWidget* parent)
           std::pair{"StringUndoRun", "Undo"},
           std::pair{"StringLeaveRun", "Leave"},
           std::pair{"StringJournalUnreadable", "The journal %s cannot be read. No file was touched."},
-          std::pair{"StringJournalNotWritten", "The journal of the run could not be written. Nothing was renamed."}}) {
+          std::pair{"StringJournalNotWritten", "The journal could not be written, so nothing more was moved."}}) {
         m_texts[settings::languageKeyIndex(key)] = text;
     }
     resize(970, 684);
+    connectPreview();
     FormCreate();
 }
 
@@ -218,6 +243,9 @@ void TForm1::buildMenu()
         return action;
     };
     QMenu* file = addMenu(nullptr, QStringLiteral("MFile"), QStringLiteral("File"));
+    QAction* undo = addItem(file, QStringLiteral("MUndo"), QStringLiteral("Undo Rename"));
+    undo->setShortcut(QKeySequence::Undo); // a text box with the focus keeps Ctrl+Z for its own text
+    connect(undo, &QAction::triggered, this, &TForm1::MUndoClick);
     QAction* exit = addItem(file, QStringLiteral("MExit"), QStringLiteral("Exit"));
     exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     connect(exit, &QAction::triggered, this, &QWidget::close);
@@ -392,7 +420,7 @@ void TForm1::ButtonSaveTagsClick()
         m_showMessage(result.text);
         break;
     case TagPanel::SaveResult::Outcome::Failed:
-        statusBar()->showMessage(message("StringTagsNotSaved").replace(QLatin1String("%s"), result.text));
+        statusBar()->showMessage(fillIn(message("StringTagsNotSaved"), {result.text}));
         break;
     case TagPanel::SaveResult::Outcome::Saved:
         m_list->RefreshList(true);
@@ -464,6 +492,50 @@ void TForm1::FilterComboBoxRenameChange()
         m_list->SetFiltered(false);
         m_list->Refresh();
     }
+}
+
+void TForm1::connectPreview()
+{
+    const auto optionChanged = [this] { requestPreview(PreviewCause::OptionChanged); };
+    for (RadioGroup* group : {m_options, m_applyTo, m_renamePart}) {
+        connect(group, &RadioGroup::itemClicked, this, optionChanged);
+    }
+    // The number box tells of typing only through its line edit.
+    for (QLineEdit* edit : {m_symbols, m_replace, m_number->findChild<QLineEdit*>()}) {
+        connect(edit, &QLineEdit::textChanged, this, optionChanged);
+    }
+    for (QCheckBox* box : {m_subfolders, m_fromId3}) {
+        connect(box, &QCheckBox::toggled, this, optionChanged);
+    }
+    connect(m_titleBox, &TitleTemplateBox::changed, this, optionChanged);
+    connect(m_filter, &TFilterComboBox::changed, this, optionChanged);
+    connect(m_tree, &TStShellTreeView::folderSelected, this, optionChanged);
+    connect(&m_list->model(), &ShellListModel::listFilled, this, [this] { requestPreview(PreviewCause::Relisted); });
+    connect(m_preview.get(), &RenamePreview::ready, this, [this](const std::shared_ptr<RenamePreview::Result>& result) {
+        m_list->model().setPreview(std::move(result->entries));
+        if (!m_previewCounts || !result->subfolderCounts) {
+            return;
+        }
+        const RenamePreview::Result::Counts& counts = *result->subfolderCounts;
+        QString text = QStringLiteral("%1 %2 %3 / %4 %5")
+                           .arg(message("StringWouldRename"), QString::number(counts.renamed), message("StringFiles"),
+                                QString::number(counts.folderCount), message("StringDirs"));
+        if (counts.notRenamed > 0) {
+            text += QStringLiteral(", %1 %2").arg(QString::number(counts.notRenamed), message("StringNotRenamed"));
+        }
+        statusBar()->showMessage(text);
+    });
+}
+
+void TForm1::requestPreview(PreviewCause cause)
+{
+    if (busy()) {
+        return; // the run asks for one when it is over
+    }
+    if (cause != PreviewCause::Relisted) {
+        m_previewCounts = cause == PreviewCause::OptionChanged;
+    }
+    m_preview->request();
 }
 
 StatusTexts TForm1::statusTexts() const
@@ -542,17 +614,23 @@ TagNameSource TForm1::currentTagNames() const
 void TForm1::ButtonRenameClick()
 {
     const std::optional<RunSettings> run = currentRunSettings();
-    if (!run) {
+    if (!run || m_replaying) {
         return;
     }
     // The list catches up once the run is over; listing the folder while the
     // run renames in it would slow both.
     m_list->setFollowChanges(false);
+    m_preview->cancel();
     const TagNameSource tagNames = currentTagNames();
     Progress progress(*this);
-    const RunResult result = m_run.run(*run, statusTexts(), progress, tagNames);
+    RunSettings journaled = *run;
+    journaled.journalFolder = m_places.journalFolder;
+    const RunResult result = m_run.run(journaled, statusTexts(), progress, tagNames);
+    keepRecentJournals();
     m_notRenamed = result.notRenamed;
+    m_notRestored.clear();
     m_list->setFollowChanges(true);
+    requestPreview(PreviewCause::CommandEnded);
     switch (result.outcome) {
     case RunResult::Outcome::Done:
         statusBar()->showMessage(fromUtf8(result.message));
@@ -562,6 +640,10 @@ void TForm1::ButtonRenameClick()
         break;
     case RunResult::Outcome::InvalidNumber:
         m_showMessage(fromUtf8(result.message));
+        break;
+    case RunResult::Outcome::JournalNotWritten:
+        statusBar()->showMessage(fromUtf8(result.message));
+        m_showMessage(message("StringJournalNotWritten"));
         break;
     case RunResult::Outcome::Stopped:
     case RunResult::Outcome::AlreadyRunning:
@@ -576,10 +658,7 @@ void TForm1::ButtonRenameClick()
 
 void TForm1::showNotRenamed()
 {
-    if (m_notRenamed.empty()) {
-        return;
-    }
-    const auto reason = [this](Verdict verdict) {
+    const auto renameReason = [this](Verdict verdict) {
         switch (verdict) {
         case Verdict::Taken:
             return message("StringNameTaken");
@@ -591,18 +670,160 @@ void TForm1::showNotRenamed()
             return message("StringRenameFailed");
         }
     };
+    const auto replayReason = [this](ReplayResult::Reason reason) {
+        switch (reason) {
+        case ReplayResult::Reason::RenamedAgain:
+            return message("StringRenamedSince");
+        case ReplayResult::Reason::Deleted:
+            return message("StringDeletedSince");
+        case ReplayResult::Reason::NameTaken:
+            return message("StringOldNameTaken");
+        case ReplayResult::Reason::Failed:
+            break;
+        }
+        return message("StringRenameFailed");
+    };
+    const auto decoded = [](const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); };
     constexpr std::size_t shownAtMost = 40;
     QStringList lines;
     for (std::size_t i = 0; i < m_notRenamed.size() && i < shownAtMost; ++i) {
         const RunResult::NotRenamed& entry = m_notRenamed[i];
         lines << QStringLiteral("%1 → %2: %3")
-                     .arg(QFile::decodeName(QByteArray::fromStdString(entry.path)),
-                          QFile::decodeName(QByteArray::fromStdString(entry.newName)), reason(entry.reason));
+                     .arg(decoded(entry.path), decoded(entry.newName), renameReason(entry.reason));
     }
-    if (m_notRenamed.size() > shownAtMost) {
-        lines << QStringLiteral("… (%1)").arg(m_notRenamed.size() - shownAtMost);
+    for (std::size_t i = 0; i < m_notRestored.size() && i < shownAtMost; ++i) {
+        lines << QStringLiteral("%1: %2").arg(decoded(m_notRestored[i].path), replayReason(m_notRestored[i].reason));
     }
-    m_showMessage(lines.join(QLatin1Char('\n')));
+    const std::size_t count = m_notRenamed.size() + m_notRestored.size();
+    if (count > shownAtMost) {
+        lines << QStringLiteral("… (%1)").arg(count - shownAtMost);
+    }
+    if (!lines.empty()) {
+        m_showMessage(lines.join(QLatin1Char('\n')));
+    }
+}
+
+void TForm1::keepRecentJournals()
+{
+    if (!m_places.journalFolder.empty()) {
+        pruneJournals(m_places.journalFolder, 10);
+    }
+}
+
+// A refused journal is marked ended, so it is not offered again; it goes with the old ones.
+void TForm1::reportUnreadableJournal(const std::string& path)
+{
+    markJournalEnded(path);
+    m_showMessage(fillIn(message("StringJournalUnreadable"), {QFile::decodeName(QByteArray::fromStdString(path))}));
+}
+
+void TForm1::showReplayResult(const ReplayResult& result, const Journal& journal)
+{
+    m_notRenamed.clear();
+    m_notRestored = result.skipped;
+    QString status = message("StringRestored") + QLatin1Char(' ') + QString::number(result.moved) + QLatin1Char(' ')
+        + message("StringFiles");
+    if (!result.skipped.empty()) {
+        status += QStringLiteral(", %1 ").arg(result.skipped.size()) + message("StringNotRestored");
+    }
+    statusBar()->showMessage(status);
+    // A journal put back whole is done with; one stopped half way stays for another try.
+    if (result.completed) {
+        files::removeFile(journal.path);
+    }
+    m_list->Refresh();
+    showNotRenamed();
+}
+
+TForm1::Recovery TForm1::askRecovery(const QString& question)
+{
+    QMessageBox box(QMessageBox::Question, windowTitle().trimmed(), question, QMessageBox::NoButton, this);
+    QPushButton* finish = box.addButton(message("StringFinishRun"), QMessageBox::AcceptRole);
+    QPushButton* undo = box.addButton(message("StringUndoRun"), QMessageBox::DestructiveRole);
+    QPushButton* leave = box.addButton(message("StringLeaveRun"), QMessageBox::RejectRole);
+    box.setDefaultButton(leave);
+    box.setEscapeButton(leave);
+    box.exec();
+    return box.clickedButton() == finish ? Recovery::Finish
+        : box.clickedButton() == undo    ? Recovery::Undo
+                                         : Recovery::Leave;
+}
+
+ReplayResult TForm1::replay(const Journal& journal, Replay how)
+{
+    m_replaying = true;
+    Progress progress(*this);
+    ReplayResult result = how == Replay::Undo ? undoJournal(journal, progress) : finishJournal(journal, progress);
+    m_replaying = false;
+    if (m_closeRequested) {
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    }
+    return result;
+}
+
+void TForm1::MUndoClick()
+{
+    if (busy() || m_places.journalFolder.empty()) {
+        return;
+    }
+    const std::vector<std::string> journals = journalFiles(m_places.journalFolder);
+    // The newest run that ended; an unfinished one is offered at start-up instead.
+    const auto newest = std::find_if(journals.rbegin(), journals.rend(), [](const std::string& path) {
+        return !files::isLocked(path) && journalEnded(path);
+    });
+    if (newest == journals.rend()) {
+        statusBar()->showMessage(message("StringNothingToUndo"));
+        return;
+    }
+    const JournalRead read = readJournal(*newest);
+    if (!read.journal) {
+        reportUnreadableJournal(*newest);
+        return;
+    }
+    showReplayResult(replay(*read.journal, Replay::Undo), *read.journal);
+    requestPreview(PreviewCause::CommandEnded);
+}
+
+void TForm1::offerRecovery()
+{
+    if (m_places.journalFolder.empty()) {
+        return;
+    }
+    for (const std::string& path : journalFiles(m_places.journalFolder)) {
+        // Another Quorbit may be writing it right now.
+        if (files::isLocked(path) || journalEnded(path)) {
+            continue;
+        }
+        const JournalRead read = readJournal(path);
+        if (!read.journal) {
+            reportUnreadableJournal(path);
+            continue;
+        }
+        const QString question
+            = fillIn(message("StringUnfinishedRun"),
+                     {QFile::decodeName(QByteArray::fromStdString(read.journal->root)),
+                      QString::number(read.journal->movesNoted()), QString::number(read.journal->moveCount())});
+        switch (m_chooseRecovery(question)) {
+        case Recovery::Finish: {
+            const ReplayResult finished = replay(*read.journal, Replay::Finish);
+            if (finished.completed) {
+                markJournalEnded(path);
+            }
+            m_notRenamed.clear();
+            m_notRestored = finished.skipped;
+            statusBar()->showMessage(message("StringRenamed") + QLatin1Char(' ') + QString::number(finished.moved)
+                                     + QLatin1Char(' ') + message("StringFiles"));
+            m_list->Refresh();
+            break;
+        }
+        case Recovery::Undo:
+            showReplayResult(replay(*read.journal, Replay::Undo), *read.journal);
+            break;
+        case Recovery::Leave:
+            markJournalEnded(path); // kept in the history, so it can still be undone
+            break;
+        }
+    }
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event)
@@ -630,7 +851,7 @@ void TForm1::reportUnreachedFolders(const std::vector<std::string>& unreached)
 void TForm1::ButtonSortClick()
 {
     const int applyTo = m_applyTo->itemIndex();
-    if (m_run.isRunning() || applyTo < 0) {
+    if (busy() || applyTo < 0) {
         return; // a run is under way, or nothing is chosen to sort
     }
     SortSettings sort;
@@ -642,11 +863,17 @@ void TForm1::ButtonSortClick()
     for (const browser::ShellItem& item : m_list->GetShellItems()) {
         sort.listedNames.push_back(item.name);
     }
+    sort.journalFolder = m_places.journalFolder;
     const SortResult result = sortIntoExtensionFolders(sort, statusTexts(), toUtf8(message("StringSorted")));
+    keepRecentJournals();
     statusBar()->showMessage(result.outcome == SortResult::Outcome::NoFolder ? message("StringNoFolder")
                                                                              : fromUtf8(result.message));
+    if (result.outcome == SortResult::Outcome::JournalNotWritten) {
+        m_showMessage(message("StringJournalNotWritten"));
+    }
     reportUnreachedFolders(result.unreachedFolders);
     m_list->Refresh();
+    requestPreview(PreviewCause::CommandEnded);
 }
 
 void TForm1::MAboutClick()
@@ -725,12 +952,15 @@ void TForm1::showTexts()
         caption(settings::languageTarget(settings::LanguageKeys[position]), &text);
     }
     m_number->setAccessibleName(m_symbolsLabel->text());
+    m_list->model().setPreviewTexts({message("StringNewName"), message("StringUnchanged"), message("StringWillRename"),
+                                     message("StringWillNotRename"), message("StringNameTaken"),
+                                     message("StringNameWantedTwice"), message("StringNameUnsafe")});
 }
 
 void TForm1::closeEvent(QCloseEvent* event)
 {
-    if (m_run.isRunning()) {
-        // The run ends after the entry in hand and then closes the window.
+    if (busy()) {
+        // The run or undo ends after the entry in hand and then closes the window.
         m_closeRequested = true;
         event->ignore();
         return;

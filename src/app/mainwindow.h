@@ -1,5 +1,6 @@
 #pragma once
 
+#include "rename/journalreplay.h"
 #include "rename/renamerun.h"
 #include "settings/language.h"
 
@@ -25,6 +26,7 @@ namespace quorbit {
 
 class NumberEdit;
 class RadioGroup;
+class RenamePreview;
 class TAboutBox;
 class TagPanel;
 class TitleTemplateBox;
@@ -41,6 +43,7 @@ void setUpApplication();
 struct WindowPlaces {
     std::string settingsFile;
     std::string languageFolder; // ends with "/"
+    std::string journalFolder; // where runs keep the journals that let them be undone; none when empty
 
     // The places of the program at `executablePath`.
     static WindowPlaces forExecutable(const std::string& executablePath);
@@ -72,8 +75,20 @@ public:
 
     TAboutBox& aboutBox() const { return *m_aboutBox; }
 
-    // Lists, in a message, the entries the last run did not rename and why.
+    // Lists, in a message, the entries the last run did not rename, or the
+    // last undo did not put back, and why.
     void showNotRenamed();
+
+    // Offers each run that did not finish (the program was killed, or the
+    // power failed): finish it, undo what it did, or leave it as it is.
+    void offerRecovery();
+    enum class Recovery { Finish, Undo, Leave };
+    // Where the user's choice for an unfinished run comes from; a message box unless replaced (tests).
+    using RecoveryChooser = std::function<Recovery(const QString& question)>;
+    void setRecoveryChooser(RecoveryChooser chooser) { m_chooseRecovery = std::move(chooser); }
+
+    // File > Undo Rename: puts back what the newest journaled run or Sort did.
+    void MUndoClick();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -95,6 +110,12 @@ private:
     // OnFolderSelected of the tree: every folder the user reaches.
     void StShellTreeView1FolderSelected(const QString& folder);
     void FilterComboBoxRenameChange();
+    // Why a preview of the run is asked for: an option changed (its counts go
+    // to the status bar), a command ended (its own message stays), or the list
+    // was listed anew (the status bar goes on as before).
+    enum class PreviewCause { OptionChanged, CommandEnded, Relisted };
+    void requestPreview(PreviewCause cause);
+    void connectPreview();
     QString message(std::string_view name) const;
     // The language's words of the status texts of Rename and Sort.
     StatusTexts statusTexts() const;
@@ -109,6 +130,18 @@ private:
     void MAboutClick();
     void ButtonSaveTagsClick();
     void ButtonSortClick();
+    Recovery askRecovery(const QString& question);
+    // Whether a run, an undo or a finish is under way; the window takes no other command then.
+    bool busy() const { return m_run.isRunning() || m_replaying; }
+    enum class Replay { Undo, Finish };
+    // Undoes or finishes the journal's command, the window's commands held off
+    // meanwhile; a close asked for meanwhile comes afterwards.
+    ReplayResult replay(const Journal& journal, Replay how);
+    // Keeps the journals of the newest runs and drops the older ones.
+    void keepRecentJournals();
+    void reportUnreadableJournal(const std::string& path);
+    // Tells what an undo did, and lets go of a journal it put back whole.
+    void showReplayResult(const ReplayResult& result, const Journal& journal);
     // Names, in a message, the sub-folders a command could not enter.
     void reportUnreachedFolders(const std::vector<std::string>& unreached);
 
@@ -123,9 +156,12 @@ private:
     QString m_startupError;
     settings::InterfaceTexts m_texts;
     MessageSink m_showMessage;
+    RecoveryChooser m_chooseRecovery;
     RenameRun m_run;
     bool m_closeRequested = false;
+    bool m_replaying = false;
     std::vector<RunResult::NotRenamed> m_notRenamed;
+    std::vector<ReplayResult::Skipped> m_notRestored;
     TAboutBox* m_aboutBox = nullptr;
 
     TStShellComboBox* m_pathBox = nullptr;
@@ -147,6 +183,9 @@ private:
     TagPanel* m_tagPanel = nullptr;
     QFrame* m_progressStrip = nullptr;
     QProgressBar* m_progressBar = nullptr;
+    bool m_previewCounts = false;
+    // Last, so it goes first: its thread ends before anything else of the window goes.
+    std::unique_ptr<RenamePreview> m_preview;
 };
 
 } // namespace quorbit

@@ -75,6 +75,7 @@ TitleTemplateBox::TitleTemplateBox(const QStringList& fields, QWidget* parent)
     connect(m_up, &QPushButton::clicked, this, &TitleTemplateBox::ButtonUpClick);
     connect(m_down, &QPushButton::clicked, this, &TitleTemplateBox::ButtonDownClick);
     connect(m_separator, &QComboBox::currentTextChanged, this, &TitleTemplateBox::BuildTitleTemplate);
+    connect(m_memo, &QPlainTextEdit::textChanged, this, &TitleTemplateBox::changed);
 }
 
 QStringList TitleTemplateBox::fields() const

@@ -39,6 +39,10 @@ public:
     // Selects the separator entry at `index`.
     void selectSeparator(int index);
 
+signals:
+    // The template's text changed, typed or rebuilt.
+    void changed();
+
 private:
     void moveSelected(int step);
 

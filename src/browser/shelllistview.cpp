@@ -19,6 +19,8 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QMimeDatabase>
+#include <QPainter>
+#include <QPainterPath>
 #include <QStackedLayout>
 #include <QTreeView>
 #include <QUrl>
@@ -41,7 +43,27 @@ QString joined(const QString& folder, const QString& name)
     return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
 }
 
-const int columnWidths[browser::ColumnCount] = {175, 75, 125, 125, 60};
+const int columnWidths[NewNameColumn + 1] = {175, 75, 125, 125, 60, 175};
+
+// The marks of the New name column are drawn rather than taken from the style
+// or an icon theme, so they read the same everywhere. `draw` works on 16 x 16.
+template <class Draw>
+QIcon paintedIcon(Draw draw)
+{
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(2, 2);
+    draw(painter);
+    painter.end();
+    return QIcon(pixmap);
+}
+
+QPen markPen(const QColor& colour, qreal width)
+{
+    return QPen(colour, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+}
 
 // Whether a row's name is being edited: the editor lives on the view's viewport.
 bool isEditing(const QAbstractItemView* view)
@@ -63,6 +85,24 @@ ShellListModel::ShellListModel(QObject* parent)
     const QFileIconProvider icons;
     m_folderIcon = icons.icon(QAbstractFileIconProvider::Folder);
     m_fileIcon = icons.icon(QAbstractFileIconProvider::File);
+    m_willRenameIcon = paintedIcon([](QPainter& painter) {
+        painter.setPen(markPen(QColor(0x2e, 0x8b, 0x3a), 2.2));
+        painter.drawPolyline(QPolygonF({{3.5, 8.5}, {6.5, 11.5}, {12.5, 4.5}}));
+    });
+    m_unchangedIcon = paintedIcon([](QPainter& painter) {
+        painter.setPen(markPen(QColor(0x90, 0x90, 0x90), 2));
+        painter.drawLine(QPointF(4.5, 8), QPointF(11.5, 8));
+    });
+    m_willNotRenameIcon = paintedIcon([](QPainter& painter) {
+        QPainterPath triangle;
+        triangle.addPolygon(QPolygonF({{8, 1.5}, {15, 14}, {1, 14}, {8, 1.5}}));
+        painter.setPen(markPen(QColor(0xc8, 0x64, 0x00), 1.2));
+        painter.setBrush(QColor(0xf0, 0x90, 0x10));
+        painter.drawPath(triangle);
+        painter.setPen(markPen(Qt::white, 1.8));
+        painter.drawLine(QPointF(8, 5.8), QPointF(8, 9.3));
+        painter.drawPoint(QPointF(8, 12));
+    });
 }
 
 ShellListModel::~ShellListModel()
@@ -84,6 +124,7 @@ void ShellListModel::listFolder(const QString& folder, bool fresh)
         beginResetModel();
         m_allItems.clear();
         m_filteredItems.clear();
+        m_preview.clear();
         m_folder = folder;
         endResetModel();
     }
@@ -260,6 +301,77 @@ QString ShellListModel::typeText(const browser::ShellItem& item) const
     return *known;
 }
 
+void ShellListModel::setPreview(ListPreview preview)
+{
+    m_preview = std::move(preview);
+    columnChanged(NewNameColumn);
+}
+
+void ShellListModel::setPreviewTexts(const PreviewTexts& texts)
+{
+    m_previewTexts = texts;
+    emit headerDataChanged(Qt::Horizontal, NewNameColumn, NewNameColumn);
+    columnChanged(NewNameColumn);
+}
+
+// One column's cells changed: the view repaints them, and no row moves.
+void ShellListModel::columnChanged(int column)
+{
+    if (rowCount() > 0) {
+        emit dataChanged(index(0, column), index(rowCount() - 1, column));
+    }
+}
+
+QString ShellListModel::markText(PreviewMark mark) const
+{
+    const auto notRenamed
+        = [this](const QString& reason) { return m_previewTexts.willNotRename + QStringLiteral(": ") + reason; };
+    switch (mark) {
+    case PreviewMark::Unchanged:
+        return m_previewTexts.unchanged;
+    case PreviewMark::WillRename:
+        return m_previewTexts.willRename;
+    case PreviewMark::Taken:
+        return notRenamed(m_previewTexts.taken);
+    case PreviewMark::WantedTwice:
+        return notRenamed(m_previewTexts.wantedTwice);
+    case PreviewMark::Unsafe:
+        return notRenamed(m_previewTexts.unsafe);
+    }
+    return {};
+}
+
+QVariant ShellListModel::previewData(const browser::ShellItem& item, int role) const
+{
+    const auto found = m_preview.find(item.name);
+    if (found == m_preview.end()) {
+        return {};
+    }
+    const EntryPreview& entry = found->second;
+    switch (role) {
+    case Qt::DisplayRole:
+        return nameText(entry.newName);
+    case Qt::DecorationRole:
+        return entry.mark == PreviewMark::WillRename ? m_willRenameIcon
+            : entry.mark == PreviewMark::Unchanged   ? m_unchangedIcon
+                                                     : m_willNotRenameIcon;
+    case Qt::ForegroundRole: {
+        if (entry.mark == PreviewMark::WillRename) {
+            break; // the normal text colour
+        }
+        const QPalette palette = QGuiApplication::palette();
+        if (entry.mark == PreviewMark::Unchanged) {
+            return palette.color(QPalette::PlaceholderText);
+        }
+        // Dark orange on a light base, a lighter one on a dark base.
+        return palette.color(QPalette::Base).lightness() < 128 ? QColor(0xff, 0x9a, 0x50) : QColor(0xb0, 0x3a, 0x00);
+    }
+    case Qt::ToolTipRole:
+        return markText(entry.mark);
+    }
+    return {};
+}
+
 int ShellListModel::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : static_cast<int>(GetShellItems().size());
@@ -267,7 +379,7 @@ int ShellListModel::rowCount(const QModelIndex& parent) const
 
 int ShellListModel::columnCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : browser::ColumnCount;
+    return parent.isValid() ? 0 : NewNameColumn + 1;
 }
 
 QVariant ShellListModel::data(const QModelIndex& index, int role) const
@@ -276,6 +388,9 @@ QVariant ShellListModel::data(const QModelIndex& index, int role) const
         return {};
     }
     const browser::ShellItem& item = GetShellItems()[static_cast<std::size_t>(entryOfRow(index.row()))];
+    if (index.column() == NewNameColumn) {
+        return previewData(item, role);
+    }
     switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole:
@@ -309,11 +424,11 @@ QVariant ShellListModel::data(const QModelIndex& index, int role) const
 QVariant ShellListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     static const char* const titles[browser::ColumnCount] = {"Name", "Size", "Type", "Modified", "Attributes"};
-    if (orientation != Qt::Horizontal || section < 0 || section >= browser::ColumnCount) {
+    if (orientation != Qt::Horizontal || section < 0 || section > NewNameColumn) {
         return {};
     }
     if (role == Qt::DisplayRole) {
-        return QString::fromLatin1(titles[section]);
+        return section == NewNameColumn ? m_previewTexts.caption : QString::fromLatin1(titles[section]);
     }
     if (role == Qt::TextAlignmentRole && section == browser::SizeColumn) {
         return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
@@ -443,16 +558,21 @@ TStShellListView::TStShellListView(QWidget* parent)
     m_report->header()->setSectionsClickable(true);
     m_report->header()->setSortIndicatorShown(true);
     m_report->header()->setSortIndicator(browser::NameColumn, Qt::AscendingOrder);
-    for (int column = 0; column < browser::ColumnCount; ++column) {
+    for (int column = 0; column <= NewNameColumn; ++column) {
         m_report->setColumnWidth(column, columnWidths[column]);
     }
+    // Shown beside the name it replaces, where the narrow pane still shows it.
+    m_report->header()->moveSection(NewNameColumn, browser::NameColumn + 1);
     m_icons->setUniformItemSizes(true);
     m_icons->setResizeMode(QListView::Adjust);
     m_stack->setCurrentWidget(m_report);
     setFocusProxy(m_report);
 
     connect(m_report->header(), &QHeaderView::sectionClicked, this, [this](int column) {
-        m_model->ColClick(column);
+        // The new names follow the rows; they give no order of their own.
+        if (column != NewNameColumn) {
+            m_model->ColClick(column);
+        }
         m_report->header()->setSortIndicator(m_model->clickedColumn(),
                                              m_model->ascending() ? Qt::AscendingOrder : Qt::DescendingOrder);
     });
@@ -499,6 +619,8 @@ void TStShellListView::FillList(const QString& folder)
     }
     currentView()->viewport()->setCursor(Qt::BusyCursor);
     m_sinceListing.start();
+    // Watched from before the listing starts, so a change made while it runs is not missed.
+    m_watcher->setWatchFolders({folder});
     m_model->listFolder(folder, true);
 }
 

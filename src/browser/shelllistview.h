@@ -9,8 +9,11 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <cstdint>
 #include <memory>
+#include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 class QAbstractItemView;
@@ -21,6 +24,31 @@ class QTreeView;
 namespace quorbit {
 
 class TStShellNotification;
+
+// The column after the five of the listing: what a rename run would name each entry.
+constexpr int NewNameColumn = browser::ColumnCount;
+
+// What a look ahead at the rename run says will become of a listed entry.
+enum class PreviewMark : std::uint8_t { Unchanged, WillRename, Taken, WantedTwice, Unsafe };
+
+struct EntryPreview {
+    std::string newName; // empty for an unsafe one
+    PreviewMark mark = PreviewMark::Unchanged;
+};
+
+// The entries the run would take, by name; the others show no new name.
+using ListPreview = std::unordered_map<std::string, EntryPreview>;
+
+// The language's words of the New name column.
+struct PreviewTexts {
+    QString caption;
+    QString unchanged;
+    QString willRename;
+    QString willNotRename;
+    QString taken;
+    QString wantedTwice;
+    QString unsafe;
+};
 
 // The entries of the shown folder as rows. Folders are listed off the GUI
 // thread, so a folder of 100,000 entries never stalls the window; the rows
@@ -67,6 +95,12 @@ public:
     // The Type column's text of an entry.
     QString typeText(const browser::ShellItem& item) const;
 
+    // Shows `preview` in the New name column. The rows stay as they are, and
+    // each finds its new name by its entry's name, whatever order or filter.
+    void setPreview(ListPreview preview);
+    const ListPreview& preview() const { return m_preview; }
+    void setPreviewTexts(const PreviewTexts& texts);
+
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
@@ -100,6 +134,9 @@ private:
     // FilteredItems anew from AllItems, in their order; empty while the filter is off.
     void refilter();
     void waitForWorker();
+    QVariant previewData(const browser::ShellItem& item, int role) const;
+    QString markText(PreviewMark mark) const;
+    void columnChanged(int column);
 
     QString m_folder;
     std::vector<browser::ShellItem> m_allItems;
@@ -115,6 +152,11 @@ private:
     mutable QHash<QString, QString> m_typeNames;
     QIcon m_folderIcon;
     QIcon m_fileIcon;
+    ListPreview m_preview;
+    PreviewTexts m_previewTexts;
+    QIcon m_willRenameIcon;
+    QIcon m_unchangedIcon;
+    QIcon m_willNotRenameIcon;
 };
 
 // The folder content list, StShellListView1: the entries of the shown folder

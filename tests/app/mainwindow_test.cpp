@@ -5,6 +5,7 @@
 #include "browser/filtercombobox.h"
 #include "browser/shellcombobox.h"
 #include "browser/shelllistview.h"
+#include "rename/journal.h"
 #include "tags/mp3sample.h"
 #include "tags/mp3tags.h"
 
@@ -34,6 +35,7 @@ class MainWindowTest : public QObject {
 
 private:
     QTemporaryDir m_scratch;
+    QTemporaryDir m_journals;
     QStringList m_messages;
 
     QString settingsPath() const { return m_scratch.filePath(QStringLiteral("quorbit.ini")); }
@@ -47,8 +49,9 @@ private:
 
     std::unique_ptr<TForm1> openWindow(const QString& settingsFile = {})
     {
-        auto window = std::make_unique<TForm1>(WindowPlaces{
-            (settingsFile.isEmpty() ? settingsPath() : settingsFile).toStdString(), QUORBIT_LANGUAGE_FOLDER});
+        auto window = std::make_unique<TForm1>(
+            WindowPlaces{(settingsFile.isEmpty() ? settingsPath() : settingsFile).toStdString(),
+                         QUORBIT_LANGUAGE_FOLDER, m_journals.filePath(QStringLiteral("journals")).toStdString()});
         window->setMessageSink([this](const QString& text) { m_messages << text; });
         return window;
     }
@@ -77,6 +80,7 @@ private slots:
     void init()
     {
         QFile::remove(settingsPath());
+        QDir(m_journals.filePath(QStringLiteral("journals"))).removeRecursively();
         m_messages.clear();
     }
 
@@ -335,6 +339,84 @@ private slots:
                              + QStringLiteral(" → a.txt: an entry before it takes the same name")});
     }
 
+    void undoPutsBackTheLastRunsOneByOne()
+    {
+        QTemporaryDir folder;
+        for (const char* name : {"a.txt", "b.txt", "c.jpg"}) {
+            QFile(folder.filePath(QString::fromLatin1(name))).open(QIODevice::WriteOnly);
+        }
+        const auto window = openWindow();
+        QVERIFY(window->selectFolder(folder.path()));
+        control<RadioGroup>(*window, "RadioGroupOptions")->setItemIndex(0); // Add to left
+        control<QLineEdit>(*window, "EditSymbols")->setText(QStringLiteral("x_"));
+        control<QPushButton>(*window, "ButtonRename")->click();
+        const QStringList renamed{"x_a.txt", "x_b.txt", "x_c.jpg"};
+        QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), renamed);
+        const auto* list = control<TStShellListView>(*window, "StShellListView1");
+        QTRY_VERIFY(!list->GetShellItems().empty() && list->GetShellItems().front().name == "x_a.txt");
+        control<QPushButton>(*window, "ButtonSort")->click();
+        QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), (QStringList{"jpg", "txt"}));
+
+        auto* undo = control<QAction>(*window, "MUndo");
+        QCOMPARE(undo->shortcut(), QKeySequence(QKeySequence::Undo));
+        undo->trigger();
+        QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 renamed); // the Sort is undone and the folders it made are gone
+        QVERIFY(QFile::rename(folder.filePath(QStringLiteral("x_b.txt")), folder.filePath(QStringLiteral("other"))));
+        undo->trigger();
+        QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 (QStringList{"a.txt", "c.jpg", "other"}));
+        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Restored 2 files, 1 not restored"));
+        QCOMPARE(
+            m_messages,
+            QStringList{folder.filePath(QStringLiteral("x_b.txt")) + QStringLiteral(": renamed again since the run")});
+        undo->trigger();
+        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("There is no run to undo."));
+    }
+
+    void anUnfinishedRunIsOfferedAtStartUp()
+    {
+        QTemporaryDir folder;
+        for (const char* name : {"a", "b"}) {
+            QFile(folder.filePath(QString::fromLatin1(name))).open(QIODevice::WriteOnly);
+        }
+        const std::string journals = m_journals.filePath(QStringLiteral("journals")).toStdString();
+        std::vector<files::DirEntry> entries;
+        files::Folder(folder.path().toStdString()).list(entries);
+        JournalStep step;
+        for (const files::DirEntry& entry : entries) {
+            const std::string path = folder.filePath(QString::fromStdString(entry.name)).toStdString();
+            step.moves.push_back({entry.inode, path, path + ".new"});
+        }
+        JournalWriter(journals, JournalKind::Rename, folder.path().toStdString()).writeStep(step);
+        QVERIFY(QFile::rename(folder.filePath(QStringLiteral("a")), folder.filePath(QStringLiteral("a.new"))));
+        // A crash part way through its plan leaves a journal no one can act on.
+        QString cutPath;
+        {
+            JournalWriter cut(journals, JournalKind::Rename, folder.path().toStdString());
+            cut.writeStep(step);
+            cutPath = QString::fromStdString(cut.path());
+        }
+        QFile cutFile(cutPath);
+        QVERIFY(cutFile.resize(cutFile.size() - 10));
+
+        const auto window = openWindow();
+        QStringList questions;
+        window->setRecoveryChooser([&questions](const QString& question) {
+            questions << question;
+            return TForm1::Recovery::Undo;
+        });
+        window->offerRecovery();
+        QCOMPARE(questions.size(), 1);
+        QVERIFY(questions.first().startsWith(QStringLiteral("A run in ") + folder.path()
+                                             + QStringLiteral(" did not finish: 0 of its 2 moves were made.")));
+        QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), (QStringList{"a", "b"}));
+        QCOMPARE(m_messages,
+                 QStringList{QStringLiteral("The journal %1 cannot be read. No file was touched.").arg(cutPath)});
+        window->offerRecovery();
+        QCOMPARE(questions.size(), 1); // nothing is offered twice
+    }
+
     void sortGathersTheListedFilesIntoExtensionFolders()
     {
         QTemporaryDir folder;
@@ -496,6 +578,89 @@ private slots:
         QTRY_VERIFY(!window->isVisible());
         QVERIFY(QFile::exists(settingsPath())); // the close went on and saved the settings
         QVERIFY(!control<QWidget>(*window, "PanelBottom")->isVisible());
+    }
+
+    void theNewNameColumnShowsWhatRenameWillDo()
+    {
+        QTemporaryDir folder;
+        for (const char* name : {"1.txt", "2.txt", "x.txt", "a1.txt", "a2.txt"}) {
+            QFile(folder.filePath(QString::fromLatin1(name))).open(QIODevice::WriteOnly);
+        }
+        // A folder: the run renames files only, so it stays and keeps its name.
+        QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("5.txt")));
+        const auto window = openWindow();
+        window->show();
+        const ShellListModel& model = control<TStShellListView>(*window, "StShellListView1")->model();
+        QCOMPARE(model.headerData(NewNameColumn, Qt::Horizontal, Qt::DisplayRole).toString(),
+                 QStringLiteral("New name"));
+        // Every row as "name > new name: mark", the mark being the cell's tool tip.
+        const auto column = [&model] {
+            QStringList rows;
+            for (int row = 0; row < model.rowCount(); ++row) {
+                const QModelIndex cell = model.index(row, NewNameColumn);
+                rows << model.index(row, 0).data().toString() + QStringLiteral(" > ") + cell.data().toString()
+                        + QStringLiteral(": ") + cell.data(Qt::ToolTipRole).toString();
+            }
+            return rows;
+        };
+        QVERIFY(window->selectFolder(folder.path()));
+        control<RadioGroup>(*window, "RadioGroupOptions")->setItemIndex(8); // Reduce to
+        control<NumberEdit>(*window, "EditNumber")->setText(QStringLiteral("1"));
+        QTRY_COMPARE(column(),
+                     (QStringList{
+                         "1.txt > 1.txt: unchanged",
+                         "2.txt > 2.txt: unchanged",
+                         "5.txt > : ",
+                         "a1.txt > a.txt: will be renamed",
+                         "a2.txt > a.txt: will not be renamed: an entry before it takes the same name",
+                         "x.txt > x.txt: unchanged",
+                     }));
+        const auto cell = [&model](int row, int role) { return model.index(row, NewNameColumn).data(role); };
+        QVERIFY(cell(2, Qt::DecorationRole).isNull());
+        QCOMPARE(cell(3, Qt::DecorationRole).userType(), QMetaType::QIcon);
+        QVERIFY(cell(3, Qt::ForegroundRole).isNull()); // the normal text colour
+        QVERIFY(cell(4, Qt::ForegroundRole).value<QColor>() != cell(0, Qt::ForegroundRole).value<QColor>());
+        QVERIFY(window->statusBar()->currentMessage().isEmpty()); // no counts without sub-folders
+
+        // A chain (2.txt leaves the name 1.txt takes) and a name the folder keeps.
+        control<RadioGroup>(*window, "RadioGroupOptions")->setItemIndex(15); // Counter
+        control<NumberEdit>(*window, "EditNumber")->setText(QStringLiteral("2"));
+        control<QCheckBox>(*window, "CheckBoxSubDirs")->click();
+        QTRY_COMPARE(column(),
+                     (QStringList{
+                         "1.txt > 2.txt: will be renamed",
+                         "2.txt > 3.txt: will be renamed",
+                         "5.txt > : ",
+                         "a1.txt > 4.txt: will be renamed",
+                         "a2.txt > 5.txt: will not be renamed: the name belongs to an entry that stays",
+                         "x.txt > 6.txt: will be renamed",
+                     }));
+        QTRY_COMPARE(window->statusBar()->currentMessage(),
+                     QStringLiteral("Would rename 4 files / 1 folders, 1 not renamed"));
+        QStringList previewed;
+        for (const auto& [name, entry] : model.preview()) {
+            previewed << QString::fromStdString(entry.mark == PreviewMark::WillRename ? entry.newName : name);
+        }
+        previewed.sort();
+
+        control<QPushButton>(*window, "ButtonRename")->click();
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files, QDir::Name), previewed);
+        const QString runMessage = window->statusBar()->currentMessage();
+        QCOMPARE(runMessage, QStringLiteral("Renamed 4 files / 1 folders, 1 not renamed"));
+        // The column follows the renamed folder; the run's own message stays.
+        QTRY_COMPARE(column(),
+                     (QStringList{
+                         "2.txt > 2.txt: unchanged",
+                         "3.txt > 3.txt: unchanged",
+                         "4.txt > 4.txt: unchanged",
+                         "5.txt > : ",
+                         "6.txt > 5.txt: will not be renamed: the name belongs to an entry that stays",
+                         "a2.txt > 6.txt: will not be renamed: the name belongs to an entry that stays",
+                     }));
+        QCOMPARE(window->statusBar()->currentMessage(), runMessage);
+        control<QAction>(*window, "MLangRussian")->trigger();
+        QCOMPARE(model.headerData(NewNameColumn, Qt::Horizontal, Qt::DisplayRole).toString(),
+                 QStringLiteral("Новое имя"));
     }
 };
 
