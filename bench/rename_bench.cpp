@@ -1,9 +1,12 @@
-// Renames 100,000 files with the rename run and with a bare renameat2 loop
-// (the floor) in the same run, and times every name operation.
+// Renames 100,000 files with the rename run, with and without its journal,
+// undoes the journaled run, and measures each against a bare renameat2 loop
+// (the floor) in the same run; then times every name operation.
 //
 //   rename_bench [file count] [parent folder]
 
 #include "benchsupport.h"
+#include "rename/journal.h"
+#include "rename/journalreplay.h"
 #include "rename/operations.h"
 #include "rename/renamerun.h"
 
@@ -31,10 +34,11 @@ public:
     void processPendingEvents() override {}
 };
 
-double runSeconds(const std::string& folder)
+double runSeconds(const std::string& folder, const std::string& journalFolder = {})
 {
     quorbit::RunSettings settings;
     settings.folder = folder;
+    settings.journalFolder = journalFolder;
     settings.option = quorbit::RenameOption::AddToLeft;
     settings.symbolsText = "x";
     NoWindow progress;
@@ -44,11 +48,11 @@ double runSeconds(const std::string& folder)
     return secondsSince(start);
 }
 
-void checkAllRenamed(const std::string& folder, int count)
+void checkAllRenamed(const std::string& folder, int count, const char* prefix = "xphoto_")
 {
     int renamed = 0;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        renamed += entry.path().filename().string().starts_with("xphoto_");
+        renamed += entry.path().filename().string().starts_with(prefix);
     }
     if (renamed != count) {
         std::fprintf(stderr, "only %d of %d files renamed in %s\n", renamed, count, folder.c_str());
@@ -102,6 +106,79 @@ void benchmarkRun(int count, const std::string& parent)
     std::printf("  peak resident memory during the run: %.1f MiB (goal < 100)\n", peak);
 }
 
+// Undoes the newest run journaled in `journals`, reading its journal included.
+double undoSeconds(const std::string& journals)
+{
+    NoWindow progress;
+    const Clock::time_point start = Clock::now();
+    const quorbit::JournalRead read = quorbit::readJournal(quorbit::journalFiles(journals).back());
+    if (!read.journal) {
+        std::fprintf(stderr, "the journal in %s was refused\n", journals.c_str());
+        std::exit(1);
+    }
+    const quorbit::ReplayResult undone = quorbit::undoJournal(*read.journal, progress);
+    const double seconds = secondsSince(start);
+    if (!undone.skipped.empty()) {
+        std::fprintf(stderr, "undo skipped %zu entries\n", undone.skipped.size());
+        std::exit(1);
+    }
+    return seconds;
+}
+
+// Gives the floor's files their names back, as the undo does for the run's.
+void renameBack(const std::string& folder, int count)
+{
+    const int handle = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (int i = 0; i < count; ++i) {
+        const std::string name = benchFileName(i);
+        if (renameat2(handle, ("x" + name).c_str(), handle, name.c_str(), RENAME_NOREPLACE) != 0) {
+            fail("renameat2");
+        }
+    }
+    close(handle);
+}
+
+// The journaled run and its undo against the floor. The same two folders serve
+// every round: each ends with the names it started with, the floor's given back
+// by a bare loop, the run's by the undo, so both see the same renames. The
+// disk is synced before each timed part, so none pays for another's writes.
+void benchmarkJournal(int count, const std::string& parent)
+{
+    constexpr int rounds = 5;
+    const std::string floorFolder = makeFolder(parent, "floor");
+    const std::string runFolder = makeFolder(parent, "run");
+    createFiles(floorFolder, count);
+    createFiles(runFolder, count);
+    std::vector<double> floors;
+    std::vector<double> runs;
+    std::vector<double> undos;
+    for (int round = 0; round < rounds; ++round) {
+        const std::string journals = makeFolder(parent, "journals");
+        sync();
+        floors.push_back(renameFloorSeconds(floorFolder, count));
+        renameBack(floorFolder, count);
+        sync();
+        runs.push_back(runSeconds(runFolder, journals));
+        checkAllRenamed(runFolder, count);
+        sync();
+        undos.push_back(undoSeconds(journals));
+        checkAllRenamed(runFolder, count, "photo_");
+        std::filesystem::remove_all(journals);
+    }
+    std::filesystem::remove_all(floorFolder);
+    std::filesystem::remove_all(runFolder);
+    const double floor = median(floors);
+    const double run = median(runs);
+    const double undo = median(undos);
+    std::printf("journaled rename of %d files and its undo (median of %d rounds, goals <= 1.3)\n", count, rounds);
+    std::printf("  floor (bare renameat2 loop): %10.0f files/s  %.3f s\n", count / floor, floor);
+    std::printf("  journaled run (Add to left): %10.0f files/s  %.3f s\n", count / run, run);
+    std::printf("  undo (journal read + moves): %10.0f files/s  %.3f s\n", count / undo, undo);
+    // Bare lines, for scripts that read them.
+    std::printf("ratio journaled run/floor: %.2f\n", run / floor);
+    std::printf("ratio undo/floor: %.2f\n", undo / floor);
+}
+
 std::vector<std::string> sampleNames(int count)
 {
     const char* titles[] = {"Holiday at the sea", "IMG",        "Привет мир",     "straße und weg",
@@ -146,6 +223,7 @@ int main(int argc, char* argv[])
 {
     const int count = argc > 1 ? std::atoi(argv[1]) : 100'000;
     benchmarkRun(count, parentFolder(argc, argv));
+    benchmarkJournal(count, parentFolder(argc, argv));
     benchmarkOperations();
     return 0;
 }

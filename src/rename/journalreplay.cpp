@@ -5,6 +5,7 @@
 #include <optional>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace quorbit {
 
@@ -21,40 +22,73 @@ std::string_view parentOf(std::string_view path)
 // kept up to date as entries move.
 class Places {
 public:
-    struct Place {
-        files::Folder folder;
-        std::optional<std::unordered_map<std::string, std::uint64_t>> m_inodes;
-
-        // The folder's entries by name, listed when first asked for.
-        std::unordered_map<std::string, std::uint64_t>& inodes()
+    class Place {
+    public:
+        explicit Place(files::Folder opened)
+            : folder(std::move(opened))
         {
-            if (!m_inodes) {
-                std::vector<files::DirEntry> entries;
-                folder.list(entries);
-                m_inodes.emplace();
-                m_inodes->reserve(entries.size());
-                for (files::DirEntry& entry : entries) {
-                    m_inodes->emplace(std::move(entry.name), entry.inode);
-                }
-            }
-            return *m_inodes;
         }
+
+        files::Folder folder;
 
         std::uint64_t inodeOf(const std::string& name)
         {
-            const auto found = inodes().find(name);
-            return found == inodes().end() ? 0 : found->second;
+            const auto found = names().find(name);
+            return found == names().end() ? 0 : found->second;
         }
 
+        // Whether any entry of the folder has `inode`, under whatever name.
         bool holds(std::uint64_t inode)
         {
-            for (const auto& [name, entryInode] : inodes()) {
-                if (entryInode == inode) {
-                    return true;
+            if (!m_inodes) {
+                m_inodes.emplace();
+                m_inodes->reserve(names().size());
+                for (const auto& [name, entryInode] : names()) {
+                    m_inodes->insert(entryInode);
                 }
             }
-            return false;
+            return m_inodes->count(inode) != 0;
         }
+
+        void moveOut(const std::string& name)
+        {
+            const auto found = names().find(name);
+            if (found != names().end()) {
+                if (m_inodes) {
+                    m_inodes->erase(m_inodes->find(found->second));
+                }
+                names().erase(found);
+            }
+        }
+
+        void moveIn(const std::string& name, std::uint64_t inode)
+        {
+            names()[name] = inode;
+            if (m_inodes) {
+                m_inodes->insert(inode);
+            }
+        }
+
+    private:
+        // The folder's entries by name, listed when first asked for.
+        std::unordered_map<std::string, std::uint64_t>& names()
+        {
+            if (!m_names) {
+                std::vector<files::DirEntry> entries;
+                folder.list(entries);
+                m_names.emplace();
+                m_names->reserve(entries.size());
+                for (files::DirEntry& entry : entries) {
+                    m_names->emplace(std::move(entry.name), entry.inode);
+                }
+            }
+            return *m_names;
+        }
+
+        std::optional<std::unordered_map<std::string, std::uint64_t>> m_names;
+        // The same inodes the other way round, made only when first needed:
+        // most replays never ask.
+        std::optional<std::unordered_multiset<std::uint64_t>> m_inodes;
     };
 
     explicit Places(std::string root)
@@ -81,7 +115,7 @@ public:
         if (!folder.isOpen()) {
             return nullptr;
         }
-        return &m_places.emplace(key, Place{std::move(folder), std::nullopt}).first->second;
+        return &m_places.emplace(key, Place(std::move(folder))).first->second;
     }
 
     // Closes the folders when many are open, so a deep tree cannot run out of handles.
@@ -114,8 +148,8 @@ void replayMove(Places& places, std::uint64_t inode, const std::string& from, co
         }
         switch (files::moveEntry(source->folder, fromName, target->folder, toName)) {
         case files::MoveResult::Moved:
-            source->inodes().erase(fromName);
-            target->inodes()[toName] = inode;
+            source->moveOut(fromName);
+            target->moveIn(toName, inode);
             ++result.moved;
             return;
         case files::MoveResult::TargetExists:

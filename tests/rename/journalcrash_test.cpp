@@ -1,0 +1,248 @@
+#include "rename/journal.h"
+#include "rename/journalreplay.h"
+#include "rename/renamerun.h"
+#include "tempfolder.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <new>
+#include <random>
+
+#include <csignal>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace quorbit {
+namespace {
+
+using testing::TempFolder;
+
+constexpr int kFileCount = 10'000;
+
+// Counts the moves the run has tried, in memory the parent shares.
+class CountingProgress : public RunProgress {
+public:
+    explicit CountingProgress(std::atomic<int>* movesTried)
+        : m_movesTried(movesTried)
+    {
+    }
+    void showProgress() override {}
+    // Called once after each move, and once more when the folder is done.
+    void setProgressPosition(int) override { m_movesTried->fetch_add(1, std::memory_order_relaxed); }
+    void hideProgress() override {}
+    void processPendingEvents() override {}
+
+private:
+    std::atomic<int>* m_movesTried;
+};
+
+class QuietProgress : public RunProgress {
+public:
+    void showProgress() override {}
+    void setProgressPosition(int) override {}
+    void hideProgress() override {}
+    void processPendingEvents() override {}
+};
+
+// One kind of run over the folder's files, with the name each file gets.
+struct Kind {
+    const char* what;
+    RenameOption option;
+    const char* symbols;
+    const char* number;
+    bool byTags; // the new names come from the tag source
+    std::map<std::string, std::string> renamed; // every file by name, with its new name
+};
+
+// The i-th file's name, 1 <= i <= kFileCount: "00001.mp3" and on.
+std::string fileName(int i, const char* prefix = "")
+{
+    char name[32];
+    std::snprintf(name, sizeof name, "%s%05d.mp3", prefix, i);
+    return name;
+}
+
+std::vector<Kind> kinds()
+{
+    Kind addToLeft{"Add to left", RenameOption::AddToLeft, "x_", "1", false, {}};
+    // Each file takes the next one's name: one chain through the whole folder.
+    Kind chain{"a chain of counters", RenameOption::Counter, "", "2", false, {}};
+    // Names from tags that swap a pair and turn the next three around, in
+    // every five files: each cycle passes through a name aside.
+    Kind cycles{"swaps and cycles of three", RenameOption::AddToLeft, "", "1", true, {}};
+    constexpr int next[5] = {1, 0, 3, 4, 2};
+    for (int i = 1; i <= kFileCount; ++i) {
+        addToLeft.renamed[fileName(i)] = fileName(i, "x_");
+        chain.renamed[fileName(i)] = fileName(i + 1);
+        const int block = (i - 1) / 5 * 5;
+        cycles.renamed[fileName(i)] = fileName(block + next[(i - 1) % 5] + 1);
+    }
+    return {std::move(addToLeft), std::move(chain), std::move(cycles)};
+}
+
+// Every file of the folder with its content, which is the name it was made with.
+std::map<std::string, std::string> contents(const TempFolder& folder)
+{
+    std::map<std::string, std::string> found;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
+        const std::string name = entry.path().filename().string();
+        found[name] = folder.contentOf(name);
+    }
+    return found;
+}
+
+// The first name where `found` differs from `expected`, told for the failure message.
+std::string firstDifference(const std::map<std::string, std::string>& found,
+                            const std::map<std::string, std::string>& expected)
+{
+    for (const auto& [name, content] : expected) {
+        const auto entry = found.find(name);
+        if (entry == found.end()) {
+            return name + " is missing (was " + content + ")";
+        }
+        if (entry->second != content) {
+            return name + " holds " + entry->second + " instead of " + content;
+        }
+    }
+    for (const auto& [name, content] : found) {
+        if (!expected.contains(name)) {
+            return name + " is left over (was " + content + ")";
+        }
+    }
+    return {};
+}
+
+// A counter in memory that a forked child shares with its parent.
+class SharedCounter {
+public:
+    SharedCounter()
+    {
+        void* memory
+            = ::mmap(nullptr, sizeof(std::atomic<int>), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+        m_counter = memory == MAP_FAILED ? nullptr : new (memory) std::atomic<int>(0);
+    }
+    ~SharedCounter()
+    {
+        if (m_counter) {
+            ::munmap(m_counter, sizeof(std::atomic<int>));
+        }
+    }
+    SharedCounter(const SharedCounter&) = delete;
+    SharedCounter& operator=(const SharedCounter&) = delete;
+
+    std::atomic<int>* get() const { return m_counter; }
+
+private:
+    std::atomic<int>* m_counter = nullptr;
+};
+
+// A run killed at any moment is put back by its journal, or finished, and
+// loses no file: the kill comes after a random number of moves, plus a
+// random few microseconds, so it lands inside moves and notes too.
+TEST(JournalCrash, ARunKilledAtRandomIsUndoneOrFinishedWhole)
+{
+    const char* seedText = std::getenv("QUORBIT_CRASH_SEED");
+    const std::uint32_t seed = seedText ? static_cast<std::uint32_t>(std::strtoul(seedText, nullptr, 10)) : 20240611;
+    std::printf("seed %u (set QUORBIT_CRASH_SEED to try another)\n", seed);
+    std::mt19937 random(seed);
+    const SharedCounter counter;
+    std::atomic<int>* movesTried = counter.get();
+    ASSERT_TRUE(movesTried);
+
+    // Every round starts from the same files: undone, or finished and then undone.
+    const TempFolder folder;
+    std::map<std::string, std::string> before;
+    for (int i = 1; i <= kFileCount; ++i) {
+        testing::writeFile(folder / fileName(i), fileName(i));
+        before[fileName(i)] = fileName(i);
+    }
+    const std::vector<Kind> runs = kinds();
+    const std::pair<int, bool> rounds[] = {{0, true},  {0, false}, {1, true}, {1, false}, {2, true},
+                                           {2, false}, {2, true},  {0, true}, {1, true},  {2, false}};
+    int killed = 0;
+    for (std::size_t number = 0; number < std::size(rounds); ++number) {
+        const Kind& kind = runs[static_cast<std::size_t>(rounds[number].first)];
+        const bool undo = rounds[number].second;
+        // A cycle adds its move aside to the moves of its files.
+        const int moveCount = kind.byTags ? kFileCount + kFileCount / 5 * 2 : kFileCount;
+        const int killAfter = std::uniform_int_distribution<int>(1, moveCount)(random);
+        const int delayMicroseconds = std::uniform_int_distribution<int>(0, 50)(random);
+        SCOPED_TRACE(::testing::Message() << "seed " << seed << ", round " << number << ": " << kind.what << ", "
+                                          << (undo ? "undone" : "finished") << ", killed after " << killAfter
+                                          << " moves and " << delayMicroseconds << " us");
+        std::map<std::string, std::string> after;
+        for (const auto& [name, newName] : kind.renamed) {
+            after[newName] = name;
+        }
+        const TempFolder journals;
+        RunSettings settings;
+        settings.folder = folder.path();
+        settings.option = kind.option;
+        settings.symbolsText = kind.symbols;
+        settings.numberText = kind.number;
+        settings.journalFolder = journals.path();
+        TagNameSource tags;
+        if (kind.byTags) {
+            tags = [&kind](const files::Folder&, const std::string& name) {
+                return std::optional<std::string>(kind.renamed.at(name));
+            };
+        }
+
+        movesTried->store(0);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            CountingProgress progress(movesTried);
+            RenameRun run;
+            const RunResult result = run.run(settings, {"Renamed", "files", "folders"}, progress, tags);
+            ::_exit(result.outcome == RunResult::Outcome::Done ? 0 : 1);
+        }
+        ASSERT_GT(child, 0);
+        int status = 0;
+        pid_t reaped = 0;
+        while (reaped == 0 && movesTried->load(std::memory_order_relaxed) < killAfter) {
+            reaped = ::waitpid(child, &status, WNOHANG);
+        }
+        if (reaped == 0) {
+            const auto start = std::chrono::steady_clock::now();
+            while (std::chrono::steady_clock::now() - start < std::chrono::microseconds(delayMicroseconds)) {}
+            ::kill(child, SIGKILL);
+            ::waitpid(child, &status, 0);
+        }
+        ASSERT_TRUE(WIFEXITED(status) ? WEXITSTATUS(status) == 0 : WTERMSIG(status) == SIGKILL);
+
+        const std::vector<std::string> paths = journalFiles(journals.path());
+        ASSERT_EQ(paths.size(), 1u);
+        const JournalRead read = readJournal(paths.back());
+        ASSERT_TRUE(read.journal) << "refused: " << static_cast<int>(read.fault);
+        // The kill can come after the end mark, on the child's way out. The
+        // progress is reset once after the last move, before that mark.
+        const bool allMade = movesTried->load() > moveCount;
+        EXPECT_TRUE(read.journal->ended ? allMade : !WIFEXITED(status));
+        killed += !read.journal->ended;
+        EXPECT_EQ(read.journal->moveCount(), static_cast<std::size_t>(moveCount));
+
+        QuietProgress progress;
+        const ReplayResult replayed
+            = undo ? undoJournal(*read.journal, progress) : finishJournal(*read.journal, progress);
+        EXPECT_TRUE(replayed.completed);
+        EXPECT_TRUE(replayed.skipped.empty())
+            << replayed.skipped.size() << " skipped, the first " << replayed.skipped.front().path;
+        // A lost, doubled or swapped file, or one left aside, shows here.
+        ASSERT_EQ(firstDifference(contents(folder), undo ? before : after), "");
+        if (!undo) {
+            undoJournal(*read.journal, progress);
+            ASSERT_EQ(firstDifference(contents(folder), before), "") << "undone after it was finished";
+        }
+    }
+    std::printf("%d of %zu runs killed before they ended\n", killed, std::size(rounds));
+}
+
+} // namespace
+} // namespace quorbit
