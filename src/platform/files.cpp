@@ -350,6 +350,11 @@ bool AppendOnlyFile::append(std::string_view bytes)
     return true;
 }
 
+void AppendOnlyFile::startWriteback()
+{
+    ::sync_file_range(m_handle, 0, 0, SYNC_FILE_RANGE_WRITE);
+}
+
 bool AppendOnlyFile::sync()
 {
     return ::fdatasync(m_handle) == 0;

@@ -142,6 +142,8 @@ public:
     bool isOpen() const { return m_handle >= 0; }
     // Adds `bytes` at the end; false when not all of them could be written.
     bool append(std::string_view bytes);
+    // Starts writing what was added to the disk, without waiting for it.
+    void startWriteback();
     // Waits until what was added is on the disk.
     bool sync();
 

@@ -7,6 +7,7 @@
 #include <charconv>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <string_view>
 
 namespace quorbit {
@@ -29,9 +30,11 @@ constexpr std::string_view kExtension = ".journal";
 constexpr std::size_t kMovesPerNote = 1024;
 constexpr std::size_t kLargestJournal = std::size_t(1) << 31;
 
-std::uint64_t fnv1a(std::string_view bytes)
+constexpr std::uint64_t kFnvStart = 14695981039346656037ull;
+
+// FNV-1a of `bytes`, carried on from `hash`, so a long text can be hashed in pieces.
+std::uint64_t fnv1a(std::string_view bytes, std::uint64_t hash = kFnvStart)
 {
-    std::uint64_t hash = 14695981039346656037ull;
     for (const char c : bytes) {
         hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
     }
@@ -204,32 +207,50 @@ JournalWriter::JournalWriter(const std::string& folder, JournalKind kind, const 
     }
 }
 
-bool JournalWriter::writeStep(const JournalStep& step)
+bool JournalWriter::writeStep(const JournalStep& step, const std::function<void()>& pause)
 {
     if (!isOpen() || !writeNote()) {
         return false;
     }
-    std::string record
-        = "step " + std::to_string(step.createdFolders.size()) + " " + std::to_string(step.moves.size()) + "\n";
+    constexpr std::size_t kPieceBytes = 1 << 20;
+    std::uint64_t checksum = kFnvStart;
+    std::string piece;
+    // Written a piece at the time, each sent on its way to the disk, so the window
+    // gets its turns and the wait for the whole plan at the end is short.
+    const auto writePiece = [&] {
+        checksum = fnv1a(piece, checksum);
+        const bool appended = m_file.append(piece);
+        m_file.startWriteback();
+        piece.clear();
+        if (pause) {
+            pause();
+        }
+        return appended;
+    };
+    piece = "step " + std::to_string(step.createdFolders.size()) + " " + std::to_string(step.moves.size()) + "\n";
     for (const std::string& folder : step.createdFolders) {
-        record += "C ";
-        appendPath(record, folder);
-        record += '\n';
+        piece += "C ";
+        appendPath(piece, folder);
+        piece += '\n';
     }
+    bool appended = true;
     for (const JournalMove& move : step.moves) {
-        record += "M ";
-        record += std::to_string(move.inode);
-        record += ' ';
-        appendPath(record, move.from);
-        record += ' ';
-        appendPath(record, move.to);
-        record += '\n';
+        piece += "M ";
+        piece += std::to_string(move.inode);
+        piece += ' ';
+        appendPath(piece, move.from);
+        piece += ' ';
+        appendPath(piece, move.to);
+        piece += '\n';
+        if (piece.size() >= kPieceBytes) {
+            appended = appended && writePiece();
+        }
     }
-    record += "end " + std::to_string(fnv1a(record)) + "\n";
+    appended = appended && writePiece();
     m_movesMade = 0;
     m_movesNoted = 0;
     m_hasSteps = true;
-    return written(m_file.append(record) && m_file.sync());
+    return written(appended && m_file.append("end " + std::to_string(checksum) + "\n") && m_file.sync());
 }
 
 bool JournalWriter::written(bool succeeded)

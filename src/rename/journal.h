@@ -3,6 +3,7 @@
 #include "platform/files.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -53,9 +54,10 @@ public:
     bool isOpen() const { return m_file.isOpen(); }
     const std::string& path() const { return m_path; }
 
-    // Writes `step` and waits until it is on the disk. Its moves may be made
-    // only after this returned true.
-    bool writeStep(const JournalStep& step);
+    // Writes `step` and waits until it is on the disk, running `pause`, when
+    // given, between pieces of a large one. Its moves may be made only after
+    // this returned true.
+    bool writeStep(const JournalStep& step, const std::function<void()>& pause = {});
     // Notes that one more move of the last step was made; the notes are written
     // in batches, so a crash loses at most the last batch's note.
     void noteMove();

@@ -163,7 +163,7 @@ bool RenameRun::RenameAll(const ActiveRun& active, const files::Folder& folder, 
         for (const PlannedMove& move : plan->moves) {
             step.moves.push_back({collected.inodes[move.entry], prefix + plan->from(move), prefix + plan->to(move)});
         }
-        if (!active.journal->writeStep(step)) {
+        if (!active.journal->writeStep(step, [&progress = active.progress] { progress.processPendingEvents(); })) {
             return false;
         }
     }
