@@ -187,25 +187,53 @@ std::unordered_map<std::uint64_t, const std::string*> stepPlaces(const JournalSt
     return places;
 }
 
-bool stopAsked(RunProgress& progress, ReplayResult& result)
-{
-    progress.processPendingEvents();
-    result.completed = !progress.stopRequested();
-    return !result.completed;
-}
+// Shows the window's progress strip for a replay of many moves, and asks
+// after each move whether to stop.
+class ReplayProgress {
+public:
+    ReplayProgress(RunProgress& progress, std::size_t moveCount)
+        : m_progress(progress)
+        , m_moveCount(moveCount)
+    {
+        if (m_moveCount > 100) {
+            m_progress.showProgress();
+        }
+    }
+    ~ReplayProgress()
+    {
+        m_progress.setProgressPosition(0);
+        m_progress.hideProgress();
+    }
+    ReplayProgress(const ReplayProgress&) = delete;
+    ReplayProgress& operator=(const ReplayProgress&) = delete;
+
+    bool stopAsked(ReplayResult& result)
+    {
+        m_progress.setProgressPosition(static_cast<int>(100 * ++m_movesDone / m_moveCount));
+        m_progress.processPendingEvents();
+        result.completed = !m_progress.stopRequested();
+        return !result.completed;
+    }
+
+private:
+    RunProgress& m_progress;
+    std::size_t m_moveCount;
+    std::size_t m_movesDone = 0;
+};
 
 } // namespace
 
-ReplayResult undoJournal(const Journal& journal, RunProgress& progress)
+ReplayResult undoJournal(const Journal& journal, RunProgress& runProgress)
 {
     ReplayResult result;
+    ReplayProgress progress(runProgress, journal.moveCount());
     Places places(journal.root);
     for (auto step = journal.steps.rbegin(); step != journal.steps.rend(); ++step) {
         const auto starts = stepPlaces(*step, false);
         for (auto move = step->moves.rbegin(); move != step->moves.rend(); ++move) {
             // An entry back where the step found it needs nothing more.
             replayMove(places, move->inode, move->to, move->from, *starts.at(move->inode), result);
-            if (stopAsked(progress, result)) {
+            if (progress.stopAsked(result)) {
                 return result;
             }
         }
@@ -219,9 +247,10 @@ ReplayResult undoJournal(const Journal& journal, RunProgress& progress)
     return result;
 }
 
-ReplayResult finishJournal(const Journal& journal, RunProgress& progress)
+ReplayResult finishJournal(const Journal& journal, RunProgress& runProgress)
 {
     ReplayResult result;
+    ReplayProgress progress(runProgress, journal.moveCount());
     Places places(journal.root);
     for (const JournalStep& step : journal.steps) {
         for (const std::string& folder : step.createdFolders) {
@@ -234,7 +263,7 @@ ReplayResult finishJournal(const Journal& journal, RunProgress& progress)
         for (const JournalMove& move : step.moves) {
             // An entry already at its final name needs nothing more.
             replayMove(places, move.inode, move.from, move.to, *ends.at(move.inode), result);
-            if (stopAsked(progress, result)) {
+            if (progress.stopAsked(result)) {
                 return result;
             }
         }

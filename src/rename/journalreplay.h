@@ -31,8 +31,8 @@ struct ReplayResult {
 // told by its inode: one found where the command left it goes back; one
 // found where it started (a move never made, or already put back) stays; any
 // other is skipped and listed. Only folders below the journal's folder are
-// touched, each opened without following a link. Asks `progress` for a stop
-// between whole moves.
+// touched, each opened without following a link. Shows its progress through
+// `progress` and asks it for a stop between whole moves.
 ReplayResult undoJournal(const Journal& journal, RunProgress& progress);
 
 // Makes the moves of an unfinished command that were not made, in their
