@@ -26,14 +26,6 @@ namespace {
 
 using namespace quorbit::bench;
 
-class NoWindow : public quorbit::RunProgress {
-public:
-    void showProgress() override {}
-    void setProgressPosition(int) override {}
-    void hideProgress() override {}
-    void processPendingEvents() override {}
-};
-
 double runSeconds(const std::string& folder, const std::string& journalFolder = {})
 {
     quorbit::RunSettings settings;
@@ -41,7 +33,7 @@ double runSeconds(const std::string& folder, const std::string& journalFolder = 
     settings.journalFolder = journalFolder;
     settings.option = quorbit::RenameOption::AddToLeft;
     settings.symbolsText = "x";
-    NoWindow progress;
+    quorbit::RunProgress progress;
     quorbit::RenameRun run;
     const Clock::time_point start = Clock::now();
     run.run(settings, {"Renamed", "files", "folders"}, progress);
@@ -109,7 +101,7 @@ void benchmarkRun(int count, const std::string& parent)
 // Undoes the newest run journaled in `journals`, reading its journal included.
 double undoSeconds(const std::string& journals)
 {
-    NoWindow progress;
+    quorbit::RunProgress progress;
     const Clock::time_point start = Clock::now();
     const quorbit::JournalRead read = quorbit::readJournal(quorbit::journalFiles(journals).back());
     if (!read.journal) {

@@ -130,14 +130,6 @@ void benchmarkRead(int count, const std::string& parent)
     std::filesystem::remove_all(folder);
 }
 
-class NoProgress : public quorbit::RunProgress {
-public:
-    void showProgress() override {}
-    void setProgressPosition(int) override {}
-    void hideProgress() override {}
-    void processPendingEvents() override {}
-};
-
 // The floor's renames: every file to another name and, untimed, back.
 double renameFloorSeconds(const std::string& folder, const std::vector<std::string>& paths)
 {
@@ -174,7 +166,7 @@ void benchmarkTagRename(int count, const std::string& parent)
         quorbit::RenameRun run;
         quorbit::RunSettings settings;
         settings.folder = folder;
-        NoProgress progress;
+        quorbit::RunProgress progress;
         const Clock::time_point start = Clock::now();
         run.run(
             settings, {"Renamed", "files", "folders"}, progress,

@@ -269,6 +269,24 @@ void waitForListing(const quorbit::TStShellListView& list, int count)
     std::exit(1);
 }
 
+// The window on `folder`, shown, with its file list holding the `count`
+// entries; its messages go to `messages`, and its runs keep their journals
+// in `journalFolder` (none when empty).
+std::unique_ptr<quorbit::TForm1> windowOn(const std::string& folder, int count, const std::string& settingsFile,
+                                          const std::string& journalFolder, QStringList& messages)
+{
+    auto window = std::make_unique<quorbit::TForm1>(
+        quorbit::WindowPlaces{settingsFile, QUORBIT_LANGUAGE_FOLDER, journalFolder});
+    window->setMessageSink([&messages](const QString& text) { messages << text; });
+    window->show();
+    if (!window->selectFolder(QString::fromStdString(folder))) {
+        std::fprintf(stderr, "the window does not offer %s\n", folder.c_str());
+        std::exit(1);
+    }
+    waitForListing(*control<quorbit::TStShellListView>(*window, "StShellListView1"), count);
+    return window;
+}
+
 struct WindowRound {
     double milliseconds = 0;
     double longestGap = 0;
@@ -283,27 +301,20 @@ WindowRound renameThroughWindow(const std::string& folder, const std::string& se
 {
     WindowRound round;
     // The run keeps its journal, as the program's always does.
-    quorbit::TForm1 window(quorbit::WindowPlaces{settingsFile, QUORBIT_LANGUAGE_FOLDER, folder + ".journals"});
-    window.setMessageSink([&round](const QString& text) { round.messages << text; });
-    window.show();
-    if (!window.selectFolder(QString::fromStdString(folder))) {
-        std::fprintf(stderr, "the window does not offer %s\n", folder.c_str());
-        std::exit(1);
-    }
-    waitForListing(*control<quorbit::TStShellListView>(window, "StShellListView1"), count);
-    control<quorbit::RadioGroup>(window, "RadioGroupOptions")->setItemIndex(0); // Add to left
-    control<QLineEdit>(window, "EditSymbols")->setText(QStringLiteral("x"));
-    auto* rename = control<QPushButton>(window, "ButtonRename");
+    const auto window = windowOn(folder, count, settingsFile, folder + ".journals", round.messages);
+    control<quorbit::RadioGroup>(*window, "RadioGroupOptions")->setItemIndex(0); // Add to left
+    control<QLineEdit>(*window, "EditSymbols")->setText(QStringLiteral("x"));
+    auto* rename = control<QPushButton>(*window, "ButtonRename");
 
-    // A run far past any goal is stopped as the user would stop it: by closing the window.
+    // A run far past any goal is stopped as the user would stop it: by closing the window->
     QTimer limit;
     limit.setSingleShot(true);
-    QObject::connect(&limit, &QTimer::timeout, &window, [&] {
+    QObject::connect(&limit, &QTimer::timeout, window.get(), [&] {
         round.stopped = true;
-        window.close();
+        window->close();
     });
 
-    // Every turn of the event loop the run gives the window.
+    // Every turn of the event loop the run gives the window->
     LoopTurns turns(static_cast<std::size_t>(count) * 2);
     limit.start(timeLimit);
     rename->click();
@@ -312,12 +323,12 @@ WindowRound renameThroughWindow(const std::string& folder, const std::string& se
     round.longestGap = turns.longestGap();
     round.loopTurns = turns.count();
     round.renamed = countRenamed(folder);
-    round.status = window.statusBar()->currentMessage();
+    round.status = window->statusBar()->currentMessage();
     if (!round.stopped && round.renamed != count) {
         std::fprintf(stderr, "only %d of %d files renamed in %s\n", round.renamed, count, folder.c_str());
         std::exit(1);
     }
-    window.close();
+    window->close();
     return round;
 }
 
@@ -390,14 +401,9 @@ void benchmarkPreview(int count, const std::string& parent, const std::string& s
 {
     const std::string folder = makeFolder(parent, "preview");
     createFiles(folder, count);
-    quorbit::TForm1 window(quorbit::WindowPlaces{settingsFile, QUORBIT_LANGUAGE_FOLDER, {}});
-    window.setMessageSink([](const QString&) {});
-    window.show();
-    if (!window.selectFolder(QString::fromStdString(folder))) {
-        fail("selectFolder");
-    }
-    auto* list = control<quorbit::TStShellListView>(window, "StShellListView1");
-    waitForListing(*list, count);
+    QStringList messages;
+    const auto window = windowOn(folder, count, settingsFile, {}, messages);
+    auto* list = control<quorbit::TStShellListView>(*window, "StShellListView1");
     const quorbit::ShellListModel& model = list->model();
     // Whether the column has every file, the first with `prefix` added.
     const auto shows = [&model, count, first = benchFileName(0)](const std::string& prefix) {
@@ -417,7 +423,7 @@ void benchmarkPreview(int count, const std::string& parent, const std::string& s
     };
     turnUntil([&] { return shows(""); }, "the first preview");
     PaintWatch watch(list->reportView()->viewport());
-    QObject::connect(&model, &QAbstractItemModel::dataChanged, &window, [&](const QModelIndex& topLeft) {
+    QObject::connect(&model, &QAbstractItemModel::dataChanged, window.get(), [&](const QModelIndex& topLeft) {
         if (topLeft.column() == quorbit::NewNameColumn && shows("x")) {
             watch.arm();
         }
@@ -426,7 +432,7 @@ void benchmarkPreview(int count, const std::string& parent, const std::string& s
     // The column in sight, as the user would scroll it, so its change is painted.
     list->reportView()->scrollTo(model.index(0, quorbit::NewNameColumn));
     LoopTurns turns(1 << 20);
-    control<QLineEdit>(window, "EditSymbols")->insert(QStringLiteral("x"));
+    control<QLineEdit>(*window, "EditSymbols")->insert(QStringLiteral("x"));
     turnUntil([&] { return watch.painted(); }, "the preview of the typed symbol");
     const double filled = turns.stop();
     int shown = 0;
@@ -437,7 +443,7 @@ void benchmarkPreview(int count, const std::string& parent, const std::string& s
         std::fprintf(stderr, "the New name column showed %d of %d new names\n", shown, count);
         std::exit(1);
     }
-    window.close();
+    window->close();
     std::filesystem::remove_all(folder);
     std::printf("preview of %d entries: %.0f ms from typing until the column is filled (goal < 1000), longest block "
                 "%.1f ms (goal < 100)\n",
@@ -452,15 +458,10 @@ void benchmarkTagSelection(const std::string& parent, const std::string& setting
     constexpr int selections = 25;
     const std::string folder = makeFolder(parent, "select");
     createTaggedFiles(folder, fileCount);
-    quorbit::TForm1 window(quorbit::WindowPlaces{settingsFile, QUORBIT_LANGUAGE_FOLDER, {}});
-    window.setMessageSink([](const QString&) {});
-    window.show();
-    if (!window.selectFolder(QString::fromStdString(folder))) {
-        fail("selectFolder");
-    }
-    auto* list = control<quorbit::TStShellListView>(window, "StShellListView1");
-    waitForListing(*list, fileCount);
-    const auto* shownTitle = control<QLineEdit>(window, "EditTitle2");
+    QStringList messages;
+    const auto window = windowOn(folder, fileCount, settingsFile, {}, messages);
+    auto* list = control<quorbit::TStShellListView>(*window, "StShellListView1");
+    const auto* shownTitle = control<QLineEdit>(*window, "EditTitle2");
     std::vector<double> times;
     for (int i = 0; i < selections; ++i) {
         const int row = (i * 397) % fileCount;
@@ -477,7 +478,7 @@ void benchmarkTagSelection(const std::string& parent, const std::string& setting
         QCoreApplication::processEvents(); // the panel painted with the new texts
         times.push_back(milliseconds(Clock::now() - start));
     }
-    window.close();
+    window->close();
     std::filesystem::remove_all(folder);
     std::printf("select an MP3 file in a folder of %d: tag panel filled in %.2f ms (median of %d), at most %.2f ms "
                 "(goal < 20)\n",

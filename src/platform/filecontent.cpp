@@ -1,5 +1,7 @@
 #include "platform/filecontent.h"
 
+#include "platform/writeall.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -61,21 +63,6 @@ public:
 private:
     int m_descriptor;
 };
-
-bool writeAll(int descriptor, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(descriptor, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-}
 
 // Copies `source` from `offset` to its end onto the end of `target`.
 bool copyRest(int source, std::int64_t offset, std::int64_t sourceSize, int target)

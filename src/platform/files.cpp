@@ -1,6 +1,7 @@
 #include "platform/files.h"
 
 #include "platform/localetext.h"
+#include "platform/writeall.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -335,10 +336,10 @@ AppendOnlyFile::~AppendOnlyFile()
     }
 }
 
-bool AppendOnlyFile::append(std::string_view bytes)
+bool writeAll(int descriptor, std::string_view bytes)
 {
     while (!bytes.empty()) {
-        const ssize_t written = ::write(m_handle, bytes.data(), bytes.size());
+        const ssize_t written = ::write(descriptor, bytes.data(), bytes.size());
         if (written < 0 && errno == EINTR) {
             continue;
         }
@@ -348,6 +349,11 @@ bool AppendOnlyFile::append(std::string_view bytes)
         bytes.remove_prefix(static_cast<std::size_t>(written));
     }
     return true;
+}
+
+bool AppendOnlyFile::append(std::string_view bytes)
+{
+    return writeAll(m_handle, bytes);
 }
 
 void AppendOnlyFile::startWriteback()

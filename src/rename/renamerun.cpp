@@ -233,10 +233,6 @@ std::optional<RunPreview> RenameRun::preview(const RunSettings& settings, const 
             : m_cancelled(cancelled)
         {
         }
-        void showProgress() override {}
-        void setProgressPosition(int) override {}
-        void hideProgress() override {}
-        void processPendingEvents() override {}
         bool stopRequested() override { return m_cancelled && m_cancelled->load(std::memory_order_relaxed); }
 
     private:

@@ -42,14 +42,15 @@ struct StatusTexts {
 };
 
 // What the window does for a run: the progress strip, and a chance to repaint
-// and take input between two entries.
+// and take input between two entries. The base shows nothing and never stops,
+// for a run without a window.
 class RunProgress {
 public:
     virtual ~RunProgress() = default;
-    virtual void showProgress() = 0;
-    virtual void setProgressPosition(int position) = 0; // 0..100
-    virtual void hideProgress() = 0;
-    virtual void processPendingEvents() = 0;
+    virtual void showProgress() {}
+    virtual void setProgressPosition(int /*position*/) {} // 0..100
+    virtual void hideProgress() {}
+    virtual void processPendingEvents() {}
     // Asked after every entry: true ends the run there (the window is closing).
     virtual bool stopRequested() { return false; }
 };

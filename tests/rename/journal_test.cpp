@@ -13,14 +13,6 @@
 namespace quorbit {
 namespace {
 
-class QuietProgress : public RunProgress {
-public:
-    void showProgress() override {}
-    void setProgressPosition(int) override {}
-    void hideProgress() override {}
-    void processPendingEvents() override {}
-};
-
 // Every entry below `root` by relative path, with a file's content ("/" for a folder).
 std::map<std::string, std::string> tree(const testing::TempFolder& root)
 {
@@ -74,7 +66,7 @@ TEST(Journal, UndoPutsBackWhatARunDid)
         const testing::TempFolder journals;
         folder.create({"1.txt", "2.txt", "x.txt", "ab.txt", "ac.txt", "sub/", "sub/1.txt", "sub/deep/", "sub/deep/y"});
         const auto before = tree(folder);
-        QuietProgress progress;
+        RunProgress progress;
         RenameRun run;
         const RunResult result = run.run(settingsFor(folder, journals, row.option, row.symbols, row.subfolders),
                                          {"Renamed", "files", "folders"}, progress);
@@ -98,7 +90,7 @@ TEST(Journal, UndoPutsBackWhatARunDid)
     sort.journalFolder = journals.path();
     sortIntoExtensionFolders(sort, {"Renamed", "files", "folders"}, "Sorted");
     ASSERT_NE(tree(folder), before);
-    QuietProgress progress;
+    RunProgress progress;
     EXPECT_TRUE(undoJournal(newestJournal(journals), progress).skipped.empty());
     EXPECT_EQ(tree(folder), before) << "the made folder \"jpg\" is gone, \"txt\" that was there stays";
 }
@@ -108,7 +100,7 @@ TEST(Journal, UndoSkipsAndNamesEntriesChangedSince)
     const testing::TempFolder folder;
     const testing::TempFolder journals;
     folder.create({"a", "b", "c", "d"});
-    QuietProgress progress;
+    RunProgress progress;
     RenameRun run;
     run.run(settingsFor(folder, journals, RenameOption::AddToLeft, "x_", false), {"Renamed", "files", "folders"},
             progress);
@@ -166,7 +158,7 @@ TEST(Journal, RecoversARunStoppedAfterAnyMove)
             const JournalRead read = readJournal(journalPath);
             ASSERT_TRUE(read.journal);
             EXPECT_FALSE(read.journal->ended);
-            QuietProgress progress;
+            RunProgress progress;
             const ReplayResult replayed
                 = undo ? undoJournal(*read.journal, progress) : finishJournal(*read.journal, progress);
             EXPECT_TRUE(replayed.skipped.empty()) << made;
@@ -191,7 +183,7 @@ TEST(Journal, CutShortOrCorruptJournalIsRefused)
     const testing::TempFolder folder;
     const testing::TempFolder journals;
     folder.create({"a", "b"});
-    QuietProgress progress;
+    RunProgress progress;
     RenameRun run;
     run.run(settingsFor(folder, journals, RenameOption::AddToLeft, "new\nline ", false),
             {"Renamed", "files", "folders"}, progress);

@@ -33,22 +33,11 @@ public:
         : m_movesTried(movesTried)
     {
     }
-    void showProgress() override {}
     // Called once after each move, and once more when the folder is done.
     void setProgressPosition(int) override { m_movesTried->fetch_add(1, std::memory_order_relaxed); }
-    void hideProgress() override {}
-    void processPendingEvents() override {}
 
 private:
     std::atomic<int>* m_movesTried;
-};
-
-class QuietProgress : public RunProgress {
-public:
-    void showProgress() override {}
-    void setProgressPosition(int) override {}
-    void hideProgress() override {}
-    void processPendingEvents() override {}
 };
 
 // One kind of run over the folder's files, with the name each file gets.
@@ -228,7 +217,7 @@ TEST(JournalCrash, ARunKilledAtRandomIsUndoneOrFinishedWhole)
         killed += !read.journal->ended;
         EXPECT_EQ(read.journal->moveCount(), static_cast<std::size_t>(moveCount));
 
-        QuietProgress progress;
+        RunProgress progress;
         const ReplayResult replayed
             = undo ? undoJournal(*read.journal, progress) : finishJournal(*read.journal, progress);
         EXPECT_TRUE(replayed.completed);

@@ -12,14 +12,6 @@ namespace {
 
 using Wanted = std::vector<std::pair<std::string, std::optional<std::string>>>;
 
-class QuietProgress : public RunProgress {
-public:
-    void showProgress() override {}
-    void setProgressPosition(int) override {}
-    void hideProgress() override {}
-    void processPendingEvents() override {}
-};
-
 struct PlanCase {
     const char* what;
     std::vector<std::string> present;
@@ -69,7 +61,7 @@ TEST(RenamePlan, DecidesEveryCollisionAsTheMovesFindIt)
         for (const std::string& name : row.present) {
             folder.create({name});
         }
-        QuietProgress progress;
+        RunProgress progress;
         EXPECT_TRUE(applyFolderPlan(files::Folder(folder.path()), plan, progress).completed) << row.what;
         EXPECT_EQ(folder.list(), row.after) << row.what;
         // Every entry has its content under the name the plan gave it: nothing was replaced.
@@ -87,7 +79,7 @@ TEST(RenamePlan, ACycleThatCannotCloseLosesNoEntry)
     const FolderPlan plan = planFolder({"a", "b"}, {{"a", "b"}, {"b", "a"}});
     ASSERT_EQ(plan.moves.size(), 3u);
     // Another program takes the name the cycle's last move needs.
-    class Intruder : public QuietProgress {
+    class Intruder : public RunProgress {
     public:
         explicit Intruder(const testing::TempFolder& folder)
             : m_folder(folder)
@@ -144,7 +136,7 @@ TEST(RenamePlan, PreviewShowsWhatTheRunDoes)
         for (const PlannedEntry& entry : preview->shown.entries) {
             expected.insert(entry.verdict == Verdict::Renamed ? entry.newName : entry.name);
         }
-        QuietProgress progress;
+        RunProgress progress;
         RenameRun run;
         const RunResult result = run.run(settings, {"Renamed", "files", "folders"}, progress);
         EXPECT_EQ(folder.list(), expected) << static_cast<int>(row.option);

@@ -55,14 +55,6 @@ std::vector<std::string> mutagen(int version, bool withV1, std::vector<std::stri
     return frames;
 }
 
-class NoProgress : public RunProgress {
-public:
-    void showProgress() override {}
-    void setProgressPosition(int) override {}
-    void hideProgress() override {}
-    void processPendingEvents() override {}
-};
-
 class TagRenamePeers : public ::testing::Test {
 protected:
     void SetUp() override
@@ -94,7 +86,7 @@ protected:
         RunSettings settings;
         settings.folder = folder.path();
         settings.option = RenameOption::AddToLeft; // with no symbols: a file the tags name nothing keeps its name
-        NoProgress progress;
+        RunProgress progress;
         RenameRun().run(settings, {"Renamed", "files", "folders"}, progress, tagNameSource(titleTemplate));
     }
 
