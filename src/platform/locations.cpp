@@ -56,14 +56,14 @@ std::string userStateFolder()
     return xdgFolder("XDG_STATE_HOME", "/.local/state");
 }
 
-bool createConfigFolder(const std::string& folder)
+bool createPrivateFolder(const std::string& folder)
 {
     struct stat status {};
     if (::stat(folder.c_str(), &status) == 0) {
         return S_ISDIR(status.st_mode);
     }
     const std::size_t slash = folder.find_last_of('/');
-    if (slash != std::string::npos && slash > 0 && !createConfigFolder(folder.substr(0, slash))) {
+    if (slash != std::string::npos && slash > 0 && !createPrivateFolder(folder.substr(0, slash))) {
         return false;
     }
     return ::mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST;

@@ -17,7 +17,7 @@ std::string userConfigFolder();
 std::string userStateFolder();
 
 // Creates `folder` and any missing folder above it, open to the user alone
-// as configuration folders are; true when it exists afterwards.
-bool createConfigFolder(const std::string& folder);
+// (configuration, journals); true when it exists afterwards.
+bool createPrivateFolder(const std::string& folder);
 
 } // namespace quorbit::files

@@ -184,7 +184,7 @@ std::size_t Journal::movesNoted() const
 
 JournalWriter::JournalWriter(const std::string& folder, JournalKind kind, const std::string& root)
 {
-    if (!files::createConfigFolder(folder)) {
+    if (!files::createPrivateFolder(folder)) {
         return;
     }
     // Named after the time, so that names sort oldest first; a suffix tells

@@ -80,7 +80,7 @@ std::optional<std::string> saveSettings(const std::string& path, const Settings&
     // The configuration folder may not exist yet on a first run.
     const std::string folder = folderOf(path);
     if (!folder.empty() && !files::isExistingDirectory(folder)) {
-        files::createConfigFolder(folder);
+        files::createPrivateFolder(folder);
     }
     return file.save(path);
 }
