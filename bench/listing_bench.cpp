@@ -123,7 +123,7 @@ int main(int argc, char* argv[])
         runUntil([&] { return listings > listingsBefore && !model.isListing(); }, "the listing");
         lists.push_back(milliseconds(Clock::now() - start));
         std::size_t nameBytes = 0;
-        for (const quorbit::browser::ShellItem& item : model.allItems()) {
+        for (const quorbit::listing::ShellItem& item : model.allItems()) {
             nameBytes += item.name.size();
         }
         const std::size_t heapAfter = heapInUse();

@@ -860,7 +860,7 @@ void TForm1::ButtonSortClick()
     sort.subfolders = m_subfolders->isChecked();
     sort.mask = toUtf8(m_filter->mask());
     // The names are taken before anything moves; the list follows the moves on its own.
-    for (const browser::ShellItem& item : m_list->GetShellItems()) {
+    for (const listing::ShellItem& item : m_list->GetShellItems()) {
         sort.listedNames.push_back(item.name);
     }
     sort.journalFolder = m_places.journalFolder;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "browser/shelllistview.h"
+#include "rename/entrypreview.h"
 #include "rename/renamerun.h"
 
 #include <QObject>

@@ -1,6 +1,6 @@
 #include "browser/filtercombobox.h"
 
-#include "browser/filtertext.h"
+#include "listing/filtertext.h"
 
 namespace quorbit {
 
@@ -22,7 +22,7 @@ void TFilterComboBox::setFilter(const QString& filter)
     }
     m_filter = filter;
     clear();
-    for (const browser::FilterEntry& entry : browser::parseFilter(filter.toStdString())) {
+    for (const listing::FilterEntry& entry : listing::parseFilter(filter.toStdString())) {
         addItem(QString::fromStdString(entry.description), QString::fromStdString(entry.maskText));
     }
     setCurrentIndex(0);

@@ -76,7 +76,7 @@ bool isEditing(const QAbstractItemView* view)
 
 struct ShellListModel::Listing {
     QString folder;
-    browser::FolderListing result;
+    listing::FolderListing result;
 };
 
 ShellListModel::ShellListModel(QObject* parent)
@@ -143,7 +143,7 @@ void ShellListModel::startListing()
     m_listAgain = false;
     m_worker = std::thread([this, folder = m_folder] {
         auto listing = std::make_shared<Listing>(
-            Listing{folder, browser::listFolder(QFile::encodeName(folder).toStdString(), false)});
+            Listing{folder, listing::listFolder(QFile::encodeName(folder).toStdString(), false)});
         // The model waits for this thread before it goes, so it is still there
         // to take the call; a call still queued then is dropped with the model.
         QMetaObject::invokeMethod(
@@ -158,16 +158,16 @@ void ShellListModel::takeListing(std::shared_ptr<Listing> listing)
         startListing();
         return;
     }
-    std::vector<browser::ShellItem>& fresh = listing->result.items;
-    const bool sameRows = !m_freshListing && m_clickedColumn == browser::NameColumn
+    std::vector<listing::ShellItem>& fresh = listing->result.items;
+    const bool sameRows = !m_freshListing && m_clickedColumn == listing::NameColumn
         && GetShellItems().size() == fresh.size() && m_filteredItems.empty()
         && std::equal(fresh.begin(), fresh.end(), m_allItems.begin(),
-                      [](const browser::ShellItem& a, const browser::ShellItem& b) { return a.name == b.name; });
+                      [](const listing::ShellItem& a, const listing::ShellItem& b) { return a.name == b.name; });
     if (sameRows) {
         // Only details changed, such as attributes: the rows stay where they are.
         m_allItems = std::move(fresh);
         if (!m_allItems.empty()) {
-            emit dataChanged(index(0, 0), index(rowCount() - 1, browser::ColumnCount - 1));
+            emit dataChanged(index(0, 0), index(rowCount() - 1, listing::ColumnCount - 1));
         }
     } else {
         beginResetModel();
@@ -184,7 +184,7 @@ void ShellListModel::takeListing(std::shared_ptr<Listing> listing)
 void ShellListModel::arrangeEntries()
 {
     if (std::exchange(m_freshListing, false)) {
-        m_clickedColumn = browser::NameColumn;
+        m_clickedColumn = listing::NameColumn;
     }
     sortShown();
     refilter();
@@ -199,19 +199,19 @@ void ShellListModel::redisplay()
 
 void ShellListModel::sortShown()
 {
-    browser::sortItems(m_allItems, m_clickedColumn,
-                       [this](const browser::ShellItem& item) { return typeText(item).toStdString(); });
+    listing::sortItems(m_allItems, m_clickedColumn,
+                       [this](const listing::ShellItem& item) { return typeText(item).toStdString(); });
 }
 
 void ShellListModel::refilter()
 {
     m_filteredItems.clear();
     if (filterOn()) {
-        m_filteredItems = browser::filterItems(m_allItems, m_fileFilter.toStdString());
+        m_filteredItems = listing::filterItems(m_allItems, m_fileFilter.toStdString());
     }
 }
 
-const std::vector<browser::ShellItem>& ShellListModel::GetShellItems() const
+const std::vector<listing::ShellItem>& ShellListModel::GetShellItems() const
 {
     return filterOn() ? m_filteredItems : m_allItems;
 }
@@ -269,7 +269,7 @@ void ShellListModel::ColClick(int column)
     for (const std::uint32_t rank : ranks) {
         entryOfRank.emplace(rank, -1);
     }
-    const std::vector<browser::ShellItem>& shown = GetShellItems();
+    const std::vector<listing::ShellItem>& shown = GetShellItems();
     for (std::size_t entry = 0; entry < shown.size() && !entryOfRank.empty(); ++entry) {
         if (auto found = entryOfRank.find(shown[entry].nameRank); found != entryOfRank.end()) {
             found->second = static_cast<int>(entry);
@@ -284,11 +284,11 @@ void ShellListModel::ColClick(int column)
     emit layoutChanged();
 }
 
-QString ShellListModel::typeText(const browser::ShellItem& item) const
+QString ShellListModel::typeText(const listing::ShellItem& item) const
 {
-    const std::string_view extension = browser::extensionOf(item.name);
+    const std::string_view extension = listing::extensionOf(item.name);
     if (item.isFolder || extension.empty()) {
-        return QString::fromStdString(browser::plainTypeText(item));
+        return QString::fromStdString(listing::plainTypeText(item));
     }
     const QString key = QString::fromUtf8(extension.data(), static_cast<qsizetype>(extension.size())).toLower();
     auto known = m_typeNames.constFind(key);
@@ -296,7 +296,7 @@ QString ShellListModel::typeText(const browser::ShellItem& item) const
         const QMimeType type
             = QMimeDatabase().mimeTypeForFile(QStringLiteral("x.") + key, QMimeDatabase::MatchExtension);
         known = m_typeNames.insert(
-            key, type.isDefault() ? QString::fromStdString(browser::plainTypeText(item)) : type.comment());
+            key, type.isDefault() ? QString::fromStdString(listing::plainTypeText(item)) : type.comment());
     }
     return *known;
 }
@@ -341,7 +341,7 @@ QString ShellListModel::markText(PreviewMark mark) const
     return {};
 }
 
-QVariant ShellListModel::previewData(const browser::ShellItem& item, int role) const
+QVariant ShellListModel::previewData(const listing::ShellItem& item, int role) const
 {
     const auto found = m_preview.find(item.name);
     if (found == m_preview.end()) {
@@ -387,7 +387,7 @@ QVariant ShellListModel::data(const QModelIndex& index, int role) const
     if (!checkIndex(index, CheckIndexOption::IndexIsValid)) {
         return {};
     }
-    const browser::ShellItem& item = GetShellItems()[static_cast<std::size_t>(entryOfRow(index.row()))];
+    const listing::ShellItem& item = GetShellItems()[static_cast<std::size_t>(entryOfRow(index.row()))];
     if (index.column() == NewNameColumn) {
         return previewData(item, role);
     }
@@ -395,25 +395,25 @@ QVariant ShellListModel::data(const QModelIndex& index, int role) const
     case Qt::DisplayRole:
     case Qt::EditRole:
         switch (index.column()) {
-        case browser::NameColumn:
+        case listing::NameColumn:
             return nameText(item.name);
-        case browser::SizeColumn:
-            return QString::fromStdString(browser::sizeText(item));
-        case browser::TypeColumn:
+        case listing::SizeColumn:
+            return QString::fromStdString(listing::sizeText(item));
+        case listing::TypeColumn:
             return typeText(item);
-        case browser::ModifiedColumn:
+        case listing::ModifiedColumn:
             return QLocale::system().toString(QDateTime::fromSecsSinceEpoch(item.modified), QLocale::ShortFormat);
-        case browser::AttributesColumn:
-            return QString::fromStdString(browser::attributesText(item));
+        case listing::AttributesColumn:
+            return QString::fromStdString(listing::attributesText(item));
         }
         break;
     case Qt::DecorationRole:
-        if (index.column() == browser::NameColumn) {
+        if (index.column() == listing::NameColumn) {
             return item.isFolder ? m_folderIcon : m_fileIcon;
         }
         break;
     case Qt::TextAlignmentRole:
-        if (index.column() == browser::SizeColumn) {
+        if (index.column() == listing::SizeColumn) {
             return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
         }
         break;
@@ -423,14 +423,14 @@ QVariant ShellListModel::data(const QModelIndex& index, int role) const
 
 QVariant ShellListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    static const char* const titles[browser::ColumnCount] = {"Name", "Size", "Type", "Modified", "Attributes"};
+    static const char* const titles[listing::ColumnCount] = {"Name", "Size", "Type", "Modified", "Attributes"};
     if (orientation != Qt::Horizontal || section < 0 || section > NewNameColumn) {
         return {};
     }
     if (role == Qt::DisplayRole) {
         return section == NewNameColumn ? m_previewTexts.caption : QString::fromLatin1(titles[section]);
     }
-    if (role == Qt::TextAlignmentRole && section == browser::SizeColumn) {
+    if (role == Qt::TextAlignmentRole && section == listing::SizeColumn) {
         return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
     }
     return {};
@@ -442,7 +442,7 @@ Qt::ItemFlags ShellListModel::flags(const QModelIndex& index) const
         return Qt::ItemIsDropEnabled; // a drop beside the rows lands in the shown folder
     }
     Qt::ItemFlags flags = Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsDragEnabled;
-    if (index.column() == browser::NameColumn) {
+    if (index.column() == listing::NameColumn) {
         flags |= Qt::ItemIsEditable;
     }
     if (GetShellItems()[static_cast<std::size_t>(entryOfRow(index.row()))].isFolder) {
@@ -454,7 +454,7 @@ Qt::ItemFlags ShellListModel::flags(const QModelIndex& index) const
 bool ShellListModel::setData(const QModelIndex& index, const QVariant& value, int role)
 {
     if (role != Qt::EditRole || !checkIndex(index, CheckIndexOption::IndexIsValid)
-        || index.column() != browser::NameColumn) {
+        || index.column() != listing::NameColumn) {
         return false;
     }
     const std::string oldName = GetShellItems()[static_cast<std::size_t>(entryOfRow(index.row()))].name;
@@ -468,7 +468,7 @@ bool ShellListModel::setData(const QModelIndex& index, const QVariant& value, in
     }
     const std::string newName = QFile::encodeName(typed).toStdString();
     for (auto* items : {&m_allItems, &m_filteredItems}) {
-        for (browser::ShellItem& item : *items) {
+        for (listing::ShellItem& item : *items) {
             if (item.name == oldName) {
                 item.name = newName;
             }
@@ -487,7 +487,7 @@ QMimeData* ShellListModel::mimeData(const QModelIndexList& indexes) const
 {
     QList<QUrl> urls;
     for (const QModelIndex& index : indexes) {
-        if (index.column() == browser::NameColumn) {
+        if (index.column() == listing::NameColumn) {
             urls << QUrl::fromLocalFile(pathOfRow(index.row()));
         }
     }
@@ -557,12 +557,12 @@ TStShellListView::TStShellListView(QWidget* parent)
     m_report->setAllColumnsShowFocus(true);
     m_report->header()->setSectionsClickable(true);
     m_report->header()->setSortIndicatorShown(true);
-    m_report->header()->setSortIndicator(browser::NameColumn, Qt::AscendingOrder);
+    m_report->header()->setSortIndicator(listing::NameColumn, Qt::AscendingOrder);
     for (int column = 0; column <= NewNameColumn; ++column) {
         m_report->setColumnWidth(column, columnWidths[column]);
     }
     // Shown beside the name it replaces, where the narrow pane still shows it.
-    m_report->header()->moveSection(NewNameColumn, browser::NameColumn + 1);
+    m_report->header()->moveSection(NewNameColumn, listing::NameColumn + 1);
     m_icons->setUniformItemSizes(true);
     m_icons->setResizeMode(QListView::Adjust);
     m_stack->setCurrentWidget(m_report);
@@ -678,8 +678,8 @@ void TStShellListView::restoreSelection()
     if (m_rememberedCaption.isEmpty() || m_model->rowCount() == 0) {
         return;
     }
-    const std::vector<browser::ShellItem>& shown = m_model->GetShellItems();
-    const std::size_t found = browser::findItem(shown, QFile::encodeName(m_rememberedCaption).toStdString(), 0, false);
+    const std::vector<listing::ShellItem>& shown = m_model->GetShellItems();
+    const std::size_t found = listing::findItem(shown, QFile::encodeName(m_rememberedCaption).toStdString(), 0, false);
     const int row = found < shown.size() ? m_model->rowOfEntry(static_cast<int>(found))
                                          : std::min(m_rememberedRow, m_model->rowCount() - 1);
     selectRow(row);
@@ -726,7 +726,7 @@ void TStShellListView::openRow(int row)
     if (row < 0 || row >= m_model->rowCount()) {
         return;
     }
-    const browser::ShellItem& item = m_model->GetShellItems()[static_cast<std::size_t>(m_model->entryOfRow(row))];
+    const listing::ShellItem& item = m_model->GetShellItems()[static_cast<std::size_t>(m_model->entryOfRow(row))];
     const QString path = m_model->pathOfRow(row);
     if (item.isFolder) {
         // The tree shows real folders only; a link is opened where it leads.

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "browser/shellitems.h"
+#include "listing/shellitems.h"
+#include "rename/entrypreview.h"
 
 #include <QAbstractTableModel>
 #include <QElapsedTimer>
@@ -26,18 +27,7 @@ namespace quorbit {
 class TStShellNotification;
 
 // The column after the five of the listing: what a rename run would name each entry.
-constexpr int NewNameColumn = browser::ColumnCount;
-
-// What a look ahead at the rename run says will become of a listed entry.
-enum class PreviewMark : std::uint8_t { Unchanged, WillRename, Taken, WantedTwice, Unsafe };
-
-struct EntryPreview {
-    std::string newName; // empty for an unsafe one
-    PreviewMark mark = PreviewMark::Unchanged;
-};
-
-// The entries the run would take, by name; the others show no new name.
-using ListPreview = std::unordered_map<std::string, EntryPreview>;
+constexpr int NewNameColumn = listing::ColumnCount;
 
 // The language's words of the New name column.
 struct PreviewTexts {
@@ -70,17 +60,14 @@ public:
 
     // The entries the rows show, in sort order; the filtered ones while the
     // filter is on. Row r shows entry r ascending, entry count-1-r descending.
-    const std::vector<browser::ShellItem>& GetShellItems() const;
-    const std::vector<browser::ShellItem>& allItems() const { return m_allItems; }
-    const std::vector<browser::ShellItem>& filteredItems() const { return m_filteredItems; }
+    const std::vector<listing::ShellItem>& GetShellItems() const;
+    const std::vector<listing::ShellItem>& allItems() const { return m_allItems; }
     // The entry a row shows, and back.
     int entryOfRow(int row) const;
     // Reversing is its own inverse.
     int rowOfEntry(int entry) const { return entryOfRow(entry); }
     QString pathOfRow(int row) const;
 
-    const QString& fileFilter() const { return m_fileFilter; }
-    bool filtered() const { return m_filtered; }
     void SetFileFilter(const QString& maskText);
     void SetFiltered(bool on);
 
@@ -93,7 +80,7 @@ public:
     void ColClick(int column);
 
     // The Type column's text of an entry.
-    QString typeText(const browser::ShellItem& item) const;
+    QString typeText(const listing::ShellItem& item) const;
 
     // Shows `preview` in the New name column. The rows stay as they are, and
     // each finds its new name by its entry's name, whatever order or filter.
@@ -134,13 +121,13 @@ private:
     // FilteredItems anew from AllItems, in their order; empty while the filter is off.
     void refilter();
     void waitForWorker();
-    QVariant previewData(const browser::ShellItem& item, int role) const;
+    QVariant previewData(const listing::ShellItem& item, int role) const;
     QString markText(PreviewMark mark) const;
     void columnChanged(int column);
 
     QString m_folder;
-    std::vector<browser::ShellItem> m_allItems;
-    std::vector<browser::ShellItem> m_filteredItems;
+    std::vector<listing::ShellItem> m_allItems;
+    std::vector<listing::ShellItem> m_filteredItems;
     QString m_fileFilter;
     bool m_filtered = false;
     int m_clickedColumn = 0;
@@ -172,7 +159,6 @@ public:
 
     ShellListModel& model() const { return *m_model; }
     QTreeView* reportView() const { return m_report; }
-    QListView* iconView() const { return m_icons; }
 
     // Shows `folder`, sorted by name.
     void FillList(const QString& folder);
@@ -182,7 +168,7 @@ public:
     // again, keeping the sort column; the selection goes back to the entry
     // whose name contains the selected row's caption, else to the same row.
     void RefreshList(bool relist);
-    const std::vector<browser::ShellItem>& GetShellItems() const { return m_model->GetShellItems(); }
+    const std::vector<listing::ShellItem>& GetShellItems() const { return m_model->GetShellItems(); }
     void SetFileFilter(const QString& maskText);
     void SetFiltered(bool on);
 

@@ -21,7 +21,6 @@ public:
 
     // Watches exactly `folders` from now on; an empty list stops watching.
     void setWatchFolders(const QStringList& folders);
-    QStringList watchFolders() const { return m_watcher.directories(); }
     // 0 for no limit.
     void setMaxNotifications(int limit) { m_maxNotifications = limit; }
 

@@ -1,8 +1,8 @@
 #include "browser/shelltreeview.h"
 
 #include "browser/entrydrop.h"
-#include "browser/shellitems.h"
 #include "browser/shellnotification.h"
+#include "listing/shellitems.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -77,7 +77,7 @@ QModelIndex ShellTreeModel::indexOf(const Node* node) const
 std::vector<std::unique_ptr<ShellTreeModel::Node>> ShellTreeModel::listChildren(Node* node) const
 {
     std::vector<std::unique_ptr<Node>> children;
-    for (browser::ShellItem& item : browser::listFolder(QFile::encodeName(node->path).toStdString(), true).items) {
+    for (listing::ShellItem& item : listing::listFolder(QFile::encodeName(node->path).toStdString(), true).items) {
         if (S_ISLNK(item.mode)) {
             continue;
         }
@@ -154,12 +154,6 @@ void ShellTreeModel::fetchMore(const QModelIndex& parent)
     node->children = std::move(children);
     node->renumberChildren(0);
     endInsertRows();
-}
-
-bool ShellTreeModel::isListed(const QModelIndex& index) const
-{
-    const Node* node = nodeOf(index);
-    return node && node->listed;
 }
 
 void ShellTreeModel::relist(const QModelIndex& index)

@@ -28,8 +28,6 @@ public:
     // Lists the node's folder again: new sub-folders get nodes, vanished ones
     // lose theirs, and the nodes that stay keep what is below them.
     void relist(const QModelIndex& index);
-    // Whether the node's folder has been listed.
-    bool isListed(const QModelIndex& index) const;
 
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
     QModelIndex parent(const QModelIndex& child) const override;

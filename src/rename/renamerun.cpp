@@ -1,6 +1,6 @@
 #include "rename/renamerun.h"
 
-#include "browser/filemask.h"
+#include "listing/filemask.h"
 #include "rename/folderwalk.h"
 #include "rename/renameplan.h"
 

@@ -266,7 +266,7 @@ private slots:
         auto* pathBox = control<TStShellComboBox>(*window, "StShellComboBox1");
         const auto shownNames = [list] {
             QStringList names;
-            for (const browser::ShellItem& item : list->GetShellItems()) {
+            for (const listing::ShellItem& item : list->GetShellItems()) {
                 names << QString::fromStdString(item.name);
             }
             return names;

@@ -52,7 +52,7 @@ private:
     static QStringList entries(const ShellListModel& model)
     {
         QStringList names;
-        for (const browser::ShellItem& item : model.GetShellItems()) {
+        for (const listing::ShellItem& item : model.GetShellItems()) {
             names << QString::fromStdString(item.name);
         }
         return names;
@@ -81,8 +81,8 @@ private slots:
         TStShellListView list;
         QAbstractItemModelTester listTester(&list.model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         show(list, m_scratch.path());
-        list.model().ColClick(browser::SizeColumn);
-        list.model().ColClick(browser::SizeColumn);
+        list.model().ColClick(listing::SizeColumn);
+        list.model().ColClick(listing::SizeColumn);
         list.SetFiltered(true);
         list.SetFileFilter(QStringLiteral("*.txt"));
         QCOMPARE(entries(list.model()), QStringList({"other", "sub", "b.txt"}));
@@ -168,19 +168,19 @@ private slots:
         const QStringList nameOrder = {"a.txt", "bb.txt", "ccc.txt", "folder"};
         QCOMPARE(entries(model), nameOrder);
         list.selectRow(1);
-        model.ColClick(browser::NameColumn);
+        model.ColClick(listing::NameColumn);
         QCOMPARE(entries(model), nameOrder);
         QCOMPARE(rows(model), QStringList({"folder", "ccc.txt", "bb.txt", "a.txt"}));
         QCOMPARE(list.selectedRow(), 2); // the selection stays with its entry
-        model.ColClick(browser::NameColumn);
+        model.ColClick(listing::NameColumn);
         QCOMPARE(rows(model), nameOrder);
 
-        model.ColClick(browser::SizeColumn);
+        model.ColClick(listing::SizeColumn);
         QCOMPARE(entries(model), QStringList({"folder", "a.txt", "bb.txt", "ccc.txt"}));
-        model.ColClick(browser::SizeColumn);
+        model.ColClick(listing::SizeColumn);
         show(list, path(QStringLiteral("folder")));
         show(list, m_scratch.path());
-        QCOMPARE(model.clickedColumn(), int(browser::NameColumn));
+        QCOMPARE(model.clickedColumn(), int(listing::NameColumn));
         QCOMPARE(rows(model),
                  QStringList({"folder", "ccc.txt", "bb.txt",
                               "a.txt"})); // a new folder sorts by name again, the direction stays

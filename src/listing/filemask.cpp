@@ -1,4 +1,4 @@
-#include "browser/filemask.h"
+#include "listing/filemask.h"
 
 #include "platform/localetext.h"
 #include "platform/utf8.h"

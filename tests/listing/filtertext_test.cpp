@@ -1,8 +1,8 @@
-#include "browser/filtertext.h"
+#include "listing/filtertext.h"
 
 #include <gtest/gtest.h>
 
-namespace quorbit::browser {
+namespace quorbit::listing {
 
 // Lets a failed comparison show the entries rather than their bytes.
 void PrintTo(const FilterEntry& entry, std::ostream* out)
@@ -44,4 +44,4 @@ TEST(FilterText, SplitsIntoDescriptionsAndMaskTexts)
 }
 
 } // namespace
-} // namespace quorbit::browser
+} // namespace quorbit::listing

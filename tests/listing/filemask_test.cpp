@@ -1,4 +1,4 @@
-#include "browser/filemask.h"
+#include "listing/filemask.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "browser/filtertext.h"
+#include "listing/filtertext.h"
 
-namespace quorbit::browser {
+namespace quorbit::listing {
 
 std::vector<FilterEntry> parseFilter(std::string_view filter)
 {
@@ -23,4 +23,4 @@ std::vector<FilterEntry> parseFilter(std::string_view filter)
     return entries;
 }
 
-} // namespace quorbit::browser
+} // namespace quorbit::listing

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-namespace quorbit::browser {
+namespace quorbit::listing {
 
 // One choice of the file-type drop-down: what the user reads and the masks it
 // stands for, e.g. "Text (*.txt)" and "*.txt".
@@ -20,4 +20,4 @@ struct FilterEntry {
 // followed by "|" alone gets an empty mask text.
 std::vector<FilterEntry> parseFilter(std::string_view filter);
 
-} // namespace quorbit::browser
+} // namespace quorbit::listing

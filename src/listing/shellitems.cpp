@@ -1,6 +1,6 @@
-#include "browser/shellitems.h"
+#include "listing/shellitems.h"
 
-#include "browser/filemask.h"
+#include "listing/filemask.h"
 #include "platform/localetext.h"
 
 #include <algorithm>
@@ -9,7 +9,7 @@
 #include <tuple>
 #include <unordered_map>
 
-namespace quorbit::browser {
+namespace quorbit::listing {
 
 namespace {
 
@@ -183,4 +183,4 @@ std::vector<ShellItem> filterItems(const std::vector<ShellItem>& items, std::str
     return passed;
 }
 
-} // namespace quorbit::browser
+} // namespace quorbit::listing

@@ -10,7 +10,7 @@
 #include <vector>
 
 // The entries the folder browser lists, and the rules it shows and sorts them by.
-namespace quorbit::browser {
+namespace quorbit::listing {
 
 // One listed entry of a folder.
 struct ShellItem : files::EntryDetails {
@@ -65,4 +65,4 @@ std::size_t findItem(const std::vector<ShellItem>& items, std::string_view text,
 // files whose names match one of its masks.
 std::vector<ShellItem> filterItems(const std::vector<ShellItem>& items, std::string_view maskText);
 
-} // namespace quorbit::browser
+} // namespace quorbit::listing

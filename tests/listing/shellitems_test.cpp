@@ -1,4 +1,4 @@
-#include "browser/shellitems.h"
+#include "listing/shellitems.h"
 
 #include "tempfolder.h"
 
@@ -6,7 +6,7 @@
 
 #include <sys/stat.h>
 
-namespace quorbit::browser {
+namespace quorbit::listing {
 namespace {
 
 ShellItem file(const char* name, long long size = 0, long long modified = 0, std::uint32_t mode = S_IFREG | 0644)
@@ -131,4 +131,4 @@ TEST(ShellItems, ListsAFolderInNameOrderWithoutHiddenEntries)
 }
 
 } // namespace
-} // namespace quorbit::browser
+} // namespace quorbit::listing

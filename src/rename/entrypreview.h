@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+
+namespace quorbit {
+
+// What a look ahead at the rename run says will become of a listed entry.
+enum class PreviewMark : std::uint8_t { Unchanged, WillRename, Taken, WantedTwice, Unsafe };
+
+struct EntryPreview {
+    std::string newName; // empty for an unsafe one
+    PreviewMark mark = PreviewMark::Unchanged;
+};
+
+// The entries the run would take, by name; the others show no new name.
+using ListPreview = std::unordered_map<std::string, EntryPreview>;
+
+} // namespace quorbit
