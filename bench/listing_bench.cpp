@@ -106,7 +106,6 @@ int main(int argc, char* argv[])
     quorbit::ShellListModel& model = list.model();
     int listings = 0;
     QObject::connect(&model, &quorbit::ShellListModel::listFilled, [&listings] { ++listings; });
-    const QString folderText = QString::fromStdString(folder);
 
     // ---- listing ----
     std::vector<double> floors;
@@ -114,12 +113,12 @@ int main(int argc, char* argv[])
     std::size_t bytesPerEntry = 0;
     for (int round = 0; round < rounds; ++round) {
         floors.push_back(floorMilliseconds(folder));
-        list.FillList(QStringLiteral("/")); // a small folder between rounds, so each round lists afresh
-        runUntil([&] { return !model.isListing() && model.folder() == QLatin1String("/"); }, "the root");
+        list.FillList("/"); // a small folder between rounds, so each round lists afresh
+        runUntil([&] { return !model.isListing() && model.folder() == "/"; }, "the root");
         const std::size_t heapBefore = heapInUse();
         const int listingsBefore = listings;
         const Clock::time_point start = Clock::now();
-        list.FillList(folderText);
+        list.FillList(folder);
         runUntil([&] { return listings > listingsBefore && !model.isListing(); }, "the listing");
         lists.push_back(milliseconds(Clock::now() - start));
         std::size_t nameBytes = 0;

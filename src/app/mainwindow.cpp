@@ -7,6 +7,7 @@
 #include "app/tagpanel.h"
 #include "app/titletemplatebox.h"
 #include "app/winxp.h"
+#include "browser/bytepaths.h"
 #include "browser/filtercombobox.h"
 #include "browser/shellcombobox.h"
 #include "browser/shelllistview.h"
@@ -22,7 +23,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -72,15 +72,11 @@ std::string toUtf8(const QString& text)
     return text.toUtf8().toStdString();
 }
 
-// Paths go to the engine as the bytes the file system holds, whatever they are.
-std::string toPath(const QString& path)
+// The folder above `path`, as the file system names it; "/" for a folder at the top.
+std::string parentFolder(const std::string& path)
 {
-    return QFile::encodeName(path).toStdString();
-}
-
-QString programFolderOf(const std::string& executablePath)
-{
-    return QFileInfo(QString::fromStdString(executablePath)).absolutePath() + QLatin1Char('/');
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos || slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
 // The file types of the list, with the masks they select.
@@ -115,8 +111,8 @@ void setUpApplication()
 
 WindowPlaces WindowPlaces::forExecutable(const std::string& executablePath)
 {
-    return {settings::settingsFilePath(executablePath),
-            settings::languageFolder(toPath(programFolderOf(executablePath))), quorbit::journalFolder()};
+    return {settings::settingsPaths(executablePath), settings::languageFolder(parentFolder(executablePath) + "/"),
+            quorbit::journalFolder()};
 }
 
 // What a run shows in the window between two entries.
@@ -220,7 +216,15 @@ TForm1::TForm1(WindowPlaces places, QWidget* parent)
           std::pair{"StringUndoRun", "Undo"},
           std::pair{"StringLeaveRun", "Leave"},
           std::pair{"StringJournalUnreadable", "The journal %s cannot be read. No file was touched."},
-          std::pair{"StringJournalNotWritten", "The journal could not be written, so nothing more was moved."}}) {
+          std::pair{"StringJournalNotWritten", "The journal could not be written, so nothing more was moved."},
+          std::pair{"StringNotSorted", "not sorted"},
+          std::pair{"StringFolderReadOnly", "the folder is read-only"},
+          std::pair{"StringExtensionNameTaken", "a file holds the extension folder's name"},
+          std::pair{"StringEntryVanished", "the entry is gone"},
+          std::pair{"StringFolderUnreadable", "the folder cannot be read"},
+          std::pair{"StringAlreadyInFolder", "an entry of that name is already there"},
+          std::pair{"StringMoveFailed", "the move failed"},
+          std::pair{"StringFolderGone", "The folder %s is gone; showing %s."}}) {
         m_texts[settings::languageKeyIndex(key)] = text;
     }
     resize(970, 684);
@@ -301,11 +305,18 @@ QWidget* TForm1::buildMiddlePane()
     // The three parts of the browser keep to one folder, and every folder the
     // user reaches, by tree, path or list, goes through the tree.
     connect(m_tree, &TStShellTreeView::folderSelected, this, &TForm1::StShellTreeView1FolderSelected);
-    connect(m_pathBox, &TStShellComboBox::folderChosen, this, [this](const QString& folder) { selectFolder(folder); });
-    connect(m_list, &TStShellListView::folderOpened, this, [this](const QString& folder) { selectFolder(folder); });
+    connect(m_pathBox, &TStShellComboBox::folderChosen, this,
+            [this](const std::string& folder) { selectFolder(folder); });
+    connect(m_list, &TStShellListView::folderOpened, this, [this](const std::string& folder) { selectFolder(folder); });
+    // Renamed or deleted by another program, the shown folder is followed, never swapped for a sibling.
+    connect(m_tree, &TStShellTreeView::selectedFolderMoved, this, &TForm1::currentFolderMoved);
+    connect(m_tree, &TStShellTreeView::selectedFolderGone, this,
+            [this](const std::string& lost, const std::string& shown) {
+                statusBar()->showMessage(fillIn(message("StringFolderGone"), {displayText(lost), displayText(shown)}));
+            });
     connect(m_list, &TStShellListView::parentRequested, this, [this] {
-        if (!m_currentFolder.isEmpty() && m_currentFolder != QLatin1String("/")) {
-            selectFolder(QFileInfo(m_currentFolder).absolutePath());
+        if (!m_currentFolder.empty() && m_currentFolder != "/") {
+            selectFolder(parentFolder(m_currentFolder));
         }
     });
     connect(&m_list->model(), &ShellListModel::failed, this, [this](const QString& text) { m_showMessage(text); });
@@ -402,7 +413,7 @@ QWidget* TForm1::buildRightPane()
 QWidget* TForm1::buildTagPanel()
 {
     m_tagPanel = new TagPanel(this);
-    connect(m_list, &TStShellListView::selectItem, this, [this](const QString& name, bool selected) {
+    connect(m_list, &TStShellListView::selectItem, this, [this](const std::string& name, bool selected) {
         if (selected) {
             m_tagPanel->selectFile(m_currentFolder, name);
         }
@@ -414,6 +425,11 @@ QWidget* TForm1::buildTagPanel()
 
 void TForm1::ButtonSaveTagsClick()
 {
+    // A save gives the event loop no turn, so no other command can come in
+    // while it writes; it only has to wait for the command under way.
+    if (busy()) {
+        return;
+    }
     const TagPanel::SaveResult result = m_tagPanel->ButtonSaveTagsClick();
     switch (result.outcome) {
     case TagPanel::SaveResult::Outcome::InvalidNumber:
@@ -432,7 +448,7 @@ void TForm1::ButtonSaveTagsClick()
 
 void TForm1::FormCreate()
 {
-    const settings::Settings stored = settings::readSettings(m_places.settingsFile);
+    const settings::Settings stored = settings::readSettings(m_places.settingsFiles.readFrom);
     m_languageName = stored.language;
     m_applyTo->setItemIndex(stored.applyTo);
     m_renamePart->setItemIndex(stored.rename);
@@ -446,13 +462,13 @@ void TForm1::FormCreate()
     m_titleBox->setFields(fields);
     ApplyLanguage(m_languageName);
     m_list->SetFileFilter(m_filter->mask());
-    if (!stored.lastFolder.empty() && !selectFolder(QFile::decodeName(QByteArray::fromStdString(stored.lastFolder)))) {
+    if (!stored.lastFolder.empty() && !selectFolder(stored.lastFolder)) {
         m_startupError = QStringLiteral("Invalid folder");
     }
-    if (m_currentFolder.isEmpty()) {
+    if (m_currentFolder.empty()) {
         // With no folder selected the list shows the root, and Rename still
         // waits for the user to choose a folder.
-        m_list->FillList(QStringLiteral("/"));
+        m_list->FillList("/");
     }
     // The labels follow the stored operation in the language just applied,
     // whether or not the stored folder could be selected.
@@ -464,7 +480,7 @@ void TForm1::FormCreate()
     m_titleBox->BuildTitleTemplate();
 }
 
-bool TForm1::selectFolder(const QString& path)
+bool TForm1::selectFolder(const std::string& path)
 {
     return m_tree->SelectFolder(path);
 }
@@ -476,11 +492,19 @@ void TForm1::showStartupError()
     }
 }
 
-void TForm1::StShellTreeView1FolderSelected(const QString& folder)
+void TForm1::StShellTreeView1FolderSelected(const std::string& folder)
 {
     m_currentFolder = folder;
     m_pathBox->RefreshView(folder);
     m_list->FillList(folder);
+}
+
+void TForm1::currentFolderMoved(const std::string& folder)
+{
+    m_currentFolder = folder;
+    m_pathBox->RefreshView(folder);
+    m_list->folderMoved(folder);
+    requestPreview(PreviewCause::Relisted);
 }
 
 void TForm1::FilterComboBoxRenameChange()
@@ -581,7 +605,7 @@ std::optional<RunSettings> TForm1::currentRunSettings() const
         return std::nullopt; // nothing chosen to do
     }
     RunSettings run;
-    run.folder = toPath(m_currentFolder);
+    run.folder = m_currentFolder;
     run.option = static_cast<RenameOption>(option);
     run.applyTo = static_cast<ApplyTo>(applyTo);
     run.renamePart = static_cast<RenamePart>(renamePart);
@@ -611,12 +635,32 @@ TagNameSource TForm1::currentTagNames() const
     return tagNameSource(std::move(titleTemplate));
 }
 
+void TForm1::setBusy(bool busy)
+{
+    m_busy = busy;
+    for (const char* name : {"ButtonRename", "ButtonSort"}) {
+        findChild<QPushButton*>(QLatin1String(name))->setEnabled(!busy);
+    }
+    for (const char* name : {"MUndo", "MLangEnglish", "MLangRussian"}) {
+        findChild<QAction*>(QLatin1String(name))->setEnabled(!busy);
+    }
+    m_tagPanel->setBusy(busy);
+    if (!busy && m_closeRequested) {
+        // The user closed the window during the command; the close goes on
+        // once the command has told what it did.
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    }
+}
+
 void TForm1::ButtonRenameClick()
 {
+    // A click that reached the window through a turn of the event loop of the
+    // command under way changes nothing of it.
     const std::optional<RunSettings> run = currentRunSettings();
-    if (!run || m_replaying) {
+    if (busy() || !run) {
         return;
     }
+    setBusy(true);
     // The list catches up once the run is over; listing the folder while the
     // run renames in it would slow both.
     m_list->setFollowChanges(false);
@@ -626,9 +670,9 @@ void TForm1::ButtonRenameClick()
     RunSettings journaled = *run;
     journaled.journalFolder = m_places.journalFolder;
     const RunResult result = m_run.run(journaled, statusTexts(), progress, tagNames);
+    setBusy(false);
     keepRecentJournals();
-    m_notRenamed = result.notRenamed;
-    m_notRestored.clear();
+    m_leftUndone = {result.notRenamed, {}, {}};
     m_list->setFollowChanges(true);
     requestPreview(PreviewCause::CommandEnded);
     switch (result.outcome) {
@@ -650,10 +694,6 @@ void TForm1::ButtonRenameClick()
         break;
     }
     reportUnreachedFolders(result.unreachedFolders);
-    if (m_closeRequested) {
-        // The user closed the window during the run; the close goes on now.
-        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
-    }
 }
 
 void TForm1::showNotRenamed()
@@ -683,19 +723,38 @@ void TForm1::showNotRenamed()
         }
         return message("StringRenameFailed");
     };
-    const auto decoded = [](const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); };
-    constexpr std::size_t shownAtMost = 40;
+    const auto sortReason = [this](SortSkip reason) {
+        switch (reason) {
+        case SortSkip::FolderReadOnly:
+            return message("StringFolderReadOnly");
+        case SortSkip::ExtensionNameTaken:
+            return message("StringExtensionNameTaken");
+        case SortSkip::Vanished:
+            return message("StringEntryVanished");
+        case SortSkip::FolderUnreadable:
+            return message("StringFolderUnreadable");
+        case SortSkip::NameTaken:
+            return message("StringAlreadyInFolder");
+        case SortSkip::Failed:
+            break;
+        }
+        return message("StringMoveFailed");
+    };
+    constexpr qsizetype shownAtMost = 40;
     QStringList lines;
-    for (std::size_t i = 0; i < m_notRenamed.size() && i < shownAtMost; ++i) {
-        const RunResult::NotRenamed& entry = m_notRenamed[i];
+    for (const RunResult::NotRenamed& entry : m_leftUndone.notRenamed) {
         lines << QStringLiteral("%1 → %2: %3")
-                     .arg(decoded(entry.path), decoded(entry.newName), renameReason(entry.reason));
+                     .arg(displayText(entry.path), displayText(entry.newName), renameReason(entry.reason));
     }
-    for (std::size_t i = 0; i < m_notRestored.size() && i < shownAtMost; ++i) {
-        lines << QStringLiteral("%1: %2").arg(decoded(m_notRestored[i].path), replayReason(m_notRestored[i].reason));
+    for (const SortResult::NotSorted& entry : m_leftUndone.notSorted) {
+        lines << QStringLiteral("%1: %2").arg(displayText(entry.path), sortReason(entry.reason));
     }
-    const std::size_t count = m_notRenamed.size() + m_notRestored.size();
+    for (const ReplayResult::Skipped& entry : m_leftUndone.notRestored) {
+        lines << QStringLiteral("%1: %2").arg(displayText(entry.path), replayReason(entry.reason));
+    }
+    const qsizetype count = lines.size();
     if (count > shownAtMost) {
+        lines.resize(shownAtMost);
         lines << QStringLiteral("… (%1)").arg(count - shownAtMost);
     }
     if (!lines.empty()) {
@@ -714,13 +773,12 @@ void TForm1::keepRecentJournals()
 void TForm1::reportUnreadableJournal(const std::string& path)
 {
     markJournalEnded(path);
-    m_showMessage(fillIn(message("StringJournalUnreadable"), {QFile::decodeName(QByteArray::fromStdString(path))}));
+    m_showMessage(fillIn(message("StringJournalUnreadable"), {displayText(path)}));
 }
 
 void TForm1::showReplayResult(const ReplayResult& result, const Journal& journal)
 {
-    m_notRenamed.clear();
-    m_notRestored = result.skipped;
+    m_leftUndone = {{}, {}, result.skipped};
     QString status = message("StringRestored") + QLatin1Char(' ') + QString::number(result.moved) + QLatin1Char(' ')
         + message("StringFiles");
     if (!result.skipped.empty()) {
@@ -751,13 +809,10 @@ TForm1::Recovery TForm1::askRecovery(const QString& question)
 
 ReplayResult TForm1::replay(const Journal& journal, Replay how)
 {
-    m_replaying = true;
+    setBusy(true);
     Progress progress(*this);
     ReplayResult result = how == Replay::Undo ? undoJournal(journal, progress) : finishJournal(journal, progress);
-    m_replaying = false;
-    if (m_closeRequested) {
-        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
-    }
+    setBusy(false);
     return result;
 }
 
@@ -799,18 +854,16 @@ void TForm1::offerRecovery()
             reportUnreadableJournal(path);
             continue;
         }
-        const QString question
-            = fillIn(message("StringUnfinishedRun"),
-                     {QFile::decodeName(QByteArray::fromStdString(read.journal->root)),
-                      QString::number(read.journal->movesNoted()), QString::number(read.journal->moveCount())});
+        const QString question = fillIn(message("StringUnfinishedRun"),
+                                        {displayText(read.journal->root), QString::number(read.journal->movesNoted()),
+                                         QString::number(read.journal->moveCount())});
         switch (m_chooseRecovery(question)) {
         case Recovery::Finish: {
             const ReplayResult finished = replay(*read.journal, Replay::Finish);
             if (finished.completed) {
                 markJournalEnded(path);
             }
-            m_notRenamed.clear();
-            m_notRestored = finished.skipped;
+            m_leftUndone = {{}, {}, finished.skipped};
             statusBar()->showMessage(message("StringRenamed") + QLatin1Char(' ') + QString::number(finished.moved)
                                      + QLatin1Char(' ') + message("StringFiles"));
             m_list->Refresh();
@@ -842,7 +895,7 @@ void TForm1::reportUnreachedFolders(const std::vector<std::string>& unreached)
     }
     QStringList folders;
     for (const std::string& folder : unreached) {
-        folders << QFile::decodeName(QByteArray::fromStdString(folder));
+        folders << displayText(folder);
     }
     m_showMessage(QStringLiteral("These folders could not be entered and were left as they were:\n")
                   + folders.join(QLatin1Char('\n')));
@@ -852,10 +905,10 @@ void TForm1::ButtonSortClick()
 {
     const int applyTo = m_applyTo->itemIndex();
     if (busy() || applyTo < 0) {
-        return; // a run is under way, or nothing is chosen to sort
+        return; // a command is under way, or nothing is chosen to sort
     }
     SortSettings sort;
-    sort.folder = toPath(m_currentFolder);
+    sort.folder = m_currentFolder;
     sort.applyTo = static_cast<ApplyTo>(applyTo);
     sort.subfolders = m_subfolders->isChecked();
     sort.mask = toUtf8(m_filter->mask());
@@ -864,14 +917,22 @@ void TForm1::ButtonSortClick()
         sort.listedNames.push_back(item.name);
     }
     sort.journalFolder = m_places.journalFolder;
-    const SortResult result = sortIntoExtensionFolders(sort, statusTexts(), toUtf8(message("StringSorted")));
+    setBusy(true);
+    m_list->setFollowChanges(false);
+    m_preview->cancel();
+    Progress progress(*this);
+    const SortResult result = sortIntoExtensionFolders(sort, statusTexts(), toUtf8(message("StringSorted")),
+                                                       toUtf8(message("StringNotSorted")), progress);
+    setBusy(false);
     keepRecentJournals();
+    m_leftUndone = {{}, result.notSorted, {}};
     statusBar()->showMessage(result.outcome == SortResult::Outcome::NoFolder ? message("StringNoFolder")
                                                                              : fromUtf8(result.message));
     if (result.outcome == SortResult::Outcome::JournalNotWritten) {
         m_showMessage(message("StringJournalNotWritten"));
     }
     reportUnreachedFolders(result.unreachedFolders);
+    m_list->setFollowChanges(true);
     m_list->Refresh();
     requestPreview(PreviewCause::CommandEnded);
 }
@@ -973,7 +1034,7 @@ void TForm1::saveOnClose()
 {
     settings::Settings choices;
     choices.language = m_languageName;
-    choices.lastFolder = toPath(m_currentFolder);
+    choices.lastFolder = m_currentFolder;
     choices.applyTo = m_applyTo->itemIndex();
     choices.rename = m_renamePart->itemIndex();
     choices.subfolders = m_subfolders->isChecked();
@@ -985,7 +1046,7 @@ void TForm1::saveOnClose()
         choices.titleFields[position] = toUtf8(fields[static_cast<qsizetype>(position)]);
     }
     // A settings file that cannot be written is reported; the window closes all the same.
-    if (const std::optional<std::string> failure = settings::saveSettings(m_places.settingsFile, choices)) {
+    if (const std::optional<std::string> failure = settings::saveSettings(m_places.settingsFiles.writeTo, choices)) {
         m_showMessage(fromUtf8(*failure));
     }
 }

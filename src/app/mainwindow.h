@@ -2,7 +2,9 @@
 
 #include "rename/journalreplay.h"
 #include "rename/renamerun.h"
+#include "rename/sortcommand.h"
 #include "settings/language.h"
+#include "settings/settingsfile.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -41,7 +43,9 @@ void setUpApplication();
 
 // Where the window keeps the user's choices and finds its interface texts.
 struct WindowPlaces {
-    std::string settingsFile;
+    // The file read when the window opens and the one written when it closes;
+    // an installed program may read a file it never writes.
+    settings::SettingsPaths settingsFiles;
     std::string languageFolder; // ends with "/"
     std::string journalFolder; // where runs keep the journals that let them be undone; none when empty
 
@@ -59,11 +63,11 @@ public:
     explicit TForm1(WindowPlaces places, QWidget* parent = nullptr);
     ~TForm1() override;
 
-    // The folder the run works in; empty until one is chosen.
-    const QString& currentFolder() const { return m_currentFolder; }
+    // The folder the run works in, as the file system names it; empty until one is chosen.
+    const std::string& currentFolder() const { return m_currentFolder; }
     // Selects `path` in the folder tree; false when it is no folder the tree
     // offers (missing, a file, hidden).
-    bool selectFolder(const QString& path);
+    bool selectFolder(const std::string& path);
 
     // The message of a start-up step that failed; shown once the window is up.
     const QString& startupError() const { return m_startupError; }
@@ -75,8 +79,8 @@ public:
 
     TAboutBox& aboutBox() const { return *m_aboutBox; }
 
-    // Lists, in a message, the entries the last run did not rename, or the
-    // last undo did not put back, and why.
+    // Lists, in a message, the entries the last run did not rename, the last
+    // Sort did not move, or the last undo did not put back, and why.
     void showNotRenamed();
 
     // Offers each run that did not finish (the program was killed, or the
@@ -108,7 +112,9 @@ private:
     void ApplyLanguage(const std::string& name);
     void switchLanguage(const std::string& name, const settings::Placeholders& from, const settings::Placeholders& to);
     // OnFolderSelected of the tree: every folder the user reaches.
-    void StShellTreeView1FolderSelected(const QString& folder);
+    void StShellTreeView1FolderSelected(const std::string& folder);
+    // The shown folder, or a folder above it, was renamed: it stays the current folder.
+    void currentFolderMoved(const std::string& folder);
     void FilterComboBoxRenameChange();
     // Why a preview of the run is asked for: an option changed (its counts go
     // to the status bar), a command ended (its own message stays), or the list
@@ -131,8 +137,13 @@ private:
     void ButtonSaveTagsClick();
     void ButtonSortClick();
     Recovery askRecovery(const QString& question);
-    // Whether a run, an undo or a finish is under way; the window takes no other command then.
-    bool busy() const { return m_run.isRunning() || m_replaying; }
+    // Whether a run, a Sort, or an undo or finish is under way; the window
+    // takes no other command then (a tag save is over before any could come).
+    bool busy() const { return m_busy; }
+    // Marks the window busy or not, and with it enables or disables every
+    // command that must wait: Rename, Sort, Save Tags, Undo Rename and the
+    // language switch.
+    void setBusy(bool busy);
     enum class Replay { Undo, Finish };
     // Undoes or finishes the journal's command, the window's commands held off
     // meanwhile; a close asked for meanwhile comes afterwards.
@@ -152,16 +163,22 @@ private:
 
     WindowPlaces m_places;
     std::string m_languageName = "English";
-    QString m_currentFolder;
+    std::string m_currentFolder;
     QString m_startupError;
     settings::InterfaceTexts m_texts;
     MessageSink m_showMessage;
     RecoveryChooser m_chooseRecovery;
     RenameRun m_run;
     bool m_closeRequested = false;
-    bool m_replaying = false;
-    std::vector<RunResult::NotRenamed> m_notRenamed;
-    std::vector<ReplayResult::Skipped> m_notRestored;
+    bool m_busy = false;
+    // What the last command left undone, listed by a click on the status bar;
+    // only the list of the command that ran last holds anything.
+    struct LeftUndone {
+        std::vector<RunResult::NotRenamed> notRenamed;
+        std::vector<SortResult::NotSorted> notSorted;
+        std::vector<ReplayResult::Skipped> notRestored;
+    };
+    LeftUndone m_leftUndone;
     TAboutBox* m_aboutBox = nullptr;
 
     TStShellComboBox* m_pathBox = nullptr;

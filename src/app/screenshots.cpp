@@ -81,7 +81,8 @@ int main(int argc, char* argv[])
         const std::string settingsFile = scratch.filePath(QStringLiteral("quorbit.ini")).toStdString();
         std::ofstream(settingsFile) << "[Options]\nLanguage=" << language << "\nLast Folder=" << sample.toStdString()
                                     << "\n";
-        quorbit::TForm1 window({settingsFile, installed.languageFolder, {}}); // no journal: nothing is renamed
+        quorbit::TForm1 window(
+            {{settingsFile, settingsFile}, installed.languageFolder, {}}); // no journal: nothing is renamed
         window.show();
         settle();
         // "Reduce to 3" shows every mark of the New name column: two pictures want one name.

@@ -3,7 +3,6 @@
 #include "platform/integertext.h"
 #include "tags/mp3tags.h"
 
-#include <QDir>
 #include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -13,11 +12,16 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <array>
 #include <optional>
+#include <string_view>
 
 namespace quorbit {
 
 namespace {
+
+constexpr int typedLimit = 250;
 
 QString text(const std::string& value)
 {
@@ -29,10 +33,22 @@ std::string utf8(const QLineEdit* edit)
     return edit->text().toUtf8().toStdString();
 }
 
-// The first `count` characters of an edit, as ID3v1 keeps them.
+constexpr int whole = -1;
+
+// The first `count` characters of an edit, as ID3v1 keeps them; all of them for `whole`.
 std::string leading(const QLineEdit* edit, int count)
 {
     return edit->text().left(count).toUtf8().toStdString();
+}
+
+// On the name's bytes: a name in any 8-bit encoding still ends in ASCII.
+bool hasMp3Extension(std::string_view name)
+{
+    constexpr std::string_view extension = ".mp3";
+    return name.size() >= extension.size()
+        && std::equal(extension.begin(), extension.end(), name.end() - extension.size(), [](char wanted, char c) {
+               return wanted == (c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
+           });
 }
 
 } // namespace
@@ -63,7 +79,7 @@ TagPanel::TagPanel(QWidget* parent)
             const QString name = QString::fromLatin1(places[field].name);
             auto* box = new QLineEdit(group);
             box->setObjectName(QStringLiteral("Edit") + name + suffix);
-            box->setMaxLength(250);
+            box->setMaxLength(typedLimit);
             if (places[field].span == 1 && field != Genre) {
                 box->setMaximumWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("0000")) * 2);
             }
@@ -91,61 +107,99 @@ TagPanel::TagPanel(QWidget* parent)
     row->addLayout(buttons);
 }
 
-QString TagPanel::filePath() const
+std::string TagPanel::filePath() const
 {
-    return QDir(m_folder).filePath(m_fileName);
+    if (m_folder.empty() || m_folder.back() == '/') {
+        return m_folder + m_fileName;
+    }
+    return m_folder + '/' + m_fileName;
 }
 
-void TagPanel::selectFile(const QString& folder, const QString& name)
+void TagPanel::selectFile(const std::string& folder, const std::string& name)
 {
+    // A re-listing selects the file shown again: what the user typed stays.
+    if (m_isMp3 && folder == m_folder && name == m_fileName && edited()) {
+        return;
+    }
     m_folder = folder;
     m_fileName = name;
-    m_isMp3 = name.toLower().endsWith(QLatin1String(".mp3"));
-    m_save->setEnabled(m_isMp3);
+    m_isMp3 = hasMp3Extension(name);
+    m_save->setEnabled(m_isMp3 && !m_busy);
     if (m_isMp3) {
-        ReadTagsFromFile(QFile::encodeName(filePath()).toStdString(), m_id3v1, m_id3v2);
+        ReadTagsFromFile(filePath(), m_id3v1, m_id3v2);
         showTags();
     }
 }
 
+void TagPanel::setBusy(bool busy)
+{
+    m_busy = busy;
+    m_save->setEnabled(m_isMp3 && !m_busy);
+}
+
+void TagPanel::setText(int version, int field, const QString& value)
+{
+    // Typing stops at 250 characters, or at the length of a longer text put in,
+    // which is shown whole and can still be edited.
+    QLineEdit* const edit = m_edits[version][field];
+    edit->setMaxLength(std::max(typedLimit, static_cast<int>(value.size())));
+    edit->setText(value);
+}
+
+bool TagPanel::touched(int version, int field) const
+{
+    return m_edits[version][field]->text() != m_shown[version][field];
+}
+
+bool TagPanel::edited() const
+{
+    for (int version = 0; version < 2; ++version) {
+        for (int field = 0; field < FieldCount; ++field) {
+            if (touched(version, field)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 void TagPanel::showTags()
 {
-    // Both tag classes name their fields alike, so one pass fills either group.
-    const auto showVersion = [](QLineEdit* const(&edits)[FieldCount], const auto& tag) {
-        const auto show = [&](Field field, const QString& value) {
+    // Both tag classes name their fields alike, so one pass reads either.
+    const auto texts = [](const auto& tag) {
+        return std::array<QString, FieldCount>{text(tag.Title()),  text(tag.Artist()),           text(tag.Album()),
+                                               text(tag.Year()),   QString::number(tag.Track()), text(tag.Genre()),
+                                               text(tag.Comment())};
+    };
+    const std::array<QString, FieldCount> read[2] = {texts(m_id3v1), texts(m_id3v2)};
+    for (int version = 0; version < 2; ++version) {
+        for (int field = 0; field < FieldCount; ++field) {
             // A text ends at its first zero byte, as the file's reader would see it
             // (left() of a negative count is the whole text).
-            edits[field]->setText(value.left(value.indexOf(QChar(0))));
-        };
-        show(Title, text(tag.Title()));
-        show(Artist, text(tag.Artist()));
-        show(Album, text(tag.Album()));
-        show(Year, text(tag.Year()));
-        show(Track, QString::number(tag.Track()));
-        show(Genre, text(tag.Genre()));
-        show(Comment, text(tag.Comment()));
-    };
-    showVersion(m_edits[0], m_id3v1);
-    showVersion(m_edits[1], m_id3v2);
+            const QString& value = read[version][field];
+            m_shown[version][field] = value.left(value.indexOf(QChar(0)));
+            setText(version, field, m_shown[version][field]);
+        }
+    }
 }
 
 void TagPanel::ButtonCopy1to2Click()
 {
     for (int field = 0; field < FieldCount; ++field) {
-        m_edits[1][field]->setText(m_edits[0][field]->text());
+        setText(1, field, m_edits[0][field]->text());
     }
 }
 
 void TagPanel::Button1Click()
 {
     for (int field = 0; field < FieldCount; ++field) {
-        m_edits[0][field]->setText(m_edits[1][field]->text());
+        setText(0, field, m_edits[1][field]->text());
     }
 }
 
 TagPanel::SaveResult TagPanel::ButtonSaveTagsClick()
 {
-    if (!m_isMp3) {
+    if (!m_isMp3 || m_busy) {
         return {};
     }
     // Both numbers are read before either tag is written.
@@ -156,27 +210,41 @@ TagPanel::SaveResult TagPanel::ButtonSaveTagsClick()
             return {SaveResult::Outcome::InvalidNumber, text(invalidIntegerMessage(utf8(m_edits[version][Track])))};
         }
     }
-    m_id3v1.FSetArtist(leading(m_edits[0][Artist], 30));
-    m_id3v1.FSetTitle(leading(m_edits[0][Title], 30));
-    m_id3v1.FSetAlbum(leading(m_edits[0][Album], 30));
-    m_id3v1.FSetYear(leading(m_edits[0][Year], 4));
-    m_id3v1.FSetTrack(static_cast<std::uint8_t>(*tracks[0] & 0xFF));
-    m_id3v1.FSetComment(leading(m_edits[0][Comment], 30));
-    m_id3v2.FSetArtist(utf8(m_edits[1][Artist]));
-    m_id3v2.FSetTitle(utf8(m_edits[1][Title]));
-    m_id3v2.FSetAlbum(utf8(m_edits[1][Album]));
-    m_id3v2.FSetYear(utf8(m_edits[1][Year]));
-    m_id3v2.FSetTrack(static_cast<std::uint8_t>(*tracks[1] & 0xFF));
-    m_id3v2.FSetGenre(utf8(m_edits[1][Genre]));
-    m_id3v2.FSetComment(utf8(m_edits[1][Comment]));
-    const std::string path = QFile::encodeName(filePath()).toStdString();
+    // Only the fields the user changed are set; the others keep the bytes read
+    // from the file, which the edits may not show whole.
+    const auto set = [this](auto& tag, int version, Field field, auto setter, int width) {
+        if (touched(version, field)) {
+            (tag.*setter)(leading(m_edits[version][field], width));
+        }
+    };
+    set(m_id3v1, 0, Title, &TID3v1::FSetTitle, 30);
+    set(m_id3v1, 0, Artist, &TID3v1::FSetArtist, 30);
+    set(m_id3v1, 0, Album, &TID3v1::FSetAlbum, 30);
+    set(m_id3v1, 0, Year, &TID3v1::FSetYear, 4);
+    set(m_id3v1, 0, Comment, &TID3v1::FSetComment, 30);
+    set(m_id3v2, 1, Title, &TID3v2::FSetTitle, whole);
+    set(m_id3v2, 1, Artist, &TID3v2::FSetArtist, whole);
+    set(m_id3v2, 1, Album, &TID3v2::FSetAlbum, whole);
+    set(m_id3v2, 1, Year, &TID3v2::FSetYear, whole);
+    set(m_id3v2, 1, Genre, &TID3v2::FSetGenre, whole);
+    set(m_id3v2, 1, Comment, &TID3v2::FSetComment, whole);
+    if (touched(0, Track)) {
+        m_id3v1.FSetTrack(static_cast<std::uint8_t>(*tracks[0] & 0xFF));
+    }
+    if (touched(1, Track)) {
+        m_id3v2.FSetTrack(static_cast<std::uint8_t>(*tracks[1] & 0xFF));
+    }
+    const std::string path = filePath();
     // ID3v1 first, so its trailer is in place before the file is rebuilt for ID3v2.
     const bool savedId3v1 = m_id3v1.SaveToFile(path);
     const bool saved = m_id3v2.SaveToFile(path) && savedId3v1;
-    // What the file holds now, whatever of the save went through.
-    ReadTagsFromFile(path, m_id3v1, m_id3v2);
-    showTags();
-    return {saved ? SaveResult::Outcome::Saved : SaveResult::Outcome::Failed, m_fileName};
+    // A save that failed leaves the user's edits where they are, to try again.
+    if (saved) {
+        ReadTagsFromFile(path, m_id3v1, m_id3v2);
+        showTags();
+    }
+    return {saved ? SaveResult::Outcome::Saved : SaveResult::Outcome::Failed,
+            QFile::decodeName(QByteArray::fromStdString(m_fileName))};
 }
 
 } // namespace quorbit

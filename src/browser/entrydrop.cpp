@@ -1,76 +1,78 @@
 #include "browser/entrydrop.h"
 
+#include "browser/bytepaths.h"
 #include "platform/files.h"
-
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 
 namespace quorbit {
 
 namespace {
 
-std::string bytesOf(const QString& text)
-{
-    return QFile::encodeName(text).toStdString();
-}
-
-QString moveProblem(files::MoveResult result, const QString& name, const QString& folder)
+QString moveProblem(files::MoveResult result, const std::string& name, const std::string& folder)
 {
     switch (result) {
     case files::MoveResult::Moved:
         return {};
     case files::MoveResult::TargetExists:
-        return QStringLiteral("\"%1\" already exists in %2; nothing was replaced.").arg(name, folder);
+        return QStringLiteral("\"%1\" already exists in %2; nothing was replaced.")
+            .arg(displayText(name), displayText(folder));
     case files::MoveResult::Failed:
         break;
     }
-    return QStringLiteral("\"%1\" could not be moved to %2.").arg(name, folder);
+    return QStringLiteral("\"%1\" could not be moved to %2.").arg(displayText(name), displayText(folder));
+}
+
+QString copyProblem(const files::Folder& from, const std::string& name, const files::Folder& target,
+                    const std::string& folder)
+{
+    if (from.leadsToDirectory(name)) {
+        return QStringLiteral("\"%1\" is a folder; folders can be moved, not copied.").arg(displayText(name));
+    }
+    switch (files::copyFile(from, name, target, name)) {
+    case files::CopyResult::Copied:
+        return {};
+    case files::CopyResult::TargetExists:
+        return moveProblem(files::MoveResult::TargetExists, name, folder);
+    case files::CopyResult::Failed:
+        break;
+    }
+    return QStringLiteral("\"%1\" could not be copied to %2.").arg(displayText(name), displayText(folder));
 }
 
 } // namespace
 
-QString renameEntry(const QString& folder, const QString& name, const QString& newName)
+QString renameEntry(const std::string& folder, const std::string& name, const std::string& newName)
 {
-    if (newName == QLatin1String(".") || newName == QLatin1String("..") || newName.contains(QLatin1Char('/'))
-        || newName.contains(QChar(0))) {
-        return QStringLiteral("\"%1\" is not a name a file or folder can have.").arg(newName);
+    if (newName.empty() || newName == "." || newName == ".." || newName.find('/') != std::string::npos
+        || newName.find('\0') != std::string::npos) {
+        return QStringLiteral("\"%1\" is not a name a file or folder can have.").arg(displayText(newName));
     }
-    const files::Folder parent(bytesOf(folder));
-    const files::MoveResult result = files::moveEntry(parent, bytesOf(name), parent, bytesOf(newName));
+    const files::Folder parent(folder);
+    const files::MoveResult result = files::moveEntry(parent, name, parent, newName);
     return result == files::MoveResult::Moved ? QString() : moveProblem(result, newName, folder);
 }
 
-QStringList dropEntries(const QList<QUrl>& urls, const QString& folder, bool copy)
+QStringList dropEntries(const QList<QUrl>& urls, const std::string& folder, bool copy)
 {
     QStringList problems;
-    const files::Folder target(bytesOf(folder));
+    const files::Folder target(folder);
     for (const QUrl& url : urls) {
-        if (!url.isLocalFile()) {
-            continue;
+        std::string path = localPathBytes(url);
+        while (path.size() > 1 && path.back() == '/') {
+            path.pop_back();
         }
-        const QFileInfo source(url.toLocalFile());
-        const QString name = source.fileName();
-        if (QDir(source.absolutePath()) == QDir(folder)) {
+        const std::size_t slash = path.rfind('/');
+        if (slash == std::string::npos || slash + 1 == path.size()) {
+            continue; // not a local entry, or the root itself
+        }
+        const std::string name = path.substr(slash + 1);
+        const files::Folder from(slash == 0 ? std::string("/") : path.substr(0, slash));
+        if (from.isOpen() && target.isOpen() && from.identity() == target.identity()) {
             continue; // already there
         }
-        if (!copy) {
-            const files::Folder from(bytesOf(source.absolutePath()));
-            if (const QString problem
-                = moveProblem(files::moveEntry(from, bytesOf(name), target, bytesOf(name)), name, folder);
-                !problem.isEmpty()) {
-                problems << problem;
-            }
-            continue;
-        }
-        const QString copyPath = QDir(folder).filePath(name);
-        if (source.isDir() && !source.isSymLink()) {
-            problems << QStringLiteral("\"%1\" is a folder; folders can be moved, not copied.").arg(name);
-        } else if (QFileInfo::exists(copyPath) || QFileInfo(copyPath).isSymLink()) {
-            problems << moveProblem(files::MoveResult::TargetExists, name, folder);
-        } else if (!QFile::copy(source.absoluteFilePath(), copyPath)) {
-            // QFile::copy never writes over a file that is already there.
-            problems << QStringLiteral("\"%1\" could not be copied to %2.").arg(name, folder);
+        const QString problem = copy ? copyProblem(from, name, target, folder)
+                                     : moveProblem(files::moveEntry(from, name, target, name), name, folder);
+        if (!problem.isEmpty()) {
+            problems << problem;
         }
     }
     return problems;

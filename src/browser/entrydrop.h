@@ -5,16 +5,19 @@
 #include <QStringList>
 #include <QUrl>
 
-// Renames and moves that the browser's views do for the user. None ever
-// replaces an existing entry; a taken name is reported instead.
+#include <string>
+
+// Renames and moves that the browser's views do for the user. Names and
+// folders are the bytes the file system holds. None ever replaces an existing
+// entry; a taken name is reported instead.
 namespace quorbit {
 
 // Renames `name` in `folder` to `newName`. Empty when it was renamed, else
 // the sentence that tells the user why not.
-QString renameEntry(const QString& folder, const QString& name, const QString& newName);
+QString renameEntry(const std::string& folder, const std::string& name, const std::string& newName);
 
-// Moves the entries at `urls` into `folder`, or copies them with `copy`
-// (files only). One sentence for each entry that was not moved or copied.
-QStringList dropEntries(const QList<QUrl>& urls, const QString& folder, bool copy);
+// Moves the entries at the file URLs `urls` into `folder`, or copies them with
+// `copy` (files only). One sentence for each entry that was not moved or copied.
+QStringList dropEntries(const QList<QUrl>& urls, const std::string& folder, bool copy);
 
 } // namespace quorbit

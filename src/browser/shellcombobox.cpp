@@ -1,5 +1,7 @@
 #include "browser/shellcombobox.h"
 
+#include "browser/bytepaths.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileIconProvider>
@@ -11,6 +13,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <vector>
 
 namespace quorbit {
 
@@ -45,10 +48,28 @@ bool isUnderSystemFolder(const QString& path)
 }
 
 // The last folder name of `path`; "/" for the root.
-QString entryText(const QString& path)
+QString entryText(const std::string& path)
 {
-    const QString name = QFileInfo(path).fileName();
-    return name.isEmpty() ? path : name;
+    const std::size_t slash = path.rfind('/');
+    return displayText(slash == std::string::npos || slash + 1 == path.size() ? path : path.substr(slash + 1));
+}
+
+// The folder above `path`; `path` itself for the root.
+std::string parentOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos || path == "/" ? path : slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+QVariant pathData(const std::string& path)
+{
+    return QByteArray::fromStdString(path);
+}
+
+// Paths from Qt's own lookups, as the file system names them.
+std::string bytesOf(const QString& path)
+{
+    return QFile::encodeName(QDir::cleanPath(path)).toStdString();
 }
 
 // Draws each entry indented by its level; the closed drop-down shows the
@@ -92,7 +113,7 @@ TStShellComboBox::TStShellComboBox(QWidget* parent)
     setItemDelegate(new LevelDelegate(this));
     FillCombo();
     connect(this, &QComboBox::activated, this, [this](int index) {
-        const QString path = itemData(index, PathRole).toString();
+        const std::string path = itemData(index, PathRole).toByteArray().toStdString();
         emit folderChosen(path);
         RefreshView(path);
     });
@@ -104,13 +125,13 @@ TStShellComboBox::~TStShellComboBox() = default;
 void TStShellComboBox::FillCombo()
 {
     clear();
-    const QString home = QDir::homePath();
+    const std::string home = bytesOf(QDir::homePath());
     addBaseEntry(home, entryText(home), 0, m_folderIcon);
     const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
     if (!desktop.isEmpty() && QFileInfo(desktop).isDir()) {
-        addBaseEntry(QDir::cleanPath(desktop), entryText(desktop), 1, m_folderIcon);
+        addBaseEntry(bytesOf(desktop), entryText(bytesOf(desktop)), 1, m_folderIcon);
     }
-    addBaseEntry(QDir::rootPath(), QDir::rootPath(), 0, m_driveIcon);
+    addBaseEntry("/", QStringLiteral("/"), 0, m_driveIcon);
 
     QList<QStorageInfo> volumes = QStorageInfo::mountedVolumes();
     std::sort(volumes.begin(), volumes.end(),
@@ -122,57 +143,61 @@ void TStShellComboBox::FillCombo()
             || isUnderSystemFolder(root) || !QFileInfo(root).isDir()) {
             continue;
         }
-        addBaseEntry(root, volume.name().isEmpty() ? entryText(root) : volume.name(), 1, m_driveIcon);
+        addBaseEntry(bytesOf(root), volume.name().isEmpty() ? entryText(bytesOf(root)) : volume.name(), 1, m_driveIcon);
     }
     setCurrentIndex(0);
 }
 
-void TStShellComboBox::RefreshView(const QString& path)
+void TStShellComboBox::RefreshView(const std::string& path)
 {
     removeAddedEntries();
-    if (path.isEmpty()) {
+    if (path.empty() || path[0] != '/') {
         return;
     }
-    m_shownPath = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    m_shownPath = path.size() > 1 && path.back() == '/' ? path.substr(0, path.find_last_not_of('/') + 1) : path;
+    if (m_shownPath.empty()) {
+        m_shownPath = "/";
+    }
 
     // Walking up finds the deepest base entry first, so a folder below the
     // desktop goes under the desktop rather than under home or "/".
-    QStringList chain;
-    QString folder = m_shownPath;
-    int baseRow = findData(folder, PathRole);
+    std::vector<std::string> chain;
+    std::string folder = m_shownPath;
+    int baseRow = findData(pathData(folder), PathRole);
     while (baseRow < 0) {
-        chain.prepend(folder);
-        const QString parent = QFileInfo(folder).path();
+        chain.insert(chain.begin(), folder);
+        const std::string parent = parentOf(folder);
         if (parent == folder) {
             return;
         }
         folder = parent;
-        baseRow = findData(folder, PathRole);
+        baseRow = findData(pathData(folder), PathRole);
     }
     const int baseLevel = itemData(baseRow, LevelRole).toInt();
-    for (int depth = 1; depth <= chain.size(); ++depth) {
-        const QString& link = chain.at(depth - 1);
-        insertEntry(baseRow + depth, link, entryText(link), baseLevel + depth, true, m_folderIcon);
+    for (std::size_t depth = 1; depth <= chain.size(); ++depth) {
+        const std::string& link = chain[depth - 1];
+        const int level = static_cast<int>(depth);
+        insertEntry(baseRow + level, link, entryText(link), baseLevel + level, true, m_folderIcon);
     }
-    setCurrentIndex(baseRow + chain.size());
+    setCurrentIndex(baseRow + static_cast<int>(chain.size()));
 }
 
-QString TStShellComboBox::selectedPath() const
+std::string TStShellComboBox::selectedPath() const
 {
-    return currentData(PathRole).toString();
+    return currentData(PathRole).toByteArray().toStdString();
 }
 
 void TStShellComboBox::rebuildAfterMountChange()
 {
-    const QString path = selectedPath();
+    const std::string path = selectedPath();
     const QString text = currentText();
     const int index = currentIndex();
-    const QString shown = m_shownPath;
+    const std::string shown = m_shownPath;
     FillCombo();
-    if (!shown.isEmpty()) {
+    if (!shown.empty()) {
         RefreshView(shown);
     }
-    int row = findData(path, PathRole);
+    int row = findData(pathData(path), PathRole);
     if (row < 0) {
         row = findText(text);
     }
@@ -183,18 +208,18 @@ void TStShellComboBox::rebuildAfterMountChange()
     emit folderChosen(selectedPath());
 }
 
-void TStShellComboBox::addBaseEntry(const QString& path, const QString& text, int level, const QIcon& icon)
+void TStShellComboBox::addBaseEntry(const std::string& path, const QString& text, int level, const QIcon& icon)
 {
     // Home may be "/", or a volume; each folder is offered once.
-    if (findData(path, PathRole) < 0) {
+    if (findData(pathData(path), PathRole) < 0) {
         insertEntry(count(), path, text, level, false, icon);
     }
 }
 
-void TStShellComboBox::insertEntry(int row, const QString& path, const QString& text, int level, bool added,
+void TStShellComboBox::insertEntry(int row, const std::string& path, const QString& text, int level, bool added,
                                    const QIcon& icon)
 {
-    insertItem(row, icon, text, path);
+    insertItem(row, icon, text, pathData(path));
     setItemData(row, level, LevelRole);
     setItemData(row, added, AddedRole);
 }

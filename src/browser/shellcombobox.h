@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <memory>
+#include <string>
 
 class QFile;
 class QSocketNotifier;
@@ -22,7 +23,7 @@ class TStShellComboBox : public QComboBox {
 public:
     // What each entry keeps beside its text.
     enum EntryRole {
-        PathRole = Qt::UserRole, // QString: the folder's full path
+        PathRole = Qt::UserRole, // QByteArray: the folder's full path, as the file system names it
         LevelRole, // int: how far the entry is indented
         AddedRole, // bool: added for the shown folder rather than a base entry
     };
@@ -35,26 +36,26 @@ public:
     // Drops the entries added for the folder shown before, adds those leading
     // down to `path` below its nearest base entry and selects `path`'s entry.
     // Emits nothing.
-    void RefreshView(const QString& path);
+    void RefreshView(const std::string& path);
     // The current entry's path; empty when there is none.
-    QString selectedPath() const;
+    std::string selectedPath() const;
     // Rebuilds the entries after volumes came or went, keeps the chosen entry
     // where it can (by path, then text, then position) and emits folderChosen.
     void rebuildAfterMountChange();
 
 signals:
     // The user picked the entry of `path`, or the volumes changed under it.
-    void folderChosen(const QString& path);
+    void folderChosen(const std::string& path);
 
 private:
-    void addBaseEntry(const QString& path, const QString& text, int level, const QIcon& icon);
-    void insertEntry(int row, const QString& path, const QString& text, int level, bool added, const QIcon& icon);
+    void addBaseEntry(const std::string& path, const QString& text, int level, const QIcon& icon);
+    void insertEntry(int row, const std::string& path, const QString& text, int level, bool added, const QIcon& icon);
     void removeAddedEntries();
     void watchMounts();
 
     QIcon m_folderIcon;
     QIcon m_driveIcon;
-    QString m_shownPath;
+    std::string m_shownPath;
     // Declared in this order so that the watch ends before the file closes.
     std::unique_ptr<QFile> m_mountTable;
     std::unique_ptr<QSocketNotifier> m_mountWatch;

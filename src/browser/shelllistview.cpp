@@ -1,7 +1,9 @@
 #include "browser/shelllistview.h"
 
+#include "browser/bytepaths.h"
 #include "browser/entrydrop.h"
 #include "browser/shellnotification.h"
+#include "platform/trash.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -11,7 +13,6 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileIconProvider>
-#include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QListView>
@@ -32,16 +33,6 @@
 namespace quorbit {
 
 namespace {
-
-QString nameText(const std::string& name)
-{
-    return QFile::decodeName(QByteArray::fromStdString(name));
-}
-
-QString joined(const QString& folder, const QString& name)
-{
-    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
-}
 
 const int columnWidths[NewNameColumn + 1] = {175, 75, 125, 125, 60, 175};
 
@@ -75,7 +66,7 @@ bool isEditing(const QAbstractItemView* view)
 } // namespace
 
 struct ShellListModel::Listing {
-    QString folder;
+    std::string folder;
     listing::FolderListing result;
 };
 
@@ -117,7 +108,7 @@ void ShellListModel::waitForWorker()
     }
 }
 
-void ShellListModel::listFolder(const QString& folder, bool fresh)
+void ShellListModel::listFolder(const std::string& folder, bool fresh)
 {
     if (folder != m_folder) {
         // The last folder's rows go at once, rather than stand under the new one.
@@ -136,14 +127,19 @@ void ShellListModel::listFolder(const QString& folder, bool fresh)
     startListing();
 }
 
+void ShellListModel::folderMoved(const std::string& folder)
+{
+    m_folder = folder;
+    listFolder(folder, false);
+}
+
 void ShellListModel::startListing()
 {
     waitForWorker();
     m_listing = true;
     m_listAgain = false;
     m_worker = std::thread([this, folder = m_folder] {
-        auto listing = std::make_shared<Listing>(
-            Listing{folder, listing::listFolder(QFile::encodeName(folder).toStdString(), false)});
+        auto listing = std::make_shared<Listing>(Listing{folder, listing::listFolder(folder, false)});
         // The model waits for this thread before it goes, so it is still there
         // to take the call; a call still queued then is dropped with the model.
         QMetaObject::invokeMethod(
@@ -221,9 +217,14 @@ int ShellListModel::entryOfRow(int row) const
     return m_ascending ? row : static_cast<int>(GetShellItems().size()) - 1 - row;
 }
 
-QString ShellListModel::pathOfRow(int row) const
+const listing::ShellItem& ShellListModel::itemOfRow(int row) const
 {
-    return joined(m_folder, nameText(GetShellItems()[static_cast<std::size_t>(entryOfRow(row))].name));
+    return GetShellItems()[static_cast<std::size_t>(entryOfRow(row))];
+}
+
+std::string ShellListModel::pathOfRow(int row) const
+{
+    return files::withTrailingSeparator(m_folder) + itemOfRow(row).name;
 }
 
 void ShellListModel::SetFileFilter(const QString& maskText)
@@ -350,7 +351,7 @@ QVariant ShellListModel::previewData(const listing::ShellItem& item, int role) c
     const EntryPreview& entry = found->second;
     switch (role) {
     case Qt::DisplayRole:
-        return nameText(entry.newName);
+        return displayText(entry.newName);
     case Qt::DecorationRole:
         return entry.mark == PreviewMark::WillRename ? m_willRenameIcon
             : entry.mark == PreviewMark::Unchanged   ? m_unchangedIcon
@@ -387,7 +388,7 @@ QVariant ShellListModel::data(const QModelIndex& index, int role) const
     if (!checkIndex(index, CheckIndexOption::IndexIsValid)) {
         return {};
     }
-    const listing::ShellItem& item = GetShellItems()[static_cast<std::size_t>(entryOfRow(index.row()))];
+    const listing::ShellItem& item = itemOfRow(index.row());
     if (index.column() == NewNameColumn) {
         return previewData(item, role);
     }
@@ -396,7 +397,7 @@ QVariant ShellListModel::data(const QModelIndex& index, int role) const
     case Qt::EditRole:
         switch (index.column()) {
         case listing::NameColumn:
-            return nameText(item.name);
+            return displayText(item.name);
         case listing::SizeColumn:
             return QString::fromStdString(listing::sizeText(item));
         case listing::TypeColumn:
@@ -445,7 +446,7 @@ Qt::ItemFlags ShellListModel::flags(const QModelIndex& index) const
     if (index.column() == listing::NameColumn) {
         flags |= Qt::ItemIsEditable;
     }
-    if (GetShellItems()[static_cast<std::size_t>(entryOfRow(index.row()))].isFolder) {
+    if (itemOfRow(index.row()).isFolder) {
         flags |= Qt::ItemIsDropEnabled;
     }
     return flags;
@@ -457,16 +458,17 @@ bool ShellListModel::setData(const QModelIndex& index, const QVariant& value, in
         || index.column() != listing::NameColumn) {
         return false;
     }
-    const std::string oldName = GetShellItems()[static_cast<std::size_t>(entryOfRow(index.row()))].name;
+    const std::string oldName = itemOfRow(index.row()).name;
+    // The editor starts with the name as shown; left as it was, the name keeps its own bytes.
     const QString typed = value.toString();
-    if (typed.isEmpty() || QFile::encodeName(typed).toStdString() == oldName) {
-        return false;
-    }
-    if (const QString problem = renameEntry(m_folder, nameText(oldName), typed); !problem.isEmpty()) {
-        emit failed(problem);
+    if (typed.isEmpty() || typed == displayText(oldName)) {
         return false;
     }
     const std::string newName = QFile::encodeName(typed).toStdString();
+    if (const QString problem = renameEntry(m_folder, oldName, newName); !problem.isEmpty()) {
+        emit failed(problem);
+        return false;
+    }
     for (auto* items : {&m_allItems, &m_filteredItems}) {
         for (listing::ShellItem& item : *items) {
             if (item.name == oldName) {
@@ -488,7 +490,7 @@ QMimeData* ShellListModel::mimeData(const QModelIndexList& indexes) const
     QList<QUrl> urls;
     for (const QModelIndex& index : indexes) {
         if (index.column() == listing::NameColumn) {
-            urls << QUrl::fromLocalFile(pathOfRow(index.row()));
+            urls << fileUrl(pathOfRow(index.row()));
         }
     }
     auto* data = new QMimeData;
@@ -511,7 +513,7 @@ bool ShellListModel::dropMimeData(const QMimeData* data, Qt::DropAction action, 
     if (!data->hasUrls() || (action != Qt::MoveAction && action != Qt::CopyAction)) {
         return false;
     }
-    const QString target = parent.isValid() ? pathOfRow(parent.row()) : m_folder;
+    const std::string target = parent.isValid() ? pathOfRow(parent.row()) : m_folder;
     const QStringList problems = dropEntries(data->urls(), target, action == Qt::CopyAction);
     if (!problems.isEmpty()) {
         emit failed(problems.join(QLatin1Char('\n')));
@@ -579,12 +581,12 @@ TStShellListView::TStShellListView(QWidget* parent)
     connect(m_report->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
                 if (current.isValid()) {
-                    emit selectItem(m_model->data(current.siblingAtColumn(0), Qt::DisplayRole).toString(), true);
+                    emit selectItem(m_model->itemOfRow(current.row()).name, true);
                 }
             });
     connect(m_model, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
         const int row = selectedRow();
-        m_rememberedCaption = row < 0 ? QString() : m_model->data(m_model->index(row, 0), Qt::DisplayRole).toString();
+        m_rememberedName = row < 0 ? std::string() : m_model->itemOfRow(row).name;
         m_rememberedRow = row;
     });
     connect(m_model, &QAbstractItemModel::modelReset, this, &TStShellListView::restoreSelection);
@@ -611,10 +613,10 @@ QAbstractItemView* TStShellListView::currentView() const
     return m_style == ViewStyle::Report ? static_cast<QAbstractItemView*>(m_report) : m_icons;
 }
 
-void TStShellListView::FillList(const QString& folder)
+void TStShellListView::FillList(const std::string& folder)
 {
     if (folder != m_model->folder()) {
-        m_rememberedCaption.clear();
+        m_rememberedName.clear();
         m_rememberedRow = -1;
     }
     currentView()->viewport()->setCursor(Qt::BusyCursor);
@@ -622,6 +624,12 @@ void TStShellListView::FillList(const QString& folder)
     // Watched from before the listing starts, so a change made while it runs is not missed.
     m_watcher->setWatchFolders({folder});
     m_model->listFolder(folder, true);
+}
+
+void TStShellListView::folderMoved(const std::string& folder)
+{
+    m_watcher->setWatchFolders({folder});
+    m_model->folderMoved(folder);
 }
 
 void TStShellListView::Refresh()
@@ -675,11 +683,11 @@ void TStShellListView::onShellEvent()
 
 void TStShellListView::restoreSelection()
 {
-    if (m_rememberedCaption.isEmpty() || m_model->rowCount() == 0) {
+    if (m_rememberedName.empty() || m_model->rowCount() == 0) {
         return;
     }
     const std::vector<listing::ShellItem>& shown = m_model->GetShellItems();
-    const std::size_t found = listing::findItem(shown, QFile::encodeName(m_rememberedCaption).toStdString(), 0, false);
+    const std::size_t found = listing::findItem(shown, m_rememberedName, 0, false);
     const int row = found < shown.size() ? m_model->rowOfEntry(static_cast<int>(found))
                                          : std::min(m_rememberedRow, m_model->rowCount() - 1);
     selectRow(row);
@@ -726,13 +734,39 @@ void TStShellListView::openRow(int row)
     if (row < 0 || row >= m_model->rowCount()) {
         return;
     }
-    const listing::ShellItem& item = m_model->GetShellItems()[static_cast<std::size_t>(m_model->entryOfRow(row))];
-    const QString path = m_model->pathOfRow(row);
+    const listing::ShellItem& item = m_model->itemOfRow(row);
+    const std::string path = m_model->pathOfRow(row);
     if (item.isFolder) {
         // The tree shows real folders only; a link is opened where it leads.
-        emit folderOpened(S_ISLNK(item.mode) ? QFileInfo(path).canonicalFilePath() : path);
+        emit folderOpened(S_ISLNK(item.mode) ? files::resolvedPath(path) : path);
     } else {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+        QDesktopServices::openUrl(fileUrl(path));
+    }
+}
+
+void TStShellListView::copySelectedPath() const
+{
+    const int row = selectedRow();
+    if (row < 0) {
+        return;
+    }
+    // Other programs take the exact bytes from the URL; the text is for reading.
+    const std::string path = m_model->pathOfRow(row);
+    auto* data = new QMimeData;
+    data->setUrls({fileUrl(path)});
+    data->setText(displayText(path));
+    QGuiApplication::clipboard()->setMimeData(data);
+}
+
+void TStShellListView::trashSelected()
+{
+    const int row = selectedRow();
+    if (row < 0) {
+        return;
+    }
+    const std::string path = m_model->pathOfRow(row);
+    if (!files::moveToTrash(path)) {
+        emit m_model->failed(QStringLiteral("\"%1\" could not be moved to the trash.").arg(displayText(path)));
     }
 }
 
@@ -741,16 +775,11 @@ void TStShellListView::showMenu(const QPoint& position)
     QMenu menu(this);
     const int row = selectedRow();
     if (row >= 0 && currentView()->indexAt(position).isValid()) {
-        const QString path = m_model->pathOfRow(row);
         menu.addAction(QStringLiteral("&Open"), this, [this, row] { openRow(row); });
         menu.addAction(QStringLiteral("Re&name"), this, &TStShellListView::renameSelected);
-        menu.addAction(QStringLiteral("&Copy Path"), this, [path] { QGuiApplication::clipboard()->setText(path); });
+        menu.addAction(QStringLiteral("&Copy Path"), this, &TStShellListView::copySelectedPath);
         menu.addSeparator();
-        menu.addAction(QStringLiteral("Move to &Trash"), this, [this, path] {
-            if (!QFile::moveToTrash(path)) {
-                emit m_model->failed(QStringLiteral("\"%1\" could not be moved to the trash.").arg(path));
-            }
-        });
+        menu.addAction(QStringLiteral("Move to &Trash"), this, &TStShellListView::trashSelected);
     } else {
         auto* group = new QActionGroup(&menu);
         const std::pair<const char*, ViewStyle> styles[] = {{"Lar&ge Icons", ViewStyle::LargeIcons},

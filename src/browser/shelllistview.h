@@ -52,9 +52,11 @@ public:
 
     // Lists `folder` anew. With `fresh`, the sort goes back to the Name
     // column, as for a folder newly shown; otherwise the sort column stays.
-    void listFolder(const QString& folder, bool fresh);
-    // The folder shown, or being listed.
-    const QString& folder() const { return m_folder; }
+    void listFolder(const std::string& folder, bool fresh);
+    // The shown folder was renamed to `folder`: the rows stay while it is listed anew.
+    void folderMoved(const std::string& folder);
+    // The folder shown, or being listed, as the file system names it.
+    const std::string& folder() const { return m_folder; }
     // Whether a listing is under way.
     bool isListing() const { return m_listing; }
 
@@ -66,7 +68,8 @@ public:
     int entryOfRow(int row) const;
     // Reversing is its own inverse.
     int rowOfEntry(int entry) const { return entryOfRow(entry); }
-    QString pathOfRow(int row) const;
+    const listing::ShellItem& itemOfRow(int row) const;
+    std::string pathOfRow(int row) const;
 
     void SetFileFilter(const QString& maskText);
     void SetFiltered(bool on);
@@ -125,7 +128,7 @@ private:
     QString markText(PreviewMark mark) const;
     void columnChanged(int column);
 
-    QString m_folder;
+    std::string m_folder;
     std::vector<listing::ShellItem> m_allItems;
     std::vector<listing::ShellItem> m_filteredItems;
     QString m_fileFilter;
@@ -161,7 +164,9 @@ public:
     QTreeView* reportView() const { return m_report; }
 
     // Shows `folder`, sorted by name.
-    void FillList(const QString& folder);
+    void FillList(const std::string& folder);
+    // The shown folder was renamed to `folder`; it stays shown, with its rows.
+    void folderMoved(const std::string& folder);
     // Lists the shown folder anew, sorted by name.
     void Refresh();
     // Lists the shown folder anew (`relist`) or only sorts and filters it
@@ -185,12 +190,16 @@ public:
     void selectRow(int row);
     // Starts editing the selected row's name.
     void renameSelected();
+    // Puts the selected entry's path on the clipboard, as a file URL and as text.
+    void copySelectedPath() const;
+    // Moves the selected entry to the user's trash.
+    void trashSelected();
 
 signals:
-    // OnSelectItem: the entry `name` became selected.
-    void selectItem(const QString& name, bool selected);
+    // OnSelectItem: the entry `name` of the shown folder became selected.
+    void selectItem(const std::string& name, bool selected);
     // A folder row was opened; the browser should show `path`.
-    void folderOpened(const QString& path);
+    void folderOpened(const std::string& path);
     // Backspace asks for the parent of the shown folder.
     void parentRequested();
 
@@ -211,7 +220,7 @@ private:
     TStShellNotification* m_watcher;
     ViewStyle m_style = ViewStyle::Report;
     // What RefreshList selects again once the listing is in.
-    QString m_rememberedCaption;
+    std::string m_rememberedName;
     int m_rememberedRow = -1;
     bool m_followChanges = true;
     bool m_changedUnseen = false;

@@ -1,42 +1,37 @@
 #include "browser/shellnotification.h"
 
-#include <QSet>
+#include <QSocketNotifier>
+
+#include <algorithm>
 
 namespace quorbit {
 
 TStShellNotification::TStShellNotification(QObject* parent)
     : QObject(parent)
 {
-    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &TStShellNotification::receive);
+    if (m_watch.isOpen()) {
+        m_reports = std::make_unique<QSocketNotifier>(m_watch.descriptor(), QSocketNotifier::Read);
+        connect(m_reports.get(), &QSocketNotifier::activated, this, [this] {
+            for (const std::string& folder : m_watch.takeChanged()) {
+                receive(folder);
+            }
+        });
+    }
 }
 
-void TStShellNotification::setWatchFolders(const QStringList& folders)
+TStShellNotification::~TStShellNotification() = default;
+
+void TStShellNotification::setWatchFolders(const std::vector<std::string>& folders)
 {
-    const QStringList watched = m_watcher.directories();
-    const QSet<QString> wanted(folders.begin(), folders.end());
-    QStringList gone;
-    for (const QString& folder : watched) {
-        if (!wanted.contains(folder)) {
-            gone << folder;
-        }
-    }
-    if (!gone.isEmpty()) {
-        m_watcher.removePaths(gone);
-    }
-    QStringList added;
-    for (const QString& folder : folders) {
-        if (!watched.contains(folder) && !folder.isEmpty()) {
-            added << folder;
-        }
-    }
-    if (!added.isEmpty()) {
-        m_watcher.addPaths(added); // a folder that cannot be watched is simply not reported
-    }
+    m_watched = folders;
+    m_watch.watch(folders);
     // Reports about folders no longer watched die with the watch.
-    std::erase_if(m_waiting, [&](const QString& folder) { return !wanted.contains(folder); });
+    std::erase_if(m_waiting, [&](const std::string& folder) {
+        return std::find(m_watched.begin(), m_watched.end(), folder) == m_watched.end();
+    });
 }
 
-void TStShellNotification::receive(const QString& folder)
+void TStShellNotification::receive(const std::string& folder)
 {
     if (m_maxNotifications > 0 && static_cast<int>(m_waiting.size()) > m_maxNotifications) {
         return;
@@ -50,7 +45,7 @@ void TStShellNotification::receive(const QString& folder)
 void TStShellNotification::workOff()
 {
     while (!m_waiting.empty()) {
-        const QString folder = m_waiting.front();
+        const std::string folder = m_waiting.front();
         m_waiting.pop_front();
         emit shellEvent(folder);
     }

@@ -1,10 +1,15 @@
 #pragma once
 
-#include <QFileSystemWatcher>
+#include "platform/folderwatch.h"
+
 #include <QObject>
-#include <QStringList>
 
 #include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QSocketNotifier;
 
 namespace quorbit {
 
@@ -12,30 +17,33 @@ namespace quorbit {
 // order they came, once the current event handler is done. At most
 // maxNotifications + 1 reports wait; later ones are dropped until the queue
 // is worked off, so a burst of changes gives a bounded number of reactions and
-// the last report waiting always gives one more.
+// the last report waiting always gives one more. Folders are their bytes.
 class TStShellNotification : public QObject {
     Q_OBJECT
 
 public:
     explicit TStShellNotification(QObject* parent = nullptr);
+    ~TStShellNotification() override;
 
     // Watches exactly `folders` from now on; an empty list stops watching.
-    void setWatchFolders(const QStringList& folders);
+    void setWatchFolders(const std::vector<std::string>& folders);
     // 0 for no limit.
     void setMaxNotifications(int limit) { m_maxNotifications = limit; }
 
     // Takes a report as the platform would deliver it.
-    void receive(const QString& folder);
+    void receive(const std::string& folder);
 
 signals:
     // Something in `folder` was created, deleted, renamed or changed.
-    void shellEvent(const QString& folder);
+    void shellEvent(const std::string& folder);
 
 private:
     void workOff();
 
-    QFileSystemWatcher m_watcher;
-    std::deque<QString> m_waiting;
+    files::FolderWatch m_watch;
+    std::unique_ptr<QSocketNotifier> m_reports;
+    std::vector<std::string> m_watched;
+    std::deque<std::string> m_waiting;
     int m_maxNotifications = 0;
 };
 

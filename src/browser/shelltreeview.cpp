@@ -1,32 +1,87 @@
 #include "browser/shelltreeview.h"
 
+#include "browser/bytepaths.h"
 #include "browser/entrydrop.h"
 #include "browser/shellnotification.h"
 #include "listing/shellitems.h"
+#include "platform/files.h"
 
 #include <QApplication>
 #include <QClipboard>
-#include <QDir>
 #include <QFile>
 #include <QFileIconProvider>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
-#include <QSet>
+#include <QScopedValueRollback>
 #include <QTimer>
 #include <QUrl>
 
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <functional>
+#include <map>
+#include <unordered_map>
+#include <utility>
 
 namespace quorbit {
 
+namespace {
+
+// The names of an absolute path, "." left out and ".." taking back the name
+// before it, as a clean path reads.
+std::vector<std::string> namesOf(const std::string& path)
+{
+    std::vector<std::string> names;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        const std::size_t end = std::min(path.find('/', start), path.size());
+        std::string name = path.substr(start, end - start);
+        if (name == "..") {
+            if (!names.empty()) {
+                names.pop_back();
+            }
+        } else if (!name.empty() && name != ".") {
+            names.push_back(std::move(name));
+        }
+        start = end + 1;
+    }
+    return names;
+}
+
+std::string childPath(const std::string& folder, const std::string& name)
+{
+    std::string path = folder;
+    if (path != "/") {
+        path += '/';
+    }
+    return path += name;
+}
+
+QMimeData* pathsMimeData(const std::vector<std::string>& paths)
+{
+    QList<QUrl> urls;
+    QStringList texts;
+    for (const std::string& path : paths) {
+        urls << fileUrl(path);
+        texts << displayText(path);
+    }
+    auto* data = new QMimeData;
+    data->setUrls(urls);
+    data->setText(texts.join(QLatin1Char('\n')));
+    return data;
+}
+
+} // namespace
+
 struct ShellTreeModel::Node {
-    QString name;
-    QString path;
+    std::string name;
+    std::string path;
+    // Tells a folder renamed by another program from one deleted beside a new one.
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
     Node* parent = nullptr;
     std::vector<std::unique_ptr<Node>> children;
     bool listed = false;
@@ -44,22 +99,29 @@ struct ShellTreeModel::Node {
     }
 
     // Gives the node and everything below it the paths under `newPath`.
-    void movePath(const QString& newPath)
+    void movePath(const std::string& newPath)
     {
         path = newPath;
         for (const auto& child : children) {
-            child->movePath(QDir(newPath).filePath(child->name));
+            child->movePath(childPath(newPath, child->name));
         }
     }
+
+    std::pair<std::uint64_t, std::uint64_t> identity() const { return {device, inode}; }
 };
 
-ShellTreeModel::ShellTreeModel(const QString& rootPath, QObject* parent)
+ShellTreeModel::ShellTreeModel(const std::string& rootPath, QObject* parent)
     : QAbstractItemModel(parent)
     , m_root(std::make_unique<Node>())
     , m_folderIcon(QFileIconProvider().icon(QAbstractFileIconProvider::Folder))
 {
-    m_root->path = QDir::cleanPath(rootPath);
-    m_root->name = m_root->path == QLatin1String("/") ? m_root->path : QFileInfo(m_root->path).fileName();
+    std::string clean;
+    for (const std::string& name : namesOf(rootPath)) {
+        clean += '/';
+        clean += name;
+    }
+    m_root->path = clean.empty() ? std::string(1, '/') : clean;
+    m_root->name = clean.empty() ? m_root->path : std::string(files::fileNameOf(clean));
 }
 
 ShellTreeModel::~ShellTreeModel() = default;
@@ -74,21 +136,23 @@ QModelIndex ShellTreeModel::indexOf(const Node* node) const
     return node ? createIndex(node->row, 0, const_cast<Node*>(node)) : QModelIndex();
 }
 
-std::vector<std::unique_ptr<ShellTreeModel::Node>> ShellTreeModel::listChildren(Node* node) const
+bool ShellTreeModel::listChildren(Node* node, std::vector<std::unique_ptr<Node>>& children) const
 {
-    std::vector<std::unique_ptr<Node>> children;
-    for (listing::ShellItem& item : listing::listFolder(QFile::encodeName(node->path).toStdString(), true).items) {
+    listing::FolderListing listed = listing::listFolder(node->path, true);
+    for (listing::ShellItem& item : listed.items) {
         if (S_ISLNK(item.mode)) {
             continue;
         }
         auto child = std::make_unique<Node>();
-        child->name = QFile::decodeName(QByteArray::fromStdString(item.name));
-        child->path = QDir(node->path).filePath(child->name);
+        child->name = std::move(item.name);
+        child->path = childPath(node->path, child->name);
+        child->device = item.device;
+        child->inode = item.inode;
         child->parent = node;
         child->mayHaveChildren = item.mayHaveSubfolders;
         children.push_back(std::move(child));
     }
-    return children;
+    return listed.readable;
 }
 
 QModelIndex ShellTreeModel::index(int row, int column, const QModelIndex& parent) const
@@ -134,7 +198,10 @@ bool ShellTreeModel::hasChildren(const QModelIndex& parent) const
 
 bool ShellTreeModel::canFetchMore(const QModelIndex& parent) const
 {
-    return parent.isValid() && !nodeOf(parent)->listed;
+    // Nothing is listed on request while the model reports a change of its
+    // own, so no one sees one change inside another; the node is listed when
+    // asked again.
+    return parent.isValid() && !nodeOf(parent)->listed && !m_changing;
 }
 
 void ShellTreeModel::fetchMore(const QModelIndex& parent)
@@ -143,8 +210,10 @@ void ShellTreeModel::fetchMore(const QModelIndex& parent)
     if (!node || node->listed) {
         return;
     }
+    const QScopedValueRollback<bool> changing(m_changing, true);
     node->listed = true;
-    std::vector<std::unique_ptr<Node>> children = listChildren(node);
+    std::vector<std::unique_ptr<Node>> children;
+    listChildren(node, children);
     if (children.empty()) {
         // The expand mark goes when the folder turns out to have no sub-folder.
         emit dataChanged(parent, parent);
@@ -162,37 +231,79 @@ void ShellTreeModel::relist(const QModelIndex& index)
     if (!node || !node->listed) {
         return; // a folder never expanded is listed when it is
     }
-    std::vector<std::unique_ptr<Node>> fresh = listChildren(node);
-    QSet<QString> freshNames;
-    for (const auto& child : fresh) {
-        freshNames.insert(child->name);
+    std::vector<std::unique_ptr<Node>> fresh;
+    if (!listChildren(node, fresh)) {
+        return; // gone or unreadable: the listing of its parent tells which
     }
-    for (int row = static_cast<int>(node->children.size()) - 1; row >= 0; --row) {
-        if (!freshNames.contains(node->children[row]->name)) {
+    const QScopedValueRollback<bool> changing(m_changing, true);
+    // Each node claims the fresh entry of its folder: by identity first, so a
+    // folder renamed meanwhile keeps its node, else by name.
+    std::map<std::pair<std::uint64_t, std::uint64_t>, std::size_t> freshByIdentity;
+    std::unordered_map<std::string, std::size_t> freshByName;
+    for (std::size_t position = 0; position < fresh.size(); ++position) {
+        if (fresh[position]->inode != 0) {
+            freshByIdentity.emplace(fresh[position]->identity(), position);
+        }
+        freshByName.emplace(fresh[position]->name, position);
+    }
+    constexpr std::size_t unclaimed = static_cast<std::size_t>(-1);
+    std::vector<std::size_t> claims(node->children.size(), unclaimed); // by row: the fresh position
+    std::vector<bool> claimed(fresh.size(), false);
+    for (std::size_t row = 0; row < claims.size(); ++row) {
+        const auto same = freshByIdentity.find(node->children[row]->identity());
+        if (node->children[row]->inode != 0 && same != freshByIdentity.end()) {
+            claims[row] = same->second;
+            claimed[same->second] = true;
+        }
+    }
+    for (std::size_t row = 0; row < claims.size(); ++row) {
+        const auto same = freshByName.find(node->children[row]->name);
+        if (claims[row] == unclaimed && same != freshByName.end() && !claimed[same->second]) {
+            claims[row] = same->second;
+            claimed[same->second] = true;
+        }
+    }
+
+    for (int row = static_cast<int>(claims.size()) - 1; row >= 0; --row) {
+        if (claims[row] == unclaimed) {
+            emit folderAboutToGo(indexOf(node->children[row].get()));
             beginRemoveRows(index, row, row);
             node->children.erase(node->children.begin() + row);
+            claims.erase(claims.begin() + row);
             node->renumberChildren(static_cast<std::size_t>(row));
             endRemoveRows();
         }
     }
+    for (std::size_t row = 0; row < claims.size(); ++row) {
+        Node& child = *node->children[row];
+        const Node& entry = *fresh[claims[row]];
+        child.device = entry.device;
+        child.inode = entry.inode;
+        if (child.name != entry.name) {
+            child.name = entry.name;
+            child.movePath(childPath(node->path, child.name));
+            const QModelIndex moved = indexOf(&child);
+            emit dataChanged(moved, moved);
+            emit folderMoved(moved);
+        }
+    }
     for (std::size_t position = 0; position < fresh.size(); ++position) {
         const int row = static_cast<int>(position);
-        if (position < node->children.size() && node->children[position]->name == fresh[position]->name) {
+        if (position < claims.size() && claims[position] == position) {
             continue;
         }
-        const auto kept = std::find_if(node->children.begin() + row, node->children.end(),
-                                       [&](const auto& child) { return child->name == fresh[position]->name; });
-        if (kept != node->children.end()) {
-            const int from = static_cast<int>(kept - node->children.begin());
+        const auto kept = std::find(claims.begin() + row, claims.end(), position);
+        if (kept != claims.end()) {
+            const int from = static_cast<int>(kept - claims.begin());
             beginMoveRows(index, from, from, index, row);
-            std::unique_ptr<Node> moved = std::move(*kept);
-            node->children.erase(kept);
-            node->children.insert(node->children.begin() + row, std::move(moved));
+            std::rotate(node->children.begin() + row, node->children.begin() + from, node->children.begin() + from + 1);
+            std::rotate(claims.begin() + row, kept, kept + 1);
             node->renumberChildren(position);
             endMoveRows();
         } else {
             beginInsertRows(index, row, row);
             node->children.insert(node->children.begin() + row, std::move(fresh[position]));
+            claims.insert(claims.begin() + row, position);
             node->renumberChildren(position);
             endInsertRows();
         }
@@ -202,21 +313,22 @@ void ShellTreeModel::relist(const QModelIndex& index)
     }
 }
 
-QModelIndex ShellTreeModel::findOrList(const QString& path)
+QModelIndex ShellTreeModel::findOrList(const std::string& path)
 {
-    const QString below = QDir(m_root->path).relativeFilePath(path);
-    if (below.startsWith(QLatin1String(".."))) {
+    if (path.empty() || path.front() != '/') {
+        return {};
+    }
+    const std::vector<std::string> rootNames = namesOf(m_root->path);
+    const std::vector<std::string> names = namesOf(path);
+    if (names.size() < rootNames.size() || !std::equal(rootNames.begin(), rootNames.end(), names.begin())) {
         return {};
     }
     QModelIndex found = index(0, 0);
-    for (const QString& part : below.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
-        if (part == QLatin1String(".")) {
-            continue;
-        }
+    for (auto name = names.begin() + static_cast<std::ptrdiff_t>(rootNames.size()); name != names.end(); ++name) {
         fetchMore(found);
         const Node* node = nodeOf(found);
         const auto child = std::find_if(node->children.begin(), node->children.end(),
-                                        [&](const auto& candidate) { return candidate->name == part; });
+                                        [&](const auto& candidate) { return candidate->name == *name; });
         if (child == node->children.end()) {
             return {};
         }
@@ -225,10 +337,10 @@ QModelIndex ShellTreeModel::findOrList(const QString& path)
     return found;
 }
 
-QString ShellTreeModel::pathOf(const QModelIndex& index) const
+std::string ShellTreeModel::pathOf(const QModelIndex& index) const
 {
     const Node* node = nodeOf(index);
-    return node ? node->path : QString();
+    return node ? node->path : std::string();
 }
 
 QVariant ShellTreeModel::data(const QModelIndex& index, int role) const
@@ -240,11 +352,11 @@ QVariant ShellTreeModel::data(const QModelIndex& index, int role) const
     switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole:
-        return node->name;
+        return displayText(node->name);
     case Qt::DecorationRole:
         return m_folderIcon;
     case Qt::ToolTipRole:
-        return node->path;
+        return displayText(node->path);
     default:
         return {};
     }
@@ -266,20 +378,22 @@ Qt::ItemFlags ShellTreeModel::flags(const QModelIndex& index) const
 bool ShellTreeModel::setData(const QModelIndex& index, const QVariant& value, int role)
 {
     Node* node = nodeOf(index);
-    const QString typed = value.toString();
-    if (role != Qt::EditRole || !node || !node->parent || typed.isEmpty() || typed == node->name) {
+    // The text shown for a name that is not valid text is no new name.
+    if (role != Qt::EditRole || !node || !node->parent || value.toString().isEmpty()
+        || value.toString() == displayText(node->name)) {
         return false;
     }
+    const std::string typed = QFile::encodeName(value.toString()).toStdString();
     if (const QString problem = renameEntry(node->parent->path, node->name, typed); !problem.isEmpty()) {
         emit failed(problem);
         return false;
     }
     node->name = typed;
-    node->movePath(QDir(node->parent->path).filePath(typed));
+    node->movePath(childPath(node->parent->path, typed));
     emit dataChanged(index, index);
+    emit folderMoved(index);
     // The renamed folder takes its place in the name order among its siblings.
     relist(index.parent());
-    emit renamed(indexOf(node), node->path);
     return true;
 }
 
@@ -290,13 +404,11 @@ QStringList ShellTreeModel::mimeTypes() const
 
 QMimeData* ShellTreeModel::mimeData(const QModelIndexList& indexes) const
 {
-    QList<QUrl> urls;
+    std::vector<std::string> paths;
     for (const QModelIndex& index : indexes) {
-        urls << QUrl::fromLocalFile(pathOf(index));
+        paths.push_back(pathOf(index));
     }
-    auto* data = new QMimeData;
-    data->setUrls(urls);
-    return data;
+    return pathsMimeData(paths);
 }
 
 Qt::DropActions ShellTreeModel::supportedDropActions() const
@@ -318,7 +430,7 @@ bool ShellTreeModel::dropMimeData(const QMimeData* data, Qt::DropAction action, 
 
 // ---- the view ----------------------------------------------------------------
 
-TStShellTreeView::TStShellTreeView(QWidget* parent, const QString& rootPath)
+TStShellTreeView::TStShellTreeView(QWidget* parent, const std::string& rootPath)
     : QTreeView(parent)
     , m_model(new ShellTreeModel(rootPath, this))
     , m_watcher(new TStShellNotification(this))
@@ -344,24 +456,37 @@ TStShellTreeView::TStShellTreeView(QWidget* parent, const QString& rootPath)
             emit folderSelected(m_model->pathOf(current));
         }
     });
-    connect(m_model, &ShellTreeModel::renamed, this, [this](const QModelIndex& index, const QString& path) {
-        if (index == currentIndex()) {
-            emit folderSelected(path);
+    connect(m_model, &ShellTreeModel::folderMoved, this, [this](const QModelIndex& index) {
+        if (holdsCurrent(index)) {
+            emit selectedFolderMoved(selectedFolder());
         }
         watchExpanded();
+    });
+    // Left alone, the view would make a sibling of the vanished folder current.
+    connect(m_model, &ShellTreeModel::folderAboutToGo, this, [this](const QModelIndex& index) {
+        if (!holdsCurrent(index)) {
+            return;
+        }
+        const std::string lost = selectedFolder();
+        QModelIndex shown = index.parent();
+        while (shown.parent().isValid() && !files::isExistingDirectory(m_model->pathOf(shown))) {
+            shown = shown.parent();
+        }
+        setCurrentIndex(shown);
+        emit selectedFolderGone(lost, m_model->pathOf(shown));
     });
     connect(this, &QTreeView::expanded, this, &TStShellTreeView::watchExpanded);
     connect(this, &QTreeView::collapsed, this, &TStShellTreeView::watchExpanded);
     connect(this, &QWidget::customContextMenuRequested, this, &TStShellTreeView::showMenu);
     m_watcher->setMaxNotifications(5);
     connect(m_watcher, &TStShellNotification::shellEvent, this,
-            [this](const QString& folder) { m_model->relist(m_model->findOrList(folder)); });
+            [this](const std::string& folder) { m_model->relist(m_model->findOrList(folder)); });
 }
 
-bool TStShellTreeView::SelectFolder(const QString& path)
+bool TStShellTreeView::SelectFolder(const std::string& path)
 {
-    const QString wanted = path.isEmpty() ? m_model->pathOf(m_model->index(0, 0)) : QDir::cleanPath(path);
-    if (!QDir::isAbsolutePath(wanted) || !QFileInfo(wanted).isDir()) {
+    const std::string wanted = path.empty() ? m_model->pathOf(m_model->index(0, 0)) : path;
+    if (wanted.front() != '/' || !files::isExistingDirectory(wanted)) {
         return false;
     }
     const QModelIndex found = m_model->findOrList(wanted);
@@ -376,19 +501,34 @@ bool TStShellTreeView::SelectFolder(const QString& path)
     return true;
 }
 
-QString TStShellTreeView::selectedFolder() const
+std::string TStShellTreeView::selectedFolder() const
 {
     return m_model->pathOf(currentIndex());
 }
 
+void TStShellTreeView::copyPath(const QModelIndex& index) const
+{
+    QGuiApplication::clipboard()->setMimeData(pathsMimeData({m_model->pathOf(index)}));
+}
+
+bool TStShellTreeView::holdsCurrent(const QModelIndex& index) const
+{
+    for (QModelIndex at = currentIndex(); at.isValid(); at = at.parent()) {
+        if (at == index) {
+            return true;
+        }
+    }
+    return false;
+}
+
 void TStShellTreeView::watchExpanded()
 {
-    QStringList folders;
+    std::vector<std::string> folders;
     const std::function<void(const QModelIndex&)> collect = [&](const QModelIndex& index) {
         if (!isExpanded(index)) {
             return;
         }
-        folders << m_model->pathOf(index);
+        folders.push_back(m_model->pathOf(index));
         for (int row = 0; row < m_model->rowCount(index); ++row) {
             collect(m_model->index(row, 0, index));
         }
@@ -399,17 +539,17 @@ void TStShellTreeView::watchExpanded()
 
 void TStShellTreeView::showMenu(const QPoint& position)
 {
-    const QModelIndex index = indexAt(position);
+    // Kept, as the folder may be listed again while the menu is open.
+    const QPersistentModelIndex index = indexAt(position);
     if (!index.isValid()) {
         return;
     }
-    const QString path = m_model->pathOf(index);
     QMenu menu(this);
     menu.addAction(QStringLiteral("&Open"), this, [this, index] { setCurrentIndex(index); });
     if (m_model->flags(index) & Qt::ItemIsEditable) {
         menu.addAction(QStringLiteral("Re&name"), this, [this, index] { edit(index); });
     }
-    menu.addAction(QStringLiteral("&Copy Path"), this, [path] { QGuiApplication::clipboard()->setText(path); });
+    menu.addAction(QStringLiteral("&Copy Path"), this, [this, index] { copyPath(index); });
     menu.exec(viewport()->mapToGlobal(position));
 }
 

@@ -103,8 +103,14 @@ bool copyRest(int source, std::int64_t offset, std::int64_t sourceSize, int targ
 template <typename Claim>
 bool claimFreeName(const std::string& target, std::string& temporaryPath, const Claim& claim)
 {
+    const std::size_t slash = target.rfind('/');
+    const std::size_t nameLength = slash == std::string::npos ? target.size() : target.size() - slash - 1;
     for (int attempt = 1; attempt <= 100; ++attempt) {
-        temporaryPath = target + "~" + (attempt == 1 ? std::string() : std::to_string(attempt));
+        const std::string suffix = "~" + (attempt == 1 ? std::string() : std::to_string(attempt));
+        // A name near the longest a name can be is cut to make room, as the
+        // temporary name only has to be free.
+        const std::size_t excess = nameLength + suffix.size() > NAME_MAX ? nameLength + suffix.size() - NAME_MAX : 0;
+        temporaryPath = target.substr(0, target.size() - excess) + suffix;
         if (claim(temporaryPath)) {
             return true;
         }
@@ -114,14 +120,6 @@ bool claimFreeName(const std::string& target, std::string& temporaryPath, const 
     }
     temporaryPath.clear();
     return false;
-}
-
-// The file a path names once links are followed; empty when a part of the
-// path is missing or cannot be looked up.
-std::string resolvedPath(const std::string& path)
-{
-    const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr), &std::free);
-    return resolved ? std::string(resolved.get()) : std::string();
 }
 
 std::string folderOf(const std::string& path)
@@ -272,6 +270,32 @@ bool saveThroughTemporary(const std::string& target, mode_t mode, const std::fun
 }
 
 } // namespace
+
+std::string resolvedPath(const std::string& path)
+{
+    const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr), &std::free);
+    return resolved ? std::string(resolved.get()) : std::string();
+}
+
+CopyResult copyFile(const Folder& from, const std::string& name, const Folder& to, const std::string& newName)
+{
+    const ReadOnlyFile source(from, name);
+    struct stat status {};
+    if (!source.isOpen() || ::fstat(source.m_descriptor, &status) != 0) {
+        return CopyResult::Failed;
+    }
+    // O_EXCL with O_NOFOLLOW: neither an entry nor a link of that name is ever written through.
+    Descriptor target(::openat(to.m_handle, newName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                               status.st_mode & 07777));
+    if (target.get() < 0) {
+        return errno == EEXIST ? CopyResult::TargetExists : CopyResult::Failed;
+    }
+    if (!copyRest(source.m_descriptor, 0, source.size(), target.get()) || !target.close()) {
+        ::unlinkat(to.m_handle, newName.c_str(), 0);
+        return CopyResult::Failed;
+    }
+    return CopyResult::Copied;
+}
 
 ReadOnlyFile::ReadOnlyFile(const std::string& path)
     : ReadOnlyFile(AT_FDCWD, path)

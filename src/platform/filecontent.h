@@ -43,6 +43,7 @@ protected:
 
     friend bool rebuildFile(const std::string& path, const ReadOnlyFile& file, std::string_view head,
                             std::int64_t keepFrom);
+    friend CopyResult copyFile(const Folder&, const std::string&, const Folder&, const std::string&);
 };
 
 // A regular file opened for reading and for writing in place, for the ID3v1

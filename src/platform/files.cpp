@@ -204,6 +204,8 @@ bool Folder::listDetails(std::vector<EntryDetails>& entries, bool foldersOnly) c
         EntryDetails entry;
         entry.name = item.d_name;
         entry.mode = status.st_mode;
+        entry.device = status.st_dev;
+        entry.inode = status.st_ino;
         entry.modified = status.st_mtim.tv_sec;
         entry.isFolder = S_ISDIR(status.st_mode);
         if (S_ISLNK(status.st_mode)) {

@@ -27,10 +27,15 @@ struct EntryDetails {
     long long size = -1; // bytes; -1 for folders
     long long modified = 0; // last write, seconds since the epoch
     std::uint32_t mode = 0; // the entry's own type and permission bits; a link's are the link's
+    // The entry's own; the same pair under a new name is the same entry, renamed.
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
     bool isFolder = false; // a directory, or a link that leads to one
     // False only where the link count shows a directory holds no sub-folder.
     bool mayHaveSubfolders = false;
 };
+
+enum class CopyResult { Copied, TargetExists, Failed };
 
 enum class MoveResult {
     Moved,
@@ -88,9 +93,14 @@ private:
     friend bool createFolder(const Folder&, const std::string&);
     friend bool removeEmptyFolder(const Folder&, const std::string&);
     friend class ReadOnlyFile;
+    friend CopyResult copyFile(const Folder&, const std::string&, const Folder&, const std::string&);
 
     int m_handle = -1;
 };
+
+// The path of what `path` names once links, "." and ".." are resolved; empty
+// when a part of it is missing or cannot be looked up.
+std::string resolvedPath(const std::string& path);
 
 // Whether `path` names an existing directory, following links.
 bool isExistingDirectory(const std::string& path);
@@ -122,6 +132,11 @@ bool removeEmptyFolder(const Folder& parent, const std::string& name);
 
 // Removes the file at `path`; a folder stays.
 bool removeFile(const std::string& path);
+
+// Copies the regular file `name` of `from` (or the file a link there leads to)
+// to `newName` in `to`, with its permission bits. Never replaces: a taken
+// name gives TargetExists. A copy that fails half way is removed again.
+CopyResult copyFile(const Folder& from, const std::string& name, const Folder& to, const std::string& newName);
 
 // A file that only grows, for a record of what a command does. The process
 // holds a lock on it while it is open, so another process can tell a record

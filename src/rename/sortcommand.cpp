@@ -4,23 +4,118 @@
 #include "rename/folderwalk.h"
 #include "rename/journal.h"
 
+#include <algorithm>
 #include <map>
 #include <optional>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace quorbit {
 
 namespace {
 
-// Moves each entry `names` of `from` into the folder its extension names
-// under `current`, after writing the plan to `journal` when there is one.
-// False when the journal could not be written; nothing is moved then.
-bool moveToExtensionFolders(const files::Folder& current, const std::string& currentPath, const files::Folder& from,
-                            const std::string& fromPath, const std::vector<std::string>& names,
-                            const std::vector<std::uint64_t>& inodes, JournalWriter* journal)
+// The progress strip over one folder's entries: shown for more than 100 of
+// them, and hidden again however the folder's sort ends.
+class FolderProgress {
+public:
+    FolderProgress(RunProgress& progress, std::size_t count)
+        : m_progress(progress)
+    {
+        if (count > 100) {
+            m_progress.showProgress();
+        }
+    }
+    ~FolderProgress()
+    {
+        m_progress.setProgressPosition(0);
+        m_progress.hideProgress();
+    }
+    FolderProgress(const FolderProgress&) = delete;
+    FolderProgress& operator=(const FolderProgress&) = delete;
+
+    void tried(std::size_t done, std::size_t of)
+    {
+        m_progress.setProgressPosition(static_cast<int>(100 * done / of));
+        m_progress.processPendingEvents();
+    }
+
+private:
+    RunProgress& m_progress;
+};
+
+// What one Sort works with from folder to folder.
+struct Sorting {
+    const files::Folder& current;
+    const std::string& currentPath;
+    JournalWriter* journal; // none when the Sort keeps no journal
+    RunProgress& progress;
+    SortResult& result;
+    std::map<std::string, bool> writable; // by path; looked up only once a move failed
+
+    bool isWritable(const std::string& path)
+    {
+        const auto found = writable.find(path);
+        return found != writable.end() ? found->second
+                                       : writable.emplace(path, files::isWritableFolder(path)).first->second;
+    }
+};
+
+// Why the extension folder could neither be opened nor made.
+SortSkip whyNoExtensionFolder(Sorting& sorting, const std::string& extension)
 {
+    std::vector<files::DirEntry> entries;
+    sorting.current.list(entries);
+    const auto holder = std::find_if(entries.begin(), entries.end(),
+                                     [&](const files::DirEntry& entry) { return entry.name == extension; });
+    if (holder != entries.end() && !holder->isDirectory) {
+        return SortSkip::ExtensionNameTaken;
+    }
+    return sorting.isWritable(sorting.currentPath) ? SortSkip::Failed : SortSkip::FolderReadOnly;
+}
+
+// A move the file system refused without saying why.
+struct FailedMove {
+    std::size_t notSorted; // its place in SortResult::notSorted
+    std::string targetPath; // the folder it was to go to
+};
+
+// Tells the entries that are gone, and those whose folder or target folder
+// cannot be written, from the rest of the failed moves.
+void explainFailedMoves(Sorting& sorting, const files::Folder& from, const std::string& fromPath,
+                        const std::vector<FailedMove>& failed)
+{
+    if (failed.empty()) {
+        return;
+    }
+    std::vector<files::DirEntry> entries;
+    from.list(entries);
+    std::unordered_set<std::string_view> present;
+    for (const files::DirEntry& entry : entries) {
+        present.insert(entry.name);
+    }
+    for (const FailedMove& move : failed) {
+        SortResult::NotSorted& entry = sorting.result.notSorted[move.notSorted];
+        if (!present.contains(files::fileNameOf(entry.path))) {
+            entry.reason = SortSkip::Vanished;
+        } else if (!sorting.isWritable(fromPath) || !sorting.isWritable(move.targetPath)) {
+            entry.reason = SortSkip::FolderReadOnly;
+        }
+    }
+}
+
+// Moves each entry `names` of `from` into the folder its extension names
+// under the current folder, after writing the plan to the journal when there
+// is one. False when the journal could not be written; nothing is moved then.
+bool moveToExtensionFolders(Sorting& sorting, const files::Folder& from, const std::string& fromPath,
+                            const std::vector<std::string>& names, const std::vector<std::uint64_t>& inodes)
+{
+    FolderProgress progress(sorting.progress, names.size());
     const files::Folder::Identity fromIdentity = from.identity();
-    const std::string currentPrefix = files::withTrailingSeparator(currentPath);
+    const std::string currentPrefix = files::withTrailingSeparator(sorting.currentPath);
+    const std::string fromPrefix = files::withTrailingSeparator(fromPath);
+    const auto targetPathOf = [&](const std::string& extension) {
+        return extension.empty() ? sorting.currentPath : currentPrefix + extension;
+    };
     std::map<std::string, files::Folder> targets; // by extension; "" is the current folder itself
     JournalStep step;
     std::vector<std::size_t> moving;
@@ -29,7 +124,7 @@ bool moveToExtensionFolders(const files::Folder& current, const std::string& cur
         auto target = targets.find(extension);
         if (target == targets.end()) {
             // "." is the current folder itself, where entries without an extension go.
-            target = targets.emplace(extension, current.openChild(extension.empty() ? "." : extension)).first;
+            target = targets.emplace(extension, sorting.current.openChild(extension.empty() ? "." : extension)).first;
             if (!target->second.isOpen()) {
                 step.createdFolders.push_back(currentPrefix + extension);
             }
@@ -39,84 +134,126 @@ bool moveToExtensionFolders(const files::Folder& current, const std::string& cur
         if (!target->second.isOpen() || target->second.identity() != fromIdentity) {
             moving.push_back(i);
             step.moves.push_back(
-                {inodes[i], files::withTrailingSeparator(fromPath) + names[i],
+                {inodes[i], fromPrefix + names[i],
                  extension.empty() ? currentPrefix + names[i] : currentPrefix + extension + "/" + names[i]});
         }
+        sorting.progress.processPendingEvents();
     }
-    if (journal && !moving.empty() && !journal->writeStep(step)) {
+    if (sorting.journal && !moving.empty()
+        && !sorting.journal->writeStep(step, [&sorting] { sorting.progress.processPendingEvents(); })) {
         return false;
     }
-    for (const std::size_t i : moving) {
-        const std::string extension(splitName(names[i]).extension);
+    std::map<std::string, SortSkip> unmade; // extensions whose folder could not be had, and why
+    std::vector<FailedMove> failed;
+    std::vector<SortResult::NotSorted>& notSorted = sorting.result.notSorted;
+    for (std::size_t done = 0; done < moving.size(); ++done) {
+        const std::string& name = names[moving[done]];
+        const std::string extension(splitName(name).extension);
         files::Folder& target = targets[extension];
-        if (!target.isOpen() && files::createFolder(current, extension)) {
-            target = current.openChild(extension); // a name taken by a file or a link leaves it closed
+        if (!target.isOpen() && !unmade.contains(extension)) {
+            if (files::createFolder(sorting.current, extension)) {
+                target = sorting.current.openChild(extension);
+            }
+            if (!target.isOpen()) {
+                unmade.emplace(extension, whyNoExtensionFolder(sorting, extension));
+            }
         }
-        if (target.isOpen()) {
-            files::moveEntry(from, names[i], target, names[i]); // a name taken in the target keeps the entry here
+        if (!target.isOpen()) {
+            notSorted.push_back({fromPrefix + name, unmade.at(extension)});
+        } else {
+            switch (files::moveEntry(from, name, target, name)) {
+            case files::MoveResult::Moved:
+                ++sorting.result.moved;
+                break;
+            case files::MoveResult::TargetExists:
+                notSorted.push_back({fromPrefix + name, SortSkip::NameTaken});
+                break;
+            case files::MoveResult::Failed:
+                failed.push_back({notSorted.size(), targetPathOf(extension)});
+                notSorted.push_back({fromPrefix + name, SortSkip::Failed});
+                break;
+            }
         }
-        if (journal) {
-            journal->noteMove();
+        if (sorting.journal) {
+            sorting.journal->noteMove();
         }
+        progress.tried(done + 1, moving.size());
     }
+    explainFailedMoves(sorting, from, fromPath, failed);
     return true;
 }
 
 } // namespace
 
 SortResult sortIntoExtensionFolders(const SortSettings& settings, const StatusTexts& texts,
-                                    const std::string& sortedWord)
+                                    const std::string& sortedWord, const std::string& notSortedWord,
+                                    RunProgress& progress)
 {
+    SortResult result;
     if (settings.folder.empty()) {
-        return {SortResult::Outcome::NoFolder, "No folder is selected.", {}};
+        result.outcome = SortResult::Outcome::NoFolder;
+        result.message = "No folder is selected.";
+        return result;
     }
     const files::Folder current(settings.folder);
     std::optional<JournalWriter> journal;
     if (!settings.journalFolder.empty()) {
         journal.emplace(settings.journalFolder, JournalKind::Sort, settings.folder);
         if (!journal->isOpen()) {
-            return {SortResult::Outcome::JournalNotWritten, {}, {}};
+            result.outcome = SortResult::Outcome::JournalNotWritten;
+            return result;
         }
     }
-    JournalWriter* const journalWriter = journal ? &*journal : nullptr;
-    SortResult result;
-    result.message = " " + sortedWord + " ";
+    Sorting sorting{current, settings.folder, journal ? &*journal : nullptr, progress, result, {}};
+    const auto pause = [&progress] { progress.processPendingEvents(); };
+    const auto unreadable = [&] { result.notSorted.push_back({settings.folder, SortSkip::FolderUnreadable}); };
     bool journalWritten = true;
-    if (settings.subfolders) {
+    int folderCount = 0;
+    std::vector<files::DirEntry> entries;
+    if (!current.isOpen()) {
+        unreadable();
+    } else if (settings.subfolders) {
         const FileMask mask(settings.mask);
-        int fileCount = 0;
         // Each folder's sub-folders are listed before it is entered, so the
         // extension folders made on the way are not visited.
         WalkResult walk = walkFolders(settings.folder, [&](const files::Folder& folder, const std::string& path) {
-            const CollectedEntries collected = collectEntries(folder, settings.applyTo, mask);
-            fileCount += collected.fileCount;
-            journalWritten = moveToExtensionFolders(current, settings.folder, folder, path, collected.names,
-                                                    collected.inodes, journalWriter);
+            const CollectedEntries collected = collectEntries(folder, settings.applyTo, mask, pause);
+            journalWritten = moveToExtensionFolders(sorting, folder, path, collected.names, collected.inodes);
             return journalWritten;
         });
-        result.message += std::to_string(fileCount) + " " + texts.files + " / " + std::to_string(walk.folderCount) + " "
-            + texts.dirs;
+        folderCount = walk.folderCount;
         result.unreachedFolders = std::move(walk.unreachedFolders);
+    } else if (!current.list(entries)) {
+        unreadable();
     } else {
-        std::vector<files::DirEntry> entries;
-        current.list(entries);
         std::unordered_map<std::string_view, std::uint64_t> inodeOf;
         for (const files::DirEntry& entry : entries) {
             inodeOf.emplace(entry.name, entry.inode);
+            pause();
         }
+        const std::string prefix = files::withTrailingSeparator(settings.folder);
         std::vector<std::string> taken;
         std::vector<std::uint64_t> inodes;
         for (const std::string& name : settings.listedNames) {
             // A listed name is an entry of the current folder, never a path to elsewhere.
             const auto found = inodeOf.find(name);
-            if (found != inodeOf.end() && appliesTo(settings.applyTo, current.leadsToDirectory(name))) {
+            if (found == inodeOf.end()) {
+                result.notSorted.push_back({prefix + name, SortSkip::Vanished});
+            } else if (appliesTo(settings.applyTo, current.leadsToDirectory(name))) {
                 taken.push_back(name);
                 inodes.push_back(found->second);
             }
+            pause();
         }
-        journalWritten
-            = moveToExtensionFolders(current, settings.folder, current, settings.folder, taken, inodes, journalWriter);
-        result.message += std::to_string(taken.size()) + " " + texts.files;
+        journalWritten = moveToExtensionFolders(sorting, current, settings.folder, taken, inodes);
+    }
+    // The status text counts what was done, not what was tried.
+    result.message = " " + sortedWord + " " + std::to_string(result.moved) + " " + texts.files;
+    if (settings.subfolders) {
+        result.message += " / " + std::to_string(folderCount) + " " + texts.dirs;
+    }
+    if (!result.notSorted.empty()) {
+        result.message += ", " + std::to_string(result.notSorted.size()) + " " + notSortedWord;
     }
     // A journal that failed is left without its end mark, so it is offered for recovery.
     if (journal && !(journalWritten && journal->end())) {

@@ -4,17 +4,12 @@
 #include "tags/id3v2.h"
 #include "tags/mp3tags.h"
 
+#include <algorithm>
 #include <memory>
 
 namespace quorbit {
 
 namespace {
-
-// The ID3v2 value where the ID3v1 value lies within it, else the ID3v1 value.
-const std::string& longerWhereItAgrees(const std::string& id3v1, const std::string& id3v2)
-{
-    return !id3v1.empty() && id3v2.find(id3v1) != std::string::npos ? id3v2 : id3v1;
-}
 
 // Every occurrence of `from` replaced, left to right, without looking again at what was put in.
 void replaceAll(std::string& text, std::string_view from, std::string_view to)
@@ -26,6 +21,23 @@ void replaceAll(std::string& text, std::string_view from, std::string_view to)
          position = text.find(from, position + to.size())) {
         text.replace(position, from.size(), to);
     }
+}
+
+// The ID3v2 value where the ID3v1 value lies within it, else the ID3v1 value.
+// An empty ID3v1 value lies within any, so a file tagged with ID3v2 alone
+// keeps its ID3v2 values.
+const std::string& longerWhereItAgrees(const std::string& id3v1, const std::string& id3v2)
+{
+    return id3v2.find(id3v1) != std::string::npos ? id3v2 : id3v1;
+}
+
+// The template as one line: a name never holds a line break.
+std::string oneLine(std::string text)
+{
+    replaceAll(text, "\r\n", " ");
+    std::replace(text.begin(), text.end(), '\r', ' ');
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    return text;
 }
 
 } // namespace
@@ -60,13 +72,17 @@ std::optional<std::string> TagDerivedName(const TitleTemplate& titleTemplate, co
     }
     const std::array<const std::string*, 5> valueOf
         = {&values.artist, &values.title, &values.album, &values.year, &values.track};
-    std::string name = titleTemplate.text;
+    std::string name = oneLine(titleTemplate.text);
     for (const std::string& field : titleTemplate.fields) {
         for (std::size_t key = 0; key < valueOf.size(); ++key) {
             if (field == titleTemplate.placeholders[key]) {
                 replaceAll(name, field, *valueOf[key]);
             }
         }
+    }
+    // Of blanks alone the name would be hidden (".mp3") or blank.
+    if (name.find_first_not_of(" \t") == std::string::npos) {
+        return std::nullopt;
     }
     return name + ".mp3";
 }

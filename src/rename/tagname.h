@@ -23,10 +23,10 @@ struct TagValues {
 };
 
 // Chooses the values from a file's two tags. Artist and title come from
-// ID3v2 only where the ID3v1 value occurs within it (the ID3v1 field holds 30
-// characters at most), else from ID3v1, so an empty ID3v1 value gives an empty
-// one; album and year from ID3v2, else ID3v1; the track from ID3v2, "0" when
-// it has none.
+// ID3v2 where the ID3v1 value is empty or occurs within it (the ID3v1 field
+// holds 30 characters at most), else from ID3v1: a file with one tag gets that
+// tag's values, and where both disagree ID3v1 wins. Album and year come from
+// ID3v2, else ID3v1; the track from ID3v2, "0" when it has none.
 TagValues chooseTagValues(const TID3v1& id3v1, const TID3v2& id3v2);
 
 // A title template and how to read it.
@@ -40,10 +40,12 @@ struct TitleTemplate {
 // The fields joined with " " + separator + " " between neighbours; empty for none.
 std::string BuildTitleTemplate(const std::vector<std::string>& checkedFields, std::string_view separator);
 
-// The name a file with these tag values gets: the template with every
-// occurrence of each field's placeholder replaced by its value (a field whose
-// text is no placeholder stays as it is), and ".mp3". Nothing when the artist
-// or the title is empty.
+// The name a file with these tag values gets: the template with each line
+// break ("\r\n", "\n" or "\r") made one space and every occurrence of each
+// field's placeholder replaced by its value (a field whose text is no
+// placeholder stays as it is), and ".mp3". Nothing when the artist or the
+// title is empty, or when the name before ".mp3" would be empty or spaces and
+// tabs alone, as from an empty template.
 std::optional<std::string> TagDerivedName(const TitleTemplate& titleTemplate, const TagValues& values);
 
 // The run's source of names from tags: reads both tags of each MP3 file

@@ -41,7 +41,9 @@ const std::array<std::string_view, kLanguageKeyCount> LanguageKeys{
     "StringRenameFailed", "StringNewName", "StringUnchanged", "StringWillRename", "StringWillNotRename",
     "StringWouldRename", "StringNothingToUndo", "StringRestored", "StringNotRestored", "StringRenamedSince",
     "StringDeletedSince", "StringOldNameTaken", "StringUnfinishedRun", "StringFinishRun", "StringUndoRun",
-    "StringLeaveRun", "StringJournalUnreadable", "StringJournalNotWritten",
+    "StringLeaveRun", "StringJournalUnreadable", "StringJournalNotWritten", "StringNotSorted", "StringFolderReadOnly",
+    "StringExtensionNameTaken", "StringEntryVanished", "StringFolderUnreadable", "StringAlreadyInFolder",
+    "StringMoveFailed", "StringFolderGone",
     // About box
     "AboutBox->Caption", "AboutBox->LabelAbout->Caption", "AboutBox->LabelAuthor->Caption",
     "AboutBox->LabelSite->Caption"};

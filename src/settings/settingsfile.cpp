@@ -24,17 +24,27 @@ std::string folderOf(const std::string& path)
 
 } // namespace
 
-std::string settingsFilePath(const std::string& executablePath)
+SettingsPaths settingsPaths(const std::string& executablePath)
 {
     const std::string folder = folderOf(executablePath);
     const std::string_view name = files::fileNameOf(executablePath);
     const std::string besideExecutable = folder + std::string(name.substr(0, name.rfind('.'))) + ".ini";
     const std::string configFolder = files::userConfigFolder();
-    if (files::isExistingFile(besideExecutable) || files::isWritableFolder(folder.empty() ? "." : folder)
-        || configFolder.empty()) {
-        return besideExecutable;
+    if (configFolder.empty()) {
+        return {besideExecutable, besideExecutable};
     }
-    return configFolder + "/quorbit/quorbit.ini";
+    const std::string userFile = configFolder + "/quorbit/quorbit.ini";
+    // Installed: of its two folders, languageFolder chose the one under
+    // ../share/quorbit/, and it is there.
+    const std::string languages = languageFolder(folder);
+    if (languages != folder + "language/" && files::isExistingDirectory(languages)) {
+        const bool onlyAnOldFile = !files::isExistingFile(userFile) && files::isExistingFile(besideExecutable);
+        return {onlyAnOldFile ? besideExecutable : userFile, userFile};
+    }
+    if (files::isExistingFile(besideExecutable) || files::isWritableFolder(folder.empty() ? "." : folder)) {
+        return {besideExecutable, besideExecutable};
+    }
+    return {userFile, userFile};
 }
 
 Settings readSettings(const std::string& path)

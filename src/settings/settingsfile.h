@@ -32,10 +32,23 @@ struct Settings {
     bool operator==(const Settings&) const = default;
 };
 
-// The settings file of the program at `executablePath`: beside it and named
-// after it with ".ini" when that file exists or its folder is writable, for
-// portable use; otherwise "quorbit/quorbit.ini" in the user's configuration folder.
-std::string settingsFilePath(const std::string& executablePath);
+// Where the program at `executablePath` reads its settings when the window
+// opens and writes them when it closes. "Beside" is the file beside the
+// executable, named after it with ".ini"; the user's file is
+// "quorbit/quorbit.ini" in the user's configuration folder.
+// - An installed program (languageFolder finds its language files under
+//   ../share/quorbit/) writes the user's file, never one beside it: that one
+//   every user would share, and it would outlive the package. It reads the
+//   user's file, or while there is none, the file beside it an older version
+//   may have left, so that file's choices still load.
+// - Otherwise, for portable use, both are beside when that file exists or its
+//   folder is writable, else the user's file.
+// Both are beside when the user's configuration folder cannot be found out.
+struct SettingsPaths {
+    std::string readFrom;
+    std::string writeTo;
+};
+SettingsPaths settingsPaths(const std::string& executablePath);
 
 // Every setting from the file; a missing or unreadable file (see loadIniFile),
 // key or number gives the default.

@@ -7,6 +7,7 @@
 #include "tags/mp3sample.h"
 #include "tempfolder.h"
 
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
@@ -20,6 +21,8 @@
 namespace {
 
 using quorbit::TagPanel;
+using quorbit::testing::id3v2Frame;
+using quorbit::testing::id3v2Tag;
 using quorbit::testing::readFile;
 
 // Runs a script of the system Python, whose packages mutagen and eyeD3 are,
@@ -108,7 +111,7 @@ private slots:
     {
         quorbit::testing::writeFile(m_path, m_original);
         TagPanel panel;
-        panel.selectFile(QString::fromStdString(m_folder.path()), QStringLiteral("song.mp3"));
+        panel.selectFile(m_folder.path(), "song.mp3");
         QCOMPARE(edits(panel),
                  QStringList({"Alte Weise von der schönen bla", "Kapelle Ölberg", "Frühling", "1999", "3", "Swing", "",
                               "Alte Weise von der schönen blauen Donau", "Kapelle Ölberg", "Frühling", "1999", "3",
@@ -164,7 +167,7 @@ private slots:
         QFETCH(int, version);
         quorbit::testing::writeFile(m_path, m_original);
         TagPanel panel;
-        panel.selectFile(QString::fromStdString(m_folder.path()), QStringLiteral("song.mp3"));
+        panel.selectFile(m_folder.path(), "song.mp3");
         edit(panel, 0, 1)->setText(QStringLiteral("Changed"));
         edit(panel, 0, 2)->setText(QStringLiteral("Changed"));
         edit(panel, 4, version)->setText(QStringLiteral("abc"));
@@ -172,6 +175,85 @@ private slots:
         QCOMPARE(result.outcome, TagPanel::SaveResult::Outcome::InvalidNumber);
         QCOMPARE(result.text, QStringLiteral("'abc' is not a valid integer value"));
         QVERIFY(readFile(m_path) == m_original);
+    }
+
+    void namesAreBytes_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::newRow("windows-1251") << QByteArray("\xcf\xe5\xf1\xed\xff.mp3");
+        QTest::newRow("Latin-1") << QByteArray("caf\xe9.mp3");
+        QTest::newRow("newline") << QByteArray("a\nb.mp3");
+        QTest::newRow("255 bytes") << QByteArray(251, 'n') + ".mp3";
+        QTest::newRow("leading dash") << QByteArray("-x.mp3");
+        QTest::newRow("backslash") << QByteArray("a\\b.mp3");
+        QTest::newRow("upper-case extension") << QByteArray("LOUD.Mp3");
+    }
+    void namesAreBytes()
+    {
+        QFETCH(QByteArray, name);
+        const std::string path = m_folder / name.toStdString();
+        quorbit::testing::writeFile(path, m_original);
+        TagPanel panel;
+        panel.selectFile(m_folder.path() + "/", name.toStdString());
+        QCOMPARE(panel.filePath(), path);
+        QCOMPARE(edit(panel, 0, 2)->text(), QStringLiteral("Alte Weise von der schönen blauen Donau"));
+        edit(panel, 0, 2)->setText(QStringLiteral("Neu"));
+        const TagPanel::SaveResult result = panel.ButtonSaveTagsClick();
+        QCOMPARE(result.text, QFile::decodeName(name));
+        QCOMPARE(result.outcome, TagPanel::SaveResult::Outcome::Saved);
+        QCOMPARE(View(path)["TIT2"], "Neu");
+        QVERIFY(readFile(path).find(m_audio) != std::string::npos);
+    }
+
+    void storedValuesAreNeverCut()
+    {
+        // Left alone, both keep their bytes: one too long to type, one no UTF-8.
+        const QString stored = QStringLiteral("Ä") + QString(298, u'x') + u'Z';
+        const std::string title = id3v2Frame("TIT2", "\x03" + stored.toStdString(), true);
+        const std::string album = id3v2Frame("TALB", std::string("\x03") + "caf\xe9", true);
+        quorbit::testing::writeFile(m_path, id3v2Tag(4, title + album) + m_audio);
+        TagPanel panel;
+        panel.selectFile(m_folder.path(), "song.mp3");
+        QLineEdit* const typed = edit(panel, 0, 2);
+        QCOMPARE(typed->text(), stored);
+        edit(panel, 1, 2)->setText(QStringLiteral("Band"));
+        QCOMPARE(panel.ButtonSaveTagsClick().outcome, TagPanel::SaveResult::Outcome::Saved);
+        const std::string saved = readFile(m_path);
+        QVERIFY(saved.find(title) != std::string::npos && saved.find(album) != std::string::npos);
+        QTest::keyClick(typed, Qt::Key_Backspace);
+        QTest::keyClicks(typed, QStringLiteral("ab"));
+        QCOMPARE(typed->text(), stored.chopped(1) + u'a');
+        QTest::keyClicks(edit(panel, 1, 2), QString(300, u'y'));
+        QCOMPARE(edit(panel, 1, 2)->text().size(), 250);
+    }
+
+    // A re-listing selects the file again; only another file or a save ends the edits.
+    void editsLastUntilAnotherFileOrASave()
+    {
+        quorbit::testing::writeFile(m_path, m_original);
+        quorbit::testing::writeFile(m_folder / "other.mp3", m_audio);
+        TagPanel panel;
+        const auto select = [&](const char* name) {
+            panel.selectFile(m_folder.path(), name);
+            return edits(panel);
+        };
+        const QStringList read = select("song.mp3");
+        QTest::keyClicks(edit(panel, 0, 1), QStringLiteral("!"));
+        const QStringList typed = edits(panel);
+        QCOMPARE(select("song.mp3"), typed);
+        select("other.mp3");
+        QCOMPARE(select("song.mp3"), read);
+        panel.findChild<QPushButton*>(QStringLiteral("Button1"))->click();
+        const QStringList copied = edits(panel);
+        QCOMPARE(select("song.mp3"), copied);
+        panel.setBusy(true);
+        QVERIFY(!panel.findChild<QPushButton*>(QStringLiteral("ButtonSaveTags"))->isEnabled());
+        QCOMPARE(panel.ButtonSaveTagsClick().outcome, TagPanel::SaveResult::Outcome::NotMp3);
+        panel.setBusy(false);
+        QCOMPARE(panel.ButtonSaveTagsClick().outcome, TagPanel::SaveResult::Outcome::Saved);
+        // Nothing is left unsaved, so another program's change shows.
+        quorbit::testing::writeFile(m_path, m_original);
+        QCOMPARE(select("song.mp3"), read);
     }
 
 private:

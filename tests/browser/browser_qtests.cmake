@@ -1,5 +1,5 @@
 # Qt Test executables of the folder browser, one per file, each run offscreen.
-foreach(name comboboxes shellviews)
+foreach(name comboboxes shelltree shellviews)
     add_executable(${name}_qtests ${CMAKE_CURRENT_LIST_DIR}/${name}_qtest.cpp)
     set_target_properties(${name}_qtests PROPERTIES AUTOMOC ON)
     target_include_directories(${name}_qtests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/..)

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace quorbit {
 namespace {
 
@@ -32,7 +35,7 @@ SortResult sort(const TempFolder& folder, ApplyTo applyTo, bool subfolders)
     for (const std::string& name : folder.list()) {
         settings.listedNames.push_back(name);
     }
-    return sortIntoExtensionFolders(settings, {"Renamed", "files", "folders"}, "Sorted");
+    return sortIntoExtensionFolders(settings, {"Renamed", "files", "folders"}, "Sorted", "not sorted");
 }
 
 TEST(SortCommand, MovesEntriesIntoFoldersNamedAfterTheirExtensions)
@@ -45,7 +48,7 @@ TEST(SortCommand, MovesEntriesIntoFoldersNamedAfterTheirExtensions)
         std::initializer_list<std::string> before;
         Tree after;
     } cases[] = {
-        {" Sorted 5 files",
+        {" Sorted 4 files",
          ApplyTo::Files,
          false,
          {"a.txt", "b.TXT", "c.jpg", "noext", ".profile", "d.txt/in"},
@@ -56,8 +59,7 @@ TEST(SortCommand, MovesEntriesIntoFoldersNamedAfterTheirExtensions)
          false,
          {"photos.2012/in", "a.txt"},
          {"2012/photos.2012/in<photos.2012/in", "a.txt<a.txt"}},
-        // noext is counted in sub and again in the current folder.
-        {" Sorted 6 files / 2 folders",
+        {" Sorted 4 files / 2 folders",
          ApplyTo::Files,
          true,
          {"top.txt", "sub/deep/x.txt", "sub/deep/y.jpg", "sub/noext", "sub/.hidden/h.txt"},
@@ -68,7 +70,7 @@ TEST(SortCommand, MovesEntriesIntoFoldersNamedAfterTheirExtensions)
          true,
          {"photos.2012/x.txt", "sub/old.2011/in"},
          {"2011/old.2011/in<sub/old.2011/in", "2012/photos.2012/x.txt<photos.2012/x.txt"}},
-        {" Sorted 2 files / 2 folders",
+        {" Sorted 1 files / 2 folders, 1 not sorted",
          ApplyTo::Files,
          true,
          {"one/a.txt", "two/a.txt"},
@@ -92,9 +94,85 @@ TEST(SortCommand, NeitherFollowsLinksNorReplacesWhatIsInTheWay)
     folder.create({"a.txt", "sub/b.txt", "c.jpg", "jpg"});
     std::filesystem::create_directory_symlink(outside.path(), folder / "txt");
     const Tree before = treeOf(folder);
-    sort(folder, ApplyTo::Files, true);
+    const SortResult result = sort(folder, ApplyTo::Files, true);
     EXPECT_EQ(treeOf(folder), before);
+    EXPECT_EQ(result.notSorted.size(), 3u);
+    for (const SortResult::NotSorted& entry : result.notSorted) {
+        EXPECT_EQ(entry.reason, SortSkip::ExtensionNameTaken) << entry.path;
+    }
     EXPECT_EQ(treeOf(outside), Tree{"keep.txt<keep.txt"});
+}
+
+struct SkipCase {
+    const char* label;
+    std::vector<std::string> before;
+    std::vector<std::string> gone; // listed, but not on the disk
+    bool readOnly = false; // the folder is made read-only
+    bool missing = false; // the sorted folder is not there
+    int moved = 0;
+    std::vector<std::pair<std::string, SortSkip>> notSorted; // by the last part of the path
+};
+
+class SortSkips : public ::testing::TestWithParam<SkipCase> {};
+
+TEST_P(SortSkips, NameWhatStayedAndWhy)
+{
+    const SkipCase& test = GetParam();
+    const TempFolder folder;
+    for (const std::string& name : test.before) {
+        folder.create({name});
+    }
+    SortSettings settings{test.missing ? folder / "missing" : folder.path(), ApplyTo::Files, false, "*.*", {}, {}};
+    for (const std::string& name : test.missing ? Tree{} : folder.list()) {
+        settings.listedNames.push_back(name);
+    }
+    settings.listedNames.insert(settings.listedNames.end(), test.gone.begin(), test.gone.end());
+    if (test.readOnly) {
+        chmod(folder.path().c_str(), 0555);
+        if (access(folder.path().c_str(), W_OK) == 0) {
+            GTEST_SKIP() << "this user writes to read-only folders (root)";
+        }
+    }
+    const SortResult result = sortIntoExtensionFolders(settings, {}, "Sorted");
+    EXPECT_EQ(result.moved, test.moved);
+    std::vector<std::pair<std::string, SortSkip>> notSorted;
+    for (const SortResult::NotSorted& entry : result.notSorted) {
+        notSorted.emplace_back(files::fileNameOf(entry.path), entry.reason);
+    }
+    EXPECT_EQ(notSorted, test.notSorted);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SortCommand, SortSkips,
+    ::testing::Values(
+        SkipCase{"ReadOnlyFolder", {"a.txt", "noext"}, {}, true, false, 0, {{"a.txt", SortSkip::FolderReadOnly}}},
+        SkipCase{"ReadOnlyWithTarget", {"a.txt", "txt/"}, {}, true, false, 0, {{"a.txt", SortSkip::FolderReadOnly}}},
+        SkipCase{
+            "FileHoldsFolderName", {"a.txt", "txt"}, {}, false, false, 0, {{"a.txt", SortSkip::ExtensionNameTaken}}},
+        SkipCase{"Vanished", {"a.txt"}, {"b.jpg"}, false, false, 1, {{"b.jpg", SortSkip::Vanished}}},
+        SkipCase{"MissingFolder", {}, {"a.txt"}, false, true, 0, {{"missing", SortSkip::FolderUnreadable}}},
+        SkipCase{"NameTaken", {"a.txt", "txt/a.txt"}, {}, false, false, 0, {{"a.txt", SortSkip::NameTaken}}}),
+    [](const ::testing::TestParamInfo<SkipCase>& info) { return std::string(info.param.label); });
+
+TEST(SortCommand, ShowsProgressForManyEntriesAndHidesItAtTheEnd)
+{
+    struct Recording : RunProgress {
+        void showProgress() override { ++shown, visible = true; }
+        void hideProgress() override { visible = false; }
+        void processPendingEvents() override { ++turns; }
+        int shown = 0;
+        bool visible = false;
+        int turns = 0;
+    } progress;
+    const TempFolder folder;
+    SortSettings settings{folder.path(), ApplyTo::Files, true, "*.*", {}, {}};
+    for (int i = 0; i < 101; ++i) {
+        folder.create({std::to_string(i) + ".txt"});
+    }
+    EXPECT_EQ(sortIntoExtensionFolders(settings, {}, "Sorted", "not sorted", progress).moved, 101);
+    EXPECT_EQ(progress.shown, 1);
+    EXPECT_FALSE(progress.visible);
+    EXPECT_GE(progress.turns, 101) << "the window gets a turn between entries";
 }
 
 TEST(SortCommand, NoFolderDoesNothing)

@@ -17,9 +17,9 @@ TEST(TagName, ChoosesValuesFromBothTags)
         const char* v2;
         const char* chosen;
     };
-    // Artist and title: ID3v2 where the ID3v1 value lies within it, else ID3v1.
+    // Artist and title: ID3v2 where the ID3v1 value is empty or lies within it, else ID3v1.
     for (const Case& row : {Case{"Band", "Band and Guests", "Band and Guests"}, Case{"Alpha", "ALPHA", "Alpha"},
-                            Case{"", "Only in ID3v2", ""}, Case{"Only in ID3v1", "", "Only in ID3v1"},
+                            Case{"", "Only in ID3v2", "Only in ID3v2"}, Case{"Only in ID3v1", "", "Only in ID3v1"},
                             Case{"A 30 characters long title cu", "A 30 characters long title cut short",
                                  "A 30 characters long title cut short"}}) {
         TID3v1 id3v1;
@@ -67,7 +67,9 @@ TEST(TagName, BuildsTheTemplateAndTheName)
         {"%Artist% - %Title%", fields, "AC/DC - Thunder?.mp3"}, // the run refuses the "/" itself
         {"%Track%. %Title% (%Title%)", fields, "3. Thunder? (Thunder?).mp3"},
         {"%Album%", fields, "Live.mp3"},
-        {"", fields, ".mp3"},
+        {"", fields, std::nullopt}, // never the hidden ".mp3"
+        {" \r\n\t\n", fields, std::nullopt},
+        {"%Artist%\r\n%Title%\n\n%Album%\r%Year%", fields, "AC/DC Thunder?  Live 1992.mp3"},
         {"%Artist% - %Year%", {"%Artist%", "%Title%"}, "AC/DC - %Year%.mp3"}, // no item: stays literally
         {"%Артист%", {"%Артист%"}, "%Артист%.mp3"}, // not this language's placeholder
     };
@@ -79,6 +81,7 @@ TEST(TagName, BuildsTheTemplateAndTheName)
               "3 AC/DC = Thunder?.mp3");
     EXPECT_EQ(TagDerivedName({"%Artist%", fields, english}, {"", "Title", "", "", "0"}), std::nullopt);
     EXPECT_EQ(TagDerivedName({"%Artist%", fields, english}, {"Artist", "", "", "", "0"}), std::nullopt);
+    EXPECT_EQ(TagDerivedName({"%Album%\n", fields, english}, {"Artist", "Title", "", "", "0"}), std::nullopt);
 }
 
 } // namespace

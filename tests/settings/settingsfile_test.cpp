@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <vector>
 
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -203,22 +204,41 @@ TEST(Settings, StrayBytesInTheLastFolderLeaveTheOtherValuesAlone)
     }
 }
 
-TEST(Settings, FileLiesBesideTheExecutableOrInTheConfigurationFolder)
+TEST(Settings, PortableProgramsKeepTheFileBesideThemInstalledOnesInTheUsersFolder)
 {
     TempFolder folder;
-    folder.create({"bin/q.app/"});
-    EXPECT_EQ(settingsFilePath(folder / "bin/quorbit"), folder / "bin/quorbit.ini");
-    EXPECT_EQ(settingsFilePath(folder / "bin/quorbit.bin"), folder / "bin/quorbit.ini");
-    EXPECT_EQ(settingsFilePath(folder / "bin/q.app/quorbit"), folder / "bin/q.app/quorbit.ini");
-
-    // An executable where nothing may be written, as when installed system-wide.
     const char* previous = std::getenv("XDG_CONFIG_HOME");
     const std::string previousValue = previous ? previous : "";
     setenv("XDG_CONFIG_HOME", (folder / "config").c_str(), 1);
-    const std::string path = settingsFilePath(folder / "missing/bin/quorbit");
-    EXPECT_EQ(path, folder / "config/quorbit/quorbit.ini");
-    EXPECT_FALSE(saveSettings(path, Settings{}));
-    EXPECT_EQ(readSettings(path), Settings{});
+    const std::string user = "config/quorbit/quorbit.ini";
+    struct Case {
+        std::vector<std::string> layout; // added to the layout of the cases before
+        std::string executable;
+        std::string readFrom;
+        std::string writeTo;
+    };
+    const Case cases[] = {
+        {{"build/language/"}, "build/quorbit", "build/quorbit.ini", "build/quorbit.ini"},
+        {{"build/q.app/"}, "build/q.app/quorbit.bin", "build/q.app/quorbit.ini", "build/q.app/quorbit.ini"},
+        {{}, "missing/bin/quorbit", user, user}, // a folder nothing may be written to
+        {{"usr/bin/", "usr/share/quorbit/language/"}, "usr/bin/quorbit", user, user},
+        // A file an older version left beside the program is read until the user's own exists.
+        {{"usr/bin/quorbit.ini"}, "usr/bin/quorbit", "usr/bin/quorbit.ini", user},
+        {{user}, "usr/bin/quorbit", user, user},
+    };
+    for (const Case& row : cases) {
+        SCOPED_TRACE(row.executable);
+        for (const std::string& entry : row.layout) {
+            folder.create({entry});
+        }
+        const SettingsPaths paths = settingsPaths(folder / row.executable);
+        EXPECT_EQ(paths.readFrom, folder / row.readFrom);
+        EXPECT_EQ(paths.writeTo, folder / row.writeTo);
+    }
+    // The user's folder is made on the first save.
+    std::filesystem::remove_all(folder / "config");
+    EXPECT_FALSE(saveSettings(settingsPaths(folder / "usr/bin/quorbit").writeTo, Settings{}));
+    EXPECT_EQ(readSettings(folder / user), Settings{});
     previous ? setenv("XDG_CONFIG_HOME", previousValue.c_str(), 1) : unsetenv("XDG_CONFIG_HOME");
 }
 

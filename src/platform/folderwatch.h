@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace quorbit::files {
+
+// Reports of changes inside folders, from the kernel (inotify): entries
+// created, deleted, renamed, written or given other attributes, and the
+// folder itself deleted or moved. Folders are named by their bytes, whatever
+// the bytes are. Closed with the object.
+class FolderWatch {
+public:
+    FolderWatch(); // not open when the system offers no watches
+    ~FolderWatch();
+    FolderWatch(const FolderWatch&) = delete;
+    FolderWatch& operator=(const FolderWatch&) = delete;
+
+    bool isOpen() const { return m_handle >= 0; }
+    // Becomes readable when reports wait; for an event loop to wait on.
+    int descriptor() const { return m_handle; }
+
+    // Watches exactly `folders` from now on. A folder that cannot be watched
+    // (gone, not a folder, no access) is left out without a word.
+    void watch(const std::vector<std::string>& folders);
+    // The watched folders that reports came for since the last call, each
+    // once, in the order of their first report; empty when none waits.
+    std::vector<std::string> takeChanged();
+
+private:
+    int m_handle = -1;
+    std::unordered_map<int, std::string> m_folderOfWatch;
+};
+
+} // namespace quorbit::files
