@@ -154,10 +154,11 @@ void TStShellComboBox::RefreshView(const std::string& path)
     if (path.empty() || path[0] != '/') {
         return;
     }
-    m_shownPath = path.size() > 1 && path.back() == '/' ? path.substr(0, path.find_last_not_of('/') + 1) : path;
-    if (m_shownPath.empty()) {
-        m_shownPath = "/";
+    std::string shown = path;
+    while (shown.size() > 1 && shown.back() == '/') {
+        shown.pop_back();
     }
+    m_shownPath = std::move(shown);
 
     // Walking up finds the deepest base entry first, so a folder below the
     // desktop goes under the desktop rather than under home or "/".

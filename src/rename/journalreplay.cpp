@@ -193,30 +193,21 @@ class ReplayProgress {
 public:
     ReplayProgress(RunProgress& progress, std::size_t moveCount)
         : m_progress(progress)
+        , m_strip(progress, moveCount)
         , m_moveCount(moveCount)
     {
-        if (m_moveCount > 100) {
-            m_progress.showProgress();
-        }
     }
-    ~ReplayProgress()
-    {
-        m_progress.setProgressPosition(0);
-        m_progress.hideProgress();
-    }
-    ReplayProgress(const ReplayProgress&) = delete;
-    ReplayProgress& operator=(const ReplayProgress&) = delete;
 
     bool stopAsked(ReplayResult& result)
     {
-        m_progress.setProgressPosition(static_cast<int>(100 * ++m_movesDone / m_moveCount));
-        m_progress.processPendingEvents();
+        m_strip.showDone(++m_movesDone, m_moveCount);
         result.completed = !m_progress.stopRequested();
         return !result.completed;
     }
 
 private:
     RunProgress& m_progress;
+    ProgressStrip m_strip;
     std::size_t m_moveCount;
     std::size_t m_movesDone = 0;
 };

@@ -141,17 +141,30 @@ RunResult RenameRun::run(const RunSettings& settings, const StatusTexts& texts, 
     return result;
 }
 
+ProgressStrip::ProgressStrip(RunProgress& progress, std::size_t stepCount)
+    : m_progress(progress)
+{
+    if (stepCount > 100) {
+        m_progress.showProgress();
+    }
+}
+
+ProgressStrip::~ProgressStrip()
+{
+    m_progress.setProgressPosition(0);
+    m_progress.hideProgress();
+}
+
+void ProgressStrip::showDone(std::size_t done, std::size_t of)
+{
+    m_progress.setProgressPosition(of == 0 ? 100 : static_cast<int>(100 * done / of));
+    m_progress.processPendingEvents();
+}
+
 bool RenameRun::RenameAll(const ActiveRun& active, const files::Folder& folder, const CollectedEntries& collected,
                           const std::string& path, RunResult& result)
 {
-    const AtScopeExit resetProgress([&progress = active.progress] {
-        progress.setProgressPosition(0);
-        progress.hideProgress();
-    });
-    const std::size_t count = m_renameList.size();
-    if (count > 100) {
-        active.progress.showProgress();
-    }
+    const ProgressStrip strip(active.progress, m_renameList.size());
     const std::optional<FolderPlan> plan = planNames(active, folder, m_renameList, collected.present);
     if (!plan) {
         return false;

@@ -55,6 +55,22 @@ public:
     virtual bool stopRequested() { return false; }
 };
 
+// The progress strip of one command: shown when the command has more than 100
+// steps, and hidden again however the command ends.
+class ProgressStrip {
+public:
+    ProgressStrip(RunProgress& progress, std::size_t stepCount);
+    ~ProgressStrip();
+    ProgressStrip(const ProgressStrip&) = delete;
+    ProgressStrip& operator=(const ProgressStrip&) = delete;
+
+    // `done` of `of` steps are done: the strip follows and the window gets its turn.
+    void showDone(std::size_t done, std::size_t of);
+
+private:
+    RunProgress& m_progress;
+};
+
 // Gives the name the MP3 file `name` of `folder` gets from its tags, or nothing
 // to keep the operation's name.
 using TagNameSource = std::function<std::optional<std::string>(const files::Folder& folder, const std::string& name)>;

@@ -14,35 +14,6 @@ namespace quorbit {
 
 namespace {
 
-// The progress strip over one folder's entries: shown for more than 100 of
-// them, and hidden again however the folder's sort ends.
-class FolderProgress {
-public:
-    FolderProgress(RunProgress& progress, std::size_t count)
-        : m_progress(progress)
-    {
-        if (count > 100) {
-            m_progress.showProgress();
-        }
-    }
-    ~FolderProgress()
-    {
-        m_progress.setProgressPosition(0);
-        m_progress.hideProgress();
-    }
-    FolderProgress(const FolderProgress&) = delete;
-    FolderProgress& operator=(const FolderProgress&) = delete;
-
-    void tried(std::size_t done, std::size_t of)
-    {
-        m_progress.setProgressPosition(static_cast<int>(100 * done / of));
-        m_progress.processPendingEvents();
-    }
-
-private:
-    RunProgress& m_progress;
-};
-
 // What one Sort works with from folder to folder.
 struct Sorting {
     const files::Folder& current;
@@ -109,7 +80,7 @@ void explainFailedMoves(Sorting& sorting, const files::Folder& from, const std::
 bool moveToExtensionFolders(Sorting& sorting, const files::Folder& from, const std::string& fromPath,
                             const std::vector<std::string>& names, const std::vector<std::uint64_t>& inodes)
 {
-    FolderProgress progress(sorting.progress, names.size());
+    ProgressStrip progress(sorting.progress, names.size());
     const files::Folder::Identity fromIdentity = from.identity();
     const std::string currentPrefix = files::withTrailingSeparator(sorting.currentPath);
     const std::string fromPrefix = files::withTrailingSeparator(fromPath);
@@ -177,7 +148,7 @@ bool moveToExtensionFolders(Sorting& sorting, const files::Folder& from, const s
         if (sorting.journal) {
             sorting.journal->noteMove();
         }
-        progress.tried(done + 1, moving.size());
+        progress.showDone(done + 1, moving.size());
     }
     explainFailedMoves(sorting, from, fromPath, failed);
     return true;

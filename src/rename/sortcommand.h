@@ -65,13 +65,4 @@ SortResult sortIntoExtensionFolders(const SortSettings& settings, const StatusTe
                                     const std::string& sortedWord, const std::string& notSortedWord,
                                     RunProgress& progress);
 
-// The Sort without a window: no progress strip, no turns to give.
-inline SortResult sortIntoExtensionFolders(const SortSettings& settings, const StatusTexts& texts,
-                                           const std::string& sortedWord,
-                                           const std::string& notSortedWord = "not sorted")
-{
-    RunProgress noWindow;
-    return sortIntoExtensionFolders(settings, texts, sortedWord, notSortedWord, noWindow);
-}
-
 } // namespace quorbit

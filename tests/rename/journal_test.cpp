@@ -88,7 +88,8 @@ TEST(Journal, UndoPutsBackWhatARunDid)
     sort.folder = folder.path();
     sort.subfolders = true;
     sort.journalFolder = journals.path();
-    sortIntoExtensionFolders(sort, {"Renamed", "files", "folders"}, "Sorted");
+    RunProgress noWindow;
+    sortIntoExtensionFolders(sort, {"Renamed", "files", "folders"}, "Sorted", "not sorted", noWindow);
     ASSERT_NE(tree(folder), before);
     RunProgress progress;
     EXPECT_TRUE(undoJournal(newestJournal(journals), progress).skipped.empty());

@@ -35,7 +35,8 @@ SortResult sort(const TempFolder& folder, ApplyTo applyTo, bool subfolders)
     for (const std::string& name : folder.list()) {
         settings.listedNames.push_back(name);
     }
-    return sortIntoExtensionFolders(settings, {"Renamed", "files", "folders"}, "Sorted", "not sorted");
+    RunProgress noWindow;
+    return sortIntoExtensionFolders(settings, {"Renamed", "files", "folders"}, "Sorted", "not sorted", noWindow);
 }
 
 TEST(SortCommand, MovesEntriesIntoFoldersNamedAfterTheirExtensions)
@@ -133,7 +134,8 @@ TEST_P(SortSkips, NameWhatStayedAndWhy)
             GTEST_SKIP() << "this user writes to read-only folders (root)";
         }
     }
-    const SortResult result = sortIntoExtensionFolders(settings, {}, "Sorted");
+    RunProgress noWindow;
+    const SortResult result = sortIntoExtensionFolders(settings, {}, "Sorted", "not sorted", noWindow);
     EXPECT_EQ(result.moved, test.moved);
     std::vector<std::pair<std::string, SortSkip>> notSorted;
     for (const SortResult::NotSorted& entry : result.notSorted) {
@@ -181,7 +183,9 @@ TEST(SortCommand, NoFolderDoesNothing)
     folder.create({"a.txt"});
     const std::filesystem::path workingFolder = std::filesystem::current_path();
     std::filesystem::current_path(folder.path());
-    const SortResult result = sortIntoExtensionFolders({"", ApplyTo::Both, true, "*.*", {"a.txt"}, {}}, {}, "Sorted");
+    RunProgress noWindow;
+    const SortResult result = sortIntoExtensionFolders({"", ApplyTo::Both, true, "*.*", {"a.txt"}, {}}, {}, "Sorted",
+                                                       "not sorted", noWindow);
     std::filesystem::current_path(workingFolder);
     EXPECT_EQ(result.outcome, SortResult::Outcome::NoFolder);
     EXPECT_EQ(result.message, "No folder is selected.");
