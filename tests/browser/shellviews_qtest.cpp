@@ -87,6 +87,23 @@ private slots:
         list.SetFiltered(true);
         list.SetFileFilter(QStringLiteral("*.txt"));
         QCOMPARE(entries(list.model()), QStringList({"other", "sub", "b.txt"}));
+
+        // The New name column changes in place: no row moves, whatever the order.
+        list.model().setPreview({{"b.txt", {"c.txt", PreviewMark::WillRename}}});
+        list.model().setPreviewTexts({QStringLiteral("New name"), {}, {}, {}, {}, {}, {}});
+        const int bRow = list.model().rowOfEntry(2);
+        QCOMPARE(list.model().index(bRow, NewNameColumn).data().toString(), QStringLiteral("c.txt"));
+        QCOMPARE(list.model().headerData(NewNameColumn, Qt::Horizontal, Qt::DisplayRole).toString(),
+                 QStringLiteral("New name"));
+
+        // The shown folder renamed elsewhere keeps its rows while it is listed under its new name.
+        show(list, path(QStringLiteral("sub")));
+        QVERIFY(QDir(m_scratch.path()).rename(QStringLiteral("sub"), QStringLiteral("sub2")));
+        QSignalSpy filled(&list.model(), &ShellListModel::listFilled);
+        list.folderMoved(bytes(path(QStringLiteral("sub2"))));
+        QCOMPARE(entries(list.model()), QStringList({"inner", "leaf"}));
+        QVERIFY(filled.wait(5000));
+        QCOMPARE(entries(list.model()), QStringList({"inner", "leaf"}));
     }
 
     void hiddenEntriesAreNeverListed()
