@@ -334,32 +334,53 @@ WindowRound renameThroughWindow(const std::string& folder, const std::string& se
     return round;
 }
 
-void benchmarkRename(int count, const std::string& parent, const std::string& scratch)
-{
-    const std::string settingsFile = scratch + "/quorbit.ini";
+// What the rounds of one command through the window gave.
+struct Rounds {
     std::vector<double> floors;
     std::vector<double> windows;
     WindowRound last;
     double longestGap = 0;
-    for (int round = 0; round < renameRounds && !last.stopped; ++round) {
-        const std::string floorFolder = makeFolder(parent, "floor");
-        const std::string windowFolder = makeFolder(parent, "window");
+};
+
+// Times `throughWindow` on a fresh folder of `count` files that `createFiles`
+// makes, against the bare renameat2 loop on as many files, round after round.
+template <class Create, class Through>
+Rounds timeRounds(int count, const std::string& parent, const std::string& name, Create createWindowFiles,
+                  Through throughWindow)
+{
+    Rounds rounds;
+    for (int round = 0; round < renameRounds && !rounds.last.stopped; ++round) {
+        const std::string floorFolder = makeFolder(parent, (name + "floor").c_str());
+        const std::string windowFolder = makeFolder(parent, name.c_str());
         createFiles(floorFolder, count);
-        createFiles(windowFolder, count);
+        createWindowFiles(windowFolder, count);
         sync();
-        floors.push_back(renameFloorSeconds(floorFolder, count) * 1000);
-        last = renameThroughWindow(windowFolder, settingsFile, count);
-        if (!last.messages.isEmpty()) {
-            std::fprintf(stderr, "the window reported: %s\n", qPrintable(last.messages.join(QLatin1Char('\n'))));
+        rounds.floors.push_back(renameFloorSeconds(floorFolder, count) * 1000);
+        rounds.last = throughWindow(windowFolder);
+        if (!rounds.last.messages.isEmpty()) {
+            std::fprintf(stderr, "the window reported: %s\n", qPrintable(rounds.last.messages.join(QLatin1Char('\n'))));
             std::exit(1);
         }
-        windows.push_back(last.milliseconds);
-        longestGap = std::max(longestGap, last.longestGap);
+        rounds.windows.push_back(rounds.last.milliseconds);
+        rounds.longestGap = std::max(rounds.longestGap, rounds.last.longestGap);
         std::filesystem::remove_all(floorFolder);
         std::filesystem::remove_all(windowFolder);
         std::filesystem::remove_all(windowFolder + ".journals");
     }
+    return rounds;
+}
+
+void benchmarkRename(int count, const std::string& parent, const std::string& scratch)
+{
+    const std::string settingsFile = scratch + "/quorbit.ini";
+    const Rounds rounds = timeRounds(count, parent, "window", createFiles, [&](const std::string& folder) {
+        return renameThroughWindow(folder, settingsFile, count);
+    });
     unlink(settingsFile.c_str());
+    const std::vector<double>& floors = rounds.floors;
+    const std::vector<double>& windows = rounds.windows;
+    const WindowRound& last = rounds.last;
+    const double longestGap = rounds.longestGap;
     const double floor = median(floors);
     const double window = median(windows);
     if (last.stopped) {
@@ -434,29 +455,14 @@ WindowRound sortThroughWindow(const std::string& folder, const std::string& sett
 
 void benchmarkSort(int count, const std::string& parent, const std::string& settingsFile)
 {
-    std::vector<double> floors;
-    std::vector<double> windows;
-    WindowRound last;
-    double longestGap = 0;
-    for (int round = 0; round < renameRounds; ++round) {
-        const std::string floorFolder = makeFolder(parent, "sortfloor");
-        const std::string windowFolder = makeFolder(parent, "sort");
-        createFiles(floorFolder, count);
-        createMixedFiles(windowFolder, count);
-        sync();
-        floors.push_back(renameFloorSeconds(floorFolder, count) * 1000);
-        last = sortThroughWindow(windowFolder, settingsFile, count);
-        if (!last.messages.isEmpty()) {
-            std::fprintf(stderr, "the window reported: %s\n", qPrintable(last.messages.join(QLatin1Char('\n'))));
-            std::exit(1);
-        }
-        windows.push_back(last.milliseconds);
-        longestGap = std::max(longestGap, last.longestGap);
-        std::filesystem::remove_all(floorFolder);
-        std::filesystem::remove_all(windowFolder);
-        std::filesystem::remove_all(windowFolder + ".journals");
-    }
+    const Rounds rounds = timeRounds(count, parent, "sort", createMixedFiles, [&](const std::string& folder) {
+        return sortThroughWindow(folder, settingsFile, count);
+    });
     unlink(settingsFile.c_str());
+    const std::vector<double>& floors = rounds.floors;
+    const std::vector<double>& windows = rounds.windows;
+    const WindowRound& last = rounds.last;
+    const double longestGap = rounds.longestGap;
     const double floor = median(floors);
     const double window = median(windows);
     std::printf("sort %d files of %zu extensions through the window (median of %zu rounds, %lld event-loop turns; "
