@@ -1,14 +1,15 @@
 #!/bin/sh
 # Starts the real program on an X server (Xvfb) with an empty home, closes it
-# with Ctrl+Q as a user would, and checks the settings file it wrote.
+# with Ctrl+Q as a user would, and checks the settings file it wrote: beside a
+# portable program, in the user's folder for an installed one.
 #   real_display_test.sh EXECUTABLE LANGUAGE_FOLDER
+#   real_display_test.sh --installed PREFIX
 set -eu
 
-# The part that runs on the display: $2 is the folder the copy runs from.
+# The part that runs on the display: $2 is the program to start.
 if [ "${1:-}" = --on-display ]; then
-    folder=$2
     # A window that never closes ends the test instead of hanging it.
-    timeout 30 "$folder/quorbit" &
+    timeout 30 "$2" &
     program=$!
     if ! windows=$(timeout 20 xdotool search --sync --onlyvisible --name Quorbit); then
         echo "FAIL: no Quorbit window appeared within 20 s"
@@ -35,24 +36,31 @@ for tool in xvfb-run xdotool; do
         exit 77
     fi
 done
-executable=$1
-languages=$2
-
-# The program keeps its settings beside itself when that folder is writable,
-# so a copy runs from the fresh folder that is also its home.
+# The copy runs from a fresh folder that is also its home. A portable program
+# keeps its settings beside itself when that folder is writable; an installed
+# one, found by its language files under share/quorbit/, never does.
 folder=$(mktemp -d)
 trap 'rm -rf "$folder"' EXIT
-cp "$executable" "$folder/quorbit"
-cp -R "$languages" "$folder/language"
+if [ "$1" = --installed ]; then
+    cp -R "$2/bin" "$2/share" "$folder/"
+    program=$folder/bin/quorbit
+    settings=$folder/.config/quorbit/quorbit.ini
+    never=$folder/bin/quorbit.ini
+else
+    cp "$1" "$folder/quorbit"
+    cp -R "$2" "$folder/language"
+    program=$folder/quorbit
+    settings=$folder/quorbit.ini
+    never=$folder/.config/quorbit/quorbit.ini
+fi
 mkdir -m 700 "$folder/.config" "$folder/runtime"
 
 HOME=$folder XDG_CONFIG_HOME=$folder/.config XDG_RUNTIME_DIR=$folder/runtime QT_QPA_PLATFORM=xcb \
-    xvfb-run -a -s "-screen 0 1280x1024x24" sh "$0" --on-display "$folder"
+    xvfb-run -a -s "-screen 0 1280x1024x24" sh "$0" --on-display "$program"
 
-settings=$folder/quorbit.ini
-if [ ! -f "$settings" ]; then
-    echo "FAIL: no settings file was written beside the program"
-    ls -la "$folder"
+if [ ! -f "$settings" ] || [ -e "$never" ]; then
+    echo "FAIL: the settings were not written to $settings alone"
+    find "$folder" -name quorbit.ini
     exit 1
 fi
 for line in "[Options]" "Language=English"; do
@@ -62,4 +70,4 @@ for line in "[Options]" "Language=English"; do
         exit 1
     fi
 done
-echo "PASS: the window closed with Ctrl+Q and saved its settings"
+echo "PASS: the window closed with Ctrl+Q and saved its settings in $settings"
