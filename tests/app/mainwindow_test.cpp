@@ -733,6 +733,18 @@ private slots:
         QCOMPARE(QString::fromStdString(id3v2.Title()), QStringLiteral("A title that is longer than thirty chars"));
         QCOMPARE(edit("EditGenre1")->text(), QStringLiteral("Rock")); // the edits show what the file holds now
 
+        // Typed edits outlive the re-listings that keep the file selected.
+        edit("EditComment2")->setText(QStringLiteral("not saved yet"));
+        QSignalSpy filled(&list->model(), &ShellListModel::listFilled);
+        auto* showTags = control<QCheckBox>(*window, "CheckBoxShowTags");
+        showTags->click();
+        showTags->click();
+        QFile(folder.filePath(QStringLiteral("c.txt"))).open(QIODevice::WriteOnly);
+        QTRY_COMPARE(list->model().rowCount(), 3);
+        QTRY_VERIFY(filled.count() >= 2);
+        QCOMPARE(list->selectedRow(), 0);
+        QCOMPARE(edit("EditComment2")->text(), QStringLiteral("not saved yet"));
+
         list->selectRow(1); // b.txt
         QVERIFY(!save->isEnabled());
         QCOMPARE(edit("EditArtist1")->text(), QStringLiteral("Artist"));
