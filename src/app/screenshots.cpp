@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -45,6 +46,9 @@ QString makeSampleFolder(const QTemporaryDir& scratch)
         std::ofstream(QDir(folder).filePath(QString::fromUtf8(name)).toStdString())
             << std::string(static_cast<std::size_t>(size), ' ');
     }
+    // A name from an old Windows camera, in windows-1251 bytes: shown with
+    // replacement marks, renamed by its own bytes.
+    std::ofstream(QFile::encodeName(folder).toStdString() + "/\xcf\xeb\xff\xe6.jpg") << std::string(1'900'000, ' ');
     // The first song has both tags, for the tag panel to show.
     const std::string song = QDir(folder).filePath(QStringLiteral("01 - Morning.mp3")).toStdString();
     quorbit::TID3v1 id3v1;

@@ -32,6 +32,7 @@
 #include <QTreeView>
 #include <QtTest>
 
+#include <filesystem>
 #include <fstream>
 #include <memory>
 
@@ -547,6 +548,8 @@ private slots:
         QVERIFY(text.find("\nPath=" + files::percentEncodedPath(folder) + "\n") != std::string::npos);
         QVERIFY(m_messages.isEmpty());
         qunsetenv("XDG_DATA_HOME");
+        // QTemporaryDir removes only what its text names can reach.
+        std::filesystem::remove_all(bytes(scratch.path()));
     }
 
     void theRunWorksWhereTheShownFolderWentAndNeverInASibling()
