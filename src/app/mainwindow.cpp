@@ -14,6 +14,7 @@
 #include "browser/shelltreeview.h"
 #include "platform/files.h"
 #include "rename/journalreplay.h"
+#include "rename/runhistory.h"
 #include "rename/sortcommand.h"
 #include "rename/tagname.h"
 #include "settings/settingsfile.h"
@@ -224,7 +225,8 @@ TForm1::TForm1(WindowPlaces places, QWidget* parent)
           std::pair{"StringFolderUnreadable", "the folder cannot be read"},
           std::pair{"StringAlreadyInFolder", "an entry of that name is already there"},
           std::pair{"StringMoveFailed", "the move failed"},
-          std::pair{"StringFolderGone", "The folder %s is gone; showing %s."}}) {
+          std::pair{"StringFolderGone", "The folder %s is gone; showing %s."},
+          std::pair{"StringChangedSince", "changed since the run"}}) {
         m_texts[settings::languageKeyIndex(key)] = text;
     }
     resize(970, 684);
@@ -617,10 +619,10 @@ std::optional<RunSettings> TForm1::currentRunSettings() const
     return run;
 }
 
-TagNameSource TForm1::currentTagNames() const
+std::optional<TitleTemplate> TForm1::currentTitleTemplate() const
 {
     if (!m_fromId3->isChecked()) {
-        return {};
+        return std::nullopt;
     }
     TitleTemplate titleTemplate;
     titleTemplate.text = toUtf8(m_titleBox->templateText());
@@ -632,7 +634,13 @@ TagNameSource TForm1::currentTagNames() const
     for (std::size_t field = 0; field < titleTemplate.placeholders.size(); ++field) {
         titleTemplate.placeholders[field] = toUtf8(message(keys[field]));
     }
-    return tagNameSource(std::move(titleTemplate));
+    return titleTemplate;
+}
+
+TagNameSource TForm1::currentTagNames() const
+{
+    const std::optional<TitleTemplate> titleTemplate = currentTitleTemplate();
+    return titleTemplate ? tagNameSource(*titleTemplate) : TagNameSource();
 }
 
 void TForm1::setBusy(bool busy)
@@ -665,11 +673,14 @@ void TForm1::ButtonRenameClick()
     // run renames in it would slow both.
     m_list->setFollowChanges(false);
     m_preview->cancel();
-    const TagNameSource tagNames = currentTagNames();
+    // The template goes into the journal with the settings, so that a run
+    // cut short can be finished as it would have gone on.
+    const std::optional<TitleTemplate> titleTemplate = currentTitleTemplate();
     Progress progress(*this);
     RunSettings journaled = *run;
     journaled.journalFolder = m_places.journalFolder;
-    const RunResult result = m_run.run(journaled, statusTexts(), progress, tagNames);
+    const RunResult result = titleTemplate ? m_run.run(journaled, statusTexts(), progress, *titleTemplate)
+                                           : m_run.run(journaled, statusTexts(), progress);
     setBusy(false);
     keepRecentJournals();
     m_leftUndone = {result.notRenamed, {}, {}};
@@ -716,6 +727,8 @@ void TForm1::showNotRenamed()
             return message("StringRenamedSince");
         case ReplayResult::Reason::Deleted:
             return message("StringDeletedSince");
+        case ReplayResult::Reason::ChangedSince:
+            return message("StringChangedSince");
         case ReplayResult::Reason::NameTaken:
             return message("StringOldNameTaken");
         case ReplayResult::Reason::Failed:
@@ -764,19 +777,16 @@ void TForm1::showNotRenamed()
 
 void TForm1::keepRecentJournals()
 {
-    if (!m_places.journalFolder.empty()) {
-        pruneJournals(m_places.journalFolder, 10);
-    }
+    RunHistory(m_places.journalFolder).keep(10);
 }
 
-// A refused journal is marked ended, so it is not offered again; it goes with the old ones.
 void TForm1::reportUnreadableJournal(const std::string& path)
 {
-    markJournalEnded(path);
+    RunHistory(m_places.journalFolder).refused(path);
     m_showMessage(fillIn(message("StringJournalUnreadable"), {displayText(path)}));
 }
 
-void TForm1::showReplayResult(const ReplayResult& result, const Journal& journal)
+void TForm1::showReplayResult(const ReplayResult& result)
 {
     m_leftUndone = {{}, {}, result.skipped};
     QString status = message("StringRestored") + QLatin1Char(' ') + QString::number(result.moved) + QLatin1Char(' ')
@@ -785,10 +795,6 @@ void TForm1::showReplayResult(const ReplayResult& result, const Journal& journal
         status += QStringLiteral(", %1 ").arg(result.skipped.size()) + message("StringNotRestored");
     }
     statusBar()->showMessage(status);
-    // A journal put back whole is done with; one stopped half way stays for another try.
-    if (result.completed) {
-        files::removeFile(journal.path);
-    }
     m_list->Refresh();
     showNotRenamed();
 }
@@ -811,58 +817,52 @@ ReplayResult TForm1::replay(const Journal& journal, Replay how)
 {
     setBusy(true);
     Progress progress(*this);
-    ReplayResult result = how == Replay::Undo ? undoJournal(journal, progress) : finishJournal(journal, progress);
+    const RunHistory history(m_places.journalFolder);
+    ReplayResult result;
+    if (how == Replay::Undo) {
+        result = undoJournal(journal, progress);
+        history.undone(journal, result);
+    } else {
+        result = finishJournal(journal, progress);
+        history.finished(journal, result);
+    }
     setBusy(false);
     return result;
 }
 
 void TForm1::MUndoClick()
 {
-    if (busy() || m_places.journalFolder.empty()) {
+    if (busy()) {
         return;
     }
-    const std::vector<std::string> journals = journalFiles(m_places.journalFolder);
-    // The newest run that ended; an unfinished one is offered at start-up instead.
-    const auto newest = std::find_if(journals.rbegin(), journals.rend(), [](const std::string& path) {
-        return !files::isLocked(path) && journalEnded(path);
-    });
-    if (newest == journals.rend()) {
+    const std::optional<RecordedRun> newest = RunHistory(m_places.journalFolder).newestUndoable();
+    if (!newest) {
         statusBar()->showMessage(message("StringNothingToUndo"));
         return;
     }
-    const JournalRead read = readJournal(*newest);
-    if (!read.journal) {
-        reportUnreadableJournal(*newest);
+    if (!newest->journal) {
+        reportUnreadableJournal(newest->path);
         return;
     }
-    showReplayResult(replay(*read.journal, Replay::Undo), *read.journal);
+    showReplayResult(replay(*newest->journal, Replay::Undo));
     requestPreview(PreviewCause::CommandEnded);
 }
 
 void TForm1::offerRecovery()
 {
-    if (m_places.journalFolder.empty()) {
-        return;
-    }
-    for (const std::string& path : journalFiles(m_places.journalFolder)) {
-        // Another Quorbit may be writing it right now.
-        if (files::isLocked(path) || journalEnded(path)) {
+    const RunHistory history(m_places.journalFolder);
+    for (const RecordedRun& run : history.unfinished()) {
+        if (!run.journal) {
+            reportUnreadableJournal(run.path);
             continue;
         }
-        const JournalRead read = readJournal(path);
-        if (!read.journal) {
-            reportUnreadableJournal(path);
-            continue;
-        }
+        const Journal& journal = *run.journal;
         const QString question = fillIn(message("StringUnfinishedRun"),
-                                        {displayText(read.journal->root), QString::number(read.journal->movesNoted()),
-                                         QString::number(read.journal->moveCount())});
+                                        {displayText(journal.root), QString::number(movesMadeOnDisk(journal)),
+                                         QString::number(journal.moveCount())});
         switch (m_chooseRecovery(question)) {
         case Recovery::Finish: {
-            const ReplayResult finished = replay(*read.journal, Replay::Finish);
-            if (finished.completed) {
-                markJournalEnded(path);
-            }
+            const ReplayResult finished = replay(journal, Replay::Finish);
             m_leftUndone = {{}, {}, finished.skipped};
             statusBar()->showMessage(message("StringRenamed") + QLatin1Char(' ') + QString::number(finished.moved)
                                      + QLatin1Char(' ') + message("StringFiles"));
@@ -870,10 +870,10 @@ void TForm1::offerRecovery()
             break;
         }
         case Recovery::Undo:
-            showReplayResult(replay(*read.journal, Replay::Undo), *read.journal);
+            showReplayResult(replay(journal, Replay::Undo));
             break;
         case Recovery::Leave:
-            markJournalEnded(path); // kept in the history, so it can still be undone
+            history.left(journal);
             break;
         }
     }

@@ -3,6 +3,7 @@
 #include "rename/journalreplay.h"
 #include "rename/renamerun.h"
 #include "rename/sortcommand.h"
+#include "rename/tagname.h"
 #include "settings/language.h"
 #include "settings/settingsfile.h"
 
@@ -128,6 +129,8 @@ private:
 
     // What a run would read from the controls now; nothing when no operation is chosen.
     std::optional<RunSettings> currentRunSettings() const;
+    // The title template MP3 files are named after; nothing when names do not come from tags.
+    std::optional<TitleTemplate> currentTitleTemplate() const;
     // The names the tags give MP3 files, when names come from tags.
     TagNameSource currentTagNames() const;
 
@@ -146,13 +149,15 @@ private:
     void setBusy(bool busy);
     enum class Replay { Undo, Finish };
     // Undoes or finishes the journal's command, the window's commands held off
-    // meanwhile; a close asked for meanwhile comes afterwards.
+    // meanwhile, and tells the run history how it went; a close asked for
+    // meanwhile comes afterwards.
     ReplayResult replay(const Journal& journal, Replay how);
     // Keeps the journals of the newest runs and drops the older ones.
     void keepRecentJournals();
+    // Says that the journal at `path` cannot be read, and has the history set it aside.
     void reportUnreadableJournal(const std::string& path);
-    // Tells what an undo did, and lets go of a journal it put back whole.
-    void showReplayResult(const ReplayResult& result, const Journal& journal);
+    // Tells what an undo did.
+    void showReplayResult(const ReplayResult& result);
     // Names, in a message, the sub-folders a command could not enter.
     void reportUnreachedFolders(const std::vector<std::string>& unreached);
 

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -97,20 +98,33 @@ bool copyRest(int source, std::int64_t offset, std::int64_t sourceSize, int targ
     return true;
 }
 
-// Gives the temporary file of `target` the first free name beside it: "~"
-// appended, or "~2", "~3"... when that is taken, as an existing entry is never
-// replaced. `claim` makes the entry, failing with EEXIST when it is there.
+// The temporary names of the file `name`, tried in turn: "~" appended, then
+// "~2", "~3"... A name near the longest a name can be is cut to make room, as
+// the temporary name only has to be free.
+constexpr int temporaryNameCount = 100;
+
+std::string temporaryName(std::string_view name, int attempt)
+{
+    const std::string suffix = "~" + (attempt == 1 ? std::string() : std::to_string(attempt));
+    const std::size_t excess = name.size() + suffix.size() > NAME_MAX ? name.size() + suffix.size() - NAME_MAX : 0;
+    return std::string(name.substr(0, name.size() - excess)) + suffix;
+}
+
+std::size_t nameStart(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? 0 : slash + 1;
+}
+
+// Gives the temporary file of `target` the first free temporary name beside
+// it, as an existing entry is never replaced. `claim` makes the entry, failing
+// with EEXIST when it is there.
 template <typename Claim>
 bool claimFreeName(const std::string& target, std::string& temporaryPath, const Claim& claim)
 {
-    const std::size_t slash = target.rfind('/');
-    const std::size_t nameLength = slash == std::string::npos ? target.size() : target.size() - slash - 1;
-    for (int attempt = 1; attempt <= 100; ++attempt) {
-        const std::string suffix = "~" + (attempt == 1 ? std::string() : std::to_string(attempt));
-        // A name near the longest a name can be is cut to make room, as the
-        // temporary name only has to be free.
-        const std::size_t excess = nameLength + suffix.size() > NAME_MAX ? nameLength + suffix.size() - NAME_MAX : 0;
-        temporaryPath = target.substr(0, target.size() - excess) + suffix;
+    const std::size_t start = nameStart(target);
+    for (int attempt = 1; attempt <= temporaryNameCount; ++attempt) {
+        temporaryPath = target.substr(0, start) + temporaryName(std::string_view(target).substr(start), attempt);
         if (claim(temporaryPath)) {
             return true;
         }
@@ -158,15 +172,6 @@ bool isSameFile(const struct stat& one, const struct stat& other)
     return one.st_dev == other.st_dev && one.st_ino == other.st_ino;
 }
 
-void syncFolderOf(const std::string& path)
-{
-    const int descriptor = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (descriptor >= 0) {
-        ::fsync(descriptor);
-        ::close(descriptor);
-    }
-}
-
 // Gives the temporary file the owner (where this process may) and the
 // permission bits of the file it will replace, with `addedBits`. The mode is
 // set after the owner because a change of owner clears set-id bits.
@@ -195,15 +200,16 @@ std::size_t readFromDescriptor(int descriptor, std::int64_t offset, char* buffer
     return done;
 }
 
-// Opens the file the new content of `target` is written to. Where the file
-// system allows and `unnamed` is set, it has no name in the target's folder
-// until it is complete, so a process killed meanwhile leaves nothing behind;
-// otherwise it is made under the first free "~" name, left in `temporaryPath`.
+// Opens the file the new content of `target` is written to, also for reading,
+// to compare copies left by killed saves with it. Where the file system allows
+// and `unnamed` is set, it has no name in the target's folder until it is
+// complete, so a process killed meanwhile leaves nothing behind; otherwise it
+// is made under the first free "~" name, left in `temporaryPath`.
 int openTemporaryFile(const std::string& target, bool unnamed, mode_t mode, std::string& temporaryPath)
 {
     temporaryPath.clear();
     if (unnamed) {
-        const int descriptor = ::open(folderOf(target).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+        const int descriptor = ::open(folderOf(target).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, mode);
         // EOPNOTSUPP: a file system without unnamed files; EISDIR: a kernel
         // without them; EINVAL: refused for these otherwise valid flags.
         if (descriptor >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) {
@@ -212,10 +218,70 @@ int openTemporaryFile(const std::string& target, bool unnamed, mode_t mode, std:
     }
     int descriptor = -1;
     claimFreeName(target, temporaryPath, [&](const std::string& name) {
-        descriptor = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        descriptor = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         return descriptor >= 0;
     });
     return descriptor;
+}
+
+// Whether the open files `one` and `other`, both of `size` bytes, hold the same bytes.
+bool sameContent(int one, int other, std::int64_t size)
+{
+    std::vector<char> first(1 << 16);
+    std::vector<char> second(first.size());
+    for (std::int64_t offset = 0; offset < size;) {
+        const auto length = static_cast<std::size_t>(std::min<std::int64_t>(size - offset, first.size()));
+        if (readFromDescriptor(one, offset, first.data(), length) != length
+            || readFromDescriptor(other, offset, second.data(), length) != length
+            || std::memcmp(first.data(), second.data(), length) != 0) {
+            return false;
+        }
+        offset += static_cast<std::int64_t>(length);
+    }
+    return true;
+}
+
+bool unchanged(const struct stat& before, const struct stat& now)
+{
+    return isSameFile(before, now) && before.st_size == now.st_size && before.st_ctim.tv_sec == now.st_ctim.tv_sec
+        && before.st_ctim.tv_nsec == now.st_ctim.tv_nsec;
+}
+
+// Removes the copies that saves killed between naming their new file and the
+// rename left under the temporary names of `name`, up to the first free one,
+// where naming stops: a regular file of one name, owned by `owner` (the file's)
+// or by this process (whose save could not give it away), holding exactly what
+// the open file `written` holds, which the file itself now holds. So nothing
+// is lost but a second copy; a copy of what the file held before is left
+// alone, as it may be the only one now.
+void removeLeftCopies(int folder, std::string_view name, int written, uid_t owner)
+{
+    struct stat content {};
+    if (::fstat(written, &content) != 0) {
+        return;
+    }
+    for (int attempt = 1; attempt <= temporaryNameCount; ++attempt) {
+        const std::string copyName = temporaryName(name, attempt);
+        struct stat found {};
+        if (::fstatat(folder, copyName.c_str(), &found, AT_SYMLINK_NOFOLLOW) != 0) {
+            return;
+        }
+        // A name cut to fit may be the file's own.
+        if (copyName == name || !S_ISREG(found.st_mode) || found.st_nlink != 1 || found.st_size != content.st_size
+            || isSameFile(found, content) || (found.st_uid != owner && found.st_uid != ::geteuid())) {
+            continue;
+        }
+        struct stat opened {};
+        const Descriptor copy(openRegularFile(folder, copyName, O_RDONLY | O_NOFOLLOW, opened));
+        if (copy.get() < 0 || !unchanged(found, opened) || !sameContent(copy.get(), written, opened.st_size)) {
+            continue;
+        }
+        // No call removes a name only while it holds a given file; checking
+        // again leaves just the moment between this and the removal.
+        if (::fstatat(folder, copyName.c_str(), &found, AT_SYMLINK_NOFOLLOW) == 0 && unchanged(opened, found)) {
+            (void)::unlinkat(folder, copyName.c_str(), 0);
+        }
+    }
 }
 
 enum class Commit { Done, Failed, Unnameable };
@@ -223,45 +289,58 @@ enum class Commit { Done, Failed, Unnameable };
 // Flushes the written temporary file, names it if it has no name yet, and
 // renames it over `target`; or removes it. Unnameable: an unnamed file could
 // not be linked in, as /proc is not there.
-Commit commitTemporary(Descriptor& temporary, std::string& temporaryPath, const std::string& target, bool written)
+Commit commitTemporary(int temporary, std::string& temporaryPath, const std::string& target, bool written)
 {
     // Flushed while still unnamed, so that a name exists only for the moment
     // up to the rename.
-    written = written && ::fsync(temporary.get()) == 0;
-    if (written && temporaryPath.empty()) {
+    if (!written || ::fsync(temporary) != 0) {
+        if (!temporaryPath.empty()) {
+            ::unlink(temporaryPath.c_str());
+        }
+        return Commit::Failed;
+    }
+    if (temporaryPath.empty()) {
         // Linking the descriptor itself (AT_EMPTY_PATH) needs a capability.
-        const std::string self = "/proc/self/fd/" + std::to_string(temporary.get());
+        const std::string self = "/proc/self/fd/" + std::to_string(temporary);
         if (!claimFreeName(target, temporaryPath, [&](const std::string& name) {
                 return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
             })) {
             return errno == ENOENT ? Commit::Unnameable : Commit::Failed;
         }
     }
-    written = temporary.close() && written;
+    // Nothing between the link and the rename: a save killed there leaves a
+    // whole copy under the temporary name, which only a later save of the
+    // same content removes.
     // rename(2) replaces its target, which is what this one step is for: the
     // target's name never points at a partly written file.
-    if (!written || ::rename(temporaryPath.c_str(), target.c_str()) != 0) {
-        if (!temporaryPath.empty()) {
-            ::unlink(temporaryPath.c_str());
-        }
+    if (::rename(temporaryPath.c_str(), target.c_str()) != 0) {
+        ::unlink(temporaryPath.c_str());
         return Commit::Failed;
     }
-    syncFolderOf(target);
     return Commit::Done;
 }
 
 // Writes the new content of `target` through `write` into a temporary file
 // and renames that over it in one step. Without /proc an unnamed file cannot
-// be named, and the content is written again into a named one.
-bool saveThroughTemporary(const std::string& target, mode_t mode, const std::function<bool(int)>& write)
+// be named, and the content is written again into a named one. `owner` is the
+// owner of the file replaced.
+bool saveThroughTemporary(const std::string& target, mode_t mode, uid_t owner, const std::function<bool(int)>& write)
 {
+    const Descriptor folder(::open(folderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     for (const bool unnamed : {true, false}) {
         std::string temporaryPath;
         Descriptor temporary(openTemporaryFile(target, unnamed, mode, temporaryPath));
         if (temporary.get() < 0) {
             return false;
         }
-        const Commit result = commitTemporary(temporary, temporaryPath, target, write(temporary.get()));
+        const Commit result = commitTemporary(temporary.get(), temporaryPath, target, write(temporary.get()));
+        if (result == Commit::Done && folder.get() >= 0) {
+            // Only now that the file holds what a removed copy held. The new
+            // file is still open to compare with: after its fsync, its close
+            // has nothing left to report.
+            removeLeftCopies(folder.get(), std::string_view(target).substr(nameStart(target)), temporary.get(), owner);
+            (void)::fsync(folder.get()); // so that the rename survives a power failure
+        }
         if (result != Commit::Unnameable) {
             return result == Commit::Done;
         }
@@ -458,7 +537,7 @@ bool rebuildFile(const std::string& path, const ReadOnlyFile& file, std::string_
     if ((opened.st_mode & S_IWUSR) == 0 && user != opened.st_uid && user != 0) {
         return false; // the owner's write permission could not be given
     }
-    return saveThroughTemporary(target, 0600, [&](int temporary) {
+    return saveThroughTemporary(target, 0600, opened.st_uid, [&](int temporary) {
         return takeOwnerAndMode(temporary, opened, S_IWUSR) && writeAll(temporary, head)
             && copyRest(file.m_descriptor, keepFrom, opened.st_size, temporary)
             // Another program may have put a new file in its place meanwhile;
@@ -479,7 +558,7 @@ bool replaceFileContent(const std::string& path, std::string_view content)
         return false;
     }
     // A new file gets the usual permissions, 0666 less the umask.
-    return saveThroughTemporary(target, exists ? 0600 : 0666, [&](int temporary) {
+    return saveThroughTemporary(target, exists ? 0600 : 0666, exists ? status.st_uid : ::geteuid(), [&](int temporary) {
         return (!exists || takeOwnerAndMode(temporary, status)) && writeAll(temporary, content);
     });
 }

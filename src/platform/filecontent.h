@@ -89,7 +89,9 @@ WholeFile readWholeFile(const std::string& path, std::size_t maxBytes);
 // after it with "~" appended (or "~2", "~3"... when that name is taken, which
 // is never replaced) and renamed over the original in one step. Where the file
 // system and /proc allow, it has no name at all until just before the rename,
-// so a process killed while writing it leaves nothing behind. The
+// so a process killed while writing it leaves nothing behind; a whole copy
+// that a save killed just before the rename left under one of those names is
+// removed by the next save that writes exactly its content. The
 // new file has the original's owner, where allowed, and permission bits,
 // with the owner's write permission added; the owner must already have it or
 // be this process. Refused when `path` no longer names the open file. On

@@ -358,6 +358,11 @@ bool AppendOnlyFile::append(std::string_view bytes)
     return writeAll(m_handle, bytes);
 }
 
+bool AppendOnlyFile::truncate(std::uint64_t length)
+{
+    return ::ftruncate(m_handle, static_cast<off_t>(length)) == 0;
+}
+
 void AppendOnlyFile::startWriteback()
 {
     ::sync_file_range(m_handle, 0, 0, SYNC_FILE_RANGE_WRITE);
@@ -391,6 +396,16 @@ std::string withTrailingSeparator(std::string_view folder)
         path.push_back('/');
     }
     return path;
+}
+
+std::uint64_t Folder::birthTime(const std::string& name) const
+{
+    struct statx status {};
+    if (statx(m_handle, name.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BTIME, &status) != 0
+        || (status.stx_mask & STATX_BTIME) == 0) {
+        return 0;
+    }
+    return static_cast<std::uint64_t>(status.stx_btime.tv_sec) * 1'000'000'000U + status.stx_btime.tv_nsec;
 }
 
 } // namespace quorbit::files

@@ -83,6 +83,11 @@ public:
     };
     Identity identity() const;
 
+    // When the entry `name` was made, in nanoseconds since the epoch, without
+    // following a link; 0 where the file system does not tell. With the inode
+    // it tells an entry from a later one that got the same inode.
+    std::uint64_t birthTime(const std::string& name) const;
+
 private:
     explicit Folder(int handle)
         : m_handle(handle)
@@ -157,6 +162,9 @@ public:
     bool isOpen() const { return m_handle >= 0; }
     // Adds `bytes` at the end; false when not all of them could be written.
     bool append(std::string_view bytes);
+    // Cuts the file to its first `length` bytes, so that what is added next
+    // follows them.
+    bool truncate(std::uint64_t length);
     // Starts writing what was added to the disk, without waiting for it.
     void startWriteback();
     // Waits until what was added is on the disk.

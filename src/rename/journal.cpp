@@ -12,23 +12,30 @@
 
 namespace quorbit {
 
-// The file holds lines of records; a path is written as "<length>:<bytes>",
-// so any byte may be in it, newlines too:
-//   Quorbit journal 1
+// The file holds lines of records; a path, or any text, is written as
+// "<length>:<bytes>", so any byte may be in it, newlines too:
+//   Quorbit journal 2
 //   kind rename|sort
 //   root <path>
-//   step <folders> <moves>      a step's plan: its folders, then its moves,
-//   C <path>                    ...each folder to be made
-//   M <inode> <path> <path>     ...each move, from and to
-//   end <checksum>              FNV-1a of the step's lines, "step" to the last move
-//   D <count>                   the moves of the last step made so far
-//   E                           the command ended
+//   settings <text>                  what the command was asked to do
+//   step <folders> <moves>           a step's plan: the folder planned, then
+//   F <inode> <path>                 ...its folders to make, then its moves,
+//   R <text>                         ...with what the command needs to go on
+//   C <path>                         ...each folder to be made
+//   M <inode> <birth> <path> <path>  ...each move: the entry, from and to
+//   end <checksum>                   FNV-1a of the step's lines, "step" to the last move
+//   D <count>                        the moves of the last step made so far
+//   E                                the command ended
+// Version 1 had no settings, F or R records, and no birth time in M.
 namespace {
 
-constexpr std::string_view kHeader = "Quorbit journal 1\n";
+constexpr std::string_view kHeader1 = "Quorbit journal 1\n";
+constexpr std::string_view kHeader2 = "Quorbit journal 2\n";
 constexpr std::string_view kExtension = ".journal";
 constexpr std::size_t kMovesPerNote = 1024;
-constexpr std::size_t kLargestJournal = std::size_t(1) << 31;
+// Room for ten million moves of about 300 bytes each; a file read whole.
+constexpr std::size_t kMostMoves = 10'000'000;
+constexpr std::size_t kLargestJournal = kMostMoves * 300;
 
 constexpr std::uint64_t kFnvStart = 14695981039346656037ull;
 
@@ -125,7 +132,7 @@ bool liesBelow(std::string_view path, std::string_view root)
     }
 }
 
-bool readStep(RecordReader& reader, const std::string& root, JournalStep& step)
+bool readStep(RecordReader& reader, const std::string& root, int version, std::size_t movesBefore, JournalStep& step)
 {
     const std::string_view start = reader.rest();
     std::uint64_t folders = 0;
@@ -134,13 +141,22 @@ bool readStep(RecordReader& reader, const std::string& root, JournalStep& step)
         || !reader.literal("\n")) {
         return false;
     }
-    // A count larger than the bytes left cannot be read whole; it must not size a table.
-    const std::size_t room = reader.rest().size();
-    if (folders > room || moves > room) {
-        return reader.fail(JournalFault::CutShort);
+    if (moves > kMostMoves - movesBefore) {
+        return reader.fail(JournalFault::Corrupt);
     }
-    step.createdFolders.resize(folders);
-    for (std::string& folder : step.createdFolders) {
+    if (version >= 2) {
+        if (!reader.literal("F ") || !reader.number(step.folderInode) || !reader.literal(" ")
+            || !reader.path(step.folder) || !reader.literal("\nR ") || !reader.path(step.resume)
+            || !reader.literal("\n")) {
+            return false;
+        }
+        if (!step.folder.empty() && step.folder != root && !liesBelow(step.folder, root)) {
+            return reader.fail(JournalFault::Corrupt);
+        }
+    }
+    // The tables grow as records come: a count says what should follow, not what does.
+    for (std::uint64_t made = 0; made < folders; ++made) {
+        std::string& folder = step.createdFolders.emplace_back();
         if (!reader.literal("C ") || !reader.path(folder) || !reader.literal("\n")) {
             return false;
         }
@@ -148,10 +164,15 @@ bool readStep(RecordReader& reader, const std::string& root, JournalStep& step)
             return reader.fail(JournalFault::Corrupt);
         }
     }
-    step.moves.resize(moves);
-    for (JournalMove& move : step.moves) {
-        if (!reader.literal("M ") || !reader.number(move.inode) || !reader.literal(" ") || !reader.path(move.from)
-            || !reader.literal(" ") || !reader.path(move.to) || !reader.literal("\n")) {
+    for (std::uint64_t made = 0; made < moves; ++made) {
+        JournalMove& move = step.moves.emplace_back();
+        if (!reader.literal("M ") || !reader.number(move.inode) || !reader.literal(" ")) {
+            return false;
+        }
+        if (version >= 2 && (!reader.number(move.birth) || !reader.literal(" "))) {
+            return false;
+        }
+        if (!reader.path(move.from) || !reader.literal(" ") || !reader.path(move.to) || !reader.literal("\n")) {
             return false;
         }
         if (!liesBelow(move.from, root) || !liesBelow(move.to, root)) {
@@ -182,7 +203,8 @@ std::size_t Journal::movesNoted() const
     return steps.empty() ? 0 : moveCount() - steps.back().moves.size() + lastStepMovesNoted;
 }
 
-JournalWriter::JournalWriter(const std::string& folder, JournalKind kind, const std::string& root)
+JournalWriter::JournalWriter(const std::string& folder, JournalKind kind, const std::string& root,
+                             const std::string& settings)
 {
     if (!files::createPrivateFolder(folder)) {
         return;
@@ -198,11 +220,25 @@ JournalWriter::JournalWriter(const std::string& folder, JournalKind kind, const 
             + std::string(kExtension);
         m_file = files::AppendOnlyFile::create(m_path);
     }
-    std::string header(kHeader);
+    std::string header(kHeader2);
     header += kind == JournalKind::Rename ? "kind rename\nroot " : "kind sort\nroot ";
     appendPath(header, root);
+    header += "\nsettings ";
+    appendPath(header, settings);
     header += '\n';
     if (m_file.isOpen() && !(m_file.append(header) && m_file.sync())) {
+        // A journal without its header (the disk is full) would only be refused later.
+        m_file = {};
+        files::removeFile(m_path);
+    }
+}
+
+JournalWriter::JournalWriter(const Journal& journal)
+    : m_path(journal.path)
+    , m_file(files::AppendOnlyFile::openExisting(journal.path))
+    , m_hasMoves(journal.moveCount() > 0)
+{
+    if (m_file.isOpen() && !m_file.truncate(journal.wholeBytes)) {
         m_file = {};
     }
 }
@@ -227,7 +263,12 @@ bool JournalWriter::writeStep(const JournalStep& step, const std::function<void(
         }
         return appended;
     };
-    piece = "step " + std::to_string(step.createdFolders.size()) + " " + std::to_string(step.moves.size()) + "\n";
+    piece = "step " + std::to_string(step.createdFolders.size()) + " " + std::to_string(step.moves.size()) + "\nF "
+        + std::to_string(step.folderInode) + " ";
+    appendPath(piece, step.folder);
+    piece += "\nR ";
+    appendPath(piece, step.resume);
+    piece += '\n';
     for (const std::string& folder : step.createdFolders) {
         piece += "C ";
         appendPath(piece, folder);
@@ -237,6 +278,8 @@ bool JournalWriter::writeStep(const JournalStep& step, const std::function<void(
     for (const JournalMove& move : step.moves) {
         piece += "M ";
         piece += std::to_string(move.inode);
+        piece += ' ';
+        piece += std::to_string(move.birth);
         piece += ' ';
         appendPath(piece, move.from);
         piece += ' ';
@@ -249,8 +292,11 @@ bool JournalWriter::writeStep(const JournalStep& step, const std::function<void(
     appended = appended && writePiece();
     m_movesMade = 0;
     m_movesNoted = 0;
-    m_hasSteps = true;
-    return written(appended && m_file.append("end " + std::to_string(checksum) + "\n") && m_file.sync());
+    m_hasMoves = m_hasMoves || !step.moves.empty();
+    // A step without moves has nothing to wait for: the next step's wait
+    // takes it along, and one lost at the end is planned again the same way.
+    return written(appended && m_file.append("end " + std::to_string(checksum) + "\n")
+                   && (step.moves.empty() || m_file.sync()));
 }
 
 bool JournalWriter::written(bool succeeded)
@@ -281,7 +327,7 @@ bool JournalWriter::writeNote()
 bool JournalWriter::end()
 {
     // A command that planned no move leaves nothing to undo.
-    if (isOpen() && !m_hasSteps) {
+    if (isOpen() && !m_hasMoves) {
         m_file = {};
         files::removeFile(m_path);
         return true;
@@ -298,13 +344,18 @@ JournalRead readJournal(const std::string& path)
     RecordReader reader(file.bytes);
     Journal journal;
     journal.path = path;
-    bool read = reader.literal(kHeader) && reader.literal("kind ");
+    const int version = reader.rest().starts_with(kHeader1) ? 1 : 2;
+    bool read = reader.literal(version == 1 ? kHeader1 : kHeader2) && reader.literal("kind ");
     if (read) {
         journal.kind = reader.rest().starts_with("sort") ? JournalKind::Sort : JournalKind::Rename;
         read = reader.literal(journal.kind == JournalKind::Sort ? "sort\nroot " : "rename\nroot ")
             && reader.path(journal.root) && reader.literal("\n");
         read = read && (journal.root.starts_with('/') || reader.fail(JournalFault::Corrupt));
+        read = read
+            && (version == 1 || (reader.literal("settings ") && reader.path(journal.settings) && reader.literal("\n")));
     }
+    std::size_t moveCount = 0;
+    journal.wholeBytes = file.bytes.size() - reader.rest().size();
     while (read && !reader.atEnd()) {
         const std::string_view rest = reader.rest();
         if (rest.starts_with("D")) {
@@ -324,15 +375,30 @@ JournalRead readJournal(const std::string& path)
         } else if (rest == "E") {
             break; // the end mark cut short: the run's moves are all on the disk, but it is not marked ended
         } else if (rest.starts_with("step ")) {
+            read = readStep(reader, journal.root, version, moveCount, journal.steps.emplace_back());
+            if (!read && reader.fault() == JournalFault::CutShort) {
+                // A step's moves wait for its end line on the disk: a step cut
+                // short was never begun, and the steps before it were done.
+                journal.steps.pop_back();
+                journal.lastStepCut = true;
+                read = true;
+                break;
+            }
             journal.lastStepMovesNoted = 0;
-            read = readStep(reader, journal.root, journal.steps.emplace_back());
+            moveCount += journal.steps.back().moves.size();
+        } else if (std::string_view("step ").starts_with(rest)) {
+            journal.lastStepCut = true; // cut short in its first word
+            break;
         } else {
-            read = reader.fail(std::string_view("step ").starts_with(rest) ? JournalFault::CutShort
-                                                                           : JournalFault::Corrupt);
+            read = reader.fail(JournalFault::Corrupt);
         }
+        journal.wholeBytes = file.bytes.size() - reader.rest().size();
     }
     if (!read) {
         return {std::nullopt, reader.fault().value_or(JournalFault::Corrupt)};
+    }
+    if (journal.lastStepCut && !journal.steps.empty()) {
+        journal.lastStepMovesNoted = journal.steps.back().moves.size();
     }
     return {std::move(journal), JournalFault::Unreadable};
 }
@@ -340,7 +406,15 @@ JournalRead readJournal(const std::string& path)
 bool markJournalEnded(const std::string& path)
 {
     files::AppendOnlyFile file = files::AppendOnlyFile::openExisting(path);
-    return file.isOpen() && file.append("E\n") && file.sync();
+    if (!file.isOpen()) {
+        return false;
+    }
+    // The mark follows the last whole record, never a piece of one.
+    const JournalRead read = readJournal(path);
+    if (read.journal && !file.truncate(read.journal->wholeBytes)) {
+        return false;
+    }
+    return file.append("E\n") && file.sync();
 }
 
 std::vector<std::string> journalFiles(const std::string& folder)

@@ -18,12 +18,23 @@ enum class JournalKind { Rename, Sort };
 
 struct JournalMove {
     std::uint64_t inode = 0; // the entry's inode as its folder lists it
+    // The entry's birth time in nanoseconds, where the file system tells it;
+    // 0 where it does not. With the inode it tells the entry from a later one
+    // that reuses the inode.
+    std::uint64_t birth = 0;
     std::string from;
     std::string to;
 };
 
 // What a command does in one folder, planned before any of it is done.
 struct JournalStep {
+    // The folder the step planned, by the path it had then, and its inode, to
+    // know it again after a rename; empty and 0 in journals of older versions.
+    std::string folder;
+    std::uint64_t folderInode = 0;
+    // What the command needs to go on after this step (the random generator's
+    // state), as the command wrote it; empty when it needs nothing.
+    std::string resume;
     std::vector<std::string> createdFolders; // folders made for the moves, before them
     std::vector<JournalMove> moves; // in the order they are made
 };
@@ -32,7 +43,15 @@ struct Journal {
     std::string path; // the journal file
     JournalKind kind = JournalKind::Rename;
     std::string root; // the folder the command worked in; every path lies below it
+    // What the command was asked to do, as it wrote it, so that it can be
+    // finished as it would have gone on; empty in journals of older versions.
+    std::string settings;
     std::vector<JournalStep> steps;
+    // The last step was cut short while it was written: none of its moves was
+    // made, as a step's moves wait for the whole step on the disk, so it was dropped.
+    bool lastStepCut = false;
+    // The length of the file's whole records; what follows them was cut short.
+    std::size_t wholeBytes = 0;
     // Moves of the last step noted as made; up to a batch may have been made
     // without a note, and a later step means the earlier ones were all made.
     std::size_t lastStepMovesNoted = 0;
@@ -47,8 +66,14 @@ struct Journal {
 class JournalWriter {
 public:
     // Starts a new journal file in `folder` (made when missing) for a command
-    // of `kind` in `root`; not open when it cannot be written.
-    JournalWriter(const std::string& folder, JournalKind kind, const std::string& root);
+    // of `kind` in `root`, asked to do `settings` (any bytes the command reads
+    // back when it finishes); not open, and no file left, when it cannot be written.
+    JournalWriter(const std::string& folder, JournalKind kind, const std::string& root,
+                  const std::string& settings = {});
+    // Goes on writing the journal `journal` was read from, for a command
+    // finished from it: a record cut short at its end goes first. Not open
+    // when the file is in use or cannot be written.
+    explicit JournalWriter(const Journal& journal);
 
     // False when the journal could not be started, or a write to it failed.
     bool isOpen() const { return m_file.isOpen(); }
@@ -74,7 +99,7 @@ private:
     files::AppendOnlyFile m_file;
     std::size_t m_movesMade = 0;
     std::size_t m_movesNoted = 0;
-    bool m_hasSteps = false;
+    bool m_hasMoves = false;
 };
 
 // Why a journal cannot be used.

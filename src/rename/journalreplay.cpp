@@ -1,6 +1,7 @@
 #include "rename/journalreplay.h"
 
 #include "rename/renamerun.h"
+#include "rename/runrecord.h"
 
 #include <optional>
 #include <string_view>
@@ -37,17 +38,31 @@ public:
             return found == names().end() ? 0 : found->second;
         }
 
-        // Whether any entry of the folder has `inode`, under whatever name.
-        bool holds(std::uint64_t inode)
+        // Whether `name` is the entry of `inode` born at `birth`. A birth of 0
+        // (older journals, file systems without birth times) leaves the inode
+        // alone to tell; the birth time is asked only of a name whose inode matches.
+        bool isEntry(const std::string& name, std::uint64_t inode, std::uint64_t birth)
+        {
+            return inodeOf(name) == inode && (birth == 0 || folder.birthTime(name) == birth);
+        }
+
+        // Whether any entry of the folder is the entry of `inode` born at `birth`, under whatever name.
+        bool holds(std::uint64_t inode, std::uint64_t birth)
         {
             if (!m_inodes) {
                 m_inodes.emplace();
                 m_inodes->reserve(names().size());
                 for (const auto& [name, entryInode] : names()) {
-                    m_inodes->insert(entryInode);
+                    m_inodes->emplace(entryInode, name);
                 }
             }
-            return m_inodes->count(inode) != 0;
+            const auto [first, last] = m_inodes->equal_range(inode);
+            for (auto found = first; found != last; ++found) {
+                if (birth == 0 || folder.birthTime(found->second) == birth) {
+                    return true;
+                }
+            }
+            return false;
         }
 
         void moveOut(const std::string& name)
@@ -55,7 +70,13 @@ public:
             const auto found = names().find(name);
             if (found != names().end()) {
                 if (m_inodes) {
-                    m_inodes->erase(m_inodes->find(found->second));
+                    const auto [first, last] = m_inodes->equal_range(found->second);
+                    for (auto named = first; named != last; ++named) {
+                        if (named->second == name) {
+                            m_inodes->erase(named);
+                            break;
+                        }
+                    }
                 }
                 names().erase(found);
             }
@@ -65,7 +86,7 @@ public:
         {
             names()[name] = inode;
             if (m_inodes) {
-                m_inodes->insert(inode);
+                m_inodes->emplace(inode, name);
             }
         }
 
@@ -86,9 +107,8 @@ public:
         }
 
         std::optional<std::unordered_map<std::string, std::uint64_t>> m_names;
-        // The same inodes the other way round, made only when first needed:
-        // most replays never ask.
-        std::optional<std::unordered_multiset<std::uint64_t>> m_inodes;
+        // The same entries by inode, made only when first needed: most replays never ask.
+        std::optional<std::unordered_multimap<std::uint64_t, std::string>> m_inodes;
     };
 
     explicit Places(std::string root)
@@ -131,17 +151,30 @@ private:
     std::unordered_map<std::string, Place> m_places;
 };
 
-// Moves the entry `inode` from `from` to `to`, unless it is at `to` already or
-// at `home`, where the step started it.
+// An entry's inode by where a step takes it (see stepPlaces).
+using StepPlaces = std::unordered_map<std::uint64_t, const std::string*>;
+
+// Whether the entry of `inode` born at `birth` is at `path`.
+bool isAt(Places& places, const std::string& path, std::uint64_t inode, std::uint64_t birth)
+{
+    Places::Place* place = places.find(parentOf(path));
+    return place && place->isEntry(std::string(files::fileNameOf(path)), inode, birth);
+}
+
+// Moves the entry `inode`, born at `birth` (0: unknown), from `from` to `to`,
+// unless it is at `to` already or at `home`, where the step started it. Given
+// the step's entries, an entry found nowhere while `from` holds one the step
+// never moved is listed as changed since: saved anew there, or replaced.
 void replayMove(Places& places, std::uint64_t inode, const std::string& from, const std::string& to,
-                const std::string& home, ReplayResult& result)
+                const std::string& home, ReplayResult& result, std::uint64_t birth = 0,
+                const StepPlaces* stepEntries = nullptr)
 {
     places.trim();
     Places::Place* source = places.find(parentOf(from));
     Places::Place* target = places.find(parentOf(to));
     const std::string fromName(files::fileNameOf(from));
     const std::string toName(files::fileNameOf(to));
-    if (source && source->inodeOf(fromName) == inode) {
+    if (source && source->isEntry(fromName, inode, birth)) {
         if (!target) {
             result.skipped.push_back({from, ReplayResult::Reason::Failed});
             return;
@@ -160,22 +193,25 @@ void replayMove(Places& places, std::uint64_t inode, const std::string& from, co
             return;
         }
     }
-    if (target && target->inodeOf(toName) == inode) {
+    if ((target && target->isEntry(toName, inode, birth)) || isAt(places, home, inode, birth)) {
         return;
     }
-    Places::Place* homePlace = places.find(parentOf(home));
-    if (homePlace && homePlace->inodeOf(std::string(files::fileNameOf(home))) == inode) {
-        return;
+    ReplayResult::Reason reason = ReplayResult::Reason::Deleted;
+    const std::uint64_t named = source ? source->inodeOf(fromName) : 0;
+    if ((source && source->holds(inode, birth)) || (target && target->holds(inode, birth))) {
+        reason = ReplayResult::Reason::RenamedAgain;
+    } else if (stepEntries && named != 0 && (named == inode || !stepEntries->contains(named))) {
+        // Not one the step moved; its own inode under another birth time is a later file that reused it.
+        reason = ReplayResult::Reason::ChangedSince;
     }
-    const bool stillThere = (source && source->holds(inode)) || (target && target->holds(inode));
-    result.skipped.push_back({from, stillThere ? ReplayResult::Reason::RenamedAgain : ReplayResult::Reason::Deleted});
+    result.skipped.push_back({from, reason});
 }
 
 // Where each entry of `step` was before the step's first move of it, or
 // (`finalPlaces`) where its last move takes it, by inode.
-std::unordered_map<std::uint64_t, const std::string*> stepPlaces(const JournalStep& step, bool finalPlaces)
+StepPlaces stepPlaces(const JournalStep& step, bool finalPlaces)
 {
-    std::unordered_map<std::uint64_t, const std::string*> places;
+    StepPlaces places;
     places.reserve(step.moves.size());
     for (const JournalMove& move : step.moves) {
         if (finalPlaces) {
@@ -214,6 +250,36 @@ private:
 
 } // namespace
 
+std::size_t movesMadeOnDisk(const Journal& journal)
+{
+    Places places(journal.root);
+    std::size_t made = 0;
+    for (std::size_t index = 0; index < journal.steps.size(); ++index) {
+        // Each entry's moves in their order: one that swaps names moves twice.
+        std::unordered_map<std::uint64_t, std::vector<const JournalMove*>> ways;
+        ways.reserve(journal.steps[index].moves.size());
+        for (const JournalMove& move : journal.steps[index].moves) {
+            ways[move.inode].push_back(&move);
+        }
+        places.trim();
+        for (const auto& [inode, moves] : ways) {
+            std::size_t done = moves.size();
+            while (done > 0 && !isAt(places, moves[done - 1]->to, inode, moves[done - 1]->birth)) {
+                --done;
+            }
+            // A step is written only once the one before it ran, so an entry of
+            // an earlier step that is nowhere on its way (its folder renamed by
+            // a later step, or the entry deleted since) was moved.
+            const bool later = index + 1 < journal.steps.size() || journal.lastStepCut;
+            if (done == 0 && later && !isAt(places, moves.front()->from, inode, moves.front()->birth)) {
+                done = moves.size();
+            }
+            made += done;
+        }
+    }
+    return made;
+}
+
 ReplayResult undoJournal(const Journal& journal, RunProgress& runProgress)
 {
     ReplayResult result;
@@ -223,7 +289,8 @@ ReplayResult undoJournal(const Journal& journal, RunProgress& runProgress)
         const auto starts = stepPlaces(*step, false);
         for (auto move = step->moves.rbegin(); move != step->moves.rend(); ++move) {
             // An entry back where the step found it needs nothing more.
-            replayMove(places, move->inode, move->to, move->from, *starts.at(move->inode), result);
+            replayMove(places, move->inode, move->to, move->from, *starts.at(move->inode), result, move->birth,
+                       &starts);
             if (progress.stopAsked(result)) {
                 return result;
             }
@@ -238,12 +305,46 @@ ReplayResult undoJournal(const Journal& journal, RunProgress& runProgress)
     return result;
 }
 
+namespace {
+
+// Renames, as the run would have, the folders it had not reached, when its
+// journal tells how; a journal of an older version, or of a Sort, ends with its steps.
+void goOnWithRun(const Journal& journal, RunProgress& progress, ReplayResult& result)
+{
+    const std::optional<RunRecord> record
+        = journal.kind == JournalKind::Rename ? decodeRunRecord(journal.settings) : std::nullopt;
+    if (!record) {
+        return;
+    }
+    // The new steps go on in the same journal, so an undo, or a finish after
+    // a crash during this one, knows them.
+    JournalWriter writer(journal);
+    if (!writer.isOpen()) {
+        result.completed = false;
+        return;
+    }
+    const RunResult run = RenameRun().goOn(journal, *record, writer, progress);
+    result.moved += static_cast<std::size_t>(run.renamed);
+    for (const RunResult::NotRenamed& entry : run.notRenamed) {
+        // The names the plan itself refused are the run's choice, as an uninterrupted run makes it.
+        if (entry.reason == Verdict::Failed) {
+            result.skipped.push_back({entry.path, ReplayResult::Reason::Failed});
+        }
+    }
+    result.completed = run.outcome == RunResult::Outcome::Done;
+}
+
+} // namespace
+
 ReplayResult finishJournal(const Journal& journal, RunProgress& runProgress)
 {
     ReplayResult result;
-    ReplayProgress progress(runProgress, journal.moveCount());
-    Places places(journal.root);
-    for (const JournalStep& step : journal.steps) {
+    // A step begins only once the one before it is made whole, and a later
+    // step may have renamed the folder of an earlier one: the last alone has moves left.
+    if (!journal.steps.empty()) {
+        const JournalStep& step = journal.steps.back();
+        ReplayProgress progress(runProgress, step.moves.size());
+        Places places(journal.root);
         for (const std::string& folder : step.createdFolders) {
             places.trim();
             if (Places::Place* parent = places.find(parentOf(folder))) {
@@ -253,12 +354,13 @@ ReplayResult finishJournal(const Journal& journal, RunProgress& runProgress)
         const auto ends = stepPlaces(step, true);
         for (const JournalMove& move : step.moves) {
             // An entry already at its final name needs nothing more.
-            replayMove(places, move.inode, move.from, move.to, *ends.at(move.inode), result);
+            replayMove(places, move.inode, move.from, move.to, *ends.at(move.inode), result, move.birth, &ends);
             if (progress.stopAsked(result)) {
                 return result;
             }
         }
     }
+    goOnWithRun(journal, runProgress, result);
     return result;
 }
 

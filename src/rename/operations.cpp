@@ -4,6 +4,7 @@
 #include "platform/utf8.h"
 
 #include <cctype>
+#include <charconv>
 #include <limits>
 
 namespace quorbit {
@@ -156,6 +157,23 @@ void RandomGenerator::reseed(std::uint32_t seed)
 {
     m_state = seed;
     next(); // seeding draws and discards one value
+}
+
+std::string RandomGenerator::stateText() const
+{
+    return std::to_string(m_state);
+}
+
+std::optional<RandomGenerator> RandomGenerator::fromStateText(std::string_view text)
+{
+    std::uint32_t state = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), state);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
+        return std::nullopt;
+    }
+    RandomGenerator generator;
+    generator.m_state = state;
+    return generator;
 }
 
 std::string RandomSymbols(int count, RandomGenerator& random)

@@ -72,6 +72,11 @@ public:
     int next();
     void reseed(std::uint32_t seed); // as at program start when 1
 
+    // The state as text, kept so a run can go on drawing where it stopped, and
+    // a generator at the state such a text tells; nothing for any other text.
+    std::string stateText() const;
+    static std::optional<RandomGenerator> fromStateText(std::string_view text);
+
 private:
     std::uint32_t m_state = 0;
 };

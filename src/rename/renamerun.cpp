@@ -3,6 +3,8 @@
 #include "listing/filemask.h"
 #include "rename/folderwalk.h"
 #include "rename/renameplan.h"
+#include "rename/runrecord.h"
+#include "rename/tagname.h"
 
 namespace quorbit {
 
@@ -83,6 +85,18 @@ std::optional<std::string> safeFileName(std::string_view name)
 RunResult RenameRun::run(const RunSettings& settings, const StatusTexts& texts, RunProgress& progress,
                          const TagNameSource& tagNames)
 {
+    return start(settings, texts, progress, tagNames, nullptr);
+}
+
+RunResult RenameRun::run(const RunSettings& settings, const StatusTexts& texts, RunProgress& progress,
+                         const TitleTemplate& fromTags)
+{
+    return start(settings, texts, progress, tagNameSource(fromTags), &fromTags);
+}
+
+RunResult RenameRun::start(const RunSettings& settings, const StatusTexts& texts, RunProgress& progress,
+                           const TagNameSource& tagNames, const TitleTemplate* fromTags)
+{
     if (m_running) {
         return {RunResult::Outcome::AlreadyRunning, {}, {}, 0, {}};
     }
@@ -102,32 +116,21 @@ RunResult RenameRun::run(const RunSettings& settings, const StatusTexts& texts, 
     const AtScopeExit commitRandom([&random] { RandomGenerator::instance() = random; });
     std::optional<JournalWriter> journal;
     if (!settings.journalFolder.empty()) {
-        journal.emplace(settings.journalFolder, JournalKind::Rename, settings.folder);
+        // Names from a source of unknown make cannot be drawn again: such a run
+        // records no settings, and is finished only as far as it planned.
+        const std::string record
+            = tagNames && !fromTags ? std::string() : encodeRunRecord(recordOf(settings, random, fromTags));
+        journal.emplace(settings.journalFolder, JournalKind::Rename, settings.folder, record);
         if (!journal->isOpen()) {
             return {RunResult::Outcome::JournalNotWritten, {}, {}, 0, {}};
         }
     }
     const ActiveRun active{settings, std::move(*inputs), progress, tagNames, random, journal ? &*journal : nullptr};
-    const FileMask mask(settings.mask);
     bool stopped = false;
     RunResult result;
-    const auto renameFolder = [&](const files::Folder& folder, const std::string& path) {
-        CollectedEntries collected
-            = collectEntries(folder, settings.applyTo, mask, [&progress] { progress.processPendingEvents(); });
-        m_renameList = std::move(collected.names);
-        stopped = !RenameAll(active, folder, collected, path, result);
-        return !stopped;
-    };
+    const int folderCount = renameFolders(active, {}, result, stopped);
     // The status text counts what was done, not what was tried.
-    std::string folders;
-    if (settings.subfolders) {
-        // Deepest first, so renaming a folder never hides one still to do.
-        WalkResult walk = walkFolders(settings.folder, renameFolder);
-        folders = " / " + std::to_string(walk.folderCount) + " " + texts.dirs;
-        result.unreachedFolders = std::move(walk.unreachedFolders);
-    } else {
-        renameFolder(files::Folder(settings.folder), settings.folder);
-    }
+    const std::string folders = settings.subfolders ? " / " + std::to_string(folderCount) + " " + texts.dirs : "";
     result.message = texts.renamed + " " + std::to_string(result.renamed) + " " + texts.files + folders;
     if (!result.notRenamed.empty()) {
         result.message += ", " + std::to_string(result.notRenamed.size()) + " " + texts.notRenamed;
@@ -139,6 +142,59 @@ RunResult RenameRun::run(const RunSettings& settings, const StatusTexts& texts, 
         result.outcome = RunResult::Outcome::Stopped;
     }
     return result;
+}
+
+RunResult RenameRun::goOn(const Journal& journal, const RunRecord& record, JournalWriter& writer, RunProgress& progress)
+{
+    const RunSettings settings = settingsOf(record, journal.root);
+    std::optional<OperationInputs> inputs = inputsFor(settings);
+    std::optional<RandomGenerator> random
+        = journal.steps.empty() ? record.random : RandomGenerator::fromStateText(journal.steps.back().resume);
+    if (m_running || !inputs || !random) {
+        return {RunResult::Outcome::JournalNotWritten, {}, {}, 0, {}};
+    }
+    m_running = true;
+    const AtScopeExit clearRunning([this] { m_running = false; });
+    const TagNameSource tagNames = record.fromTags ? tagNameSource(*record.fromTags) : TagNameSource();
+    const ActiveRun active{settings, std::move(*inputs), progress, tagNames, *random, &writer};
+    // A folder is known by its inode: the folders the run renamed have new names.
+    std::unordered_set<std::uint64_t> planned;
+    for (const JournalStep& step : journal.steps) {
+        planned.insert(step.folderInode);
+    }
+    bool stopped = false;
+    RunResult result;
+    renameFolders(active, planned, result, stopped);
+    if (!writer.isOpen()) {
+        result.outcome = RunResult::Outcome::JournalNotWritten;
+    } else if (stopped) {
+        result.outcome = RunResult::Outcome::Stopped;
+    }
+    return result;
+}
+
+int RenameRun::renameFolders(const ActiveRun& active, const std::unordered_set<std::uint64_t>& planned,
+                             RunResult& result, bool& stopped)
+{
+    const FileMask mask(active.settings.mask);
+    const auto renameFolder = [&](const files::Folder& folder, const std::string& path) {
+        if (!planned.empty() && planned.contains(folder.identity().inode)) {
+            return true;
+        }
+        CollectedEntries collected = collectEntries(folder, active.settings.applyTo, mask,
+                                                    [&progress = active.progress] { progress.processPendingEvents(); });
+        m_renameList = std::move(collected.names);
+        stopped = !RenameAll(active, folder, collected, path, result);
+        return !stopped;
+    };
+    if (!active.settings.subfolders) {
+        renameFolder(files::Folder(active.settings.folder), active.settings.folder);
+        return 0;
+    }
+    // Deepest first, so renaming a folder never hides one still to do.
+    WalkResult walk = walkFolders(active.settings.folder, renameFolder);
+    result.unreachedFolders = std::move(walk.unreachedFolders);
+    return walk.folderCount;
 }
 
 ProgressStrip::ProgressStrip(RunProgress& progress, std::size_t stepCount)
@@ -170,11 +226,17 @@ bool RenameRun::RenameAll(const ActiveRun& active, const files::Folder& folder, 
         return false;
     }
     const std::string prefix = files::withTrailingSeparator(path);
-    if (active.journal && !plan->moves.empty()) {
+    // Every folder planned has its step, with no moves too, so a finish knows
+    // which folders are done and where the random names stood after each.
+    if (active.journal) {
         JournalStep step;
+        step.folder = path;
+        step.folderInode = folder.identity().inode;
+        step.resume = active.random.stateText();
         step.moves.reserve(plan->moves.size());
         for (const PlannedMove& move : plan->moves) {
-            step.moves.push_back({collected.inodes[move.entry], prefix + plan->from(move), prefix + plan->to(move)});
+            step.moves.push_back({collected.inodes[move.entry], folder.birthTime(plan->entries[move.entry].name),
+                                  prefix + plan->from(move), prefix + plan->to(move)});
         }
         if (!active.journal->writeStep(step, [&progress = active.progress] { progress.processPendingEvents(); })) {
             return false;

@@ -9,11 +9,14 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace quorbit {
 
 class FileMask;
+struct RunRecord;
+struct TitleTemplate;
 
 enum class ApplyTo { Files = 0, Folders = 1, Both = 2 };
 enum class RenamePart { Names = 0, Extensions = 1, Both = 2 };
@@ -127,8 +130,21 @@ CollectedEntries collectEntries(const files::Folder& folder, ApplyTo applyTo, co
 // its plain sub-folders) and renames each with the chosen operation.
 class RenameRun {
 public:
+    // The journal, when the run keeps one, records the settings so that the
+    // run can be finished after a crash; a `tagNames` function cannot be
+    // recorded, so a run given one is finished only in the folders it planned.
     RunResult run(const RunSettings& settings, const StatusTexts& texts, RunProgress& progress,
                   const TagNameSource& tagNames = {});
+    // The same, naming MP3 files after their tags as `fromTags` says.
+    RunResult run(const RunSettings& settings, const StatusTexts& texts, RunProgress& progress,
+                  const TitleTemplate& fromTags);
+
+    // Goes on with the run `record` tells, which stopped before its end with
+    // `journal` read from its journal: renames, as the run would have, every
+    // folder that none of the journal's steps planned, drawing random names
+    // where the last step left off, and writes the new steps to `writer`.
+    // The status text is left empty.
+    RunResult goOn(const Journal& journal, const RunRecord& record, JournalWriter& writer, RunProgress& progress);
 
     // What a run with `settings` would do, worked out without touching
     // anything: the same new names and verdicts, random names included, when
@@ -150,6 +166,14 @@ private:
         JournalWriter* journal; // none when the run keeps no journal
     };
 
+    RunResult start(const RunSettings& settings, const StatusTexts& texts, RunProgress& progress,
+                    const TagNameSource& tagNames, const TitleTemplate* fromTags);
+    // Renames in the run's folder and, with sub-folders on, in every folder
+    // below it, deepest first, passing over the folders whose inodes `planned`
+    // holds. Returns the sub-folders entered; `stopped` tells whether the run
+    // ended early.
+    int renameFolders(const ActiveRun& active, const std::unordered_set<std::uint64_t>& planned, RunResult& result,
+                      bool& stopped);
     // Plans the renames of the folder's collected entries, writes the plan to
     // the journal and makes them. False when a stop was requested or the
     // journal could not be written.

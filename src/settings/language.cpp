@@ -43,7 +43,7 @@ const std::array<std::string_view, kLanguageKeyCount> LanguageKeys{
     "StringDeletedSince", "StringOldNameTaken", "StringUnfinishedRun", "StringFinishRun", "StringUndoRun",
     "StringLeaveRun", "StringJournalUnreadable", "StringJournalNotWritten", "StringNotSorted", "StringFolderReadOnly",
     "StringExtensionNameTaken", "StringEntryVanished", "StringFolderUnreadable", "StringAlreadyInFolder",
-    "StringMoveFailed", "StringFolderGone",
+    "StringMoveFailed", "StringFolderGone", "StringChangedSince",
     // About box
     "AboutBox->Caption", "AboutBox->LabelAbout->Caption", "AboutBox->LabelAuthor->Caption",
     "AboutBox->LabelSite->Caption"};

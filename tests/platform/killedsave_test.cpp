@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <csignal>
 #include <memory>
 #include <string_view>
@@ -75,6 +77,47 @@ TEST(KilledSave, LeavesTheOriginalWholeAndNoTemporaryFile)
         EXPECT_TRUE(WIFSIGNALED(status)) << "the save ended before it was killed at " << killAt;
         EXPECT_TRUE(files::readWholeFile(path, original.size()).bytes == original) << "killed at " << killAt;
         EXPECT_EQ(folder.list(), (std::set<std::string>{"song.mp3"})) << "killed at " << killAt;
+    }
+}
+
+// A save killed between naming its new file and the rename leaves a whole copy
+// of what it wrote. The next save that writes the same removes it, and nothing
+// else under those names: not a copy of the file as it was (the user's backup,
+// maybe), nor other bytes, a link or someone else's file.
+TEST(KilledSave, NextSaveOfTheSameContentRemovesTheCopyLeftBehind)
+{
+    const std::string original = "old tag|" + std::string(100000, 'a');
+    const std::string saved = "new tag|" + original.substr(8);
+    std::string otherBytes = saved;
+    otherBytes.back() = 'b';
+    // Also a name too long for the "~" appended, which is cut to fit.
+    for (const std::string& name : {std::string("song.mp3"), std::string(NAME_MAX - 4, 's') + ".mp3"}) {
+        const TempFolder folder;
+        const auto copyName = [&](int attempt) {
+            const std::string suffix = attempt == 1 ? "~" : "~" + std::to_string(attempt);
+            return name.substr(0, std::min<std::size_t>(name.size(), NAME_MAX - suffix.size())) + suffix;
+        };
+        const std::string path = folder / name;
+        testing::writeFile(path, original);
+        testing::writeFile(folder / copyName(1), saved);
+        testing::writeFile(folder / copyName(2), original);
+        testing::writeFile(folder / copyName(3), otherBytes);
+        testing::writeFile(folder / "elsewhere", saved);
+        ASSERT_EQ(::symlink("elsewhere", (folder / copyName(4)).c_str()), 0);
+        std::set<std::string> kept = {name, copyName(2), copyName(3), copyName(4), "elsewhere"};
+        testing::writeFile(folder / copyName(5), saved);
+        if (::chown((folder / copyName(5)).c_str(), 65534, 65534) == 0) {
+            kept.insert(copyName(5));
+        } else {
+            ::unlink((folder / copyName(5)).c_str()); // only root can give a file away
+        }
+
+        const files::ReadOnlyFile file(path);
+        ASSERT_TRUE(files::rebuildFile(path, file, "new tag|", 8));
+        EXPECT_TRUE(testing::readFile(path) == saved);
+        EXPECT_EQ(folder.list(), kept);
+        EXPECT_TRUE(testing::readFile(folder / copyName(2)) == original);
+        EXPECT_TRUE(testing::readFile(folder / copyName(3)) == otherBytes);
     }
 }
 

@@ -142,7 +142,7 @@ TEST(Journal, RecoversARunStoppedAfterAnyMove)
     }
     JournalStep step;
     for (const auto& [from, to] : moves) {
-        step.moves.push_back({location[from], folder / from, folder / to});
+        step.moves.push_back({location[from], 0, folder / from, folder / to});
         location[to] = location[from];
     }
     {
@@ -196,17 +196,19 @@ TEST(Journal, CutShortOrCorruptJournalIsRefused)
     const std::size_t headerEnd = bytes.find("step ");
     const std::size_t stepEnd = bytes.find('\n', bytes.find("\nend ") + 1) + 1;
 
-    // Cut inside the header or the plan: refused. Before the plan (a crash
-    // before any move), without the end mark, or with a progress note cut
-    // short (as a crash leaves them): read.
+    // Cut inside the header: refused. Inside the last step's plan, its moves
+    // were never begun: read without it. Before the plan, without the end
+    // mark, or with a progress note cut short (as a crash leaves them): read.
     for (std::size_t length = 0; length < bytes.size(); ++length) {
         testing::writeFile(path, bytes.substr(0, length));
         const JournalRead read = readJournal(path);
-        const bool planWhole = length == headerEnd || length >= stepEnd;
-        EXPECT_EQ(read.journal.has_value(), planWhole) << length;
-        if (!planWhole) {
+        EXPECT_EQ(read.journal.has_value(), length >= headerEnd) << length;
+        if (!read.journal) {
             EXPECT_EQ(read.fault, JournalFault::CutShort) << length;
+            continue;
         }
+        EXPECT_EQ(read.journal->steps.size(), length >= stepEnd ? 1u : 0u) << length;
+        EXPECT_EQ(read.journal->lastStepCut, length > headerEnd && length < stepEnd) << length;
     }
     testing::writeFile(path, bytes + "D 1");
     EXPECT_TRUE(readJournal(path).journal) << "a progress note cut short";
@@ -218,11 +220,69 @@ TEST(Journal, CutShortOrCorruptJournalIsRefused)
 
     for (const std::string& outside : {std::string("/etc/passwd"), folder / "../x", folder.path() + "//x"}) {
         JournalWriter writer(journals.path(), JournalKind::Rename, folder.path());
-        writer.writeStep({{}, {{1, folder / "a", outside}}});
+        JournalStep step;
+        step.moves = {{1, 0, folder / "a", outside}};
+        writer.writeStep(step);
         EXPECT_EQ(readJournal(writer.path()).fault, JournalFault::Corrupt) << outside;
     }
     testing::writeFile(path, "Quorbit journal 9\n");
     EXPECT_EQ(readJournal(path).fault, JournalFault::Corrupt);
+
+    // A count says what should follow, not what does: it sizes nothing.
+    const std::string header = "Quorbit journal 2\nkind rename\nroot 4:/tmp\nsettings 0:\n";
+    testing::writeFile(path, header + "step 0 9000000\nF 1 4:/tmp\nR 0:\n");
+    ASSERT_TRUE(readJournal(path).journal);
+    EXPECT_TRUE(readJournal(path).journal->lastStepCut);
+    testing::writeFile(path, header + "step 0 99000000\n");
+    EXPECT_EQ(readJournal(path).fault, JournalFault::Corrupt) << "more moves than a journal holds";
+
+    // Journals of the first version still read.
+    testing::writeFile(path,
+                       "Quorbit journal 1\nkind rename\nroot 4:/tmp\nstep 0 1\nM 5 6:/tmp/a 6:/tmp/b\n"
+                       "end 10452358776100976507\nE\n");
+    const JournalRead first = readJournal(path);
+    ASSERT_TRUE(first.journal);
+    EXPECT_EQ(first.journal->steps.at(0).moves.at(0).to, "/tmp/b");
+    EXPECT_TRUE(first.journal->ended);
+}
+
+// A command finished from its journal, or a journal marked ended, goes on
+// after the last whole record, never after a piece of one.
+TEST(Journal, GoesOnAfterTheLastWholeRecord)
+{
+    const testing::TempFolder journals;
+    const auto stepMoving = [](const std::string& name) {
+        JournalStep step;
+        step.moves = {{1, 0, "/tmp/" + name, "/tmp/" + name + ".new"}};
+        return step;
+    };
+    std::string path;
+    {
+        JournalWriter writer(journals.path(), JournalKind::Rename, "/tmp", "settings\nof the run");
+        ASSERT_TRUE(writer.writeStep(stepMoving("a")));
+        ASSERT_TRUE(writer.writeStep(stepMoving("b")));
+        path = writer.path();
+    }
+    std::ifstream in(path, std::ios::binary);
+    const std::string bytes(std::istreambuf_iterator<char>(in), {});
+    testing::writeFile(path, bytes.substr(0, bytes.size() - 8)); // inside the second step
+    JournalRead read = readJournal(path);
+    ASSERT_TRUE(read.journal);
+    ASSERT_EQ(read.journal->steps.size(), 1u);
+    EXPECT_EQ(read.journal->settings, "settings\nof the run");
+    {
+        JournalWriter going(*read.journal);
+        ASSERT_TRUE(going.writeStep(stepMoving("c")));
+    }
+    std::ifstream again(path, std::ios::binary);
+    testing::writeFile(path, std::string(std::istreambuf_iterator<char>(again), {}) + "D 1");
+    ASSERT_TRUE(markJournalEnded(path));
+    read = readJournal(path);
+    ASSERT_TRUE(read.journal);
+    EXPECT_TRUE(read.journal->ended);
+    EXPECT_FALSE(read.journal->lastStepCut);
+    ASSERT_EQ(read.journal->steps.size(), 2u);
+    EXPECT_EQ(read.journal->steps[1].moves[0].from, "/tmp/c");
 }
 
 TEST(Journal, KeepsTheNewestEndedJournals)
@@ -230,7 +290,9 @@ TEST(Journal, KeepsTheNewestEndedJournals)
     const testing::TempFolder journals;
     for (int i = 0; i < 14; ++i) {
         JournalWriter writer(journals.path(), JournalKind::Rename, "/tmp");
-        ASSERT_TRUE(writer.writeStep({{}, {{1, "/tmp/a", "/tmp/b"}}}));
+        JournalStep step;
+        step.moves = {{1, 0, "/tmp/a", "/tmp/b"}};
+        ASSERT_TRUE(writer.writeStep(step));
         if (i != 1) {
             writer.end();
         }

@@ -5,17 +5,23 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <new>
 #include <random>
 
 #include <csignal>
 #include <sys/mman.h>
+#include <sys/ptrace.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -231,6 +237,179 @@ TEST(JournalCrash, ARunKilledAtRandomIsUndoneOrFinishedWhole)
         }
     }
     std::printf("%d of %zu runs killed before they ended\n", killed, std::size(rounds));
+}
+
+// The calls that change what is on the disk: the journal's writes and syncs, the moves.
+bool changesDisk(unsigned long long call)
+{
+    constexpr unsigned long long calls[]
+        = {SYS_write,     SYS_pwrite64, SYS_writev,    SYS_fsync,  SYS_fdatasync, SYS_sync_file_range,
+           SYS_ftruncate, SYS_renameat, SYS_renameat2, SYS_linkat, SYS_unlinkat,  SYS_mkdirat};
+    return std::find(std::begin(calls), std::end(calls), call) != std::end(calls);
+}
+
+struct TracedRun {
+    bool traced = true; // false where this system lets no process trace another
+    int calls = 0; // the calls that change the disk, up to the kill
+    bool killed = false;
+};
+
+// Runs `work` in a child process and kills it on its way into its `killAt`-th
+// call that changes the disk, so that call is not made: every kill point is
+// reached exactly, with no race.
+TracedRun runKilledAt(int killAt, const std::function<void()>& work)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) == 0) {
+            ::raise(SIGSTOP);
+            work();
+        }
+        ::_exit(0);
+    }
+    TracedRun run;
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (!WIFSTOPPED(status)) {
+        run.traced = false;
+        return run;
+    }
+    ::ptrace(PTRACE_SETOPTIONS, child, nullptr, PTRACE_O_TRACESYSGOOD | PTRACE_O_EXITKILL);
+    int signal = 0; // passed on to the child, but for the first stop
+    while (true) {
+        ::ptrace(PTRACE_SYSCALL, child, nullptr, signal);
+        ::waitpid(child, &status, 0);
+        if (WIFEXITED(status) || WIFSIGNALED(status)) {
+            return run;
+        }
+        signal = WSTOPSIG(status) == (SIGTRAP | 0x80) ? 0 : WSTOPSIG(status);
+        __ptrace_syscall_info info{};
+        if (signal == 0 && ::ptrace(PTRACE_GET_SYSCALL_INFO, child, sizeof info, &info) > 0
+            && info.op == PTRACE_SYSCALL_INFO_ENTRY && changesDisk(info.entry.nr) && ++run.calls == killAt) {
+            ::kill(child, SIGKILL);
+            ::waitpid(child, &status, 0);
+            run.killed = true;
+            return run;
+        }
+    }
+}
+
+// Every entry below `root` by relative path, with a file's content ("/" for a folder).
+std::map<std::string, std::string> tree(const std::string& root)
+{
+    std::map<std::string, std::string> entries;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+        const std::string relative = std::filesystem::relative(entry.path(), root).string();
+        entries[relative] = entry.is_directory() ? "/" : testing::readFile(entry.path());
+    }
+    return entries;
+}
+
+// A sub-folder run killed at each of its writes, syncs and moves, and a finish
+// of it killed at each of its own, is finished into exactly what the run makes
+// uninterrupted, or undone into exactly what was there before. Random names of
+// files and folders at every depth make each folder's names hang on every
+// folder planned before it, so a finish must draw where the run stopped.
+TEST(JournalCrash, ASubFolderRunKilledAtEveryWriteIsFinishedOrUndoneExactly)
+{
+    const TempFolder parent;
+    const std::string root = parent / "root";
+    const std::string journals = parent / "journals";
+    const auto makeTree = [&] {
+        std::filesystem::remove_all(root);
+        std::filesystem::remove_all(journals);
+        for (const char* name : {"a.txt", "b.txt", "keep.dat", "one/x.txt", "one/y.txt", "one/two/p.txt",
+                                 "one/two/q.txt", "one/two/three/m.txt", "one/empty/", "zed/k.txt"}) {
+            const std::filesystem::path path = root + "/" + name;
+            std::filesystem::create_directories(name[std::strlen(name) - 1] == '/' ? path : path.parent_path());
+            if (!path.filename().empty()) {
+                testing::writeFile(path, name);
+            }
+        }
+    };
+    RunSettings settings;
+    settings.folder = root;
+    settings.option = RenameOption::RandomSymbols;
+    settings.numberText = "3";
+    settings.applyTo = ApplyTo::Both;
+    settings.subfolders = true;
+    settings.mask = "*.txt";
+    settings.journalFolder = journals;
+    const auto rename = [&] {
+        RunProgress noWindow;
+        RenameRun().run(settings, {"Renamed", "files", "folders"}, noWindow);
+    };
+    const auto finish = [&] {
+        RunProgress noWindow;
+        finishJournal(*readJournal(journalFiles(journals).back()).journal, noWindow);
+    };
+
+    makeTree();
+    const auto before = tree(root);
+    const TracedRun whole = runKilledAt(INT_MAX, rename);
+    if (!whole.traced) {
+        GTEST_SKIP() << "this system lets no process trace another";
+    }
+    const auto after = tree(root);
+    ASSERT_NE(after, before);
+    EXPECT_EQ(readJournal(journalFiles(journals).back()).journal->steps.size(), 6u)
+        << "a step for every folder, \"one/empty\" with nothing to rename too";
+
+    struct Round {
+        int runKilledAt;
+        bool undo;
+        int finishKilledAt; // 0: the finish runs whole
+    };
+    std::vector<Round> rounds;
+    for (int call = 1; call <= whole.calls; ++call) {
+        rounds.push_back({call, false, 0});
+        rounds.push_back({call, true, 0});
+    }
+    // Killed while the plan of its second folder is written, the run leaves
+    // nearly everything to the finish, and a step cut short at its journal's end.
+    const int early = 8;
+    makeTree();
+    runKilledAt(early, rename);
+    const TracedRun wholeFinish = runKilledAt(INT_MAX, finish);
+    for (int call = 1; call <= wholeFinish.calls; ++call) {
+        rounds.push_back({early, false, call});
+    }
+
+    for (const Round& round : rounds) {
+        SCOPED_TRACE(::testing::Message()
+                     << "run killed at call " << round.runKilledAt << ", " << (round.undo ? "undone" : "finished")
+                     << ", finish killed at call " << round.finishKilledAt);
+        makeTree();
+        ASSERT_TRUE(runKilledAt(round.runKilledAt, rename).killed);
+        const std::vector<std::string> paths = journalFiles(journals);
+        ASSERT_EQ(paths.size(), 1u);
+        JournalRead read = readJournal(paths.back());
+        if (!read.journal) {
+            // Killed before its header was whole: the run had not begun.
+            ASSERT_EQ(tree(root), before);
+            continue;
+        }
+        RunProgress progress;
+        if (round.undo) {
+            EXPECT_TRUE(undoJournal(*read.journal, progress).skipped.empty());
+            ASSERT_EQ(tree(root), before);
+            continue;
+        }
+        if (round.finishKilledAt != 0) {
+            ASSERT_TRUE(runKilledAt(round.finishKilledAt, finish).killed);
+            read = readJournal(paths.back());
+            ASSERT_TRUE(read.journal);
+        }
+        const ReplayResult finished = finishJournal(*read.journal, progress);
+        EXPECT_TRUE(finished.completed);
+        EXPECT_TRUE(finished.skipped.empty()) << "the first skipped: " << finished.skipped.front().path;
+        ASSERT_EQ(tree(root), after);
+        // The finish's own steps are in the journal: the undo puts back the whole run.
+        read = readJournal(paths.back());
+        ASSERT_TRUE(read.journal);
+        EXPECT_TRUE(undoJournal(*read.journal, progress).skipped.empty());
+        ASSERT_EQ(tree(root), before);
+    }
 }
 
 } // namespace
