@@ -118,8 +118,9 @@ RunResult RenameRun::start(const RunSettings& settings, const StatusTexts& texts
     if (!settings.journalFolder.empty()) {
         // Names from a source of unknown make cannot be drawn again: such a run
         // records no settings, and is finished only as far as it planned.
-        const std::string record
-            = tagNames && !fromTags ? std::string() : encodeRunRecord(recordOf(settings, random, fromTags));
+        const std::string record = tagNames && !fromTags
+            ? std::string()
+            : encodeRunRecord({settings, random, fromTags ? std::optional(*fromTags) : std::nullopt});
         journal.emplace(settings.journalFolder, JournalKind::Rename, settings.folder, record);
         if (!journal->isOpen()) {
             return {RunResult::Outcome::JournalNotWritten, {}, {}, 0, {}};
@@ -146,7 +147,9 @@ RunResult RenameRun::start(const RunSettings& settings, const StatusTexts& texts
 
 RunResult RenameRun::goOn(const Journal& journal, const RunRecord& record, JournalWriter& writer, RunProgress& progress)
 {
-    const RunSettings settings = settingsOf(record, journal.root);
+    RunSettings settings = record.settings;
+    settings.folder = journal.root;
+    settings.journalFolder.clear();
     std::optional<OperationInputs> inputs = inputsFor(settings);
     std::optional<RandomGenerator> random
         = journal.steps.empty() ? record.random : RandomGenerator::fromStateText(journal.steps.back().resume);

@@ -108,47 +108,15 @@ bool readTemplate(FieldReader& reader, TitleTemplate& titleTemplate)
 
 } // namespace
 
-RunRecord recordOf(const RunSettings& settings, const RandomGenerator& random, const TitleTemplate* fromTags)
-{
-    RunRecord record;
-    record.option = settings.option;
-    record.applyTo = settings.applyTo;
-    record.renamePart = settings.renamePart;
-    record.subfolders = settings.subfolders;
-    record.mask = settings.mask;
-    record.symbolsText = settings.symbolsText;
-    record.replaceText = settings.replaceText;
-    record.numberText = settings.numberText;
-    record.random = random;
-    if (fromTags) {
-        record.fromTags = *fromTags;
-    }
-    return record;
-}
-
-RunSettings settingsOf(const RunRecord& record, const std::string& folder)
-{
-    RunSettings settings;
-    settings.folder = folder;
-    settings.option = record.option;
-    settings.applyTo = record.applyTo;
-    settings.renamePart = record.renamePart;
-    settings.subfolders = record.subfolders;
-    settings.mask = record.mask;
-    settings.symbolsText = record.symbolsText;
-    settings.replaceText = record.replaceText;
-    settings.numberText = record.numberText;
-    return settings;
-}
-
 std::string encodeRunRecord(const RunRecord& record)
 {
     std::string out(kVersion);
-    appendNumber(out, static_cast<std::size_t>(record.option));
-    appendNumber(out, static_cast<std::size_t>(record.applyTo));
-    appendNumber(out, static_cast<std::size_t>(record.renamePart));
-    appendNumber(out, record.subfolders ? 1 : 0);
-    for (const std::string* text : {&record.mask, &record.symbolsText, &record.replaceText, &record.numberText}) {
+    appendNumber(out, static_cast<std::size_t>(record.settings.option));
+    appendNumber(out, static_cast<std::size_t>(record.settings.applyTo));
+    appendNumber(out, static_cast<std::size_t>(record.settings.renamePart));
+    appendNumber(out, record.settings.subfolders ? 1 : 0);
+    for (const std::string* text : {&record.settings.mask, &record.settings.symbolsText, &record.settings.replaceText,
+                                    &record.settings.numberText}) {
         appendField(out, *text);
     }
     appendField(out, record.random.stateText());
@@ -173,14 +141,15 @@ std::optional<RunRecord> decodeRunRecord(std::string_view bytes)
     std::size_t subfolders = 0;
     std::string randomState;
     std::size_t fromTags = 0;
-    if (!reader.literal(kVersion) || !reader.choice(record.option, renameOptionCount)
-        || !reader.choice(record.applyTo, kApplyToCount) || !reader.choice(record.renamePart, kRenamePartCount)
-        || !reader.number(subfolders, 1) || !reader.field(record.mask) || !reader.field(record.symbolsText)
-        || !reader.field(record.replaceText) || !reader.field(record.numberText) || !reader.field(randomState)
-        || !reader.number(fromTags, 1)) {
+    if (!reader.literal(kVersion) || !reader.choice(record.settings.option, renameOptionCount)
+        || !reader.choice(record.settings.applyTo, kApplyToCount)
+        || !reader.choice(record.settings.renamePart, kRenamePartCount) || !reader.number(subfolders, 1)
+        || !reader.field(record.settings.mask) || !reader.field(record.settings.symbolsText)
+        || !reader.field(record.settings.replaceText) || !reader.field(record.settings.numberText)
+        || !reader.field(randomState) || !reader.number(fromTags, 1)) {
         return std::nullopt;
     }
-    record.subfolders = subfolders == 1;
+    record.settings.subfolders = subfolders == 1;
     const std::optional<RandomGenerator> random = RandomGenerator::fromStateText(randomState);
     if (!random) {
         return std::nullopt;

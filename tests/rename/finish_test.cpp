@@ -16,13 +16,13 @@ using testing::TempFolder;
 RunRecord oddRecord()
 {
     RunRecord record;
-    record.option = RenameOption::RandomSymbols;
-    record.applyTo = ApplyTo::Both;
-    record.renamePart = RenamePart::Extensions;
-    record.subfolders = true;
-    record.mask = "*.txt\n*.md";
-    record.symbolsText = std::string("12:\n\0x\xff", 7);
-    record.numberText = "-3";
+    record.settings.option = RenameOption::RandomSymbols;
+    record.settings.applyTo = ApplyTo::Both;
+    record.settings.renamePart = RenamePart::Extensions;
+    record.settings.subfolders = true;
+    record.settings.mask = "*.txt\n*.md";
+    record.settings.symbolsText = std::string("12:\n\0x\xff", 7);
+    record.settings.numberText = "-3";
     record.random.next();
     record.fromTags = TitleTemplate{"%Artist%\r\n%Title%", {"%Artist%", "", "4:x\n"}, {"a", "b", "", "d", "e\n"}};
     return record;
