@@ -70,7 +70,13 @@ std::vector<RecordedRun> RunHistory::unfinished() const
 
 void RunHistory::undone(const Journal& journal, const ReplayResult& result) const
 {
-    if (result.completed && (result.skipped.empty() || result.moved == 0)) {
+    // An entry deleted or rewritten since will never come back; one whose way
+    // is blocked (its name taken, renamed again, a failed move) may, once the
+    // user has cleared the way.
+    const bool nothingMoreToTry = std::all_of(result.skipped.begin(), result.skipped.end(), [](const auto& skipped) {
+        return skipped.reason == ReplayResult::Reason::Deleted || skipped.reason == ReplayResult::Reason::ChangedSince;
+    });
+    if (result.completed && nothingMoreToTry) {
         files::removeFile(journal.path);
     } else if (!journal.ended) {
         // Some of it is back: from now on an undo takes it, not the start-up offer.

@@ -37,10 +37,11 @@ public:
     std::vector<RecordedRun> unfinished() const;
 
     // After an undo of `journal` that gave `result`. The journal goes when
-    // every entry is back, or when the undo put nothing back, so that it
-    // cannot stand forever before the older runs. Otherwise (entries skipped,
-    // or the undo was stopped) it stays, marked ended, the newest undoable:
-    // once the user has cleared the way, an undo puts back the rest.
+    // every entry that can still come back is back: the others were deleted
+    // or rewritten since, and would only stand forever before the older runs.
+    // Otherwise (an entry's way blocked, or the undo stopped) it stays, marked
+    // ended, the newest undoable: once the user has cleared the way, an undo
+    // puts back the rest.
     void undone(const Journal& journal, const ReplayResult& result) const;
 
     // After finishing `journal`: marked ended, so it can be undone, when the

@@ -92,7 +92,7 @@ TEST(RunHistory, OffersEachJournalAndKeepsWhatIsStillOfUse)
         {"ended, finished", Made::Ended, Choice::Finish, "undo", {"A", "B"}, "newest"},
         {"ended, left", Made::Ended, Choice::Leave, "undo", {"A", "B"}, "newest"},
         {"undone but one renamed since", Made::RenamedSince, Choice::Undo, "undo", {"a", "other"}, "newest"},
-        {"undone, none put back", Made::AllRenamedSince, Choice::Undo, "undo", {"x", "y"}, "older"},
+        {"undone, none put back: kept to try again", Made::AllRenamedSince, Choice::Undo, "undo", {"x", "y"}, "newest"},
         {"stopped, undone", Made::Stopped, Choice::Undo, "unfinished", {"a", "b"}, "older"},
         {"stopped, finished", Made::Stopped, Choice::Finish, "unfinished", {"A", "B"}, "newest"},
         {"stopped, left", Made::Stopped, Choice::Leave, "unfinished", {"A", "b"}, "newest"},
