@@ -1,6 +1,7 @@
 # Installs the build into an empty prefix and checks that exactly the expected
 # files land there: the program, its language files where it looks for them,
-# and what the desktop needs to show it in its menu and software centre.
+# what the desktop needs to show it in its menu and software centre, and its
+# copyright file, which Debian wants in every package.
 file(REMOVE_RECURSE ${prefix})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${build} --prefix ${prefix}
                 OUTPUT_QUIET RESULT_VARIABLE failed)
@@ -11,6 +12,7 @@ endif()
 set(expected
     bin/quorbit
     share/applications/${app_id}.desktop
+    share/doc/quorbit/copyright
     share/icons/hicolor/scalable/apps/${app_id}.svg
     share/metainfo/${app_id}.metainfo.xml
     share/quorbit/language/English.ini

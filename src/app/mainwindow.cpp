@@ -23,7 +23,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -226,7 +228,17 @@ TForm1::TForm1(WindowPlaces places, QWidget* parent)
           std::pair{"StringAlreadyInFolder", "an entry of that name is already there"},
           std::pair{"StringMoveFailed", "the move failed"},
           std::pair{"StringFolderGone", "The folder %s is gone; showing %s."},
-          std::pair{"StringChangedSince", "changed since the run"}}) {
+          std::pair{"StringChangedSince", "changed since the run"},
+          std::pair{"StringLocale", "en"},
+          std::pair{"StringRenamedCount", "{count, plural, one {Renamed # file} other {Renamed # files}}"},
+          std::pair{"StringFoldersCount", "{count, plural, one {# folder} other {# folders}}"},
+          std::pair{"StringNotRenamedCount", "{count, plural, other {# not renamed}}"},
+          std::pair{"StringSortedCount", "{count, plural, one {Sorted # file} other {Sorted # files}}"},
+          std::pair{"StringNotSortedCount", "{count, plural, other {# not sorted}}"},
+          std::pair{"StringWouldRenameCount",
+                    "{count, plural, one {Would rename # file} other {Would rename # files}}"},
+          std::pair{"StringRestoredCount", "{count, plural, one {Restored # file} other {Restored # files}}"},
+          std::pair{"StringNotRestoredCount", "{count, plural, other {# not restored}}"}}) {
         m_texts[settings::languageKeyIndex(key)] = text;
     }
     resize(970, 684);
@@ -467,6 +479,11 @@ void TForm1::FormCreate()
     if (!stored.lastFolder.empty() && !selectFolder(stored.lastFolder)) {
         m_startupError = QStringLiteral("Invalid folder");
     }
+    // A first start opens in the user's home, so Rename has a folder at once;
+    // with no home, QDir falls back to the root, which is not chosen unasked.
+    if (stored.lastFolder.empty() && QDir::homePath() != QDir::rootPath()) {
+        selectFolder(QFile::encodeName(QDir::homePath()).toStdString());
+    }
     if (m_currentFolder.empty()) {
         // With no folder selected the list shows the root, and Rename still
         // waits for the user to choose a folder.
@@ -543,13 +560,19 @@ void TForm1::connectPreview()
             return;
         }
         const RenamePreview::Result::Counts& counts = *result->subfolderCounts;
-        QString text = QStringLiteral("%1 %2 %3 / %4 %5")
-                           .arg(message("StringWouldRename"), QString::number(counts.renamed), message("StringFiles"),
-                                QString::number(counts.folderCount), message("StringDirs"));
+        const StatusTexts texts = statusTexts();
+        std::string text = texts.counted(texts.wouldRenameCount, counts.renamed,
+                                         toUtf8(message("StringWouldRename")) + " " + std::to_string(counts.renamed)
+                                             + " " + texts.files)
+            + " / "
+            + texts.counted(texts.foldersCount, counts.folderCount,
+                            std::to_string(counts.folderCount) + " " + texts.dirs);
         if (counts.notRenamed > 0) {
-            text += QStringLiteral(", %1 %2").arg(QString::number(counts.notRenamed), message("StringNotRenamed"));
+            text += ", "
+                + texts.counted(texts.notRenamedCount, counts.notRenamed,
+                                std::to_string(counts.notRenamed) + " " + texts.notRenamed);
         }
-        statusBar()->showMessage(text);
+        statusBar()->showMessage(fromUtf8(text));
     });
 }
 
@@ -566,8 +589,19 @@ void TForm1::requestPreview(PreviewCause cause)
 
 StatusTexts TForm1::statusTexts() const
 {
-    return {toUtf8(message("StringRenamed")), toUtf8(message("StringFiles")), toUtf8(message("StringDirs")),
-            toUtf8(message("StringNotRenamed"))};
+    return {toUtf8(message("StringRenamed")),
+            toUtf8(message("StringFiles")),
+            toUtf8(message("StringDirs")),
+            toUtf8(message("StringNotRenamed")),
+            toUtf8(message("StringLocale")),
+            toUtf8(message("StringRenamedCount")),
+            toUtf8(message("StringFoldersCount")),
+            toUtf8(message("StringNotRenamedCount")),
+            toUtf8(message("StringSortedCount")),
+            toUtf8(message("StringNotSortedCount")),
+            toUtf8(message("StringWouldRenameCount")),
+            toUtf8(message("StringRestoredCount")),
+            toUtf8(message("StringNotRestoredCount"))};
 }
 
 QString TForm1::message(std::string_view name) const
@@ -789,12 +823,16 @@ void TForm1::reportUnreadableJournal(const std::string& path)
 void TForm1::showReplayResult(const ReplayResult& result)
 {
     m_leftUndone = {{}, {}, result.skipped};
-    QString status = message("StringRestored") + QLatin1Char(' ') + QString::number(result.moved) + QLatin1Char(' ')
-        + message("StringFiles");
-    if (!result.skipped.empty()) {
-        status += QStringLiteral(", %1 ").arg(result.skipped.size()) + message("StringNotRestored");
+    const StatusTexts texts = statusTexts();
+    std::string status
+        = texts.counted(texts.restoredCount, result.moved,
+                        toUtf8(message("StringRestored")) + " " + std::to_string(result.moved) + " " + texts.files);
+    if (const std::size_t skipped = result.skipped.size(); skipped > 0) {
+        status += ", "
+            + texts.counted(texts.notRestoredCount, skipped,
+                            std::to_string(skipped) + " " + toUtf8(message("StringNotRestored")));
     }
-    statusBar()->showMessage(status);
+    statusBar()->showMessage(fromUtf8(status));
     m_list->Refresh();
     showNotRenamed();
 }
@@ -864,8 +902,10 @@ void TForm1::offerRecovery()
         case Recovery::Finish: {
             const ReplayResult finished = replay(journal, Replay::Finish);
             m_leftUndone = {{}, {}, finished.skipped};
-            statusBar()->showMessage(message("StringRenamed") + QLatin1Char(' ') + QString::number(finished.moved)
-                                     + QLatin1Char(' ') + message("StringFiles"));
+            const StatusTexts texts = statusTexts();
+            statusBar()->showMessage(
+                fromUtf8(texts.counted(texts.renamedCount, finished.moved,
+                                       texts.renamed + " " + std::to_string(finished.moved) + " " + texts.files)));
             m_list->Refresh();
             break;
         }

@@ -20,7 +20,13 @@ RadioGroup::RadioGroup(const QString& objectName, const QString& title, const QS
         layout->addWidget(button);
     }
     layout->addStretch();
-    connect(&m_buttons, &QButtonGroup::idClicked, this, &RadioGroup::itemClicked);
+    // Follows the checked button however it got checked: a click, a key, a
+    // screen reader's toggle action or setChecked.
+    connect(&m_buttons, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+        if (checked) {
+            emit itemClicked(id);
+        }
+    });
 }
 
 int RadioGroup::count() const
@@ -44,10 +50,10 @@ void RadioGroup::setItemIndex(int index)
         m_buttons.setExclusive(false);
         m_buttons.checkedButton()->setChecked(false);
         m_buttons.setExclusive(true);
+        emit itemClicked(index);
     } else {
-        m_buttons.button(index)->setChecked(true);
+        m_buttons.button(index)->setChecked(true); // tells itemClicked through idToggled
     }
-    emit itemClicked(index);
 }
 
 void RadioGroup::setItemText(int index, const QString& text)

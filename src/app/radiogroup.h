@@ -25,6 +25,8 @@ public:
     QString itemText(int index) const;
 
 signals:
+    // The selection changed, by a click, a key, an accessibility action or
+    // setItemIndex; once a change, never for a click on the selected entry.
     void itemClicked(int index);
 
 private:

@@ -3,6 +3,7 @@
 #include "platform/integertext.h"
 #include "tags/mp3tags.h"
 
+#include <QEvent>
 #include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -50,6 +51,52 @@ bool hasMp3Extension(std::string_view name)
                return wanted == (c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
            });
 }
+
+// Names every edit of a tag group "<group caption>: <label>", so a screen
+// reader tells the two groups' Title edits apart.
+void nameEdits(const QWidget* panel)
+{
+    for (const QGroupBox* group : panel->findChildren<QGroupBox*>()) {
+        for (const QLabel* label : group->findChildren<QLabel*>()) {
+            QWidget* edit = label->buddy();
+            if (!edit) {
+                continue;
+            }
+            QString field = label->text().trimmed();
+            field.remove(QLatin1Char('&'));
+            while (field.endsWith(QLatin1Char(':'))) {
+                field.chop(1);
+            }
+            const QString name = group->title().trimmed() + QStringLiteral(": ") + field.trimmed();
+            if (edit->accessibleName() != name) {
+                edit->setAccessibleName(name);
+            }
+        }
+    }
+}
+
+// The captions and labels change with the language and tell no signal; a
+// changed text lays its group or the panel out again, and texts set while
+// hidden are in place by the next Show, so the names follow those events.
+class EditNamer : public QObject {
+public:
+    explicit EditNamer(QWidget* panel)
+        : QObject(panel)
+        , m_panel(panel)
+    {
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::LayoutRequest || event->type() == QEvent::Show) {
+            nameEdits(m_panel);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QWidget* m_panel;
+};
 
 } // namespace
 
@@ -105,6 +152,12 @@ TagPanel::TagPanel(QWidget* parent)
     m_save = button("ButtonSaveTags", "Save Tags");
     buttons->addStretch();
     row->addLayout(buttons);
+    auto* namer = new EditNamer(this);
+    installEventFilter(namer);
+    for (QGroupBox* group : findChildren<QGroupBox*>()) {
+        group->installEventFilter(namer);
+    }
+    nameEdits(this);
 }
 
 std::string TagPanel::filePath() const

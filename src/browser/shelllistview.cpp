@@ -368,7 +368,11 @@ QVariant ShellListModel::previewData(const listing::ShellItem& item, int role) c
         return palette.color(QPalette::Base).lightness() < 128 ? QColor(0xff, 0x9a, 0x50) : QColor(0xb0, 0x3a, 0x00);
     }
     case Qt::ToolTipRole:
+    case Qt::AccessibleDescriptionRole:
         return markText(entry.mark);
+    case Qt::AccessibleTextRole:
+        // A screen reader hears the verdict the icon and colour show.
+        return displayText(entry.newName) + QStringLiteral(", ") + markText(entry.mark);
     }
     return {};
 }

@@ -131,10 +131,15 @@ RunResult RenameRun::start(const RunSettings& settings, const StatusTexts& texts
     RunResult result;
     const int folderCount = renameFolders(active, {}, result, stopped);
     // The status text counts what was done, not what was tried.
-    const std::string folders = settings.subfolders ? " / " + std::to_string(folderCount) + " " + texts.dirs : "";
-    result.message = texts.renamed + " " + std::to_string(result.renamed) + " " + texts.files + folders;
-    if (!result.notRenamed.empty()) {
-        result.message += ", " + std::to_string(result.notRenamed.size()) + " " + texts.notRenamed;
+    const std::string folders = settings.subfolders
+        ? " / " + texts.counted(texts.foldersCount, folderCount, std::to_string(folderCount) + " " + texts.dirs)
+        : "";
+    result.message = texts.counted(texts.renamedCount, result.renamed,
+                                   texts.renamed + " " + std::to_string(result.renamed) + " " + texts.files)
+        + folders;
+    if (const std::size_t notRenamed = result.notRenamed.size(); notRenamed > 0) {
+        result.message += ", "
+            + texts.counted(texts.notRenamedCount, notRenamed, std::to_string(notRenamed) + " " + texts.notRenamed);
     }
     // A journal that failed is left without its end mark, so it is offered for recovery.
     if (journal && !journal->end()) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/files.h"
+#include "platform/plural.h"
 #include "rename/journal.h"
 #include "rename/operations.h"
 #include "rename/renameplan.h"
@@ -42,6 +43,24 @@ struct StatusTexts {
     std::string files;
     std::string dirs;
     std::string notRenamed = "not renamed";
+    // The language's plural patterns, each counting `count` in `locale`; a
+    // language file without them keeps the sentences built from the words above.
+    std::string locale{};
+    std::string renamedCount{};
+    std::string foldersCount{};
+    std::string notRenamedCount{};
+    std::string sortedCount{};
+    std::string notSortedCount{};
+    std::string wouldRenameCount{};
+    std::string restoredCount{};
+    std::string notRestoredCount{};
+
+    // `count` in `pattern`, or `words` when there is no usable pattern.
+    std::string counted(const std::string& pattern, long long count, std::string words) const
+    {
+        std::optional<std::string> text = text::formatCount(pattern, locale, count);
+        return text ? std::move(*text) : std::move(words);
+    }
 };
 
 // What the window does for a run: the progress strip, and a chance to repaint

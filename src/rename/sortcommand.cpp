@@ -219,12 +219,15 @@ SortResult sortIntoExtensionFolders(const SortSettings& settings, const StatusTe
         journalWritten = moveToExtensionFolders(sorting, current, settings.folder, taken, inodes);
     }
     // The status text counts what was done, not what was tried.
-    result.message = " " + sortedWord + " " + std::to_string(result.moved) + " " + texts.files;
+    result.message = texts.counted(texts.sortedCount, result.moved,
+                                   " " + sortedWord + " " + std::to_string(result.moved) + " " + texts.files);
     if (settings.subfolders) {
-        result.message += " / " + std::to_string(folderCount) + " " + texts.dirs;
+        result.message
+            += " / " + texts.counted(texts.foldersCount, folderCount, std::to_string(folderCount) + " " + texts.dirs);
     }
-    if (!result.notSorted.empty()) {
-        result.message += ", " + std::to_string(result.notSorted.size()) + " " + notSortedWord;
+    if (const std::size_t notSorted = result.notSorted.size(); notSorted > 0) {
+        result.message
+            += ", " + texts.counted(texts.notSortedCount, notSorted, std::to_string(notSorted) + " " + notSortedWord);
     }
     // A journal that failed is left without its end mark, so it is offered for recovery.
     if (journal && !(journalWritten && journal->end())) {

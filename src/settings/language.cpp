@@ -43,7 +43,9 @@ const std::array<std::string_view, kLanguageKeyCount> LanguageKeys{
     "StringDeletedSince", "StringOldNameTaken", "StringUnfinishedRun", "StringFinishRun", "StringUndoRun",
     "StringLeaveRun", "StringJournalUnreadable", "StringJournalNotWritten", "StringNotSorted", "StringFolderReadOnly",
     "StringExtensionNameTaken", "StringEntryVanished", "StringFolderUnreadable", "StringAlreadyInFolder",
-    "StringMoveFailed", "StringFolderGone", "StringChangedSince",
+    "StringMoveFailed", "StringFolderGone", "StringChangedSince", "StringLocale", "StringRenamedCount",
+    "StringFoldersCount", "StringNotRenamedCount", "StringSortedCount", "StringNotSortedCount",
+    "StringWouldRenameCount", "StringRestoredCount", "StringNotRestoredCount",
     // About box
     "AboutBox->Caption", "AboutBox->LabelAbout->Caption", "AboutBox->LabelAuthor->Caption",
     "AboutBox->LabelSite->Caption"};
@@ -93,8 +95,16 @@ std::string languageFolder(const std::string& programFolder)
 LanguageMenuChecks ApplyLanguage(const std::string& folder, const std::string& name, InterfaceTexts& texts)
 {
     const IniFile file = IniFile::load(folder + name + ".ini");
+    // A file that names no locale predates the plural patterns: those of the
+    // language shown before would mix into its texts, so they are dropped and
+    // its sentences are built from its own words. A missing file changes nothing.
+    const bool dropPatterns = !file.bytes().empty() && file.readString("Interface", "StringLocale", "").empty();
+    const std::size_t firstPattern = languageKeyIndex("StringLocale");
+    const std::size_t lastPattern = languageKeyIndex("StringNotRestoredCount");
     for (std::size_t position = 0; position < kLanguageKeyCount; ++position) {
-        texts[position] = file.readString("Interface", LanguageKeys[position], texts[position]);
+        const bool pattern = position >= firstPattern && position <= lastPattern;
+        texts[position]
+            = file.readString("Interface", LanguageKeys[position], dropPatterns && pattern ? "" : texts[position]);
     }
     return LanguageMenuChecks{name == "English", name == "Russian"};
 }

@@ -101,6 +101,12 @@ private:
     }
 
 private slots:
+    void initTestCase()
+    {
+        // A first start opens the home folder; these windows never work in the user's.
+        qputenv("HOME", QFile::encodeName(m_scratch.filePath(QStringLiteral("no-home"))));
+    }
+
     void init()
     {
         QFile::remove(settingsPath());
@@ -110,6 +116,18 @@ private slots:
 
     void firstStartShowsTheDefaults()
     {
+        // A first start opens in the home folder, so the test lends it one of its own.
+        QTemporaryDir home;
+        const bool hadHome = qEnvironmentVariableIsSet("HOME");
+        const QByteArray realHome = qgetenv("HOME");
+        qputenv("HOME", QFile::encodeName(home.path()));
+        const auto restoreHome = qScopeGuard([&] {
+            if (!hadHome) {
+                qunsetenv("HOME");
+            } else {
+                qputenv("HOME", realHome);
+            }
+        });
         const auto window = openWindow();
         QCOMPARE(window->windowTitle(), QStringLiteral(" Quorbit 1.5"));
         QCOMPARE(control<RadioGroup>(*window, "RadioGroupApply")->itemIndex(), 0);
@@ -121,7 +139,9 @@ private slots:
         QVERIFY(!control<QAction>(*window, "MLangRussian")->isChecked());
         QCOMPARE(titleFields(*window), (QStringList{"%Artist%", "%Title%", "%Album%", "%Year%", "%Track%"}));
         QCOMPARE(control<QLabel>(*window, "LabelSymbols")->text(), QStringLiteral("Add symbols:"));
-        QVERIFY(window->currentFolder().empty());
+        QCOMPARE(window->currentFolder(), bytes(home.path()));
+        QCOMPARE(control<TStShellListView>(*window, "StShellListView1")->model().folder(), bytes(home.path()));
+        QCOMPARE(control<TStShellComboBox>(*window, "StShellComboBox1")->selectedPath(), bytes(home.path()));
         QVERIFY(window->startupError().isEmpty());
     }
 
@@ -354,7 +374,7 @@ private slots:
         control<RadioGroup>(*window, "RadioGroupOptions")->setItemIndex(8); // Reduce to
         control<NumberEdit>(*window, "EditNumber")->setText(QStringLiteral("1"));
         control<QPushButton>(*window, "ButtonRename")->click();
-        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Renamed 1 files, 1 not renamed"));
+        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Renamed 1 file, 1 not renamed"));
         QTest::mouseClick(window->statusBar(), Qt::LeftButton);
         QCOMPARE(m_messages,
                  QStringList{folder.filePath(QStringLiteral("a2.txt"))
@@ -397,7 +417,7 @@ private slots:
         undo->trigger();
         QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
                  (QStringList{"a.txt", "b.txt", "c.jpg"}));
-        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Restored 1 files"));
+        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Restored 1 file"));
         undo->trigger();
         QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("There is no run to undo."));
     }
@@ -470,7 +490,7 @@ private slots:
         auto* list = control<TStShellListView>(*window, "StShellListView1");
         QTRY_COMPARE(list->model().rowCount(), 4);
         sort->click();
-        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral(" Sorted 3 files"));
+        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Sorted 3 files"));
         QStringList names = QDir(folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
         names.sort();
         QCOMPARE(names, (QStringList{"TXT", "jpg", "noext", "txt"}));
@@ -483,7 +503,7 @@ private slots:
         }
         QTRY_COMPARE(list->model().rowCount(), 6);
         sort->click();
-        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral(" Sorted 0 files, 1 not sorted"));
+        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Sorted 0 files, 1 not sorted"));
         QTest::mouseClick(window->statusBar(), Qt::LeftButton);
         QCOMPARE(m_messages,
                  QStringList{folder.filePath(QStringLiteral("d.png"))
@@ -536,7 +556,7 @@ private slots:
         control<RadioGroup>(*window, "RadioGroupOptions")->setItemIndex(3); // Delete from left
         control<NumberEdit>(*window, "EditNumber")->setText(QStringLiteral("1"));
         control<QPushButton>(*window, "ButtonRename")->click();
-        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Renamed 1 files"));
+        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Renamed 1 file"));
         QTRY_COMPARE(fileOfRow(0), file.substr(1));
         QVERIFY(list->model().setData(list->model().index(0, 0), QStringLiteral("renamed.mp3"), Qt::EditRole));
         QVERIFY(files::isExistingFile(folder + "/renamed.mp3"));
@@ -648,7 +668,7 @@ private slots:
             disabled,
             (QStringList{"ButtonRename", "ButtonSort", "ButtonSaveTags", "MUndo", "MLangEnglish", "MLangRussian"}));
         QCOMPARE(renamed(), count + 1);
-        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Renamed %1 files").arg(count + 1));
+        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Renamed 3,001 files"));
         QVERIFY(QFile::exists(folder.filePath(QStringLiteral("xa.mp3")))); // renamed once, not twice
         TID3v1 id3v1;
         TID3v2 id3v2;
@@ -868,7 +888,7 @@ private slots:
                          "x.txt > 6.txt: will be renamed",
                      }));
         QTRY_COMPARE(window->statusBar()->currentMessage(),
-                     QStringLiteral("Would rename 4 files / 1 folders, 1 not renamed"));
+                     QStringLiteral("Would rename 4 files / 1 folder, 1 not renamed"));
         QStringList previewed;
         for (const auto& [name, entry] : model.preview()) {
             previewed << QString::fromStdString(entry.mark == PreviewMark::WillRename ? entry.newName : name);
@@ -878,7 +898,7 @@ private slots:
         control<QPushButton>(*window, "ButtonRename")->click();
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files, QDir::Name), previewed);
         const QString runMessage = window->statusBar()->currentMessage();
-        QCOMPARE(runMessage, QStringLiteral("Renamed 4 files / 1 folders, 1 not renamed"));
+        QCOMPARE(runMessage, QStringLiteral("Renamed 4 files / 1 folder, 1 not renamed"));
         // The column follows the renamed folder; the run's own message stays.
         QTRY_COMPARE(column(),
                      (QStringList{
