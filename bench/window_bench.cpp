@@ -377,12 +377,9 @@ void benchmarkRename(int count, const std::string& parent, const std::string& sc
         return renameThroughWindow(folder, settingsFile, count);
     });
     unlink(settingsFile.c_str());
-    const std::vector<double>& floors = rounds.floors;
-    const std::vector<double>& windows = rounds.windows;
     const WindowRound& last = rounds.last;
-    const double longestGap = rounds.longestGap;
-    const double floor = median(floors);
-    const double window = median(windows);
+    const double floor = median(rounds.floors);
+    const double window = median(rounds.windows);
     if (last.stopped) {
         // Not finished: its time, and so the ratio, is known only from below.
         std::printf("rename %d files through the window: stopped at the %lld s limit after %d files\n", count,
@@ -393,12 +390,12 @@ void benchmarkRename(int count, const std::string& parent, const std::string& sc
     } else {
         std::printf("rename %d files through the window (median of %zu rounds, %lld event-loop turns; status bar: "
                     "\"%s\")\n",
-                    count, windows.size(), static_cast<long long>(last.loopTurns), qPrintable(last.status));
+                    count, rounds.windows.size(), static_cast<long long>(last.loopTurns), qPrintable(last.status));
         std::printf("rename floor (bare renameat2 loop): %.0f ms\n", floor);
         std::printf("rename through the window (Add to left): %.0f ms\n", window);
         std::printf("ratio: %.2f (goal <= 1.5)\n", window / floor);
     }
-    std::printf("longest gap between event-loop turns: %.1f ms (goal < 100)\n", longestGap);
+    std::printf("longest gap between event-loop turns: %.1f ms (goal < 100)\n", rounds.longestGap);
 }
 
 // ---- Sort through the window ------------------------------------------------
@@ -459,20 +456,17 @@ void benchmarkSort(int count, const std::string& parent, const std::string& sett
         return sortThroughWindow(folder, settingsFile, count);
     });
     unlink(settingsFile.c_str());
-    const std::vector<double>& floors = rounds.floors;
-    const std::vector<double>& windows = rounds.windows;
     const WindowRound& last = rounds.last;
-    const double longestGap = rounds.longestGap;
-    const double floor = median(floors);
-    const double window = median(windows);
+    const double floor = median(rounds.floors);
+    const double window = median(rounds.windows);
     std::printf("sort %d files of %zu extensions through the window (median of %zu rounds, %lld event-loop turns; "
                 "status bar: \"%s\")\n",
-                count, std::size(sortExtensions), windows.size(), static_cast<long long>(last.loopTurns),
+                count, std::size(sortExtensions), rounds.windows.size(), static_cast<long long>(last.loopTurns),
                 qPrintable(last.status));
     std::printf("sort floor (bare renameat2 loop): %.0f ms\n", floor);
     std::printf("sort through the window: %.0f ms\n", window);
     std::printf("ratio: %.2f\n", window / floor);
-    std::printf("longest block of the event loop during the Sort: %.1f ms (goal < 100)\n", longestGap);
+    std::printf("longest block of the event loop during the Sort: %.1f ms (goal < 100)\n", rounds.longestGap);
 }
 
 // ---- the New name column ----------------------------------------------------
