@@ -1,12 +1,14 @@
 #include "app/mainwindow.h"
 
 #include "app/aboutbox.h"
+#include "app/mnemonics.h"
 #include "app/numberedit.h"
 #include "app/radiogroup.h"
 #include "app/renamepreview.h"
 #include "app/tagpanel.h"
 #include "app/titletemplatebox.h"
 #include "app/winxp.h"
+#include "browser/browsertexts.h"
 #include "browser/bytepaths.h"
 #include "browser/filtercombobox.h"
 #include "browser/shellcombobox.h"
@@ -40,30 +42,21 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QShortcut>
+#include <QSignalBlocker>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace quorbit {
 
 namespace {
-
-// `text` with its "%s" and "%d" marks filled in by `values`, in order.
-QString fillIn(QString text, std::initializer_list<QString> values)
-{
-    static const QRegularExpression markPattern(QStringLiteral("%[sd]"));
-    qsizetype from = 0;
-    for (const QString& value : values) {
-        const QRegularExpressionMatch mark = markPattern.match(text, from);
-        if (!mark.hasMatch()) {
-            break;
-        }
-        text.replace(mark.capturedStart(), 2, value);
-        from = mark.capturedStart() + value.size();
-    }
-    return text;
-}
 
 QString fromUtf8(std::string_view text)
 {
@@ -82,11 +75,13 @@ std::string parentFolder(const std::string& path)
     return slash == std::string::npos || slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
-// The file types of the list, with the masks they select.
-const char* const fileTypes = "All Files (*.*)|*.*|Text (*.txt)|*.txt|Html (*.html, *.htm)|*.html;*.htm|"
-                              "Images (*.bmp, *.jpg, *.gif, *.png)|*.bmp;*.jpg;*.gif;*.png|"
-                              "Audio Files (*.wav, *.mp3, *.ogg)|*.wav;*.mp3;*.ogg|"
-                              "Video Files (*.avi, *.mpg, *.mov, *.flv)|*.avi;*.mpg;*.mov;*.flv";
+// The file types of the list: the language key of each one's description, and the masks it selects.
+constexpr std::pair<std::string_view, const char*> fileTypes[] = {{"StringTypeAllFiles", "*.*"},
+                                                                  {"StringTypeText", "*.txt"},
+                                                                  {"StringTypeHtml", "*.html;*.htm"},
+                                                                  {"StringTypeImages", "*.bmp;*.jpg;*.gif;*.png"},
+                                                                  {"StringTypeAudio", "*.wav;*.mp3;*.ogg"},
+                                                                  {"StringTypeVideo", "*.avi;*.mpg;*.mov;*.flv"}};
 
 QLabel* labelFor(QWidget* control, const QString& name, const QString& text, QWidget* parent)
 {
@@ -161,8 +156,13 @@ TForm1::TForm1(WindowPlaces places, QWidget* parent)
     auto* column = new QVBoxLayout(central);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
-    auto* upper = new QHBoxLayout;
-    auto* splitter = named(new QSplitter(Qt::Horizontal, central), QStringLiteral("Splitter2"));
+    // The tag panel shares the height with the panes above it, and folds away on a short screen.
+    auto* tagSplitter = named(new QSplitter(Qt::Vertical, central), QStringLiteral("SplitterTags"));
+    auto* upperArea = new QWidget(tagSplitter);
+    auto* upper = new QHBoxLayout(upperArea);
+    upper->setContentsMargins(0, 0, 0, 0);
+    upper->setSpacing(0);
+    auto* splitter = named(new QSplitter(Qt::Horizontal, upperArea), QStringLiteral("Splitter2"));
     splitter->addWidget(buildLeftPane());
     splitter->addWidget(buildMiddlePane());
     splitter->setStretchFactor(0, 0);
@@ -171,8 +171,12 @@ TForm1::TForm1(WindowPlaces places, QWidget* parent)
     splitter->setChildrenCollapsible(false);
     upper->addWidget(splitter, 1);
     upper->addWidget(buildRightPane(), 0);
-    column->addLayout(upper, 1);
-    column->addWidget(buildTagPanel());
+    tagSplitter->addWidget(upperArea);
+    tagSplitter->addWidget(buildTagPanel());
+    tagSplitter->setStretchFactor(0, 1);
+    tagSplitter->setStretchFactor(1, 0);
+    tagSplitter->setCollapsible(0, false);
+    column->addWidget(tagSplitter, 1);
     m_progressStrip = named(new QFrame(central), QStringLiteral("PanelBottom"));
     auto* progressLayout = new QHBoxLayout(m_progressStrip);
     progressLayout->setContentsMargins(0, 0, 0, 0);
@@ -196,7 +200,23 @@ TForm1::TForm1(WindowPlaces places, QWidget* parent)
     m_texts[settings::languageKeyIndex("StringNoFolder")] = "No folder is selected.";
     m_texts[settings::languageKeyIndex("StringTagsNotSaved")] = "The tags of %s could not be saved.";
     for (const auto& [key, text] :
-         {std::pair{"StringNotRenamed", "not renamed"},
+         {std::pair{"StringArtist", "%Artist%"},
+          std::pair{"StringTitle", "%Title%"},
+          std::pair{"StringAlbum", "%Album%"},
+          std::pair{"StringYear", "%Year%"},
+          std::pair{"StringTrack", "%Track%"},
+          std::pair{"StringAddSymbols", "Add symbols:"},
+          std::pair{"StringDeleteSymbols", "Delete symbols:"},
+          std::pair{"StringFindSymbols", "Find symbols:"},
+          std::pair{"StringReplaceBy", "Replace by:"},
+          std::pair{"StringSymbols", "Symbols:"},
+          std::pair{"StringStartValue", "Start value:"},
+          std::pair{"StringSymbolsBefore", "Text before the number:"},
+          std::pair{"StringRenamed", "Renamed"},
+          std::pair{"StringFiles", "files"},
+          std::pair{"StringDirs", "folders"},
+          std::pair{"StringSorted", "Sorted"},
+          std::pair{"StringNotRenamed", "not renamed"},
           std::pair{"StringNameTaken", "the name belongs to an entry that stays"},
           std::pair{"StringNameWantedTwice", "an entry before it takes the same name"},
           std::pair{"StringNameUnsafe", "the new name is not a valid name"},
@@ -238,10 +258,44 @@ TForm1::TForm1(WindowPlaces places, QWidget* parent)
           std::pair{"StringWouldRenameCount",
                     "{count, plural, one {Would rename # file} other {Would rename # files}}"},
           std::pair{"StringRestoredCount", "{count, plural, one {Restored # file} other {Restored # files}}"},
-          std::pair{"StringNotRestoredCount", "{count, plural, other {# not restored}}"}}) {
+          std::pair{"StringNotRestoredCount", "{count, plural, other {# not restored}}"},
+          std::pair{"StringColumnName", "Name"},
+          std::pair{"StringColumnSize", "Size"},
+          std::pair{"StringColumnType", "Type"},
+          std::pair{"StringColumnModified", "Modified"},
+          std::pair{"StringColumnAttributes", "Attributes"},
+          std::pair{"StringTypeAllFiles", "All Files (*.*)"},
+          std::pair{"StringTypeText", "Text (*.txt)"},
+          std::pair{"StringTypeHtml", "Html (*.html, *.htm)"},
+          std::pair{"StringTypeImages", "Images (*.bmp, *.jpg, *.gif, *.png)"},
+          std::pair{"StringTypeAudio", "Audio Files (*.wav, *.mp3, *.ogg)"},
+          std::pair{"StringTypeVideo", "Video Files (*.avi, *.mpg, *.mov, *.flv)"},
+          std::pair{"StringMenuOpen", "&Open"},
+          std::pair{"StringMenuRename", "Re&name"},
+          std::pair{"StringMenuCopyPath", "&Copy Path"},
+          std::pair{"StringMenuTrash", "Move to &Trash"},
+          std::pair{"StringMenuLargeIcons", "Lar&ge Icons"},
+          std::pair{"StringMenuSmallIcons", "S&mall Icons"},
+          std::pair{"StringMenuList", "&List"},
+          std::pair{"StringMenuDetails", "&Details"},
+          std::pair{"StringAlreadyExists", "\"%s\" already exists in %s; nothing was replaced."},
+          std::pair{"StringNotMoved", "\"%s\" could not be moved to %s."},
+          std::pair{"StringFolderNotCopied", "\"%s\" is a folder; folders can be moved, not copied."},
+          std::pair{"StringNotCopied", "\"%s\" could not be copied to %s."},
+          std::pair{"StringInvalidName", "\"%s\" is not a name a file or folder can have."},
+          std::pair{"StringNotTrashed", "\"%s\" could not be moved to the trash."},
+          std::pair{"StringFoldersNotEntered", "These folders could not be entered and were left as they were:"},
+          std::pair{"StringFileList", "Files"},
+          std::pair{"StringFolderTree", "Folders"},
+          std::pair{"StringFolderPath", "Folder path"},
+          std::pair{"StringFileType", "File type"},
+          std::pair{"StringProgress", "Progress"},
+          std::pair{"StringTitleFields", "Title fields"},
+          std::pair{"StringAboutPanel", "About Quorbit"},
+          std::pair{"StringProgramIcon", "Quorbit icon"},
+          std::pair{"StringOk", "OK"}}) {
         m_texts[settings::languageKeyIndex(key)] = text;
     }
-    resize(970, 684);
     connectPreview();
     FormCreate();
 }
@@ -309,7 +363,6 @@ QWidget* TForm1::buildMiddlePane()
     auto* filterLayout = new QHBoxLayout(filterPanel);
     filterLayout->setContentsMargins(0, 0, 0, 0);
     m_filter = named(new TFilterComboBox(filterPanel), QStringLiteral("FilterComboBoxRename"));
-    m_filter->setFilter(QString::fromLatin1(fileTypes));
     filterLayout->addWidget(m_filter);
     layout->addWidget(filterPanel);
     m_list = new TStShellListView(pane);
@@ -414,6 +467,9 @@ QWidget* TForm1::buildRightPane()
     buttons->addStretch();
     grid->addLayout(buttons, 2, 0, 1, 2);
     connect(rename, &QPushButton::clicked, this, &TForm1::ButtonRenameClick);
+    // A shortcut of its own: the button's shortcut is its mnemonic, reset with every caption.
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_R), rename), &QShortcut::activated, rename,
+            [rename] { rename->animateClick(); });
     connect(sort, &QPushButton::clicked, this, &TForm1::ButtonSortClick);
     connect(m_fromId3, &QCheckBox::toggled, m_titleBox, &TitleTemplateBox::CheckBoxID3Click);
     connect(m_showTags, &QCheckBox::toggled, this, [this](bool shown) {
@@ -421,7 +477,17 @@ QWidget* TForm1::buildRightPane()
         m_list->Refresh();
     });
     pane->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
-    return pane;
+    // On a short screen the options scroll rather than push the tag panel and status bar off it.
+    auto* scroller = named(new QScrollArea(this), QStringLiteral("ScrollBoxRight"));
+    scroller->setWidget(pane);
+    scroller->setWidgetResizable(true);
+    scroller->setFrameShape(QFrame::NoFrame);
+    scroller->setFocusPolicy(Qt::NoFocus); // Tab goes to the options themselves, and the area follows them
+    scroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroller->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Ignored);
+    // Room for the scroll bar too, so it never covers an option.
+    scroller->setFixedWidth(pane->sizeHint().width() + scroller->verticalScrollBar()->sizeHint().width());
+    return scroller;
 }
 
 QWidget* TForm1::buildTagPanel()
@@ -460,9 +526,108 @@ void TForm1::ButtonSaveTagsClick()
     }
 }
 
+namespace {
+
+// The splitters whose pane sizes the settings file keeps, in its order.
+QList<QSplitter*> keptSplitters(const QMainWindow& window)
+{
+    return {window.findChild<QSplitter*>(QStringLiteral("Splitter2")),
+            window.findChild<QSplitter*>(QStringLiteral("SplitterTags"))};
+}
+
+// A place is used only while enough of it shows on some screen to grab it.
+bool showsOnAScreen(const QRect& frame)
+{
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    return std::any_of(screens.begin(), screens.end(), [&frame](const QScreen* screen) {
+        const QRect seen = screen->availableGeometry().intersected(frame);
+        return seen.width() >= 100 && seen.height() >= 50;
+    });
+}
+
+void restoreWindowPlace(QMainWindow& window, const std::optional<settings::WindowGeometry>& stored)
+{
+    const QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
+    const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 970, 684);
+    if (stored && showsOnAScreen(QRect(stored->left, stored->top, stored->width, stored->height))) {
+        window.resize(stored->width, stored->height);
+        window.move(stored->left, stored->top); // the frame's corner, as saved
+        if (stored->maximized) {
+            window.setWindowState(window.windowState() | Qt::WindowMaximized);
+        }
+    } else {
+        const auto fitAndCentre = [&window, available] {
+            const QSize frame = window.frameGeometry().size() - window.size();
+            window.resize(window.size().boundedTo(available.size() - frame));
+            QRect centred = window.frameGeometry();
+            centred.moveCenter(available.center());
+            window.move(centred.topLeft());
+        };
+        window.resize(970, 684);
+        fitAndCentre();
+        // The frame is known only once the window is shown: fit and centre it again by its real size.
+        QTimer::singleShot(0, &window, [&window, fitAndCentre] {
+            if (window.isVisible() && window.windowState() == Qt::WindowNoState) {
+                fitAndCentre();
+            }
+        });
+    }
+    // Lay the panes out at this size first, or the splitters would share out a default one.
+    window.layout()->activate();
+    const std::vector<int> none;
+    const std::vector<int>& kept = stored ? stored->splitters : none;
+    auto sizes = kept.begin();
+    for (QSplitter* splitter : keptSplitters(window)) {
+        if (!splitter) {
+            continue;
+        }
+        if (std::distance(sizes, kept.end()) >= splitter->count()) {
+            splitter->setSizes(QList<int>(sizes, sizes + splitter->count()));
+            sizes += splitter->count();
+        } else {
+            // A pane squeezed by a small screen would otherwise take back its first size as the window grows;
+            // the tag panel starts at its own height rather than folded.
+            QList<int> fresh = splitter->sizes();
+            if (splitter->orientation() == Qt::Vertical && fresh.size() == 2) {
+                // Not laid out yet while hidden: the window's height stands in for the splitter's.
+                const int total = std::max(fresh[0] + fresh[1], window.height());
+                fresh[1] = std::min(splitter->widget(1)->sizeHint().height(), total / 2);
+                fresh[0] = total - fresh[1];
+            }
+            splitter->setSizes(fresh);
+            sizes = kept.end();
+        }
+    }
+}
+
+settings::WindowGeometry windowPlace(const QMainWindow& window)
+{
+    // The normal size and the frame's corner, so a maximised window comes back maximised over its old place.
+    const QRect normal = window.normalGeometry();
+    const QPoint frameCorner = normal.topLeft() - (window.geometry().topLeft() - window.frameGeometry().topLeft());
+    settings::WindowGeometry place{frameCorner.x(), frameCorner.y(),      normal.width(),
+                                   normal.height(), window.isMaximized(), {}};
+    for (const QSplitter* splitter : keptSplitters(window)) {
+        // A hidden tag panel measures 0; kept, it would come back folded.
+        bool allShown = splitter != nullptr;
+        for (int index = 0; allShown && index < splitter->count(); ++index) {
+            allShown = splitter->widget(index)->isVisibleTo(&window);
+        }
+        if (!allShown) {
+            break;
+        }
+        const QList<int> sizes = splitter->sizes();
+        place.splitters.insert(place.splitters.end(), sizes.begin(), sizes.end());
+    }
+    return place;
+}
+
+} // namespace
+
 void TForm1::FormCreate()
 {
     const settings::Settings stored = settings::readSettings(m_places.settingsFiles.readFrom);
+    restoreWindowPlace(*this, stored.window);
     m_languageName = stored.language;
     m_applyTo->setItemIndex(stored.applyTo);
     m_renamePart->setItemIndex(stored.rename);
@@ -551,6 +716,12 @@ void TForm1::connectPreview()
         connect(box, &QCheckBox::toggled, this, optionChanged);
     }
     connect(m_titleBox, &TitleTemplateBox::changed, this, optionChanged);
+    for (QLineEdit* edit : {m_symbols, m_replace, m_number->findChild<QLineEdit*>()}) {
+        connect(edit, &QLineEdit::textChanged, this, &TForm1::showOperationExamples);
+    }
+    // A run draws from the generator, so the random example follows each preview.
+    connect(m_preview.get(), &RenamePreview::ready, this, &TForm1::showOperationExamples);
+    showOperationExamples();
     connect(m_filter, &TFilterComboBox::changed, this, optionChanged);
     connect(m_tree, &TStShellTreeView::folderSelected, this, optionChanged);
     connect(&m_list->model(), &ShellListModel::listFilled, this, [this] { requestPreview(PreviewCause::Relisted); });
@@ -574,6 +745,22 @@ void TForm1::connectPreview()
         }
         statusBar()->showMessage(fromUtf8(text));
     });
+}
+
+void TForm1::showOperationExamples()
+{
+    static constexpr std::string_view sample = "IMG_0412.jpg";
+    const std::optional<int> number = parseInteger(toUtf8(m_number->text()));
+    const OperationInputs inputs{toUtf8(m_symbols->text()), toUtf8(m_replace->text()), number.value_or(0)};
+    for (int option = 0; option < renameOptionCount; ++option) {
+        const auto operation = static_cast<RenameOption>(option);
+        QString example; // none while the number box holds no number the run would take
+        if (!needsNumber(operation) || number) {
+            example = fromUtf8(sample) + QStringLiteral(" → ")
+                + fromUtf8(exampleName(operation, inputs, sample, RandomGenerator::instance()));
+        }
+        m_options->setItemToolTip(option, example);
+    }
 }
 
 void TForm1::requestPreview(PreviewCause cause)
@@ -937,8 +1124,7 @@ void TForm1::reportUnreachedFolders(const std::vector<std::string>& unreached)
     for (const std::string& folder : unreached) {
         folders << displayText(folder);
     }
-    m_showMessage(QStringLiteral("These folders could not be entered and were left as they were:\n")
-                  + folders.join(QLatin1Char('\n')));
+    m_showMessage(message("StringFoldersNotEntered") + QLatin1Char('\n') + folders.join(QLatin1Char('\n')));
 }
 
 void TForm1::ButtonSortClick()
@@ -1029,10 +1215,10 @@ QString TForm1::caption(const settings::LanguageTarget& target, const QString* r
         return swap(group->itemText(target.item), [&](const QString& text) { group->setItemText(target.item, text); });
     }
     if (auto* menu = findChild<QMenu*>(control)) {
-        return swap(menu->title(), [&](const QString& text) { menu->setTitle(text); });
+        return swap(withoutMnemonic(menu->title()), [&](const QString& text) { menu->setTitle(text); });
     }
     if (auto* action = findChild<QAction*>(control)) {
-        return swap(action->text(), [&](const QString& text) { action->setText(text); });
+        return swap(withoutMnemonic(action->text()), [&](const QString& text) { action->setText(text); });
     }
     if (auto* box = findChild<QGroupBox*>(control)) {
         return swap(box->title(), [&](const QString& text) { box->setTitle(text); });
@@ -1041,7 +1227,7 @@ QString TForm1::caption(const settings::LanguageTarget& target, const QString* r
         return swap(label->text(), [&](const QString& text) { label->setText(text); });
     }
     if (auto* button = findChild<QAbstractButton*>(control)) {
-        return swap(button->text(), [&](const QString& text) { button->setText(text); });
+        return swap(withoutMnemonic(button->text()), [&](const QString& text) { button->setText(text); });
     }
     return {};
 }
@@ -1056,6 +1242,46 @@ void TForm1::showTexts()
     m_list->model().setPreviewTexts({message("StringNewName"), message("StringUnchanged"), message("StringWillRename"),
                                      message("StringWillNotRename"), message("StringNameTaken"),
                                      message("StringNameWantedTwice"), message("StringNameUnsafe")});
+    BrowserTexts browser;
+    browser.columns = {message("StringColumnName"), message("StringColumnSize"), message("StringColumnType"),
+                       message("StringColumnModified"), message("StringColumnAttributes")};
+    browser.open = message("StringMenuOpen");
+    browser.rename = message("StringMenuRename");
+    browser.copyPath = message("StringMenuCopyPath");
+    browser.moveToTrash = message("StringMenuTrash");
+    browser.largeIcons = message("StringMenuLargeIcons");
+    browser.smallIcons = message("StringMenuSmallIcons");
+    browser.list = message("StringMenuList");
+    browser.details = message("StringMenuDetails");
+    browser.alreadyExists = message("StringAlreadyExists");
+    browser.notMoved = message("StringNotMoved");
+    browser.folderNotCopied = message("StringFolderNotCopied");
+    browser.notCopied = message("StringNotCopied");
+    browser.invalidName = message("StringInvalidName");
+    browser.notTrashed = message("StringNotTrashed");
+    browser.filesName = message("StringFileList");
+    browser.foldersName = message("StringFolderTree");
+    m_list->setTexts(browser);
+    m_tree->setTexts(browser);
+    m_pathBox->setAccessibleName(message("StringFolderPath"));
+    m_filter->setAccessibleName(message("StringFileType"));
+    m_progressBar->setAccessibleName(message("StringProgress"));
+    findChild<QListWidget*>(QStringLiteral("CLBTitle"))->setAccessibleName(message("StringTitleFields"));
+    m_aboutBox->findChild<QWidget*>(QStringLiteral("Panel1"))->setAccessibleName(message("StringAboutPanel"));
+    m_aboutBox->findChild<QWidget*>(QStringLiteral("ProgramIcon"))->setAccessibleName(message("StringProgramIcon"));
+    auto* ok = m_aboutBox->findChild<QPushButton*>(QStringLiteral("OKButton"));
+    ok->setText(message("StringOk"));
+    ok->setAccessibleName(message("StringOk"));
+    // Only the descriptions change: the chosen type and the list's filter stay as they are.
+    QStringList filter;
+    for (const auto& [key, masks] : fileTypes) {
+        filter << message(key) << QString::fromLatin1(masks);
+    }
+    const int chosen = m_filter->currentIndex();
+    const QSignalBlocker quiet(m_filter);
+    m_filter->setFilter(filter.join(QLatin1Char('|')));
+    m_filter->setCurrentIndex(std::max(chosen, 0));
+    assignMnemonics(*this);
 }
 
 void TForm1::closeEvent(QCloseEvent* event)
@@ -1085,6 +1311,7 @@ void TForm1::saveOnClose()
          ++position) {
         choices.titleFields[position] = toUtf8(fields[static_cast<qsizetype>(position)]);
     }
+    choices.window = windowPlace(*this);
     // A settings file that cannot be written is reported; the window closes all the same.
     if (const std::optional<std::string> failure = settings::saveSettings(m_places.settingsFiles.writeTo, choices)) {
         m_showMessage(fromUtf8(*failure));

@@ -79,6 +79,8 @@ public:
     void setMessageSink(MessageSink sink) { m_showMessage = std::move(sink); }
 
     TAboutBox& aboutBox() const { return *m_aboutBox; }
+    // The interface texts shown now, one per language key.
+    const settings::InterfaceTexts& interfaceTexts() const { return m_texts; }
 
     // Lists, in a message, the entries the last run did not rename, the last
     // Sort did not move, or the last undo did not put back, and why.
@@ -123,6 +125,8 @@ private:
     enum class PreviewCause { OptionChanged, CommandEnded, Relisted };
     void requestPreview(PreviewCause cause);
     void connectPreview();
+    // Each operation's radio button tells, in its tool tip, what it makes of a sample name.
+    void showOperationExamples();
     QString message(std::string_view name) const;
     // The language's words of the status texts of Rename and Sort.
     StatusTexts statusTexts() const;

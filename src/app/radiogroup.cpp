@@ -1,5 +1,7 @@
 #include "app/radiogroup.h"
 
+#include "app/mnemonics.h"
+
 #include <QRadioButton>
 #include <QVBoxLayout>
 
@@ -66,7 +68,20 @@ void RadioGroup::setItemText(int index, const QString& text)
 QString RadioGroup::itemText(int index) const
 {
     const QAbstractButton* button = m_buttons.button(index);
-    return button ? button->text() : QString();
+    return button ? withoutMnemonic(button->text()) : QString();
+}
+
+void RadioGroup::setItemToolTip(int index, const QString& text)
+{
+    if (QAbstractButton* button = m_buttons.button(index)) {
+        button->setToolTip(text);
+    }
+}
+
+QString RadioGroup::itemToolTip(int index) const
+{
+    const QAbstractButton* button = m_buttons.button(index);
+    return button ? button->toolTip() : QString();
 }
 
 } // namespace quorbit

@@ -22,7 +22,10 @@ public:
     // selection changes, as a click would.
     void setItemIndex(int index);
     void setItemText(int index, const QString& text);
+    // The entry's caption as shown, without its mnemonic's "&".
     QString itemText(int index) const;
+    void setItemToolTip(int index, const QString& text);
+    QString itemToolTip(int index) const;
 
 signals:
     // The selection changed, by a click, a key, an accessibility action or

@@ -1,5 +1,7 @@
 // Renders the main window and the about box offscreen, in English and in
-// Russian, into PNG files, so their look can be checked without a display.
+// Russian, into PNG files, so their look can be checked without a display;
+// the main window also at the sizes of a 1366x768 screen and of a 1920x1080
+// one at 150 % (main-1366x768-English.png, main-1920x1080-150-English.png).
 //
 //   quorbit_screenshots <output folder>
 
@@ -95,6 +97,16 @@ int main(int argc, char* argv[])
         window.findChild<quorbit::TStShellListView*>(QStringLiteral("StShellListView1"))->selectRow(0);
         settle();
         window.grab().save(output + QStringLiteral("/main-%1.png").arg(QString::fromLatin1(language)));
+        // A 1366x768 screen, and 1920x1080 at 150 %: QT_SCALE_FACTOR is fixed at start, so the
+        // second is drawn at its logical size, 1280x720, at a scale of 1.
+        for (const auto& [size, name] :
+             {std::pair{QSize(1366, 768), "1366x768"}, std::pair{QSize(1280, 720), "1920x1080-150"}}) {
+            window.resize(size);
+            settle();
+            window.grab().save(
+                output
+                + QStringLiteral("/main-%1-%2.png").arg(QString::fromLatin1(name), QString::fromLatin1(language)));
+        }
         quorbit::TAboutBox& about = window.aboutBox();
         about.show();
         settle();

@@ -7,51 +7,52 @@ namespace quorbit {
 
 namespace {
 
-QString moveProblem(files::MoveResult result, const std::string& name, const std::string& folder)
+QString moveProblem(files::MoveResult result, const std::string& name, const std::string& folder,
+                    const BrowserTexts& texts)
 {
     switch (result) {
     case files::MoveResult::Moved:
         return {};
     case files::MoveResult::TargetExists:
-        return QStringLiteral("\"%1\" already exists in %2; nothing was replaced.")
-            .arg(displayText(name), displayText(folder));
+        return fillIn(texts.alreadyExists, {displayText(name), displayText(folder)});
     case files::MoveResult::Failed:
         break;
     }
-    return QStringLiteral("\"%1\" could not be moved to %2.").arg(displayText(name), displayText(folder));
+    return fillIn(texts.notMoved, {displayText(name), displayText(folder)});
 }
 
 QString copyProblem(const files::Folder& from, const std::string& name, const files::Folder& target,
-                    const std::string& folder)
+                    const std::string& folder, const BrowserTexts& texts)
 {
     if (from.leadsToDirectory(name)) {
-        return QStringLiteral("\"%1\" is a folder; folders can be moved, not copied.").arg(displayText(name));
+        return fillIn(texts.folderNotCopied, {displayText(name)});
     }
     switch (files::copyFile(from, name, target, name)) {
     case files::CopyResult::Copied:
         return {};
     case files::CopyResult::TargetExists:
-        return moveProblem(files::MoveResult::TargetExists, name, folder);
+        return moveProblem(files::MoveResult::TargetExists, name, folder, texts);
     case files::CopyResult::Failed:
         break;
     }
-    return QStringLiteral("\"%1\" could not be copied to %2.").arg(displayText(name), displayText(folder));
+    return fillIn(texts.notCopied, {displayText(name), displayText(folder)});
 }
 
 } // namespace
 
-QString renameEntry(const std::string& folder, const std::string& name, const std::string& newName)
+QString renameEntry(const std::string& folder, const std::string& name, const std::string& newName,
+                    const BrowserTexts& texts)
 {
     if (newName.empty() || newName == "." || newName == ".." || newName.find('/') != std::string::npos
         || newName.find('\0') != std::string::npos) {
-        return QStringLiteral("\"%1\" is not a name a file or folder can have.").arg(displayText(newName));
+        return fillIn(texts.invalidName, {displayText(newName)});
     }
     const files::Folder parent(folder);
     const files::MoveResult result = files::moveEntry(parent, name, parent, newName);
-    return result == files::MoveResult::Moved ? QString() : moveProblem(result, newName, folder);
+    return result == files::MoveResult::Moved ? QString() : moveProblem(result, newName, folder, texts);
 }
 
-QStringList dropEntries(const QList<QUrl>& urls, const std::string& folder, bool copy)
+QStringList dropEntries(const QList<QUrl>& urls, const std::string& folder, bool copy, const BrowserTexts& texts)
 {
     QStringList problems;
     const files::Folder target(folder);
@@ -69,8 +70,8 @@ QStringList dropEntries(const QList<QUrl>& urls, const std::string& folder, bool
         if (from.isOpen() && target.isOpen() && from.identity() == target.identity()) {
             continue; // already there
         }
-        const QString problem = copy ? copyProblem(from, name, target, folder)
-                                     : moveProblem(files::moveEntry(from, name, target, name), name, folder);
+        const QString problem = copy ? copyProblem(from, name, target, folder, texts)
+                                     : moveProblem(files::moveEntry(from, name, target, name), name, folder, texts);
         if (!problem.isEmpty()) {
             problems << problem;
         }

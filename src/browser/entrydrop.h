@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QUrl>
 
+#include "browser/browsertexts.h"
+
 #include <string>
 
 // Renames and moves that the browser's views do for the user. Names and
@@ -13,11 +15,12 @@
 namespace quorbit {
 
 // Renames `name` in `folder` to `newName`. Empty when it was renamed, else
-// the sentence that tells the user why not.
-QString renameEntry(const std::string& folder, const std::string& name, const std::string& newName);
+// the sentence, in `texts`' words, that tells the user why not.
+QString renameEntry(const std::string& folder, const std::string& name, const std::string& newName,
+                    const BrowserTexts& texts);
 
 // Moves the entries at the file URLs `urls` into `folder`, or copies them with
 // `copy` (files only). One sentence for each entry that was not moved or copied.
-QStringList dropEntries(const QList<QUrl>& urls, const std::string& folder, bool copy);
+QStringList dropEntries(const QList<QUrl>& urls, const std::string& folder, bool copy, const BrowserTexts& texts);
 
 } // namespace quorbit

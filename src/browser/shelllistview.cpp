@@ -315,6 +315,12 @@ void ShellListModel::setPreviewTexts(const PreviewTexts& texts)
     columnChanged(NewNameColumn);
 }
 
+void ShellListModel::setTexts(const BrowserTexts& texts)
+{
+    m_texts = texts;
+    emit headerDataChanged(Qt::Horizontal, 0, listing::ColumnCount - 1);
+}
+
 // One column's cells changed: the view repaints them, and no row moves.
 void ShellListModel::columnChanged(int column)
 {
@@ -428,12 +434,11 @@ QVariant ShellListModel::data(const QModelIndex& index, int role) const
 
 QVariant ShellListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    static const char* const titles[listing::ColumnCount] = {"Name", "Size", "Type", "Modified", "Attributes"};
     if (orientation != Qt::Horizontal || section < 0 || section > NewNameColumn) {
         return {};
     }
     if (role == Qt::DisplayRole) {
-        return section == NewNameColumn ? m_previewTexts.caption : QString::fromLatin1(titles[section]);
+        return section == NewNameColumn ? m_previewTexts.caption : m_texts.columns[static_cast<std::size_t>(section)];
     }
     if (role == Qt::TextAlignmentRole && section == listing::SizeColumn) {
         return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
@@ -469,7 +474,7 @@ bool ShellListModel::setData(const QModelIndex& index, const QVariant& value, in
         return false;
     }
     const std::string newName = QFile::encodeName(typed).toStdString();
-    if (const QString problem = renameEntry(m_folder, oldName, newName); !problem.isEmpty()) {
+    if (const QString problem = renameEntry(m_folder, oldName, newName, m_texts); !problem.isEmpty()) {
         emit failed(problem);
         return false;
     }
@@ -518,7 +523,7 @@ bool ShellListModel::dropMimeData(const QMimeData* data, Qt::DropAction action, 
         return false;
     }
     const std::string target = parent.isValid() ? pathOfRow(parent.row()) : m_folder;
-    const QStringList problems = dropEntries(data->urls(), target, action == Qt::CopyAction);
+    const QStringList problems = dropEntries(data->urls(), target, action == Qt::CopyAction, m_texts);
     if (!problems.isEmpty()) {
         emit failed(problems.join(QLatin1Char('\n')));
     }
@@ -543,7 +548,7 @@ TStShellListView::TStShellListView(QWidget* parent)
     m_icons->setSelectionModel(m_report->selectionModel());
     for (QAbstractItemView* view :
          {static_cast<QAbstractItemView*>(m_report), static_cast<QAbstractItemView*>(m_icons)}) {
-        view->setAccessibleName(QStringLiteral("Files"));
+        view->setAccessibleName(m_model->texts().filesName);
         view->setSelectionMode(QAbstractItemView::SingleSelection);
         view->setSelectionBehavior(QAbstractItemView::SelectRows);
         view->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
@@ -770,28 +775,36 @@ void TStShellListView::trashSelected()
     }
     const std::string path = m_model->pathOfRow(row);
     if (!files::moveToTrash(path)) {
-        emit m_model->failed(QStringLiteral("\"%1\" could not be moved to the trash.").arg(displayText(path)));
+        emit m_model->failed(fillIn(m_model->texts().notTrashed, {displayText(path)}));
     }
+}
+
+void TStShellListView::setTexts(const BrowserTexts& texts)
+{
+    m_model->setTexts(texts);
+    m_report->setAccessibleName(texts.filesName);
+    m_icons->setAccessibleName(texts.filesName);
 }
 
 void TStShellListView::showMenu(const QPoint& position)
 {
     QMenu menu(this);
+    const BrowserTexts& texts = m_model->texts();
     const int row = selectedRow();
     if (row >= 0 && currentView()->indexAt(position).isValid()) {
-        menu.addAction(QStringLiteral("&Open"), this, [this, row] { openRow(row); });
-        menu.addAction(QStringLiteral("Re&name"), this, &TStShellListView::renameSelected);
-        menu.addAction(QStringLiteral("&Copy Path"), this, &TStShellListView::copySelectedPath);
+        menu.addAction(texts.open, this, [this, row] { openRow(row); });
+        menu.addAction(texts.rename, this, &TStShellListView::renameSelected);
+        menu.addAction(texts.copyPath, this, &TStShellListView::copySelectedPath);
         menu.addSeparator();
-        menu.addAction(QStringLiteral("Move to &Trash"), this, &TStShellListView::trashSelected);
+        menu.addAction(texts.moveToTrash, this, &TStShellListView::trashSelected);
     } else {
         auto* group = new QActionGroup(&menu);
-        const std::pair<const char*, ViewStyle> styles[] = {{"Lar&ge Icons", ViewStyle::LargeIcons},
-                                                            {"S&mall Icons", ViewStyle::SmallIcons},
-                                                            {"&List", ViewStyle::List},
-                                                            {"&Details", ViewStyle::Report}};
+        const std::pair<const QString*, ViewStyle> styles[] = {{&texts.largeIcons, ViewStyle::LargeIcons},
+                                                               {&texts.smallIcons, ViewStyle::SmallIcons},
+                                                               {&texts.list, ViewStyle::List},
+                                                               {&texts.details, ViewStyle::Report}};
         for (const auto& [text, style] : styles) {
-            QAction* action = menu.addAction(QString::fromLatin1(text), this, [this, style] { setViewStyle(style); });
+            QAction* action = menu.addAction(*text, this, [this, style] { setViewStyle(style); });
             action->setCheckable(true);
             action->setChecked(style == m_style);
             group->addAction(action);
@@ -810,6 +823,12 @@ bool TStShellListView::eventFilter(QObject* watched, QEvent* event)
             return true;
         case Qt::Key_F5:
             Refresh();
+            return true;
+        case Qt::Key_F2:
+            renameSelected();
+            return true;
+        case Qt::Key_Delete:
+            trashSelected();
             return true;
         case Qt::Key_Backspace:
             emit parentRequested();

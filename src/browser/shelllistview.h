@@ -1,5 +1,6 @@
 #pragma once
 
+#include "browser/browsertexts.h"
 #include "listing/shellitems.h"
 #include "rename/entrypreview.h"
 
@@ -90,6 +91,9 @@ public:
     void setPreview(ListPreview preview);
     const ListPreview& preview() const { return m_preview; }
     void setPreviewTexts(const PreviewTexts& texts);
+    // The column headers and error sentences; the headers change at once.
+    void setTexts(const BrowserTexts& texts);
+    const BrowserTexts& texts() const { return m_texts; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -144,6 +148,7 @@ private:
     QIcon m_fileIcon;
     ListPreview m_preview;
     PreviewTexts m_previewTexts;
+    BrowserTexts m_texts;
     QIcon m_willRenameIcon;
     QIcon m_unchangedIcon;
     QIcon m_willNotRenameIcon;
@@ -194,6 +199,8 @@ public:
     void copySelectedPath() const;
     // Moves the selected entry to the user's trash.
     void trashSelected();
+    // The words of the headers, menus, errors and the views' accessible names.
+    void setTexts(const BrowserTexts& texts);
 
 signals:
     // OnSelectItem: the entry `name` of the shown folder became selected.

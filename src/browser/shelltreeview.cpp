@@ -384,7 +384,7 @@ bool ShellTreeModel::setData(const QModelIndex& index, const QVariant& value, in
         return false;
     }
     const std::string typed = QFile::encodeName(value.toString()).toStdString();
-    if (const QString problem = renameEntry(node->parent->path, node->name, typed); !problem.isEmpty()) {
+    if (const QString problem = renameEntry(node->parent->path, node->name, typed, m_texts); !problem.isEmpty()) {
         emit failed(problem);
         return false;
     }
@@ -421,7 +421,7 @@ bool ShellTreeModel::dropMimeData(const QMimeData* data, Qt::DropAction action, 
     if (!parent.isValid() || !data->hasUrls() || (action != Qt::MoveAction && action != Qt::CopyAction)) {
         return false;
     }
-    const QStringList problems = dropEntries(data->urls(), pathOf(parent), action == Qt::CopyAction);
+    const QStringList problems = dropEntries(data->urls(), pathOf(parent), action == Qt::CopyAction, m_texts);
     if (!problems.isEmpty()) {
         emit failed(problems.join(QLatin1Char('\n')));
     }
@@ -436,7 +436,7 @@ TStShellTreeView::TStShellTreeView(QWidget* parent, const std::string& rootPath)
     , m_watcher(new TStShellNotification(this))
 {
     setObjectName(QStringLiteral("StShellTreeView1"));
-    setAccessibleName(QStringLiteral("Folders"));
+    setAccessibleName(m_model->texts().foldersName);
     setModel(m_model);
     setHeaderHidden(true);
     setIndentation(19);
@@ -537,6 +537,12 @@ void TStShellTreeView::watchExpanded()
     m_watcher->setWatchFolders(folders);
 }
 
+void TStShellTreeView::setTexts(const BrowserTexts& texts)
+{
+    m_model->setTexts(texts);
+    setAccessibleName(texts.foldersName);
+}
+
 void TStShellTreeView::showMenu(const QPoint& position)
 {
     // Kept, as the folder may be listed again while the menu is open.
@@ -545,11 +551,12 @@ void TStShellTreeView::showMenu(const QPoint& position)
         return;
     }
     QMenu menu(this);
-    menu.addAction(QStringLiteral("&Open"), this, [this, index] { setCurrentIndex(index); });
+    const BrowserTexts& texts = m_model->texts();
+    menu.addAction(texts.open, this, [this, index] { setCurrentIndex(index); });
     if (m_model->flags(index) & Qt::ItemIsEditable) {
-        menu.addAction(QStringLiteral("Re&name"), this, [this, index] { edit(index); });
+        menu.addAction(texts.rename, this, [this, index] { edit(index); });
     }
-    menu.addAction(QStringLiteral("&Copy Path"), this, [this, index] { copyPath(index); });
+    menu.addAction(texts.copyPath, this, [this, index] { copyPath(index); });
     menu.exec(viewport()->mapToGlobal(position));
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "browser/browsertexts.h"
+
 #include <QAbstractItemModel>
 #include <QIcon>
 #include <QTreeView>
@@ -32,6 +34,9 @@ public:
     // renamed meanwhile keeps its node under the new name. A folder that
     // cannot be listed keeps its nodes until its parent is listed again.
     void relist(const QModelIndex& index);
+    // The words of the rename and drop errors.
+    void setTexts(const BrowserTexts& texts) { m_texts = texts; }
+    const BrowserTexts& texts() const { return m_texts; }
 
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
     QModelIndex parent(const QModelIndex& child) const override;
@@ -69,6 +74,7 @@ private:
     std::unique_ptr<Node> m_root;
     QIcon m_folderIcon;
     bool m_changing = false; // while the model reports a change of its own
+    BrowserTexts m_texts;
 };
 
 // The folder tree, StShellTreeView1. Every folder the user reaches is
@@ -89,6 +95,8 @@ public:
     std::string selectedFolder() const;
     // Copy Path: the node's path on the clipboard, as a file URL and as text.
     void copyPath(const QModelIndex& index) const;
+    // The words of the menu, errors and the accessible name; the menu takes them when it next opens.
+    void setTexts(const BrowserTexts& texts);
 
 signals:
     // OnFolderSelected: `path` became the selected folder.

@@ -237,6 +237,15 @@ std::string ApplyOperation(RenameOption option, std::string_view part, const Ope
     return std::string(part);
 }
 
+std::string exampleName(RenameOption option, const OperationInputs& inputs, std::string_view sample,
+                        RandomGenerator random)
+{
+    const std::size_t dot = sample.rfind('.');
+    const std::string_view base = sample.substr(0, dot);
+    const std::string_view extension = dot == std::string_view::npos ? std::string_view() : sample.substr(dot);
+    return ApplyOperation(option, base, inputs, 0, 1, random) + std::string(extension);
+}
+
 bool needsNumber(RenameOption option)
 {
     switch (option) {

@@ -97,6 +97,12 @@ std::string ApplyOperation(RenameOption option, std::string_view part, const Ope
 
 bool needsNumber(RenameOption option);
 
+// What `option` makes of the name part of `sample` (before its last dot), as
+// the only entry of its folder; the generator is a copy, so showing an example
+// draws nothing from the program's own.
+std::string exampleName(RenameOption option, const OperationInputs& inputs, std::string_view sample,
+                        RandomGenerator random);
+
 // How the options panel looks for an operation. Label texts are language keys;
 // an empty key hides the label.
 struct OptionsPanelLayout {

@@ -46,6 +46,14 @@ const std::array<std::string_view, kLanguageKeyCount> LanguageKeys{
     "StringMoveFailed", "StringFolderGone", "StringChangedSince", "StringLocale", "StringRenamedCount",
     "StringFoldersCount", "StringNotRenamedCount", "StringSortedCount", "StringNotSortedCount",
     "StringWouldRenameCount", "StringRestoredCount", "StringNotRestoredCount",
+    // Browser and window texts
+    "StringColumnName", "StringColumnSize", "StringColumnType", "StringColumnModified", "StringColumnAttributes",
+    "StringTypeAllFiles", "StringTypeText", "StringTypeHtml", "StringTypeImages", "StringTypeAudio", "StringTypeVideo",
+    "StringMenuOpen", "StringMenuRename", "StringMenuCopyPath", "StringMenuTrash", "StringMenuLargeIcons",
+    "StringMenuSmallIcons", "StringMenuList", "StringMenuDetails", "StringAlreadyExists", "StringNotMoved",
+    "StringFolderNotCopied", "StringNotCopied", "StringInvalidName", "StringNotTrashed", "StringFoldersNotEntered",
+    "StringFileList", "StringFolderTree", "StringFolderPath", "StringFileType", "StringProgress", "StringTitleFields",
+    "StringAboutPanel", "StringProgramIcon", "StringOk",
     // About box
     "AboutBox->Caption", "AboutBox->LabelAbout->Caption", "AboutBox->LabelAuthor->Caption",
     "AboutBox->LabelSite->Caption"};

@@ -1,6 +1,7 @@
 #include "settings/settingsfile.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include "platform/files.h"
 #include "platform/locations.h"
@@ -11,6 +12,64 @@ namespace quorbit::settings {
 namespace {
 
 constexpr std::string_view kSection = "Options";
+constexpr std::string_view kWindowSection = "Window";
+constexpr std::string_view kSplittersKey = "Splitters";
+
+// Pane sizes as "265,374,520,160"; anything that is not a number ends the list.
+std::vector<int> parseSizes(std::string_view text)
+{
+    std::vector<int> sizes;
+    while (!text.empty()) {
+        int size = 0;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), size);
+        if (error != std::errc() || size < 0) {
+            return {};
+        }
+        sizes.push_back(size);
+        text.remove_prefix(static_cast<std::size_t>(end - text.data()));
+        if (!text.empty() && text.front() != ',') {
+            return {};
+        }
+        if (!text.empty()) {
+            text.remove_prefix(1);
+        }
+    }
+    return sizes;
+}
+
+std::string joinSizes(const std::vector<int>& sizes)
+{
+    std::string text;
+    for (const int size : sizes) {
+        text += (text.empty() ? "" : ",") + std::to_string(size);
+    }
+    return text;
+}
+
+std::optional<WindowGeometry> readWindow(const IniFile& file)
+{
+    WindowGeometry window;
+    window.width = file.readInteger(kWindowSection, "Width", 0);
+    window.height = file.readInteger(kWindowSection, "Height", 0);
+    if (window.width <= 0 || window.height <= 0) {
+        return std::nullopt;
+    }
+    window.left = file.readInteger(kWindowSection, "Left", 0);
+    window.top = file.readInteger(kWindowSection, "Top", 0);
+    window.maximized = file.readInteger(kWindowSection, "Maximized", 0) != 0;
+    window.splitters = parseSizes(file.readString(kWindowSection, kSplittersKey, ""));
+    return window;
+}
+
+void writeWindow(IniFile& file, const WindowGeometry& window)
+{
+    file.writeInteger(kWindowSection, "Left", window.left);
+    file.writeInteger(kWindowSection, "Top", window.top);
+    file.writeInteger(kWindowSection, "Width", window.width);
+    file.writeInteger(kWindowSection, "Height", window.height);
+    file.writeInteger(kWindowSection, "Maximized", window.maximized ? 1 : 0);
+    file.writeString(kWindowSection, kSplittersKey, joinSizes(window.splitters));
+}
 
 std::string titleFieldKey(std::size_t position)
 {
@@ -64,6 +123,7 @@ Settings readSettings(const std::string& path)
         settings.titleFields[position]
             = file.readString(kSection, titleFieldKey(position), defaults.titleFields[position]);
     }
+    settings.window = readWindow(file);
     return settings;
 }
 
@@ -86,6 +146,9 @@ std::optional<std::string> saveSettings(const std::string& path, const Settings&
     file.writeInteger(kSection, "Rename From ID3", settings.renameFromId3 ? 1 : 0);
     for (std::size_t position = 0; position < settings.titleFields.size(); ++position) {
         file.writeString(kSection, titleFieldKey(position), settings.titleFields[position]);
+    }
+    if (settings.window) {
+        writeWindow(file, *settings.window);
     }
     // The configuration folder may not exist yet on a first run.
     const std::string folder = folderOf(path);

@@ -3,6 +3,7 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "settings/language.h"
 
@@ -14,6 +15,19 @@ namespace quorbit::settings {
 inline constexpr int kApplyToEntries = 3;
 inline constexpr int kRenameEntries = 3;
 inline constexpr int kRenameOptionEntries = 16;
+
+// Where the window was when it closed: its frame's top left corner, its
+// normal (not maximised) size, and every splitter's pane sizes in order.
+struct WindowGeometry {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+    bool maximized = false;
+    std::vector<int> splitters;
+
+    bool operator==(const WindowGeometry&) const = default;
+};
 
 struct Settings {
     std::string language = "English";
@@ -28,6 +42,8 @@ struct Settings {
     std::array<std::string, kTitleFieldCount> titleFields{
         std::string(EnglishPlaceholders[0]), std::string(EnglishPlaceholders[1]), std::string(EnglishPlaceholders[2]),
         std::string(EnglishPlaceholders[3]), std::string(EnglishPlaceholders[4])};
+    // None in files of older versions, or with no usable size: the window's own.
+    std::optional<WindowGeometry> window;
 
     bool operator==(const Settings&) const = default;
 };
@@ -51,10 +67,12 @@ struct SettingsPaths {
 SettingsPaths settingsPaths(const std::string& executablePath);
 
 // Every setting from the file; a missing or unreadable file (see loadIniFile),
-// key or number gives the default.
+// key or number gives the default. The window's place is read only from a
+// "Window" section with a positive width and height.
 Settings readSettings(const std::string& path);
 
-// Writes every setting, keeping whatever else the file holds; a path that is a
+// Writes every setting (the "Window" section only when there is a window
+// geometry), keeping whatever else the file holds; a path that is a
 // link is written through it and stays a link. Returns the message for the user
 // when the file cannot be written, or exists but cannot be read whole; the file
 // is then unchanged.

@@ -1,14 +1,18 @@
 #include "app/aboutbox.h"
 #include "app/mainwindow.h"
+#include "app/mnemonics.h"
 #include "app/numberedit.h"
 #include "app/radiogroup.h"
 #include "browser/bytepaths.h"
 #include "browser/filtercombobox.h"
 #include "browser/shellcombobox.h"
 #include "browser/shelllistview.h"
+#include "browser/shelltreeview.h"
 #include "platform/files.h"
 #include "platform/trash.h"
 #include "rename/journal.h"
+#include "settings/inifile.h"
+#include "settings/language.h"
 #include "tags/mp3sample.h"
 #include "tags/mp3tags.h"
 
@@ -20,13 +24,18 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTreeView>
@@ -156,7 +165,8 @@ private slots:
         QVERIFY(control<QCheckBox>(*window, "CheckBoxSubDirs")->isChecked());
         QCOMPARE(window->currentFolder(), bytes(m_scratch.path()));
         QVERIFY(control<QAction>(*window, "MLangRussian")->isChecked());
-        QCOMPARE(control<QPushButton>(*window, "ButtonRename")->text(), QStringLiteral("Переименовать"));
+        QCOMPARE(withoutMnemonic(control<QPushButton>(*window, "ButtonRename")->text()),
+                 QStringLiteral("Переименовать"));
         // Stored words are kept as stored, in the language's placeholders or not.
         QCOMPARE(titleFields(*window).first(), QStringLiteral("%Year%"));
         QCOMPARE(titleFields(*window)[1], QStringLiteral("%Title%"));
@@ -256,13 +266,13 @@ private slots:
     {
         const auto window = openWindow();
         control<QAction>(*window, "MLangRussian")->trigger();
-        QCOMPARE(control<QMenu>(*window, "MFile")->title(), QStringLiteral("Файл"));
+        QCOMPARE(control<QMenu>(*window, "MFile")->title(), QStringLiteral("&Файл"));
         QCOMPARE(titleFields(*window).first(), QStringLiteral("%Артист%"));
         // The template follows, or its words would stay literally in every name.
         QCOMPARE(control<QPlainTextEdit>(*window, "MemoTitle")->toPlainText(), QStringLiteral("%Артист% - %Название%"));
         QCOMPARE(window->aboutBox().windowTitle(), QStringLiteral("О программе"));
         control<QAction>(*window, "MLangEnglish")->trigger();
-        QCOMPARE(control<QMenu>(*window, "MFile")->title(), QStringLiteral("File"));
+        QCOMPARE(control<QMenu>(*window, "MFile")->title(), QStringLiteral("&File"));
         QCOMPARE(titleFields(*window), (QStringList{"%Artist%", "%Title%", "%Album%", "%Year%", "%Track%"}));
         QCOMPARE(window->aboutBox().windowTitle(), QStringLiteral("About Program"));
         QVERIFY(control<QAction>(*window, "MLangEnglish")->isChecked());
@@ -913,6 +923,231 @@ private slots:
         control<QAction>(*window, "MLangRussian")->trigger();
         QCOMPARE(model.headerData(NewNameColumn, Qt::Horizontal, Qt::DisplayRole).toString(),
                  QStringLiteral("Новое имя"));
+    }
+
+    // The window fits a 1024x600 screen, and opens where it closed unless that place is off every screen.
+    void theWindowFitsSmallScreensAndComesBackWhereItWas()
+    {
+        {
+            const auto window = openWindow();
+            const QSize smallest = window->minimumSizeHint();
+            QVERIFY2(smallest.width() <= 1024 && smallest.height() <= 600,
+                     qPrintable(QStringLiteral("%1x%2").arg(smallest.width()).arg(smallest.height())));
+            window->show();
+            QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+            window->resize(smallest);
+            QTRY_COMPARE(window->size(), smallest);
+            // Squeezed, the panes still end above the status bar.
+            auto* upper = control<QWidget>(*window, "SplitterTags");
+            QVERIFY(upper->mapTo(window.get(), QPoint(0, upper->height())).y() <= window->statusBar()->y());
+            QVERIFY(window->statusBar()->geometry().bottom() < window->height());
+            window->resize(900, 560);
+            window->move(40, 30);
+            QTRY_COMPARE(window->size(), QSize(900, 560));
+            QCoreApplication::processEvents(); // let the panes take the new size
+            auto* panes = control<QSplitter>(*window, "Splitter2");
+            panes->setSizes({150, panes->width() - panes->handleWidth() - 150});
+            QTRY_COMPARE(panes->sizes().value(0), 150);
+            window->close();
+        }
+        QVERIFY(QFile(settingsPath()).open(QIODevice::ReadOnly));
+        {
+            const auto window = openWindow();
+            window->show();
+            QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+            QCOMPARE(window->size(), QSize(900, 560));
+            QCOMPARE(window->frameGeometry().topLeft(), QPoint(40, 30));
+            QCOMPARE(control<QSplitter>(*window, "Splitter2")->sizes().value(0), 150);
+            window->close();
+        }
+        writeSettings("[Window]\nLeft=5000\nTop=-4000\nWidth=700\nHeight=500\n");
+        const auto window = openWindow();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        const QRect available = window->screen()->availableGeometry();
+        QVERIFY2(available.contains(window->frameGeometry()),
+                 qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                .arg(window->frameGeometry().x())
+                                .arg(window->frameGeometry().y())
+                                .arg(window->frameGeometry().width())
+                                .arg(window->frameGeometry().height())));
+        // Centred by its frame on the screen's free area.
+        QVERIFY(std::abs(window->frameGeometry().center().x() - available.center().x()) <= 1);
+        QVERIFY(std::abs(window->frameGeometry().center().y() - available.center().y()) <= 1);
+    }
+
+    // Alt and a letter open the menus, F2 and Delete act on the selected entry,
+    // Ctrl+R renames, and each operation's tool tip shows what it would do.
+    void theKeyboardReachesEveryCommand()
+    {
+        QTemporaryDir scratch;
+        qputenv("XDG_DATA_HOME", QFile::encodeName(scratch.filePath(QStringLiteral("data"))));
+        const std::string root = bytes(scratch.path()) + "/files";
+        QCOMPARE(::mkdir(root.c_str(), 0700), 0);
+        for (const char* name : {"/A.txt", "/B.txt"}) {
+            std::ofstream(root + name) << "x";
+        }
+        const auto window = openWindow();
+        window->show();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+
+        auto* fileMenu = control<QMenu>(*window, "MFile");
+        QCOMPARE(fileMenu->title(), QStringLiteral("&File"));
+        QCOMPARE(control<QAction>(*window, "MExit")->text(), QStringLiteral("&Exit"));
+        QTest::keyClick(window.get(), Qt::Key_F, Qt::AltModifier);
+        QTRY_VERIFY(fileMenu->isVisible());
+        QTest::keyClick(fileMenu, Qt::Key_Escape);
+        QTRY_VERIFY(!fileMenu->isVisible());
+        window->activateWindow(); // the offscreen platform leaves the closed menu active
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+
+        auto* list = control<TStShellListView>(*window, "StShellListView1");
+        QVERIFY(window->selectFolder(root));
+        QTRY_COMPARE(list->model().rowCount(), 2);
+        const auto rowOf = [&](const std::string& name) {
+            for (int row = 0; row < list->model().rowCount(); ++row) {
+                if (list->model().itemOfRow(row).name == name) {
+                    return row;
+                }
+            }
+            return -1;
+        };
+        list->selectRow(rowOf("A.txt"));
+        list->reportView()->setFocus();
+        QTest::keyClick(list->reportView(), Qt::Key_F2);
+        QTRY_VERIFY(QApplication::focusWidget()
+                    && QApplication::focusWidget()->parentWidget() == list->reportView()->viewport());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QTRY_VERIFY(QApplication::focusWidget() == list->reportView());
+
+        QTest::keyClick(list->reportView(), Qt::Key_Delete);
+        QVERIFY(!files::isExistingFile(root + "/A.txt"));
+        QVERIFY(files::isExistingFile(bytes(scratch.filePath(QStringLiteral("data/Trash/files/A.txt")))));
+        QTRY_COMPARE(list->model().rowCount(), 1);
+
+        auto* options = control<RadioGroup>(*window, "RadioGroupOptions");
+        options->setItemIndex(static_cast<int>(RenameOption::Counter));
+        control<QLineEdit>(*window, "EditReplace")->setText(QStringLiteral("photo"));
+        control<NumberEdit>(*window, "EditNumber")->setText(QStringLiteral("7"));
+        QCOMPARE(options->itemToolTip(static_cast<int>(RenameOption::Counter)),
+                 QStringLiteral("IMG_0412.jpg → photo7.jpg"));
+        QCOMPARE(options->itemToolTip(static_cast<int>(RenameOption::LowerCase)),
+                 QStringLiteral("IMG_0412.jpg → img_0412.jpg"));
+        QCOMPARE(options->itemText(static_cast<int>(RenameOption::Counter)), QStringLiteral("Counter"));
+
+        options->setItemIndex(static_cast<int>(RenameOption::LowerCase));
+        QTest::keyClick(window.get(), Qt::Key_R, Qt::ControlModifier);
+        QTRY_VERIFY(files::isExistingFile(root + "/b.txt"));
+        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Renamed 1 file"));
+        qunsetenv("XDG_DATA_HOME");
+    }
+
+    void theBuiltInTextsAreThoseOfEnglishIni()
+    {
+        // No language file here: the window shows only what it holds itself.
+        const std::string file = bytes(settingsPath());
+        TForm1 window(WindowPlaces{{file, file},
+                                   bytes(m_scratch.filePath(QStringLiteral("no-language/"))) + "/",
+                                   bytes(m_journals.filePath(QStringLiteral("journals")))});
+        const settings::IniFile english = settings::IniFile::load(QUORBIT_LANGUAGE_FOLDER "English.ini");
+        std::string differing;
+        for (std::size_t position = 0; position < settings::kLanguageKeyCount; ++position) {
+            const std::string_view key = settings::LanguageKeys[position];
+            const std::string own = window.interfaceTexts()[position];
+            if (own != english.readString("Interface", key, "\x01")) {
+                differing += std::string(key) + "=" + own + "\n";
+            }
+        }
+        QVERIFY2(differing.empty(), differing.c_str());
+    }
+
+    // The Latin words of `text` that are no name kept in every language:
+    // the tag formats, the program's name, masks, file names and addresses.
+    static QStringList englishWords(QString text)
+    {
+        static const QRegularExpression kept(QStringLiteral(
+            R"(https?://\S+|\*\.\w+|[\w.-]*\w\.[A-Za-z0-9]+\b|\bID3(v[12])?\b|\b[Mm][Pp]3\b|\bQuorbit\b|\S+@\S+)"));
+        static const QRegularExpression latinWord(QStringLiteral("[A-Za-z]{2,}"));
+        text.remove(QLatin1Char('&')).replace(kept, QStringLiteral(" "));
+        QStringList found;
+        for (auto match = latinWord.globalMatch(text); match.hasNext();) {
+            found << match.next().captured();
+        }
+        return found;
+    }
+
+    void theRussianInterfaceShowsNoEnglish()
+    {
+        const auto window = openWindow();
+        window->show();
+        control<QAction>(*window, "MLangRussian")->trigger();
+        QCoreApplication::processEvents(); // the tag edits take their names from their laid-out captions
+        QStringList english;
+        const auto check = [&english](const QString& where, const QString& text) {
+            if (const QStringList words = englishWords(text); !words.isEmpty()) {
+                english << where + QStringLiteral(": ") + text;
+            }
+        };
+        const auto shown = [&](QWidget* widget) {
+            const QString where = widget->objectName() + QLatin1Char(' ') + widget->metaObject()->className();
+            check(where, widget->accessibleName());
+            check(where, widget->toolTip());
+            if (widget->isWindow()) {
+                check(where, widget->windowTitle());
+            }
+            if (auto* label = qobject_cast<QLabel*>(widget)) {
+                check(where, label->text());
+            } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+                check(where, button->text());
+            } else if (auto* box = qobject_cast<QGroupBox*>(widget)) {
+                check(where, box->title());
+            } else if (auto* menu = qobject_cast<QMenu*>(widget)) {
+                check(where, menu->title());
+            } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+                check(where, edit->placeholderText());
+            } else if (auto* list = qobject_cast<QListWidget*>(widget)) {
+                for (int row = 0; row < list->count(); ++row) {
+                    check(where, list->item(row)->text());
+                }
+            }
+        };
+        for (QWidget* widget : window->findChildren<QWidget*>()) {
+            shown(widget);
+        }
+        shown(window.get());
+        for (const QAction* action : window->findChildren<QAction*>()) {
+            check(action->objectName(), action->text());
+        }
+        // The file types' descriptions; their masks stay as they are.
+        const auto* filter = control<TFilterComboBox>(*window, "FilterComboBoxRename");
+        QCOMPARE(filter->count(), 6);
+        for (int row = 0; row < filter->count(); ++row) {
+            check(QStringLiteral("file type"), filter->itemText(row));
+        }
+        const ShellListModel& model = control<TStShellListView>(*window, "StShellListView1")->model();
+        for (int column = 0; column <= NewNameColumn; ++column) {
+            check(QStringLiteral("column"), model.headerData(column, Qt::Horizontal, Qt::DisplayRole).toString());
+        }
+        // The menus and errors are worded from these texts each time.
+        const auto* tree = control<TStShellTreeView>(*window, "StShellTreeView1");
+        for (const BrowserTexts* texts : {&model.texts(), &tree->shellModel().texts()}) {
+            for (const QString& text : texts->columns) {
+                check(QStringLiteral("column"), text);
+            }
+            for (const QString& text :
+                 {texts->open, texts->rename, texts->copyPath, texts->moveToTrash, texts->largeIcons, texts->smallIcons,
+                  texts->list, texts->details, texts->alreadyExists, texts->notMoved, texts->folderNotCopied,
+                  texts->notCopied, texts->invalidName, texts->notTrashed, texts->filesName, texts->foldersName}) {
+                check(QStringLiteral("browser"), text);
+            }
+        }
+        QVERIFY2(english.isEmpty(), qPrintable(english.join(QLatin1Char('\n'))));
+        // And back: the English words return at once.
+        control<QAction>(*window, "MLangEnglish")->trigger();
+        QCOMPARE(model.headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("Name"));
+        QCOMPARE(filter->itemText(0), QStringLiteral("All Files (*.*)"));
+        QCOMPARE(tree->accessibleName(), QStringLiteral("Folders"));
     }
 };
 

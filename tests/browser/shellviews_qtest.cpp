@@ -207,21 +207,21 @@ private slots:
         create({"a.txt"});
         for (const bool copy : {true, false}) {
             const QStringList problems = dropEntries({QUrl::fromLocalFile(path(QStringLiteral("a.txt")))},
-                                                     bytes(path(QStringLiteral("two"))), copy);
+                                                     bytes(path(QStringLiteral("two"))), copy, BrowserTexts{});
             QCOMPARE(problems.size(), 1);
             QVERIFY(problems.first().contains(QLatin1String("already exists")));
             QCOMPARE(contentOf(path(QStringLiteral("a.txt"))), QByteArray("a.txt"));
             QCOMPARE(contentOf(path(QStringLiteral("two/a.txt"))), QByteArray("two/a.txt"));
         }
-        QVERIFY(
-            dropEntries({QUrl::fromLocalFile(path(QStringLiteral("b.txt")))}, bytes(path(QStringLiteral("two"))), false)
-                .isEmpty());
+        QVERIFY(dropEntries({QUrl::fromLocalFile(path(QStringLiteral("b.txt")))}, bytes(path(QStringLiteral("two"))),
+                            false, BrowserTexts{})
+                    .isEmpty());
         QCOMPARE(contentOf(path(QStringLiteral("two/b.txt"))), QByteArray("b.txt"));
         QVERIFY(!QFile::exists(path(QStringLiteral("b.txt"))));
-        QCOMPARE(
-            dropEntries({QUrl::fromLocalFile(path(QStringLiteral("two")))}, bytes(path(QStringLiteral("three"))), true)
-                .size(),
-            1);
+        QCOMPARE(dropEntries({QUrl::fromLocalFile(path(QStringLiteral("two")))}, bytes(path(QStringLiteral("three"))),
+                             true, BrowserTexts{})
+                     .size(),
+                 1);
         QVERIFY(QFileInfo(path(QStringLiteral("two"))).isDir()); // folders are moved, not copied
     }
 };

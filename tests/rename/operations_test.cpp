@@ -289,5 +289,17 @@ TEST(OperationsOnMixedNames, KeepEveryByteWherePositionsCut)
     }
 }
 
+TEST(ExampleName, ShowsWhatTheOperationMakesOfTheSample)
+{
+    const RandomGenerator random;
+    EXPECT_EQ(exampleName(RenameOption::LowerCase, {}, "IMG_0412.jpg", random), "img_0412.jpg");
+    EXPECT_EQ(exampleName(RenameOption::AddToLeft, {"2024 ", "", 0}, "IMG_0412.jpg", random), "2024 IMG_0412.jpg");
+    EXPECT_EQ(exampleName(RenameOption::Counter, {"", "photo", 7}, "IMG_0412.jpg", random), "photo7.jpg");
+    EXPECT_EQ(exampleName(RenameOption::UpperCase, {}, "readme", random), "README");
+    // The example draws from a copy: the same generator gives the same example.
+    EXPECT_EQ(exampleName(RenameOption::RandomSymbols, {"", "", 4}, "a.txt", random),
+              exampleName(RenameOption::RandomSymbols, {"", "", 4}, "a.txt", random));
+}
+
 } // namespace
 } // namespace quorbit

@@ -84,6 +84,46 @@ TEST(Settings, SavedFileListsEveryKeyInOrderAndReadsBack)
     EXPECT_EQ(readSettings(path).lastFolder, "/home/user/Old Music ");
 }
 
+TEST(Settings, WindowSectionRoundTripsAndOlderFilesReadTheDefaults)
+{
+    TempFolder folder;
+    const std::string path = folder / "quorbit.ini";
+    // A file of an older version has no Window section.
+    writeFile(path, "[Options]\nLanguage=Russian\n");
+    EXPECT_EQ(readSettings(path).window, std::nullopt);
+    EXPECT_EQ(readSettings(path).language, "Russian");
+
+    Settings settings;
+    settings.window = WindowGeometry{-8, 40, 1100, 700, true, {265, 520, 480, 160}};
+    ASSERT_FALSE(saveSettings(path, settings));
+    EXPECT_NE(readFile(path).find("[Window]\n"
+                                  "Left=-8\n"
+                                  "Top=40\n"
+                                  "Width=1100\n"
+                                  "Height=700\n"
+                                  "Maximized=1\n"
+                                  "Splitters=265,520,480,160\n"),
+              std::string::npos);
+    EXPECT_EQ(readSettings(path), settings);
+
+    const auto read = [&](const std::string& lines) {
+        writeFile(path, "[Window]\n" + lines);
+        return readSettings(path).window;
+    };
+    // No usable size: the window keeps its own place.
+    EXPECT_EQ(read("Left=10\nTop=10\n"), std::nullopt);
+    EXPECT_EQ(read("Width=0\nHeight=600\n"), std::nullopt);
+    EXPECT_EQ(read("Width=800\nHeight=-1\n"), std::nullopt);
+    // Pane sizes that are not a list of numbers are left out, the rest kept.
+    const std::optional<WindowGeometry> odd = read("Width=800\nHeight=600\nSplitters=1,x,3\n");
+    ASSERT_TRUE(odd);
+    EXPECT_EQ(odd->width, 800);
+    EXPECT_EQ(odd->left, 0);
+    EXPECT_FALSE(odd->maximized);
+    EXPECT_TRUE(odd->splitters.empty());
+    EXPECT_EQ(read("Width=800\nHeight=600\nSplitters=\n")->splitters, std::vector<int>{});
+}
+
 TEST(Settings, StoredValuesFollowTheReadingRules)
 {
     TempFolder folder;
