@@ -290,6 +290,9 @@ TForm1::TForm1(WindowPlaces places, QWidget* parent)
           std::pair{"StringFolderPath", "Folder path"},
           std::pair{"StringFileType", "File type"},
           std::pair{"StringProgress", "Progress"},
+          std::pair{"StringTypeFolder", "File Folder"},
+          std::pair{"StringTypeFileOf", "File %s"},
+          std::pair{"StringTypeFile", "File"},
           std::pair{"StringTitleFields", "Title fields"},
           std::pair{"StringAboutPanel", "About Quorbit"},
           std::pair{"StringProgramIcon", "Quorbit icon"},
@@ -485,9 +488,15 @@ QWidget* TForm1::buildRightPane()
     scroller->setFocusPolicy(Qt::NoFocus); // Tab goes to the options themselves, and the area follows them
     scroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroller->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Ignored);
-    // Room for the scroll bar too, so it never covers an option.
-    scroller->setFixedWidth(pane->sizeHint().width() + scroller->verticalScrollBar()->sizeHint().width());
     return scroller;
+}
+
+void TForm1::fitOptionsColumn()
+{
+    // As wide as the captions of the language in effect, with room for the
+    // scroll bar too, so it never covers an option.
+    auto* scroller = findChild<QScrollArea*>(QStringLiteral("ScrollBoxRight"));
+    scroller->setFixedWidth(scroller->widget()->sizeHint().width() + scroller->verticalScrollBar()->sizeHint().width());
 }
 
 QWidget* TForm1::buildTagPanel()
@@ -1261,7 +1270,11 @@ void TForm1::showTexts()
     browser.notTrashed = message("StringNotTrashed");
     browser.filesName = message("StringFileList");
     browser.foldersName = message("StringFolderTree");
+    browser.typeFolder = message("StringTypeFolder");
+    browser.typeFileOf = message("StringTypeFileOf");
+    browser.typeFile = message("StringTypeFile");
     m_list->setTexts(browser);
+    fitOptionsColumn();
     m_tree->setTexts(browser);
     m_pathBox->setAccessibleName(message("StringFolderPath"));
     m_filter->setAccessibleName(message("StringFileType"));

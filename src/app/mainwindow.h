@@ -169,6 +169,8 @@ private:
     // given) takes its place; empty for a message text.
     QString caption(const settings::LanguageTarget& target, const QString* replacement);
     void showTexts();
+    // Sizes the options column to its captions.
+    void fitOptionsColumn();
 
     WindowPlaces m_places;
     std::string m_languageName = "English";

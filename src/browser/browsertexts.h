@@ -32,6 +32,11 @@ struct BrowserTexts {
     QString notTrashed = QStringLiteral("\"%s\" could not be moved to the trash.");
     QString filesName = QStringLiteral("Files");
     QString foldersName = QStringLiteral("Folders");
+    // The Type column where no registered type name is known: a folder, a
+    // file with an extension (%s: the extension in capitals), one without.
+    QString typeFolder = QStringLiteral("File Folder");
+    QString typeFileOf = QStringLiteral("File %s");
+    QString typeFile = QStringLiteral("File");
 };
 
 // `text` with its "%s" and "%d" marks filled in by `values`, in order.

@@ -3,6 +3,7 @@
 #include "browser/bytepaths.h"
 #include "browser/entrydrop.h"
 #include "browser/shellnotification.h"
+#include "platform/localetext.h"
 #include "platform/trash.h"
 
 #include <QAction>
@@ -289,17 +290,25 @@ QString ShellListModel::typeText(const listing::ShellItem& item) const
 {
     const std::string_view extension = listing::extensionOf(item.name);
     if (item.isFolder || extension.empty()) {
-        return QString::fromStdString(listing::plainTypeText(item));
+        return plainTypeText(item);
     }
     const QString key = QString::fromUtf8(extension.data(), static_cast<qsizetype>(extension.size())).toLower();
     auto known = m_typeNames.constFind(key);
     if (known == m_typeNames.constEnd()) {
         const QMimeType type
             = QMimeDatabase().mimeTypeForFile(QStringLiteral("x.") + key, QMimeDatabase::MatchExtension);
-        known = m_typeNames.insert(
-            key, type.isDefault() ? QString::fromStdString(listing::plainTypeText(item)) : type.comment());
+        known = m_typeNames.insert(key, type.isDefault() ? plainTypeText(item) : type.comment());
     }
     return *known;
+}
+
+QString ShellListModel::plainTypeText(const listing::ShellItem& item) const
+{
+    if (item.isFolder) {
+        return m_texts.typeFolder;
+    }
+    const std::string_view extension = listing::extensionOf(item.name);
+    return extension.empty() ? m_texts.typeFile : fillIn(m_texts.typeFileOf, {displayText(text::toUpper(extension))});
 }
 
 void ShellListModel::setPreview(ListPreview preview)
@@ -318,7 +327,9 @@ void ShellListModel::setPreviewTexts(const PreviewTexts& texts)
 void ShellListModel::setTexts(const BrowserTexts& texts)
 {
     m_texts = texts;
+    m_typeNames.clear(); // they hold the words of the language before
     emit headerDataChanged(Qt::Horizontal, 0, listing::ColumnCount - 1);
+    columnChanged(listing::TypeColumn);
 }
 
 // One column's cells changed: the view repaints them, and no row moves.

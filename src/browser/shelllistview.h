@@ -85,6 +85,8 @@ public:
 
     // The Type column's text of an entry.
     QString typeText(const listing::ShellItem& item) const;
+    // The Type column where no registered type name is known, in the language's words.
+    QString plainTypeText(const listing::ShellItem& item) const;
 
     // Shows `preview` in the New name column. The rows stay as they are, and
     // each finds its new name by its entry's name, whatever order or filter.

@@ -126,11 +126,16 @@ std::string sizeText(const ShellItem& item)
         return {};
     }
     const long long kilobytes = item.size > 0 && item.size < 1024 ? 1 : std::max(item.size, 0LL) / 1024;
-    std::string digits = std::to_string(kilobytes);
-    for (std::ptrdiff_t position = static_cast<std::ptrdiff_t>(digits.size()) - 3; position > 0; position -= 3) {
-        digits.insert(static_cast<std::size_t>(position), ",");
+    const std::string digits = std::to_string(kilobytes);
+    const std::size_t lead = digits.size() % 3 == 0 ? 3 : digits.size() % 3; // digits before the first ","
+    std::string grouped;
+    for (std::size_t position = 0; position < digits.size(); ++position) {
+        if (position >= lead && (position - lead) % 3 == 0) {
+            grouped += ',';
+        }
+        grouped += digits[position];
     }
-    return digits + "KB";
+    return grouped + "KB";
 }
 
 std::string attributesText(const ShellItem& item)
@@ -149,15 +154,6 @@ std::string_view extensionOf(std::string_view name)
 {
     const std::size_t dot = name.rfind('.');
     return dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1);
-}
-
-std::string plainTypeText(const ShellItem& item)
-{
-    if (item.isFolder) {
-        return "File Folder";
-    }
-    const std::string_view extension = extensionOf(item.name);
-    return extension.empty() ? "File" : "File " + text::toUpper(extension);
 }
 
 std::size_t findItem(const std::vector<ShellItem>& items, std::string_view text, std::size_t start, bool exact)

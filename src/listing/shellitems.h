@@ -49,11 +49,6 @@ std::string sizeText(const ShellItem& item);
 // The Attributes column: "H" for a hidden entry, "R" for one the owner may not write.
 std::string attributesText(const ShellItem& item);
 
-// The Type column where no registered type name is known: "File Folder" for
-// a folder, else "File" and the extension in capitals ("File XYZ"), or "File"
-// when the name has no extension.
-std::string plainTypeText(const ShellItem& item);
-
 // The extension of `name` without its dot; empty when there is none.
 std::string_view extensionOf(std::string_view name);
 

@@ -53,7 +53,7 @@ const std::array<std::string_view, kLanguageKeyCount> LanguageKeys{
     "StringMenuSmallIcons", "StringMenuList", "StringMenuDetails", "StringAlreadyExists", "StringNotMoved",
     "StringFolderNotCopied", "StringNotCopied", "StringInvalidName", "StringNotTrashed", "StringFoldersNotEntered",
     "StringFileList", "StringFolderTree", "StringFolderPath", "StringFileType", "StringProgress", "StringTitleFields",
-    "StringAboutPanel", "StringProgramIcon", "StringOk",
+    "StringAboutPanel", "StringProgramIcon", "StringOk", "StringTypeFolder", "StringTypeFileOf", "StringTypeFile",
     // About box
     "AboutBox->Caption", "AboutBox->LabelAbout->Caption", "AboutBox->LabelAuthor->Caption",
     "AboutBox->LabelSite->Caption"};
