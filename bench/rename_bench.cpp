@@ -1,6 +1,7 @@
-// Renames 100,000 files with the rename run, with and without its journal,
-// undoes the journaled run, and measures each against a bare renameat2 loop
-// (the floor) in the same run; then times every name operation.
+// Renames 100,000 files with the rename run (adding to the left, and swapping
+// the parts of each name with a regular expression), with and without its
+// journal, undoes the journaled run, and measures each against a bare
+// renameat2 loop (the floor) in the same run; then times every name operation.
 //
 //   rename_bench [file count] [parent folder]
 
@@ -8,6 +9,7 @@
 #include "rename/journal.h"
 #include "rename/journalreplay.h"
 #include "rename/operations.h"
+#include "rename/regexreplace.h"
 #include "rename/renamerun.h"
 
 #include <algorithm>
@@ -26,13 +28,35 @@ namespace {
 
 using namespace quorbit::bench;
 
-double runSeconds(const std::string& folder, const std::string& journalFolder = {})
+quorbit::RunSettings addToLeft()
 {
     quorbit::RunSettings settings;
-    settings.folder = folder;
-    settings.journalFolder = journalFolder;
     settings.option = quorbit::RenameOption::AddToLeft;
     settings.symbolsText = "x";
+    return settings;
+}
+
+// "photo_000123.jpg" becomes "000123-photo.jpg".
+std::string swappedName(int i)
+{
+    char name[32];
+    std::snprintf(name, sizeof name, "%06d-photo.jpg", i);
+    return name;
+}
+
+quorbit::RunSettings regexSwap()
+{
+    quorbit::RunSettings settings;
+    settings.option = quorbit::RenameOption::RegexReplace;
+    settings.symbolsText = R"(^(\w+)_(\d+)$)";
+    settings.replaceText = "$2-$1";
+    return settings;
+}
+
+double runSeconds(quorbit::RunSettings settings, const std::string& folder, const std::string& journalFolder = {})
+{
+    settings.folder = folder;
+    settings.journalFolder = journalFolder;
     quorbit::RunProgress progress;
     quorbit::RenameRun run;
     const Clock::time_point start = Clock::now();
@@ -40,11 +64,12 @@ double runSeconds(const std::string& folder, const std::string& journalFolder = 
     return secondsSince(start);
 }
 
-void checkAllRenamed(const std::string& folder, int count, const char* prefix = "xphoto_")
+void checkAllRenamed(const std::string& folder, int count, const char* prefix = "xphoto_", const char* suffix = "")
 {
     int renamed = 0;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        renamed += entry.path().filename().string().starts_with(prefix);
+        const std::string name = entry.path().filename().string();
+        renamed += name.starts_with(prefix) && name.ends_with(suffix);
     }
     if (renamed != count) {
         std::fprintf(stderr, "only %d of %d files renamed in %s\n", renamed, count, folder.c_str());
@@ -69,9 +94,40 @@ void resetPeakResident()
     std::ofstream("/proc/self/clear_refs") << "5";
 }
 
-void benchmarkRun(int count, const std::string& parent)
+// The floor of the regex run: the renames it makes, from names prepared in
+// advance. The file system takes longer over these than over renameFloorSeconds'
+// (a leading "x"), so each run is held against its own renames.
+double swapFloorSeconds(const std::string& folder, int count)
 {
-    constexpr int rounds = 3;
+    std::vector<std::string> from;
+    std::vector<std::string> to;
+    for (int i = 0; i < count; ++i) {
+        from.push_back(benchFileName(i));
+        to.push_back(swappedName(i));
+    }
+    const int handle = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const Clock::time_point start = Clock::now();
+    for (int i = 0; i < count; ++i) {
+        if (renameat2(handle, from[i].c_str(), handle, to[i].c_str(), RENAME_NOREPLACE) != 0) {
+            fail("renameat2");
+        }
+    }
+    const double seconds = secondsSince(start);
+    close(handle);
+    return seconds;
+}
+
+struct Measured {
+    double floor = 0; // seconds, medians of the rounds
+    double run = 0;
+    double peakMiB = 0;
+};
+
+// The run with `settings` and its floor, each on fresh files in every round;
+// a renamed file's name starts with `prefix` and ends with `suffix`.
+Measured measureRun(const quorbit::RunSettings& settings, double (*floorSeconds)(const std::string&, int), int count,
+                    const std::string& parent, int rounds, const char* prefix, const char* suffix)
+{
     std::vector<double> floors;
     std::vector<double> runs;
     double peak = 0;
@@ -81,21 +137,32 @@ void benchmarkRun(int count, const std::string& parent)
         createFiles(floorFolder, count);
         createFiles(runFolder, count);
         sync();
-        floors.push_back(renameFloorSeconds(floorFolder, count));
+        floors.push_back(floorSeconds(floorFolder, count));
         resetPeakResident();
-        runs.push_back(runSeconds(runFolder));
+        runs.push_back(runSeconds(settings, runFolder));
         peak = std::max(peak, peakResidentMiB());
-        checkAllRenamed(runFolder, count);
+        checkAllRenamed(runFolder, count, prefix, suffix);
         std::filesystem::remove_all(floorFolder);
         std::filesystem::remove_all(runFolder);
     }
-    const double floor = median(floors);
-    const double run = median(runs);
+    return {median(floors), median(runs), peak};
+}
+
+void benchmarkRun(int count, const std::string& parent)
+{
+    constexpr int rounds = 3;
+    const Measured added = measureRun(addToLeft(), renameFloorSeconds, count, parent, rounds, "xphoto_", "");
     std::printf("rename %d files (median of %d rounds)\n", count, rounds);
-    std::printf("  floor (bare renameat2 loop): %10.0f files/s  %.3f s\n", count / floor, floor);
-    std::printf("  rename run (Add to left):    %10.0f files/s  %.3f s\n", count / run, run);
-    std::printf("  ratio run/floor: %.2f (goal <= 1.2)\n", run / floor);
-    std::printf("  peak resident memory during the run: %.1f MiB (goal < 100)\n", peak);
+    std::printf("  floor (bare renameat2 loop): %10.0f files/s  %.3f s\n", count / added.floor, added.floor);
+    std::printf("  rename run (Add to left):    %10.0f files/s  %.3f s\n", count / added.run, added.run);
+    std::printf("  ratio run/floor: %.2f (goal <= 1.2)\n", added.run / added.floor);
+    std::printf("  peak resident memory during the run: %.1f MiB (goal < 100)\n", added.peakMiB);
+
+    const Measured swapped = measureRun(regexSwap(), swapFloorSeconds, count, parent, rounds, "", "-photo.jpg");
+    std::printf("rename %d files with ^(\\w+)_(\\d+)$ -> $2-$1 (median of %d rounds, goal <= 1.3)\n", count, rounds);
+    std::printf("  floor (the same renames bare): %8.0f files/s  %.3f s\n", count / swapped.floor, swapped.floor);
+    std::printf("  rename run (Regex replace):  %10.0f files/s  %.3f s\n", count / swapped.run, swapped.run);
+    std::printf("ratio regex run/floor: %.2f\n", swapped.run / swapped.floor);
 }
 
 // Undoes the newest run journaled in `journals`, reading its journal included.
@@ -150,7 +217,7 @@ void benchmarkJournal(int count, const std::string& parent)
         floors.push_back(renameFloorSeconds(floorFolder, count));
         renameBack(floorFolder, count);
         sync();
-        runs.push_back(runSeconds(runFolder, journals));
+        runs.push_back(runSeconds(addToLeft(), runFolder, journals));
         checkAllRenamed(runFolder, count);
         sync();
         undos.push_back(undoSeconds(journals));
@@ -189,10 +256,13 @@ void benchmarkOperations()
         = {"Add to left",     "Add to right",      "Delete symbols",       "Delete from left", "Delete from right",
            "Replace symbols", "Replace from left", "Replace from right",   "Reduce to",        "Expand to",
            "Upper Case",      "Upper Case First",  "Upper Case First All", "Lower Case",       "Random symbols",
-           "Counter"};
+           "Counter",         "Regex replace"};
     constexpr int count = 1'000'000;
     const std::vector<std::string> names = sampleNames(count);
-    const quorbit::OperationInputs inputs{"e", "_", 5};
+    // Compiled once, as a run compiles it.
+    const auto regex = std::make_shared<const quorbit::RegexReplacement>(
+        std::get<quorbit::RegexReplacement>(quorbit::RegexReplacement::compile("e", "_")));
+    const quorbit::OperationInputs inputs{"e", "_", 5, regex};
     quorbit::RandomGenerator random;
     std::printf("name operations over %d names (ns per call)\n", count);
     for (int option = 0; option < quorbit::renameOptionCount; ++option) {

@@ -35,6 +35,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -165,8 +166,8 @@ TForm1::TForm1(WindowPlaces places, QWidget* parent)
     auto* splitter = named(new QSplitter(Qt::Horizontal, upperArea), QStringLiteral("Splitter2"));
     splitter->addWidget(buildLeftPane());
     splitter->addWidget(buildMiddlePane());
-    splitter->setStretchFactor(0, 0);
-    splitter->setStretchFactor(1, 1);
+    splitter->setStretchFactor(0, 1);
+    splitter->setStretchFactor(1, 3);
     splitter->setSizes({265, 374});
     splitter->setChildrenCollapsible(false);
     upper->addWidget(splitter, 1);
@@ -296,7 +297,13 @@ TForm1::TForm1(WindowPlaces places, QWidget* parent)
           std::pair{"StringTitleFields", "Title fields"},
           std::pair{"StringAboutPanel", "About Quorbit"},
           std::pair{"StringProgramIcon", "Quorbit icon"},
-          std::pair{"StringOk", "OK"}}) {
+          std::pair{"StringOk", "OK"},
+          std::pair{"StringInvalidFolder", "Invalid folder"},
+          std::pair{"StringSiteDescription", "Web site; a click opens it in the browser"},
+          std::pair{"StringOkDescription", "Closes this window"},
+          std::pair{"StringPattern", "Pattern:"},
+          std::pair{"StringInvalidPattern", "the pattern is not valid (%s)"},
+          std::pair{"StringPatternNotValid", "The pattern is not valid (%s). Nothing was renamed."}}) {
         m_texts[settings::languageKeyIndex(key)] = text;
     }
     connectPreview();
@@ -445,7 +452,7 @@ QWidget* TForm1::buildRightPane()
     for (const char* name :
          {"Add to left", "Add to right", "Delete symbols", "Delete from left", "Delete from right", "Replace symbols",
           "Replace from left", "Replace from right", "Reduce to", "Expand to", "Upper Case", "Upper Case First",
-          "Upper Case First All", "Lower Case", "Random symbols", "Counter"}) {
+          "Upper Case First All", "Lower Case", "Random symbols", "Counter", "Regular expression"}) {
         operations << QString::fromLatin1(name);
     }
     m_options
@@ -461,14 +468,21 @@ QWidget* TForm1::buildRightPane()
     m_titleBox = new TitleTemplateBox(fields, pane);
     grid->addWidget(m_titleBox, 1, 0, 1, 2);
 
+    // On a short screen the options scroll rather than push the tag panel and status bar off it; the two
+    // buttons stay in sight below them.
+    auto* rightColumn = new QWidget(this);
+    auto* rightLayout = new QVBoxLayout(rightColumn);
+    rightLayout->setContentsMargins(0, 0, 0, 8);
+    auto* scroller = named(new QScrollArea(rightColumn), QStringLiteral("ScrollBoxRight"));
+    rightLayout->addWidget(scroller, 1);
     auto* buttons = new QHBoxLayout;
-    auto* rename = named(new QPushButton(QStringLiteral("Rename"), pane), QStringLiteral("ButtonRename"));
-    auto* sort = named(new QPushButton(QStringLiteral("Sort"), pane), QStringLiteral("ButtonSort"));
+    auto* rename = named(new QPushButton(QStringLiteral("Rename"), rightColumn), QStringLiteral("ButtonRename"));
+    auto* sort = named(new QPushButton(QStringLiteral("Sort"), rightColumn), QStringLiteral("ButtonSort"));
     buttons->addStretch();
     buttons->addWidget(rename);
     buttons->addWidget(sort);
     buttons->addStretch();
-    grid->addLayout(buttons, 2, 0, 1, 2);
+    rightLayout->addLayout(buttons);
     connect(rename, &QPushButton::clicked, this, &TForm1::ButtonRenameClick);
     // A shortcut of its own: the button's shortcut is its mnemonic, reset with every caption.
     connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_R), rename), &QShortcut::activated, rename,
@@ -480,15 +494,14 @@ QWidget* TForm1::buildRightPane()
         m_list->Refresh();
     });
     pane->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
-    // On a short screen the options scroll rather than push the tag panel and status bar off it.
-    auto* scroller = named(new QScrollArea(this), QStringLiteral("ScrollBoxRight"));
     scroller->setWidget(pane);
     scroller->setWidgetResizable(true);
     scroller->setFrameShape(QFrame::NoFrame);
     scroller->setFocusPolicy(Qt::NoFocus); // Tab goes to the options themselves, and the area follows them
     scroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroller->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Ignored);
-    return scroller;
+    rightColumn->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Ignored);
+    return rightColumn;
 }
 
 void TForm1::fitOptionsColumn()
@@ -602,6 +615,11 @@ void restoreWindowPlace(QMainWindow& window, const std::optional<settings::Windo
                 const int total = std::max(fresh[0] + fresh[1], window.height());
                 fresh[1] = std::min(splitter->widget(1)->sizeHint().height(), total / 2);
                 fresh[0] = total - fresh[1];
+            } else if (fresh.size() == 2) {
+                // The folder tree starts with a good part of the width, not its narrowest.
+                const int total = fresh[0] + fresh[1];
+                fresh[0] = std::max(splitter->widget(0)->minimumWidth(), total / 4);
+                fresh[1] = total - fresh[0];
             }
             splitter->setSizes(fresh);
             sizes = kept.end();
@@ -651,7 +669,7 @@ void TForm1::FormCreate()
     ApplyLanguage(m_languageName);
     m_list->SetFileFilter(m_filter->mask());
     if (!stored.lastFolder.empty() && !selectFolder(stored.lastFolder)) {
-        m_startupError = QStringLiteral("Invalid folder");
+        m_startupError = message("StringInvalidFolder");
     }
     // A first start opens in the user's home, so Rename has a folder at once;
     // with no home, QDir falls back to the root, which is not chosen unasked.
@@ -735,7 +753,10 @@ void TForm1::connectPreview()
     connect(m_tree, &TStShellTreeView::folderSelected, this, optionChanged);
     connect(&m_list->model(), &ShellListModel::listFilled, this, [this] { requestPreview(PreviewCause::Relisted); });
     connect(m_preview.get(), &RenamePreview::ready, this, [this](const std::shared_ptr<RenamePreview::Result>& result) {
-        m_list->model().setPreview(std::move(result->entries));
+        m_list->model().setPreview(std::move(result->entries),
+                                   result->patternError.empty()
+                                       ? QString()
+                                       : fillIn(message("StringInvalidPattern"), {fromUtf8(result->patternError)}));
         if (!m_previewCounts || !result->subfolderCounts) {
             return;
         }
@@ -925,6 +946,9 @@ void TForm1::ButtonRenameClick()
         break;
     case RunResult::Outcome::InvalidNumber:
         m_showMessage(fromUtf8(result.message));
+        break;
+    case RunResult::Outcome::InvalidPattern:
+        m_showMessage(fillIn(message("StringPatternNotValid"), {fromUtf8(result.patternError)}));
         break;
     case RunResult::Outcome::JournalNotWritten:
         statusBar()->showMessage(fromUtf8(result.message));
@@ -1200,6 +1224,8 @@ void TForm1::ApplyLanguage(const std::string& name)
     const settings::LanguageMenuChecks checks = settings::ApplyLanguage(m_places.languageFolder, name, m_texts);
     findChild<QAction*>(QStringLiteral("MLangEnglish"))->setChecked(checks.english);
     findChild<QAction*>(QStringLiteral("MLangRussian"))->setChecked(checks.russian);
+    // The desktop's names of file types follow the language of the window, not the system's.
+    QLocale::setDefault(QLocale(message("StringLocale")));
     showTexts();
 }
 
@@ -1285,6 +1311,9 @@ void TForm1::showTexts()
     auto* ok = m_aboutBox->findChild<QPushButton*>(QStringLiteral("OKButton"));
     ok->setText(message("StringOk"));
     ok->setAccessibleName(message("StringOk"));
+    ok->setAccessibleDescription(message("StringOkDescription"));
+    m_aboutBox->findChild<QLabel*>(QStringLiteral("LabelSite"))
+        ->setAccessibleDescription(message("StringSiteDescription"));
     // Only the descriptions change: the chosen type and the list's filter stay as they are.
     QStringList filter;
     for (const auto& [key, masks] : fileTypes) {

@@ -21,6 +21,8 @@ PreviewMark markOf(Verdict verdict)
     case Verdict::Unsafe:
     case Verdict::Failed: // only a move fails, never a plan
         return PreviewMark::Unsafe;
+    case Verdict::InvalidPattern:
+        return PreviewMark::InvalidPattern;
     }
     return PreviewMark::Unsafe;
 }
@@ -118,6 +120,7 @@ std::shared_ptr<RenamePreview::Result> RenamePreview::preview(const Job& job) co
     for (PlannedEntry& entry : planned->shown.entries) {
         result->entries.emplace(std::move(entry.name), EntryPreview{std::move(entry.newName), markOf(entry.verdict)});
     }
+    result->patternError = std::move(planned->patternError);
     if (job.settings->subfolders) {
         result->subfolderCounts = Result::Counts{planned->renamed, planned->notRenamed, planned->folderCount};
     }

@@ -14,6 +14,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <thread>
 #include <utility>
 
@@ -43,6 +44,7 @@ public:
             int folderCount = 0;
         };
         std::optional<Counts> subfolderCounts;
+        std::string patternError; // ICU's word on a regular expression that does not compile
     };
 
     // `takeJob` is asked for the job each time a preview starts.

@@ -1,9 +1,11 @@
 // Renders the main window and the about box offscreen, in English and in
 // Russian, into PNG files, so their look can be checked without a display;
-// the main window also at the sizes of a 1366x768 screen and of a 1920x1080
-// one at 150 % (main-1366x768-English.png, main-1920x1080-150-English.png).
+// the main window also at the size of a 1366x768 screen
+// (main-1366x768-English.png). With --scale 150 it renders only the main
+// window on a 1920x1080 screen at 150 %: 1280x720 logical pixels drawn at a
+// scale factor of 1.5 (main-1920x1080-150-English.png).
 //
-//   quorbit_screenshots <output folder>
+//   quorbit_screenshots <output folder> [--scale 150]
 
 #include "app/aboutbox.h"
 #include "app/mainwindow.h"
@@ -23,6 +25,7 @@
 
 #include <fstream>
 #include <string>
+#include <string_view>
 #include <utility>
 
 // Lets the folder views take in what their listing threads found.
@@ -76,6 +79,11 @@ QString makeSampleFolder(const QTemporaryDir& scratch)
 int main(int argc, char* argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The scale factor is read once, when the application starts.
+    const bool scaled = argc > 3 && std::string_view(argv[2]) == "--scale" && std::string_view(argv[3]) == "150";
+    if (scaled) {
+        qputenv("QT_SCALE_FACTOR", "1.5");
+    }
     QApplication application(argc, argv);
     quorbit::setUpApplication();
     const QString output = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots");
@@ -96,22 +104,22 @@ int main(int argc, char* argv[])
         window.findChild<quorbit::NumberEdit*>(QStringLiteral("EditNumber"))->setText(QStringLiteral("3"));
         window.findChild<quorbit::TStShellListView*>(QStringLiteral("StShellListView1"))->selectRow(0);
         settle();
-        window.grab().save(output + QStringLiteral("/main-%1.png").arg(QString::fromLatin1(language)));
-        // A 1366x768 screen, and 1920x1080 at 150 %: QT_SCALE_FACTOR is fixed at start, so the
-        // second is drawn at its logical size, 1280x720, at a scale of 1.
-        for (const auto& [size, name] :
-             {std::pair{QSize(1366, 768), "1366x768"}, std::pair{QSize(1280, 720), "1920x1080-150"}}) {
-            window.resize(size);
+        const QString languageName = QString::fromLatin1(language);
+        if (scaled) {
+            window.resize(1280, 720);
             settle();
-            window.grab().save(
-                output
-                + QStringLiteral("/main-%1-%2.png").arg(QString::fromLatin1(name), QString::fromLatin1(language)));
+            window.grab().save(output + QStringLiteral("/main-1920x1080-150-%1.png").arg(languageName));
+        } else {
+            window.grab().save(output + QStringLiteral("/main-%1.png").arg(languageName));
+            window.resize(1366, 768);
+            settle();
+            window.grab().save(output + QStringLiteral("/main-1366x768-%1.png").arg(languageName));
+            quorbit::TAboutBox& about = window.aboutBox();
+            about.show();
+            settle();
+            about.grab().save(output + QStringLiteral("/about-%1.png").arg(languageName));
+            about.hide();
         }
-        quorbit::TAboutBox& about = window.aboutBox();
-        about.show();
-        settle();
-        about.grab().save(output + QStringLiteral("/about-%1.png").arg(QString::fromLatin1(language)));
-        about.hide();
         window.setMessageSink([](const QString&) {});
         window.close();
     }

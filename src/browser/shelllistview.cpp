@@ -311,9 +311,10 @@ QString ShellListModel::plainTypeText(const listing::ShellItem& item) const
     return extension.empty() ? m_texts.typeFile : fillIn(m_texts.typeFileOf, {displayText(text::toUpper(extension))});
 }
 
-void ShellListModel::setPreview(ListPreview preview)
+void ShellListModel::setPreview(ListPreview preview, const QString& patternProblem)
 {
     m_preview = std::move(preview);
+    m_patternProblem = patternProblem;
     columnChanged(NewNameColumn);
 }
 
@@ -355,6 +356,8 @@ QString ShellListModel::markText(PreviewMark mark) const
         return notRenamed(m_previewTexts.wantedTwice);
     case PreviewMark::Unsafe:
         return notRenamed(m_previewTexts.unsafe);
+    case PreviewMark::InvalidPattern:
+        return notRenamed(m_patternProblem);
     }
     return {};
 }

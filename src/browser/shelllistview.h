@@ -90,7 +90,8 @@ public:
 
     // Shows `preview` in the New name column. The rows stay as they are, and
     // each finds its new name by its entry's name, whatever order or filter.
-    void setPreview(ListPreview preview);
+    // `patternProblem` is the reason an entry marked InvalidPattern keeps its name.
+    void setPreview(ListPreview preview, const QString& patternProblem = {});
     const ListPreview& preview() const { return m_preview; }
     void setPreviewTexts(const PreviewTexts& texts);
     // The column headers and error sentences; the headers change at once.
@@ -150,6 +151,7 @@ private:
     QIcon m_fileIcon;
     ListPreview m_preview;
     PreviewTexts m_previewTexts;
+    QString m_patternProblem;
     BrowserTexts m_texts;
     QIcon m_willRenameIcon;
     QIcon m_unchangedIcon;

@@ -7,7 +7,7 @@
 namespace quorbit {
 
 // What a look ahead at the rename run says will become of a listed entry.
-enum class PreviewMark : std::uint8_t { Unchanged, WillRename, Taken, WantedTwice, Unsafe };
+enum class PreviewMark : std::uint8_t { Unchanged, WillRename, Taken, WantedTwice, Unsafe, InvalidPattern };
 
 struct EntryPreview {
     std::string newName; // empty for an unsafe one

@@ -2,6 +2,7 @@
 
 #include "platform/localetext.h"
 #include "platform/utf8.h"
+#include "rename/regexreplace.h"
 
 #include <cctype>
 #include <charconv>
@@ -197,6 +198,13 @@ std::string CounterText(int start, std::string_view prefix, std::size_t entryInd
     return result;
 }
 
+std::string RegexReplace(std::string_view part, std::string_view pattern, std::string_view replaceBy)
+{
+    const std::variant<RegexReplacement, std::string> compiled = RegexReplacement::compile(pattern, replaceBy);
+    const RegexReplacement* replacement = std::get_if<RegexReplacement>(&compiled);
+    return replacement ? replacement->apply(part) : std::string(part);
+}
+
 std::string ApplyOperation(RenameOption option, std::string_view part, const OperationInputs& inputs,
                            std::size_t entryIndex, std::size_t entryCount, RandomGenerator& random)
 {
@@ -233,6 +241,8 @@ std::string ApplyOperation(RenameOption option, std::string_view part, const Ope
         return RandomSymbols(inputs.number, random);
     case RenameOption::Counter:
         return CounterText(inputs.number, inputs.replaceBy, entryIndex, entryCount);
+    case RenameOption::RegexReplace:
+        return inputs.regex ? inputs.regex->apply(part) : RegexReplace(part, inputs.symbols, inputs.replaceBy);
     }
     return std::string(part);
 }
@@ -318,6 +328,12 @@ OptionsPanelLayout optionsPanelFor(RenameOption option)
         layout.replaceLabelKey = "StringSymbolsBefore";
         layout.replaceShown = true;
         layout.spinPosition = 1;
+        break;
+    case RenameOption::RegexReplace:
+        layout.symbolsLabelKey = "StringPattern";
+        layout.symbolsEditShown = true;
+        layout.replaceLabelKey = "StringReplaceBy";
+        layout.replaceShown = true;
         break;
     }
     return layout;

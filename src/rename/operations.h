@@ -4,11 +4,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
-// The sixteen name operations. Each computes a new name part from an old one;
+// The seventeen name operations. Each computes a new name part from an old one;
 // positions and lengths count characters (Unicode code points, a stray byte
 // being one character), and text comparisons are exact.
 namespace quorbit {
@@ -30,8 +31,9 @@ enum class RenameOption {
     LowerCase,
     RandomSymbols,
     Counter,
+    RegexReplace,
 };
-inline constexpr int renameOptionCount = 16;
+inline constexpr int renameOptionCount = 17;
 
 std::string AddToLeft(std::string_view part, std::string_view symbols);
 std::string AddToRight(std::string_view part, std::string_view symbols);
@@ -57,6 +59,11 @@ class RandomGenerator;
 std::string RandomSymbols(int count, RandomGenerator& random);
 // `prefix` and start + entryIndex, padded with zeros to the width of entryCount.
 std::string CounterText(int start, std::string_view prefix, std::size_t entryIndex, std::size_t entryCount);
+// Every match of the ICU regular expression `pattern` replaced by `replaceBy`,
+// as RegexReplacement does; an empty pattern, or one that does not compile,
+// changes nothing. Compiles on every call: a run compiles once, into
+// OperationInputs::regex.
+std::string RegexReplace(std::string_view part, std::string_view pattern, std::string_view replaceBy);
 
 // A linear congruential generator. The program keeps one, seeded with 1 at
 // start, so every program start yields the same random names. It is a plain
@@ -81,12 +88,17 @@ private:
     std::uint32_t m_state = 0;
 };
 
+class RegexReplacement;
+
 // What an operation reads from the options panel. `number` is the number box's
 // value, already checked with parseInteger.
 struct OperationInputs {
     std::string symbols;
     std::string replaceBy;
     int number = 0;
+    // For RegexReplace: `symbols` and `replaceBy` compiled, so that a run
+    // compiles them once; when none, every name compiles them anew.
+    std::shared_ptr<const RegexReplacement> regex{};
 };
 
 // Runs operation `option` on `part`. entryIndex is the entry's 0-based position

@@ -17,6 +17,7 @@ enum class Verdict {
     SharedTarget, // an entry before it in the run wants the same name
     Unsafe, // the new name is no name a file can have ("", ".", "..", "/" or NUL in it)
     Failed, // after the plan: the move itself failed (taken meanwhile, gone, no access)
+    InvalidPattern, // never planned: the operation's pattern does not compile, so no entry is renamed
 };
 
 struct PlannedEntry {

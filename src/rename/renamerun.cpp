@@ -2,6 +2,7 @@
 
 #include "listing/filemask.h"
 #include "rename/folderwalk.h"
+#include "rename/regexreplace.h"
 #include "rename/renameplan.h"
 #include "rename/runrecord.h"
 #include "rename/tagname.h"
@@ -103,10 +104,11 @@ RunResult RenameRun::start(const RunSettings& settings, const StatusTexts& texts
     if (settings.folder.empty()) {
         return {RunResult::Outcome::NoFolder, "No folder is selected.", {}, 0, {}};
     }
-    std::optional<OperationInputs> inputs = inputsFor(settings);
-    if (!inputs) {
-        return {RunResult::Outcome::InvalidNumber, invalidIntegerMessage(settings.numberText), {}, 0, {}};
+    std::variant<OperationInputs, RunResult> prepared = inputsFor(settings);
+    if (RunResult* refused = std::get_if<RunResult>(&prepared)) {
+        return std::move(*refused);
     }
+    OperationInputs& inputs = std::get<OperationInputs>(prepared);
 
     m_running = true;
     const AtScopeExit clearRunning([this] { m_running = false; });
@@ -126,7 +128,7 @@ RunResult RenameRun::start(const RunSettings& settings, const StatusTexts& texts
             return {RunResult::Outcome::JournalNotWritten, {}, {}, 0, {}};
         }
     }
-    const ActiveRun active{settings, std::move(*inputs), progress, tagNames, random, journal ? &*journal : nullptr};
+    const ActiveRun active{settings, std::move(inputs), progress, tagNames, random, journal ? &*journal : nullptr};
     bool stopped = false;
     RunResult result;
     const int folderCount = renameFolders(active, {}, result, stopped);
@@ -155,7 +157,8 @@ RunResult RenameRun::goOn(const Journal& journal, const RunRecord& record, Journ
     RunSettings settings = record.settings;
     settings.folder = journal.root;
     settings.journalFolder.clear();
-    std::optional<OperationInputs> inputs = inputsFor(settings);
+    std::variant<OperationInputs, RunResult> prepared = inputsFor(settings);
+    OperationInputs* inputs = std::get_if<OperationInputs>(&prepared);
     std::optional<RandomGenerator> random
         = journal.steps.empty() ? record.random : RandomGenerator::fromStateText(journal.steps.back().resume);
     if (m_running || !inputs || !random) {
@@ -290,15 +293,26 @@ std::optional<FolderPlan> RenameRun::planNames(const ActiveRun& active, const fi
     return planFolder(present, std::move(wanted), [&progress = active.progress] { progress.processPendingEvents(); });
 }
 
-std::optional<OperationInputs> RenameRun::inputsFor(const RunSettings& settings)
+std::variant<OperationInputs, RunResult> RenameRun::inputsFor(const RunSettings& settings)
 {
     OperationInputs inputs{settings.symbolsText, settings.replaceText, 0};
     if (needsNumber(settings.option)) {
         const std::optional<int> number = parseInteger(settings.numberText);
         if (!number) {
-            return std::nullopt;
+            return RunResult{RunResult::Outcome::InvalidNumber, invalidIntegerMessage(settings.numberText), {}, 0, {}};
         }
         inputs.number = *number;
+    }
+    if (settings.option == RenameOption::RegexReplace) {
+        std::variant<RegexReplacement, std::string> compiled
+            = RegexReplacement::compile(settings.symbolsText, settings.replaceText);
+        if (std::string* error = std::get_if<std::string>(&compiled)) {
+            RunResult refused{
+                RunResult::Outcome::InvalidPattern, "the pattern is not valid (" + *error + ")", {}, 0, {}};
+            refused.patternError = std::move(*error);
+            return refused;
+        }
+        inputs.regex = std::make_shared<const RegexReplacement>(std::move(std::get<RegexReplacement>(compiled)));
     }
     return inputs;
 }
@@ -306,9 +320,26 @@ std::optional<OperationInputs> RenameRun::inputsFor(const RunSettings& settings)
 std::optional<RunPreview> RenameRun::preview(const RunSettings& settings, const TagNameSource& tagNames,
                                              RandomGenerator random, const std::atomic<bool>* cancelled)
 {
-    std::optional<OperationInputs> inputs = inputsFor(settings);
-    if (!inputs || settings.folder.empty()) {
+    std::variant<OperationInputs, RunResult> prepared = inputsFor(settings);
+    if (settings.folder.empty()) {
         return std::nullopt;
+    }
+    if (RunResult* refused = std::get_if<RunResult>(&prepared)) {
+        if (refused->outcome != RunResult::Outcome::InvalidPattern) {
+            return std::nullopt;
+        }
+        // Nothing would be renamed anywhere; the folder in view shows why.
+        RunPreview preview;
+        preview.patternError = std::move(refused->patternError);
+        const FileMask mask(settings.mask);
+        for (std::string& name : collectEntries(files::Folder(settings.folder), settings.applyTo, mask).names) {
+            preview.shown.entries.push_back({std::move(name), {}, Verdict::InvalidPattern});
+        }
+        preview.notRenamed = preview.shown.entries.size();
+        if (cancelled && cancelled->load(std::memory_order_relaxed)) {
+            return std::nullopt;
+        }
+        return preview;
     }
     class Look : public RunProgress {
     public:
@@ -321,7 +352,7 @@ std::optional<RunPreview> RenameRun::preview(const RunSettings& settings, const 
     private:
         const std::atomic<bool>* m_cancelled;
     } look(cancelled);
-    const ActiveRun active{settings, std::move(*inputs), look, tagNames, random, nullptr};
+    const ActiveRun active{settings, std::move(std::get<OperationInputs>(prepared)), look, tagNames, random, nullptr};
     const FileMask mask(settings.mask);
     RunPreview preview;
     // The folders are planned in the run's order, so each draws the random names the run will.

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <unordered_set>
+#include <variant>
 #include <vector>
 
 namespace quorbit {
@@ -105,6 +106,9 @@ struct RunResult {
         InvalidNumber, // message is the error; nothing renamed
         AlreadyRunning, // a run is under way; this one is ignored
         JournalNotWritten, // the journal could not be written; nothing more was renamed
+        // The regular expression does not compile; nothing renamed. message is
+        // "the pattern is not valid (<detail>)", patternError the detail alone.
+        InvalidPattern,
     };
     Outcome outcome = Outcome::Done;
     std::string message;
@@ -119,6 +123,8 @@ struct RunResult {
         Verdict reason = Verdict::Failed; // Taken, SharedTarget, Unsafe or Failed
     };
     std::vector<NotRenamed> notRenamed;
+    // For InvalidPattern: ICU's error name and where, "U_REGEX_MISMATCHED_PAREN at offset 4".
+    std::string patternError{};
 };
 
 // What a run would do, counted over every folder it would visit.
@@ -127,6 +133,10 @@ struct RunPreview {
     std::size_t renamed = 0; // entries that would get their new names
     std::size_t notRenamed = 0; // entries that would keep theirs: taken, wanted twice or unsafe
     int folderCount = 0; // sub-folders visited, with sub-folders on
+    // When the regular expression does not compile, as RunResult::patternError.
+    // Then no folder is planned: `shown` lists the chosen folder's entries, each
+    // InvalidPattern with no new name, and they alone count as not renamed.
+    std::string patternError{};
 };
 
 // Whether Apply to takes an entry of this kind; a file must match the mask as well.
@@ -170,6 +180,7 @@ public:
     // `random` is a copy of the generator the run will draw from. Reads only
     // the disk and its arguments, so it may run on any thread. Nothing when the
     // number box holds no number, no folder is chosen, or `cancelled` turned true.
+    // A pattern that does not compile gives a preview with its patternError.
     static std::optional<RunPreview> preview(const RunSettings& settings, const TagNameSource& tagNames,
                                              RandomGenerator random, const std::atomic<bool>* cancelled = nullptr);
 
@@ -206,8 +217,10 @@ private:
     // The name the operation (or the tags) give the entry, before it is made fit for the disk.
     static std::string newNameFor(const ActiveRun& active, const files::Folder& folder, const std::string& name,
                                   std::size_t index, std::size_t count);
-    // What the operation reads from the settings; nothing when the number box holds no number.
-    static std::optional<OperationInputs> inputsFor(const RunSettings& settings);
+    // What the operation reads from the settings, its pattern compiled once for
+    // the whole run; or the refusal to run when the number box holds no number
+    // (InvalidNumber) or the pattern does not compile (InvalidPattern).
+    static std::variant<OperationInputs, RunResult> inputsFor(const RunSettings& settings);
 
     // Names of the entries collected in the folder in hand.
     std::vector<std::string> m_renameList;

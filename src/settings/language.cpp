@@ -23,10 +23,10 @@ const std::array<std::string_view, kLanguageKeyCount> LanguageKeys{
     "RadioGroupOptions->Items->Strings[8]", "RadioGroupOptions->Items->Strings[9]",
     "RadioGroupOptions->Items->Strings[10]", "RadioGroupOptions->Items->Strings[11]",
     "RadioGroupOptions->Items->Strings[12]", "RadioGroupOptions->Items->Strings[13]",
-    "RadioGroupOptions->Items->Strings[14]", "RadioGroupOptions->Items->Strings[15]", "CheckBoxSubDirs->Caption",
-    "CheckBoxID3->Caption", "CheckBoxShowTags->Caption", "GroupBoxMp3->Caption", "LabelSeparator->Caption",
-    "LabelNewTitle->Caption", "ButtonUp->Caption", "ButtonDown->Caption", "ButtonRename->Caption",
-    "ButtonSort->Caption",
+    "RadioGroupOptions->Items->Strings[14]", "RadioGroupOptions->Items->Strings[15]",
+    "RadioGroupOptions->Items->Strings[16]", "CheckBoxSubDirs->Caption", "CheckBoxID3->Caption",
+    "CheckBoxShowTags->Caption", "GroupBoxMp3->Caption", "LabelSeparator->Caption", "LabelNewTitle->Caption",
+    "ButtonUp->Caption", "ButtonDown->Caption", "ButtonRename->Caption", "ButtonSort->Caption",
     // Tag panel
     "GroupBoxID3v1->Caption", "LabelTitle1->Caption", "LabelArtist1->Caption", "LabelAlbum1->Caption",
     "LabelYear1->Caption", "LabelTrack1->Caption", "LabelGenre1->Caption", "LabelComment1->Caption",
@@ -54,6 +54,8 @@ const std::array<std::string_view, kLanguageKeyCount> LanguageKeys{
     "StringFolderNotCopied", "StringNotCopied", "StringInvalidName", "StringNotTrashed", "StringFoldersNotEntered",
     "StringFileList", "StringFolderTree", "StringFolderPath", "StringFileType", "StringProgress", "StringTitleFields",
     "StringAboutPanel", "StringProgramIcon", "StringOk", "StringTypeFolder", "StringTypeFileOf", "StringTypeFile",
+    "StringInvalidFolder", "StringSiteDescription", "StringOkDescription", "StringPattern", "StringInvalidPattern",
+    "StringPatternNotValid",
     // About box
     "AboutBox->Caption", "AboutBox->LabelAbout->Caption", "AboutBox->LabelAuthor->Caption",
     "AboutBox->LabelSite->Caption"};

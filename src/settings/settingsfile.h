@@ -14,7 +14,7 @@ namespace quorbit::settings {
 // Entries of the window's three radio groups.
 inline constexpr int kApplyToEntries = 3;
 inline constexpr int kRenameEntries = 3;
-inline constexpr int kRenameOptionEntries = 16;
+inline constexpr int kRenameOptionEntries = 17;
 
 // Where the window was when it closed: its frame's top left corner, its
 // normal (not maximised) size, and every splitter's pane sizes in order.

@@ -210,14 +210,18 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
         QCoreApplication::processEvents(); // let the first layout settle
         auto* tags = control<QWidget>(*window, "PanelTags");
+        auto* left = control<QWidget>(*window, "PanelLeft");
         auto* middle = control<QWidget>(*window, "PanelMiddle");
+        const int leftWidth = left->width();
         const int middleWidth = middle->width();
         const int rightWidth = control<QWidget>(*window, "PanelRight")->width();
         const int windowWidth = window->width();
         window->resize(windowWidth + 200, window->height());
         QTRY_VERIFY(window->width() > windowWidth);
-        // Extra width goes to the middle pane (the screen may allow less than asked).
-        QTRY_COMPARE(middle->width(), middleWidth + window->width() - windowWidth);
+        // Extra width goes to the tree and, most of it, to the list (the screen may allow less than asked).
+        QTRY_COMPARE(left->width() + middle->width(), leftWidth + middleWidth + window->width() - windowWidth);
+        QVERIFY(middle->width() - middleWidth > left->width() - leftWidth);
+        QVERIFY(left->width() > leftWidth);
         QCOMPARE(control<QWidget>(*window, "PanelRight")->width(), rightWidth);
         QCOMPARE(control<QWidget>(*window, "FilterComboBoxRename")->width(),
                  control<QWidget>(*window, "PanelFilter")->width());
@@ -925,6 +929,46 @@ private slots:
                  QStringLiteral("Новое имя"));
     }
 
+    // A regular expression with groups: the labels say what the edits hold, the column shows the
+    // new names, a pattern that does not compile renames nothing, and Rename makes what was shown.
+    void aRegularExpressionMovesTheDateToTheFront()
+    {
+        QTemporaryDir folder;
+        for (const char* name : {"Beach_2026-07-14.jpg", "notes.txt"}) {
+            QFile(folder.filePath(QString::fromLatin1(name))).open(QIODevice::WriteOnly);
+        }
+        const auto window = openWindow();
+        window->show();
+        QVERIFY(window->selectFolder(bytes(folder.path())));
+        const ShellListModel& model = control<TStShellListView>(*window, "StShellListView1")->model();
+        const auto column = [&model] {
+            QStringList rows;
+            for (int row = 0; row < model.rowCount(); ++row) {
+                const QModelIndex cell = model.index(row, NewNameColumn);
+                rows << cell.data().toString() + QStringLiteral(": ") + cell.data(Qt::ToolTipRole).toString();
+            }
+            return rows;
+        };
+        control<RadioGroup>(*window, "RadioGroupOptions")->setItemIndex(16);
+        QCOMPARE(control<QLabel>(*window, "LabelSymbols")->text(), QStringLiteral("Pattern:"));
+        QCOMPARE(control<QLabel>(*window, "LabelReplace")->text(), QStringLiteral("Replace by:"));
+        control<QLineEdit>(*window, "EditSymbols")->setText(QStringLiteral("^(\\w+)_([\\d-]+"));
+        control<QLineEdit>(*window, "EditReplace")->setText(QStringLiteral("$2 $1"));
+        QTRY_VERIFY(column().value(0).startsWith(
+            QStringLiteral(": will not be renamed: the pattern is not valid (U_REGEX_MISMATCHED_PAREN")));
+        control<QPushButton>(*window, "ButtonRename")->click();
+        QCOMPARE(m_messages.size(), 1);
+        QVERIFY(m_messages.takeFirst().startsWith(QStringLiteral("The pattern is not valid (")));
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), (QStringList{"Beach_2026-07-14.jpg", "notes.txt"}));
+
+        control<QLineEdit>(*window, "EditSymbols")->setText(QStringLiteral("^(\\w+)_([\\d-]+)$"));
+        QTRY_COMPARE(column(), (QStringList{"2026-07-14 Beach.jpg: will be renamed", "notes.txt: unchanged"}));
+        control<QPushButton>(*window, "ButtonRename")->click();
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), (QStringList{"2026-07-14 Beach.jpg", "notes.txt"}));
+        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Renamed 1 file"));
+        QVERIFY(m_messages.isEmpty());
+    }
+
     // The window fits a 1024x600 screen, and opens where it closed unless that place is off every screen.
     void theWindowFitsSmallScreensAndComesBackWhereItWas()
     {
@@ -941,6 +985,11 @@ private slots:
             auto* upper = control<QWidget>(*window, "SplitterTags");
             QVERIFY(upper->mapTo(window.get(), QPoint(0, upper->height())).y() <= window->statusBar()->y());
             QVERIFY(window->statusBar()->geometry().bottom() < window->height());
+            // The options scroll; the buttons that start the commands stay whole in sight.
+            for (const char* name : {"ButtonRename", "ButtonSort"}) {
+                auto* button = control<QPushButton>(*window, name);
+                QCOMPARE(button->visibleRegion().boundingRect(), button->rect());
+            }
             window->resize(900, 560);
             window->move(40, 30);
             QTRY_COMPARE(window->size(), QSize(900, 560));
@@ -1092,6 +1141,7 @@ private slots:
         const auto shown = [&](QWidget* widget) {
             const QString where = widget->objectName() + QLatin1Char(' ') + widget->metaObject()->className();
             check(where, widget->accessibleName());
+            check(where, widget->accessibleDescription());
             check(where, widget->toolTip());
             if (widget->isWindow()) {
                 check(where, widget->windowTitle());

@@ -57,6 +57,7 @@ TEST(RunRecord, BytesNotMadeByTheEncoderAreRefused)
         return bytes;
     };
     ASSERT_TRUE(decodeRunRecord(encoded(valid.size(), "")));
+    EXPECT_EQ(decodeRunRecord(encoded(0, "16"))->settings.option, RenameOption::RegexReplace);
     std::vector<std::string> refused = {
         whole + "\n",
         "quorbit run 1\n99999999999999999999999:0\n",
@@ -65,7 +66,7 @@ TEST(RunRecord, BytesNotMadeByTheEncoderAreRefused)
         encoded(9, "1") + "8:%Artist%\n20:18446744073709551615\n1:x\n", // far more template fields than bytes
     };
     const std::pair<std::size_t, std::string> spoiled[]
-        = {{0, "16"}, {0, "+0"}, {1, "3"}, {2, "3"}, {3, "2"}, {8, ""}, {8, "4294967296"}, {9, "2"}};
+        = {{0, "17"}, {0, "+0"}, {1, "3"}, {2, "3"}, {3, "2"}, {8, ""}, {8, "4294967296"}, {9, "2"}};
     for (const auto& [field, text] : spoiled) {
         refused.push_back(encoded(field, text));
     }

@@ -1,5 +1,6 @@
 #include "settings/settingsfile.h"
 
+#include "rename/operations.h"
 #include "settings/inifile.h"
 
 #include "tempfolder.h"
@@ -17,6 +18,9 @@
 
 namespace quorbit::settings {
 namespace {
+
+// The settings keep whichever operation the window shows, the last one included.
+static_assert(kRenameOptionEntries == renameOptionCount);
 
 using testing::readFile;
 using testing::TempFolder;
@@ -59,7 +63,7 @@ TEST(Settings, SavedFileListsEveryKeyInOrderAndReadsBack)
     settings.applyTo = 1;
     settings.rename = 2;
     settings.subfolders = true;
-    settings.renameOption = 15;
+    settings.renameOption = 16;
     settings.titleFields = {"%Year%", "%Artist%", "%Title%", "%Album%", "%Track%"};
     ASSERT_FALSE(saveSettings(path, settings));
     EXPECT_EQ(readFile(path),
@@ -69,7 +73,7 @@ TEST(Settings, SavedFileListsEveryKeyInOrderAndReadsBack)
               "Apply To=1\n"
               "Rename=2\n"
               "Subfolders=1\n"
-              "Rename Option=15\n"
+              "Rename Option=16\n"
               "Rename From ID3=0\n"
               "ID3 Fields 0=%Year%\n"
               "ID3 Fields 1=%Artist%\n"
@@ -142,7 +146,7 @@ TEST(Settings, StoredValuesFollowTheReadingRules)
     EXPECT_EQ(read("Apply To=-1\n").applyTo, -1);
     EXPECT_EQ(read("Apply To=\n").applyTo, 0);
     EXPECT_EQ(read("Rename=two\n").rename, 0);
-    EXPECT_EQ(read("Rename Option=99\n").renameOption, 15);
+    EXPECT_EQ(read("Rename Option=99\n").renameOption, 16);
     EXPECT_EQ(read("Last Folder=\"/home/user/My Music\"\n").lastFolder, "/home/user/My Music");
     EXPECT_EQ(read("Last Folder=/home/user/Music   \n").lastFolder, "/home/user/Music");
     EXPECT_EQ(read("Language=\n").language, "");
