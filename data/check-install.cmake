@@ -1,5 +1,6 @@
 # Installs the build into an empty prefix and checks that exactly the expected
-# files land there: the program, its language files where it looks for them,
+# files land there: the program and the shell's program with its manual page
+# and completion, its language files where it looks for them,
 # what the desktop needs to show it in its menu and software centre, and its
 # copyright file, which Debian wants in every package.
 file(REMOVE_RECURSE ${prefix})
@@ -11,6 +12,9 @@ endif()
 
 set(expected
     bin/quorbit
+    bin/quorbit-cli
+    share/bash-completion/completions/quorbit-cli
+    share/man/man1/quorbit-cli.1.gz
     share/applications/${app_id}.desktop
     share/doc/quorbit/copyright
     share/icons/hicolor/scalable/apps/${app_id}.svg

@@ -20,6 +20,7 @@
 #include "rename/sortcommand.h"
 #include "rename/tagname.h"
 #include "settings/settingsfile.h"
+#include "tags/photoname.h"
 
 #include <QAction>
 #include <QApplication>
@@ -303,7 +304,10 @@ TForm1::TForm1(WindowPlaces places, QWidget* parent)
           std::pair{"StringOkDescription", "Closes this window"},
           std::pair{"StringPattern", "Pattern:"},
           std::pair{"StringInvalidPattern", "the pattern is not valid (%s)"},
-          std::pair{"StringPatternNotValid", "The pattern is not valid (%s). Nothing was renamed."}}) {
+          std::pair{"StringPatternNotValid", "The pattern is not valid (%s). Nothing was renamed."},
+          std::pair{"StringPhotoFields",
+                    "%Date% (2026-07-14), %Time% (09.31.22), %Camera% (make and model), %Original% (the old name)"},
+          std::pair{"StringNoPhotoDate", "the photo tells no date taken, so the operation names it"}}) {
         m_texts[settings::languageKeyIndex(key)] = text;
     }
     connectPreview();
@@ -439,12 +443,14 @@ QWidget* TForm1::buildRightPane()
     m_replace->hide();
     m_subfolders
         = named(new QCheckBox(QStringLiteral("apply to all subfolders"), pane), QStringLiteral("CheckBoxSubDirs"));
-    m_fromId3 = named(new QCheckBox(QStringLiteral("rename mp3 files from ID3"), pane), QStringLiteral("CheckBoxID3"));
+    m_fromId3 = named(new QCheckBox(QStringLiteral("rename audio files from their tags"), pane),
+                      QStringLiteral("CheckBoxID3"));
     m_showTags = named(new QCheckBox(QStringLiteral("show tags panel"), pane), QStringLiteral("CheckBoxShowTags"));
     m_showTags->setChecked(true);
     leftColumn->addWidget(m_subfolders);
     leftColumn->addWidget(m_fromId3);
     leftColumn->addWidget(m_showTags);
+    leftColumn->addWidget(buildPhotoOptions(pane));
     leftColumn->addStretch();
     grid->addLayout(leftColumn, 0, 0);
 
@@ -502,6 +508,23 @@ QWidget* TForm1::buildRightPane()
     scroller->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Ignored);
     rightColumn->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Ignored);
     return rightColumn;
+}
+
+QWidget* TForm1::buildPhotoOptions(QWidget* pane)
+{
+    auto* box = named(new QGroupBox(QStringLiteral("Photo Names"), pane), QStringLiteral("GroupBoxPhotos"));
+    auto* layout = new QGridLayout(box);
+    m_photoDates = named(new QCheckBox(QStringLiteral("rename photos from their date"), box),
+                         QStringLiteral("CheckBoxPhotoDate"));
+    m_photoTemplate = named(new QLineEdit(fromUtf8(defaultPhotoTemplate), box), QStringLiteral("EditPhotoTemplate"));
+    m_photoTemplate->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    m_photoTemplate->setEnabled(false);
+    layout->addWidget(m_photoDates, 0, 0);
+    layout->addWidget(labelFor(m_photoTemplate, QStringLiteral("LabelPhotoTemplate"), QStringLiteral("New name:"), box),
+                      1, 0);
+    layout->addWidget(m_photoTemplate, 2, 0);
+    connect(m_photoDates, &QCheckBox::toggled, m_photoTemplate, &QWidget::setEnabled);
+    return box;
 }
 
 void TForm1::fitOptionsColumn()
@@ -661,6 +684,8 @@ void TForm1::FormCreate()
     m_subfolders->setChecked(stored.subfolders);
     m_options->setItemIndex(stored.renameOption);
     m_fromId3->setChecked(stored.renameFromId3);
+    m_photoDates->setChecked(stored.renamePhotos);
+    m_photoTemplate->setText(fromUtf8(stored.photoTemplate));
     QStringList fields;
     for (const std::string& field : stored.titleFields) {
         fields << fromUtf8(field);
@@ -736,10 +761,10 @@ void TForm1::connectPreview()
         connect(group, &RadioGroup::itemClicked, this, optionChanged);
     }
     // The number box tells of typing only through its line edit.
-    for (QLineEdit* edit : {m_symbols, m_replace, m_number->findChild<QLineEdit*>()}) {
+    for (QLineEdit* edit : {m_symbols, m_replace, m_number->findChild<QLineEdit*>(), m_photoTemplate}) {
         connect(edit, &QLineEdit::textChanged, this, optionChanged);
     }
-    for (QCheckBox* box : {m_subfolders, m_fromId3}) {
+    for (QCheckBox* box : {m_subfolders, m_fromId3, m_photoDates}) {
         connect(box, &QCheckBox::toggled, this, optionChanged);
     }
     connect(m_titleBox, &TitleTemplateBox::changed, this, optionChanged);
@@ -867,6 +892,9 @@ std::optional<RunSettings> TForm1::currentRunSettings() const
     run.symbolsText = toUtf8(m_symbols->text());
     run.replaceText = toUtf8(m_replace->text());
     run.numberText = toUtf8(m_number->text());
+    if (m_photoDates->isChecked()) {
+        run.photoTemplate = toUtf8(m_photoTemplate->text());
+    }
     return run;
 }
 
@@ -1031,7 +1059,7 @@ void TForm1::showNotRenamed()
 
 void TForm1::keepRecentJournals()
 {
-    RunHistory(m_places.journalFolder).keep(10);
+    RunHistory(m_places.journalFolder).keep(keptRunCount);
 }
 
 void TForm1::reportUnreadableJournal(const std::string& path)
@@ -1273,10 +1301,12 @@ void TForm1::showTexts()
         const QString text = fromUtf8(m_texts[position]);
         caption(settings::languageTarget(settings::LanguageKeys[position]), &text);
     }
+    m_photoTemplate->setToolTip(message("StringPhotoFields"));
     m_number->setAccessibleName(m_symbolsLabel->text());
     m_list->model().setPreviewTexts({message("StringNewName"), message("StringUnchanged"), message("StringWillRename"),
                                      message("StringWillNotRename"), message("StringNameTaken"),
-                                     message("StringNameWantedTwice"), message("StringNameUnsafe")});
+                                     message("StringNameWantedTwice"), message("StringNameUnsafe"),
+                                     message("StringNoPhotoDate")});
     BrowserTexts browser;
     browser.columns = {message("StringColumnName"), message("StringColumnSize"), message("StringColumnType"),
                        message("StringColumnModified"), message("StringColumnAttributes")};
@@ -1348,6 +1378,8 @@ void TForm1::saveOnClose()
     choices.subfolders = m_subfolders->isChecked();
     choices.renameOption = m_options->itemIndex();
     choices.renameFromId3 = m_fromId3->isChecked();
+    choices.renamePhotos = m_photoDates->isChecked();
+    choices.photoTemplate = toUtf8(m_photoTemplate->text());
     const QStringList fields = m_titleBox->fields();
     for (std::size_t position = 0; position < choices.titleFields.size() && position < std::size_t(fields.size());
          ++position) {

@@ -109,6 +109,8 @@ private:
     QWidget* buildMiddlePane();
     QWidget* buildRightPane();
     QWidget* buildTagPanel();
+    // The photo options: names from the date a photo was taken, after a template.
+    QWidget* buildPhotoOptions(QWidget* pane);
 
     void FormCreate();
     void saveOnClose();
@@ -208,6 +210,8 @@ private:
     QCheckBox* m_fromId3 = nullptr;
     QCheckBox* m_showTags = nullptr;
     TitleTemplateBox* m_titleBox = nullptr;
+    QCheckBox* m_photoDates = nullptr;
+    QLineEdit* m_photoTemplate = nullptr;
     TagPanel* m_tagPanel = nullptr;
     QFrame* m_progressStrip = nullptr;
     QProgressBar* m_progressBar = nullptr;

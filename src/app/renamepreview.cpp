@@ -118,7 +118,8 @@ std::shared_ptr<RenamePreview::Result> RenamePreview::preview(const Job& job) co
     }
     result->entries.reserve(planned->shown.entries.size());
     for (PlannedEntry& entry : planned->shown.entries) {
-        result->entries.emplace(std::move(entry.name), EntryPreview{std::move(entry.newName), markOf(entry.verdict)});
+        result->entries.emplace(std::move(entry.name),
+                                EntryPreview{std::move(entry.newName), markOf(entry.verdict), entry.photoWithoutDate});
     }
     result->patternError = std::move(planned->patternError);
     if (job.settings->subfolders) {

@@ -31,7 +31,7 @@ QLabel* labelFor(QWidget* control, const QString& name, const QString& text, QWi
 } // namespace
 
 TitleTemplateBox::TitleTemplateBox(const QStringList& fields, QWidget* parent)
-    : QGroupBox(QStringLiteral(" Mp3 Files Rename Options "), parent)
+    : QGroupBox(QStringLiteral(" Audio Files Rename Options "), parent)
     , m_fields(named(new QListWidget(this), QStringLiteral("CLBTitle")))
     , m_separator(named(new QComboBox(this), QStringLiteral("CBSeparator")))
     , m_memo(named(new QPlainTextEdit(this), QStringLiteral("MemoTitle")))

@@ -341,6 +341,12 @@ void ShellListModel::columnChanged(int column)
     }
 }
 
+QString ShellListModel::markText(const EntryPreview& entry) const
+{
+    const QString mark = markText(entry.mark);
+    return entry.photoWithoutDate ? mark + QStringLiteral("; ") + m_previewTexts.noPhotoDate : mark;
+}
+
 QString ShellListModel::markText(PreviewMark mark) const
 {
     const auto notRenamed
@@ -389,10 +395,10 @@ QVariant ShellListModel::previewData(const listing::ShellItem& item, int role) c
     }
     case Qt::ToolTipRole:
     case Qt::AccessibleDescriptionRole:
-        return markText(entry.mark);
+        return markText(entry);
     case Qt::AccessibleTextRole:
         // A screen reader hears the verdict the icon and colour show.
-        return displayText(entry.newName) + QStringLiteral(", ") + markText(entry.mark);
+        return displayText(entry.newName) + QStringLiteral(", ") + markText(entry);
     }
     return {};
 }

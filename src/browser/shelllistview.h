@@ -39,6 +39,7 @@ struct PreviewTexts {
     QString taken;
     QString wantedTwice;
     QString unsafe;
+    QString noPhotoDate; // added to the mark of a photo that the operation names
 };
 
 // The entries of the shown folder as rows. Folders are listed off the GUI
@@ -133,6 +134,7 @@ private:
     void waitForWorker();
     QVariant previewData(const listing::ShellItem& item, int role) const;
     QString markText(PreviewMark mark) const;
+    QString markText(const EntryPreview& entry) const;
     void columnChanged(int column);
 
     std::string m_folder;

@@ -12,6 +12,7 @@ enum class PreviewMark : std::uint8_t { Unchanged, WillRename, Taken, WantedTwic
 struct EntryPreview {
     std::string newName; // empty for an unsafe one
     PreviewMark mark = PreviewMark::Unchanged;
+    bool photoWithoutDate = false; // named by the operation, as it tells no date taken
 };
 
 // The entries the run would take, by name; the others show no new name.

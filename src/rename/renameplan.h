@@ -24,6 +24,7 @@ struct PlannedEntry {
     std::string name;
     std::string newName; // empty for an unsafe one
     Verdict verdict = Verdict::Unchanged;
+    bool photoWithoutDate = false; // a photo named by the operation, as it tells no date taken
 };
 
 struct PlannedMove {

@@ -6,6 +6,10 @@
 #include "rename/renameplan.h"
 #include "rename/runrecord.h"
 #include "rename/tagname.h"
+#include "tags/photodate.h"
+#include "tags/photoname.h"
+
+#include <unordered_map>
 
 namespace quorbit {
 
@@ -27,11 +31,26 @@ private:
     Action m_action;
 };
 
-bool hasMp3Extension(std::string_view name)
+// `wanted`, or the first of "-2", "-3"… put before its extension that is
+// neither `claimed` nor taken, where `name` is the photo's own name and free
+// for it. `nextSuffix` remembers where each wanted name's search stopped, so
+// a folder of a thousand photos of one second is not searched a thousand times.
+std::string freePhotoName(std::string wanted, const std::string& name, const std::unordered_set<std::string>& claimed,
+                          std::unordered_map<std::string, std::size_t>& nextSuffix)
 {
-    const std::string_view extension = splitName(name).extension;
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    return extension.size() == 3 && lower(extension[0]) == 'm' && lower(extension[1]) == 'p' && extension[2] == '3';
+    if (wanted == name || !claimed.contains(wanted)) {
+        return wanted;
+    }
+    const NameParts parts = splitName(wanted);
+    const std::string base(parts.base);
+    const std::string extension = parts.extension.empty() ? std::string() : "." + std::string(parts.extension);
+    std::size_t& suffix = nextSuffix.try_emplace(wanted, 2).first->second;
+    for (;; ++suffix) {
+        std::string candidate = base + "-" + std::to_string(suffix) + extension;
+        if (candidate == name || !claimed.contains(candidate)) {
+            return candidate;
+        }
+    }
 }
 
 } // namespace
@@ -279,18 +298,42 @@ std::optional<FolderPlan> RenameRun::planNames(const ActiveRun& active, const fi
 {
     std::vector<std::pair<std::string, std::optional<std::string>>> wanted;
     wanted.reserve(names.size());
+    // Photos taken in one second want one name: each after the first takes a free one of its own,
+    // so the names the folder has and those earlier entries want are kept track of.
+    const bool photoNames = !active.settings.photoTemplate.empty();
+    std::unordered_set<std::string> claimed;
+    std::unordered_map<std::string, std::size_t> nextSuffix;
+    if (photoNames) {
+        claimed.insert(present.begin(), present.end());
+    }
+    std::vector<std::size_t> withoutDate;
     for (std::size_t i = 0; i < names.size(); ++i) {
         const std::string& name = names[i];
-        const std::string computed = newNameFor(active, folder, name, i, names.size());
+        ComputedName computed = newNameFor(active, folder, name, i, names.size());
         // An operation that changes nothing leaves the entry alone, even where the
         // old name has trailing dots or blanks that a new name would lose.
-        wanted.emplace_back(name, computed == name ? computed : safeFileName(computed));
+        std::optional<std::string> newName
+            = computed.name == name ? std::move(computed.name) : safeFileName(computed.name);
+        if (computed.origin == NameOrigin::PhotoDate && newName) {
+            newName = freePhotoName(std::move(*newName), name, claimed, nextSuffix);
+        } else if (computed.origin == NameOrigin::PhotoWithoutDate) {
+            withoutDate.push_back(i);
+        }
+        if (photoNames && newName) {
+            claimed.insert(*newName);
+        }
+        wanted.emplace_back(name, std::move(newName));
         active.progress.processPendingEvents();
         if (active.progress.stopRequested()) {
             return std::nullopt;
         }
     }
-    return planFolder(present, std::move(wanted), [&progress = active.progress] { progress.processPendingEvents(); });
+    FolderPlan plan
+        = planFolder(present, std::move(wanted), [&progress = active.progress] { progress.processPendingEvents(); });
+    for (const std::size_t entry : withoutDate) {
+        plan.entries[entry].photoWithoutDate = true;
+    }
+    return plan;
 }
 
 std::variant<OperationInputs, RunResult> RenameRun::inputsFor(const RunSettings& settings)
@@ -385,27 +428,39 @@ std::optional<RunPreview> RenameRun::preview(const RunSettings& settings, const 
     return preview;
 }
 
-std::string RenameRun::newNameFor(const ActiveRun& active, const files::Folder& folder, const std::string& name,
-                                  std::size_t index, std::size_t count)
+RenameRun::ComputedName RenameRun::newNameFor(const ActiveRun& active, const files::Folder& folder,
+                                              const std::string& name, std::size_t index, std::size_t count)
 {
-    if (active.tagNames && hasMp3Extension(name)) {
+    if (active.tagNames) {
         if (std::optional<std::string> tagName = active.tagNames(folder, name)) {
-            return std::move(*tagName);
+            return {std::move(*tagName)};
         }
     }
     const NameParts parts = splitName(name);
+    bool photoWithoutDate = false;
+    if (!active.settings.photoTemplate.empty() && hasPhotoExtension(name)) {
+        if (std::optional<PhotoMetadata> metadata = readPhotoMetadata(folder, name)) {
+            if (std::optional<std::string> photoName
+                = PhotoDerivedName(active.settings.photoTemplate, *metadata, parts.base, parts.extension)) {
+                return {std::move(*photoName), NameOrigin::PhotoDate};
+            }
+        } else {
+            photoWithoutDate = true;
+        }
+    }
+    const NameOrigin origin = photoWithoutDate ? NameOrigin::PhotoWithoutDate : NameOrigin::Operation;
     const auto apply = [&](std::string_view part) {
         return ApplyOperation(active.settings.option, part, active.inputs, index, count, active.random);
     };
     switch (active.settings.renamePart) {
     case RenamePart::Names:
-        return apply(parts.base) + "." + std::string(parts.extension);
+        return {apply(parts.base) + "." + std::string(parts.extension), origin};
     case RenamePart::Extensions:
-        return std::string(parts.base) + "." + apply(parts.extension);
+        return {std::string(parts.base) + "." + apply(parts.extension), origin};
     case RenamePart::Both:
-        return apply(parts.base) + "." + apply(parts.extension);
+        return {apply(parts.base) + "." + apply(parts.extension), origin};
     }
-    return name;
+    return {name, origin};
 }
 
 } // namespace quorbit

@@ -36,6 +36,9 @@ struct RunSettings {
     std::string numberText = "1";
     // Where the run keeps the journal that lets it be undone; none when empty.
     std::string journalFolder;
+    // Photos with a date taken are named after this template (%Date%, %Time%, %Camera%,
+    // %Original%) instead of by the operation; none are when empty.
+    std::string photoTemplate{};
 };
 
 // The language's words for the status bar.
@@ -214,9 +217,18 @@ private:
     static std::optional<FolderPlan> planNames(const ActiveRun& active, const files::Folder& folder,
                                                const std::vector<std::string>& names,
                                                const std::vector<std::string>& present);
-    // The name the operation (or the tags) give the entry, before it is made fit for the disk.
-    static std::string newNameFor(const ActiveRun& active, const files::Folder& folder, const std::string& name,
-                                  std::size_t index, std::size_t count);
+    enum class NameOrigin {
+        Operation,
+        PhotoDate, // another photo may want the same name: it takes a free one
+        PhotoWithoutDate, // a photo named by the operation, as it tells no date
+    };
+    struct ComputedName {
+        std::string name;
+        NameOrigin origin = NameOrigin::Operation;
+    };
+    // The name the operation (or the tags, or the photo's date) give the entry, before it is made fit for the disk.
+    static ComputedName newNameFor(const ActiveRun& active, const files::Folder& folder, const std::string& name,
+                                   std::size_t index, std::size_t count);
     // What the operation reads from the settings, its pattern compiled once for
     // the whole run; or the refusal to run when the number box holds no number
     // (InvalidNumber) or the pattern does not compile (InvalidPattern).

@@ -34,18 +34,39 @@ RunHistory::RunHistory(std::string folder)
 {
 }
 
-std::optional<RecordedRun> RunHistory::newestUndoable() const
+namespace {
+
+// The ended journals no running Quorbit holds, newest first; with `first`, only the newest.
+std::vector<std::string> undoablePaths(const std::string& folder, bool first)
 {
-    if (m_folder.empty()) {
-        return std::nullopt;
+    std::vector<std::string> undoable;
+    if (folder.empty()) {
+        return undoable;
     }
-    const std::vector<std::string> paths = journalFiles(m_folder);
-    for (auto path = paths.rbegin(); path != paths.rend(); ++path) {
+    const std::vector<std::string> paths = journalFiles(folder);
+    for (auto path = paths.rbegin(); path != paths.rend() && !(first && !undoable.empty()); ++path) {
         if (!files::isLocked(*path) && journalEnded(*path)) {
-            return recorded(*path);
+            undoable.push_back(*path);
         }
     }
-    return std::nullopt;
+    return undoable;
+}
+
+} // namespace
+
+std::optional<RecordedRun> RunHistory::newestUndoable() const
+{
+    const std::vector<std::string> paths = undoablePaths(m_folder, true);
+    return paths.empty() ? std::nullopt : std::optional(recorded(paths.front()));
+}
+
+std::vector<RecordedRun> RunHistory::undoable() const
+{
+    std::vector<RecordedRun> runs;
+    for (const std::string& path : undoablePaths(m_folder, false)) {
+        runs.push_back(recorded(path));
+    }
+    return runs;
 }
 
 std::vector<RecordedRun> RunHistory::unfinished() const

@@ -21,6 +21,9 @@ struct RecordedRun {
     JournalFault fault = JournalFault::Unreadable; // why it was refused
 };
 
+// How many ended runs, and how many journals set aside, the history keeps.
+inline constexpr std::size_t keptRunCount = 10;
+
 class RunHistory {
 public:
     // The journals in `folder`; an empty folder name holds none.
@@ -30,6 +33,8 @@ public:
     // Journals a running Quorbit holds open and unfinished ones (offered at
     // start-up instead) are passed over; journals set aside are not listed.
     std::optional<RecordedRun> newestUndoable() const;
+    // Every run an undo could take, in the order it would take them: newest first.
+    std::vector<RecordedRun> undoable() const;
 
     // The runs that did not finish, oldest first, each read or refused.
     // Journals a running Quorbit holds open are passed over. One that planned

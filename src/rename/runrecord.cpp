@@ -131,6 +131,10 @@ std::string encodeRunRecord(const RunRecord& record)
             appendField(out, placeholder);
         }
     }
+    // Last and only when set, so records of runs without it read as before.
+    if (!record.settings.photoTemplate.empty()) {
+        appendField(out, record.settings.photoTemplate);
+    }
     return out;
 }
 
@@ -156,6 +160,9 @@ std::optional<RunRecord> decodeRunRecord(std::string_view bytes)
     }
     record.random = *random;
     if (fromTags == 1 && !readTemplate(reader, record.fromTags.emplace())) {
+        return std::nullopt;
+    }
+    if (!reader.atEnd() && (!reader.field(record.settings.photoTemplate) || record.settings.photoTemplate.empty())) {
         return std::nullopt;
     }
     if (!reader.atEnd()) {

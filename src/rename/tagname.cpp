@@ -1,5 +1,6 @@
 #include "rename/tagname.h"
 
+#include "tags/audiotags.h"
 #include "tags/id3v1.h"
 #include "tags/id3v2.h"
 #include "tags/mp3tags.h"
@@ -10,6 +11,18 @@
 namespace quorbit {
 
 namespace {
+
+char lowerAscii(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string lowerAscii(std::string_view text)
+{
+    std::string lower(text);
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) { return lowerAscii(c); });
+    return lower;
+}
 
 // Every occurrence of `from` replaced, left to right, without looking again at what was put in.
 void replaceAll(std::string& text, std::string_view from, std::string_view to)
@@ -65,7 +78,8 @@ std::string BuildTitleTemplate(const std::vector<std::string>& checkedFields, st
     return joined;
 }
 
-std::optional<std::string> TagDerivedName(const TitleTemplate& titleTemplate, const TagValues& values)
+std::optional<std::string> TagDerivedName(const TitleTemplate& titleTemplate, const TagValues& values,
+                                          std::string_view extension)
 {
     if (values.artist.empty() || values.title.empty()) {
         return std::nullopt;
@@ -84,16 +98,35 @@ std::optional<std::string> TagDerivedName(const TitleTemplate& titleTemplate, co
     if (name.find_first_not_of(" \t") == std::string::npos) {
         return std::nullopt;
     }
-    return name + ".mp3";
+    return name.append(".").append(extension);
+}
+
+bool hasMp3Extension(std::string_view name)
+{
+    return lowerAscii(splitName(name).extension) == "mp3";
 }
 
 TagNameSource tagNameSource(TitleTemplate titleTemplate)
 {
     // One pair of tag objects serves every file of a run.
     auto tags = std::make_shared<std::pair<TID3v1, TID3v2>>();
-    return [titleTemplate = std::move(titleTemplate), tags](const files::Folder& folder, const std::string& name) {
-        ReadTagsFromFile(folder, name, tags->first, tags->second);
-        return TagDerivedName(titleTemplate, chooseTagValues(tags->first, tags->second));
+    return [titleTemplate = std::move(titleTemplate), tags](const files::Folder& folder,
+                                                            const std::string& name) -> std::optional<std::string> {
+        if (hasMp3Extension(name)) {
+            ReadTagsFromFile(folder, name, tags->first, tags->second);
+            return TagDerivedName(titleTemplate, chooseTagValues(tags->first, tags->second));
+        }
+        if (!hasAudioTagExtension(name)) {
+            return std::nullopt;
+        }
+        std::optional<CommonTags> read = readAudioTags(folder, name);
+        if (!read) {
+            return std::nullopt;
+        }
+        // As for MP3, a file without a track number counts as track 0.
+        const TagValues values{std::move(read->artist), std::move(read->title), std::move(read->album),
+                               std::move(read->year), read->track.empty() ? "0" : std::move(read->track)};
+        return TagDerivedName(titleTemplate, values, lowerAscii(splitName(name).extension));
     };
 }
 

@@ -43,13 +43,19 @@ std::string BuildTitleTemplate(const std::vector<std::string>& checkedFields, st
 // The name a file with these tag values gets: the template with each line
 // break ("\r\n", "\n" or "\r") made one space and every occurrence of each
 // field's placeholder replaced by its value (a field whose text is no
-// placeholder stays as it is), and ".mp3". Nothing when the artist or the
-// title is empty, or when the name before ".mp3" would be empty or spaces and
-// tabs alone, as from an empty template.
-std::optional<std::string> TagDerivedName(const TitleTemplate& titleTemplate, const TagValues& values);
+// placeholder stays as it is), and "." + `extension`. Nothing when the artist
+// or the title is empty, or when the name before the extension would be empty
+// or spaces and tabs alone, as from an empty template.
+std::optional<std::string> TagDerivedName(const TitleTemplate& titleTemplate, const TagValues& values,
+                                          std::string_view extension = "mp3");
 
-// The run's source of names from tags: reads both tags of each MP3 file
-// through the folder it lies in and names it after `titleTemplate`.
+// Whether the name ends in ".mp3", in any letter case.
+bool hasMp3Extension(std::string_view name);
+
+// The run's source of names from tags, after `titleTemplate`: an MP3 file is
+// named from its two ID3 tags, and a FLAC, Ogg Vorbis, Opus, MP4, WMA, WAV or
+// AIFF file from its tags' common fields, keeping its own extension in lower
+// case. Each file is read through the folder it lies in; other files get nothing.
 TagNameSource tagNameSource(TitleTemplate titleTemplate);
 
 } // namespace quorbit

@@ -27,6 +27,7 @@ const std::array<std::string_view, kLanguageKeyCount> LanguageKeys{
     "RadioGroupOptions->Items->Strings[16]", "CheckBoxSubDirs->Caption", "CheckBoxID3->Caption",
     "CheckBoxShowTags->Caption", "GroupBoxMp3->Caption", "LabelSeparator->Caption", "LabelNewTitle->Caption",
     "ButtonUp->Caption", "ButtonDown->Caption", "ButtonRename->Caption", "ButtonSort->Caption",
+    "GroupBoxPhotos->Caption", "CheckBoxPhotoDate->Caption", "LabelPhotoTemplate->Caption",
     // Tag panel
     "GroupBoxID3v1->Caption", "LabelTitle1->Caption", "LabelArtist1->Caption", "LabelAlbum1->Caption",
     "LabelYear1->Caption", "LabelTrack1->Caption", "LabelGenre1->Caption", "LabelComment1->Caption",
@@ -55,7 +56,7 @@ const std::array<std::string_view, kLanguageKeyCount> LanguageKeys{
     "StringFileList", "StringFolderTree", "StringFolderPath", "StringFileType", "StringProgress", "StringTitleFields",
     "StringAboutPanel", "StringProgramIcon", "StringOk", "StringTypeFolder", "StringTypeFileOf", "StringTypeFile",
     "StringInvalidFolder", "StringSiteDescription", "StringOkDescription", "StringPattern", "StringInvalidPattern",
-    "StringPatternNotValid",
+    "StringPatternNotValid", "StringPhotoFields", "StringNoPhotoDate",
     // About box
     "AboutBox->Caption", "AboutBox->LabelAbout->Caption", "AboutBox->LabelAuthor->Caption",
     "AboutBox->LabelSite->Caption"};

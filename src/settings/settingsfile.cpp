@@ -119,6 +119,8 @@ Settings readSettings(const std::string& path)
     settings.renameOption
         = radioGroupIndex(file.readInteger(kSection, "Rename Option", defaults.renameOption), kRenameOptionEntries);
     settings.renameFromId3 = file.readInteger(kSection, "Rename From ID3", 0) != 0;
+    settings.renamePhotos = file.readInteger(kSection, "Rename Photos", 0) != 0;
+    settings.photoTemplate = file.readString(kSection, "Photo Template", defaults.photoTemplate);
     for (std::size_t position = 0; position < settings.titleFields.size(); ++position) {
         settings.titleFields[position]
             = file.readString(kSection, titleFieldKey(position), defaults.titleFields[position]);
@@ -144,6 +146,8 @@ std::optional<std::string> saveSettings(const std::string& path, const Settings&
     file.writeInteger(kSection, "Subfolders", settings.subfolders ? 1 : 0);
     file.writeInteger(kSection, "Rename Option", settings.renameOption);
     file.writeInteger(kSection, "Rename From ID3", settings.renameFromId3 ? 1 : 0);
+    file.writeInteger(kSection, "Rename Photos", settings.renamePhotos ? 1 : 0);
+    file.writeString(kSection, "Photo Template", settings.photoTemplate);
     for (std::size_t position = 0; position < settings.titleFields.size(); ++position) {
         file.writeString(kSection, titleFieldKey(position), settings.titleFields[position]);
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tags/photoname.h"
+
 #include <array>
 #include <optional>
 #include <string>
@@ -38,6 +40,8 @@ struct Settings {
     bool subfolders = false;
     int renameOption = 0;
     bool renameFromId3 = false;
+    bool renamePhotos = false;
+    std::string photoTemplate{defaultPhotoTemplate};
     // The title-field list's entries in their order, as the list shows them.
     std::array<std::string, kTitleFieldCount> titleFields{
         std::string(EnglishPlaceholders[0]), std::string(EnglishPlaceholders[1]), std::string(EnglishPlaceholders[2]),

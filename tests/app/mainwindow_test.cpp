@@ -299,6 +299,9 @@ private slots:
         QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Renamed 2 files"));
 
         control<RadioGroup>(*window, "RadioGroupOptions")->setItemIndex(15);
+        QVERIFY(!control<QLineEdit>(*window, "EditPhotoTemplate")->isEnabled());
+        control<QCheckBox>(*window, "CheckBoxPhotoDate")->click();
+        control<QLineEdit>(*window, "EditPhotoTemplate")->setText(QStringLiteral("%Camera% %Date%"));
         control<QAction>(*window, "MLangRussian")->trigger();
         QVERIFY(window->close());
         QFile saved(settingsPath());
@@ -307,6 +310,7 @@ private slots:
         QVERIFY(text.contains("Language=Russian\n"));
         QVERIFY(text.contains("Last Folder=" + folder.path().toUtf8() + "\n"));
         QVERIFY(text.contains("Rename Option=15\n"));
+        QVERIFY(text.contains("Rename Photos=1\nPhoto Template=%Camera% %Date%\n"));
         QVERIFY(text.contains("ID3 Fields 0=%Артист%\n"));
         QVERIFY(m_messages.isEmpty());
     }
@@ -1112,11 +1116,12 @@ private slots:
     }
 
     // The Latin words of `text` that are no name kept in every language:
-    // the tag formats, the program's name, masks, file names and addresses.
+    // the tag formats, the program's name, masks, file names, addresses and
+    // the photo template's fields.
     static QStringList englishWords(QString text)
     {
         static const QRegularExpression kept(QStringLiteral(
-            R"(https?://\S+|\*\.\w+|[\w.-]*\w\.[A-Za-z0-9]+\b|\bID3(v[12])?\b|\b[Mm][Pp]3\b|\bQuorbit\b|\S+@\S+)"));
+            R"(%\w+%|https?://\S+|\*\.\w+|[\w.-]*\w\.[A-Za-z0-9]+\b|\bID3(v[12])?\b|\b[Mm][Pp]3\b|\bQuorbit\b|\S+@\S+)"));
         static const QRegularExpression latinWord(QStringLiteral("[A-Za-z]{2,}"));
         text.remove(QLatin1Char('&')).replace(kept, QStringLiteral(" "));
         QStringList found;

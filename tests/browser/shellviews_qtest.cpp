@@ -90,7 +90,7 @@ private slots:
 
         // The New name column changes in place: no row moves, whatever the order.
         list.model().setPreview({{"b.txt", {"c.txt", PreviewMark::WillRename}}});
-        list.model().setPreviewTexts({QStringLiteral("New name"), {}, {}, {}, {}, {}, {}});
+        list.model().setPreviewTexts({QStringLiteral("New name"), {}, {}, {}, {}, {}, {}, {}});
         const int bRow = list.model().rowOfEntry(2);
         QCOMPARE(list.model().index(bRow, NewNameColumn).data().toString(), QStringLiteral("c.txt"));
         QCOMPARE(list.model().headerData(NewNameColumn, Qt::Horizontal, Qt::DisplayRole).toString(),

@@ -30,7 +30,9 @@ RunRecord oddRecord()
 
 TEST(RunRecord, EveryFieldComesBackWhole)
 {
-    for (const RunRecord& record : {RunRecord(), oddRecord()}) {
+    RunRecord photos = oddRecord();
+    photos.settings.photoTemplate = "%Date%\n%Camera%";
+    for (const RunRecord& record : {RunRecord(), oddRecord(), photos}) {
         const std::string bytes = encodeRunRecord(record);
         const std::optional<RunRecord> decoded = decodeRunRecord(bytes);
         ASSERT_TRUE(decoded);

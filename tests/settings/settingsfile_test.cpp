@@ -64,6 +64,8 @@ TEST(Settings, SavedFileListsEveryKeyInOrderAndReadsBack)
     settings.rename = 2;
     settings.subfolders = true;
     settings.renameOption = 16;
+    settings.renamePhotos = true;
+    settings.photoTemplate = "%Camera% %Date%";
     settings.titleFields = {"%Year%", "%Artist%", "%Title%", "%Album%", "%Track%"};
     ASSERT_FALSE(saveSettings(path, settings));
     EXPECT_EQ(readFile(path),
@@ -75,6 +77,8 @@ TEST(Settings, SavedFileListsEveryKeyInOrderAndReadsBack)
               "Subfolders=1\n"
               "Rename Option=16\n"
               "Rename From ID3=0\n"
+              "Rename Photos=1\n"
+              "Photo Template=%Camera% %Date%\n"
               "ID3 Fields 0=%Year%\n"
               "ID3 Fields 1=%Artist%\n"
               "ID3 Fields 2=%Title%\n"

@@ -1,0 +1,120 @@
+// Times quorbit-cli as a shell starts it: `rename --apply` of 100,000 files,
+// the whole process with its journal, against a bare renameat2 loop over as
+// many files (the floor) in the same round; and the start-up of
+// `quorbit-cli --version` beside that of /bin/true.
+//
+//   cli_bench [file count] [parent folder]
+
+#include "benchsupport.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+using namespace quorbit::bench;
+
+// Seconds from the start of the program `arguments` name to its end, its
+// output thrown away; the benchmark ends when the program does not exit with 0.
+double processSeconds(std::vector<std::string> arguments)
+{
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    const Clock::time_point start = Clock::now();
+    pid_t child = 0;
+    if (posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
+        fail("posix_spawn");
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    const double seconds = secondsSince(start);
+    posix_spawn_file_actions_destroy(&actions);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "%s did not succeed\n", argv[0]);
+        std::exit(1);
+    }
+    return seconds;
+}
+
+void checkAllRenamed(const std::string& folder, int count)
+{
+    int renamed = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        renamed += entry.path().filename().string().starts_with("xphoto_");
+    }
+    if (renamed != count) {
+        std::fprintf(stderr, "only %d of %d files renamed in %s\n", renamed, count, folder.c_str());
+        std::exit(1);
+    }
+}
+
+void benchmarkRename(int count, const std::string& parent)
+{
+    constexpr int rounds = 5;
+    // The journals go to a folder of the benchmark's, not the user's.
+    const std::string state = makeFolder(parent, "state");
+    setenv("XDG_STATE_HOME", state.c_str(), 1);
+    std::vector<double> floors;
+    std::vector<double> runs;
+    for (int round = 0; round < rounds; ++round) {
+        const std::string floorFolder = makeFolder(parent, "floor");
+        const std::string runFolder = makeFolder(parent, "run");
+        createFiles(floorFolder, count);
+        createFiles(runFolder, count);
+        sync();
+        floors.push_back(renameFloorSeconds(floorFolder, count));
+        sync();
+        runs.push_back(
+            processSeconds({QUORBIT_CLI, "rename", runFolder, "--op", "add-left", "--text", "x", "--apply"}));
+        checkAllRenamed(runFolder, count);
+        std::filesystem::remove_all(floorFolder);
+        std::filesystem::remove_all(runFolder);
+    }
+    std::filesystem::remove_all(state);
+    const double floor = median(floors);
+    const double run = median(runs);
+    std::printf("quorbit-cli rename --apply of %d files, the whole process (median of %d rounds)\n", count, rounds);
+    std::printf("  floor (bare renameat2 loop): %10.0f files/s  %.3f s\n", count / floor, floor);
+    std::printf("  quorbit-cli (Add to left):   %10.0f files/s  %.3f s\n", count / run, run);
+    std::printf("ratio cli run/floor: %.2f (goal <= 1.3)\n", run / floor);
+}
+
+void benchmarkStartUp()
+{
+    constexpr int rounds = 50;
+    std::vector<double> cli;
+    std::vector<double> bare;
+    for (int round = 0; round < rounds; ++round) {
+        cli.push_back(processSeconds({QUORBIT_CLI, "--version"}));
+        bare.push_back(processSeconds({"/bin/true"}));
+    }
+    std::printf("start-up to exit (median of %d rounds)\n", rounds);
+    std::printf("  quorbit-cli --version: %.2f ms\n", median(cli) * 1e3);
+    std::printf("  /bin/true:             %.2f ms\n", median(bare) * 1e3);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    const int count = argc > 1 ? std::atoi(argv[1]) : 100'000;
+    benchmarkRename(count, parentFolder(argc, argv));
+    benchmarkStartUp();
+    return 0;
+}
