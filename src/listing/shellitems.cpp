@@ -29,10 +29,15 @@ int compareIgnoringAsciiCase(std::string_view a, std::string_view b)
 }
 
 // Orders by `key` with folders first, entries of equal keys in name order.
+// The positions are sorted and the entries moved once, not at every swap.
 template <class Key>
 void sortFoldersFirst(std::vector<ShellItem>& items, Key key)
 {
-    std::sort(items.begin(), items.end(), [&](const ShellItem& a, const ShellItem& b) {
+    std::vector<std::uint32_t> order(items.size());
+    std::iota(order.begin(), order.end(), 0U);
+    std::sort(order.begin(), order.end(), [&](std::uint32_t left, std::uint32_t right) {
+        const ShellItem& a = items[left];
+        const ShellItem& b = items[right];
         if (a.isFolder != b.isFolder) {
             return a.isFolder;
         }
@@ -41,6 +46,28 @@ void sortFoldersFirst(std::vector<ShellItem>& items, Key key)
         }
         return a.nameRank < b.nameRank;
     });
+    std::vector<ShellItem> sorted;
+    sorted.reserve(items.size());
+    for (const std::uint32_t position : order) {
+        sorted.push_back(std::move(items[position]));
+    }
+    items = std::move(sorted);
+}
+
+bool isHidden(const ShellItem& item)
+{
+    return !item.name.empty() && item.name.front() == '.';
+}
+
+bool isReadOnly(const ShellItem& item)
+{
+    return (item.mode & S_IWUSR) == 0;
+}
+
+// The place of the item's attributes text among "", "H", "HR" and "R".
+int attributesRank(const ShellItem& item)
+{
+    return isHidden(item) ? (isReadOnly(item) ? 2 : 1) : (isReadOnly(item) ? 3 : 0);
 }
 
 } // namespace
@@ -76,33 +103,46 @@ void sortItems(std::vector<ShellItem>& items, int column, const std::function<st
         });
         break;
     case TypeColumn: {
-        // Few distinct type texts: each is collated once, and files compare by its rank.
-        std::unordered_map<std::string, std::uint32_t> typeRanks;
+        // Few distinct type texts, each a matter of the extension alone: each
+        // extension's text is asked for and collated once, and files compare
+        // by the rank of theirs, looked up before the sort.
+        std::unordered_map<std::string_view, std::string> typeOfExtension;
+        for (const ShellItem& item : items) {
+            if (!item.isFolder) {
+                auto [type, added] = typeOfExtension.try_emplace(extensionOf(item.name));
+                if (added) {
+                    type->second = text::caseFold(typeText(item));
+                }
+            }
+        }
+        std::vector<std::string> types;
+        for (const auto& [extension, type] : typeOfExtension) {
+            types.push_back(type);
+        }
+        text::sortByName(types, [](const std::string& type) -> const std::string& { return type; });
+        types.erase(std::unique(types.begin(), types.end()), types.end());
+        std::unordered_map<std::string_view, std::uint32_t> rankOfExtension;
+        for (const auto& [extension, type] : typeOfExtension) {
+            // Equal texts are neighbours, as the names sort does not split them.
+            const auto found = std::find(types.begin(), types.end(), type);
+            rankOfExtension.emplace(extension, static_cast<std::uint32_t>(found - types.begin()));
+        }
         // Indexed by name rank, which a filtered list does not number from 0 to its size.
         std::uint32_t rankLimit = 0;
         for (const ShellItem& item : items) {
             rankLimit = std::max(rankLimit, item.nameRank + 1);
         }
-        std::vector<std::string> typeOf(rankLimit);
-        for (std::size_t position = 0; position < items.size(); ++position) {
-            if (!items[position].isFolder) {
-                typeOf[items[position].nameRank] = text::caseFold(typeText(items[position]));
-                typeRanks.emplace(typeOf[items[position].nameRank], 0);
+        std::vector<std::uint32_t> typeRank(rankLimit);
+        for (const ShellItem& item : items) {
+            if (!item.isFolder) {
+                typeRank[item.nameRank] = rankOfExtension[extensionOf(item.name)];
             }
-        }
-        std::vector<std::string> types;
-        for (const auto& [type, rank] : typeRanks) {
-            types.push_back(type);
-        }
-        text::sortByName(types, [](const std::string& type) -> const std::string& { return type; });
-        for (std::size_t rank = 0; rank < types.size(); ++rank) {
-            typeRanks[types[rank]] = static_cast<std::uint32_t>(rank);
         }
         sortFoldersFirst(items, [&](const ShellItem& a, const ShellItem& b) {
             if (a.isFolder) {
                 return compareIgnoringAsciiCase(a.name, b.name);
             }
-            return compare(typeRanks[typeOf[a.nameRank]], typeRanks[typeOf[b.nameRank]]);
+            return compare(typeRank[a.nameRank], typeRank[b.nameRank]);
         });
         break;
     }
@@ -111,8 +151,9 @@ void sortItems(std::vector<ShellItem>& items, int column, const std::function<st
                          [&](const ShellItem& a, const ShellItem& b) { return compare(b.modified, a.modified); });
         break;
     case AttributesColumn:
-        sortFoldersFirst(items, [](const ShellItem& a, const ShellItem& b) {
-            return compareIgnoringAsciiCase(attributesText(a), attributesText(b));
+        // The four texts in their order, "", "H", "HR", "R", without making any of them.
+        sortFoldersFirst(items, [&](const ShellItem& a, const ShellItem& b) {
+            return compare(attributesRank(a), attributesRank(b));
         });
         break;
     default:
@@ -141,10 +182,10 @@ std::string sizeText(const ShellItem& item)
 std::string attributesText(const ShellItem& item)
 {
     std::string letters;
-    if (!item.name.empty() && item.name.front() == '.') {
+    if (isHidden(item)) {
         letters += 'H';
     }
-    if ((item.mode & S_IWUSR) == 0) {
+    if (isReadOnly(item)) {
         letters += 'R';
     }
     return letters;

@@ -38,8 +38,8 @@ enum Column : int { NameColumn, SizeColumn, TypeColumn, ModifiedColumn, Attribut
 // Sorts `items` by `column`: the name order for the Name column; for the
 // others folders first, then the sizes (smaller first), the type texts, the
 // times (newer first) or the attribute texts. Entries equal by the column keep
-// their name order. `typeText` gives the Type column's text of a file and is
-// asked once per entry. A column outside the five leaves the order alone.
+// their name order. `typeText` gives the Type column's text of a file, which
+// depends on its extension alone, and is asked once per extension. A column outside the five leaves the order alone.
 void sortItems(std::vector<ShellItem>& items, int column, const std::function<std::string(const ShellItem&)>& typeText);
 
 // The Size column: empty for a folder, else whole kilobytes ("1" for 1 to 1023
