@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,35 @@
 namespace quorbit::bench {
 
 using Clock = std::chrono::steady_clock;
+
+// A field of /proc/self/status in KiB ("VmRSS", "VmHWM"); 0 when it is not there.
+inline double statusKiB(const std::string& field)
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.starts_with(field + ":")) {
+            return std::atof(line.c_str() + field.size() + 1);
+        }
+    }
+    return 0;
+}
+
+// The resident set now, in bytes: what the process holds, large blocks included.
+inline double residentBytes()
+{
+    return statusKiB("VmRSS") * 1024;
+}
+
+// Peak resident memory since the last reset, in MiB.
+inline double peakResidentMiB()
+{
+    return statusKiB("VmHWM") / 1024;
+}
+
+inline void resetPeakResident()
+{
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
 
 inline double secondsSince(Clock::time_point start)
 {

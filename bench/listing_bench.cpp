@@ -111,10 +111,13 @@ int main(int argc, char* argv[])
     std::vector<double> floors;
     std::vector<double> lists;
     std::size_t bytesPerEntry = 0;
+    std::vector<double> residentPerEntry;
     for (int round = 0; round < rounds; ++round) {
         floors.push_back(floorMilliseconds(folder));
         list.FillList("/"); // a small folder between rounds, so each round lists afresh
         runUntil([&] { return !model.isListing() && model.folder() == "/"; }, "the root");
+        malloc_trim(0);
+        const double residentBefore = residentBytes();
         const std::size_t heapBefore = heapInUse();
         const int listingsBefore = listings;
         const Clock::time_point start = Clock::now();
@@ -126,6 +129,7 @@ int main(int argc, char* argv[])
             nameBytes += item.name.size();
         }
         const std::size_t heapAfter = heapInUse();
+        residentPerEntry.push_back((residentBytes() - residentBefore) / count);
         bytesPerEntry = heapAfter > heapBefore + nameBytes ? (heapAfter - heapBefore - nameBytes) / count : 0;
     }
     if (model.rowCount() != count) {
@@ -138,7 +142,8 @@ int main(int argc, char* argv[])
     std::printf("floor (readdir + lstat): %.1f ms\n", floor);
     std::printf("list until its rows show: %.1f ms\n", listed);
     std::printf("ratio list/floor: %.2f\n", listed / floor);
-    std::printf("bytes per entry: %zu\n", bytesPerEntry);
+    std::printf("heap bytes per entry, names aside (large blocks missed): %zu\n", bytesPerEntry);
+    std::printf("rss bytes per entry at %d: %.0f\n", count, median(residentPerEntry));
 
     // ---- scrolling and sorting ----
     QTreeView& view = *list.reportView();
@@ -193,7 +198,7 @@ int main(int argc, char* argv[])
         "the list to show the renamed files");
     std::printf("burst: another process renames all %d files\n", count);
     std::printf("re-listings: %d\n", listings - listingsBefore);
-    std::printf("longest block ms: %.0f\n", longestBlock);
+    std::printf("longest block ms at %d: %.0f\n", count, longestBlock);
 
     std::filesystem::remove_all(folder);
     return 0;

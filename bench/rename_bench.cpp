@@ -19,6 +19,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <malloc.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -75,23 +76,6 @@ void checkAllRenamed(const std::string& folder, int count, const char* prefix = 
         std::fprintf(stderr, "only %d of %d files renamed in %s\n", renamed, count, folder.c_str());
         std::exit(1);
     }
-}
-
-// Peak resident memory since the last reset, in MiB.
-double peakResidentMiB()
-{
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.starts_with("VmHWM:")) {
-            return std::atof(line.c_str() + 6) / 1024.0;
-        }
-    }
-    return 0;
-}
-
-void resetPeakResident()
-{
-    std::ofstream("/proc/self/clear_refs") << "5";
 }
 
 // The floor of the regex run: the renames it makes, from names prepared in
@@ -211,13 +195,18 @@ void benchmarkJournal(int count, const std::string& parent)
     std::vector<double> floors;
     std::vector<double> runs;
     std::vector<double> undos;
+    std::vector<double> residentPerEntry;
     for (int round = 0; round < rounds; ++round) {
         const std::string journals = makeFolder(parent, "journals");
         sync();
         floors.push_back(renameFloorSeconds(floorFolder, count));
         renameBack(floorFolder, count);
         sync();
+        malloc_trim(0);
+        resetPeakResident();
+        const double residentBefore = residentBytes();
         runs.push_back(runSeconds(addToLeft(), runFolder, journals));
+        residentPerEntry.push_back((peakResidentMiB() * 1024 * 1024 - residentBefore) / count);
         checkAllRenamed(runFolder, count);
         sync();
         undos.push_back(undoSeconds(journals));
@@ -236,6 +225,7 @@ void benchmarkJournal(int count, const std::string& parent)
     // Bare lines, for scripts that read them.
     std::printf("ratio journaled run/floor: %.2f\n", run / floor);
     std::printf("ratio undo/floor: %.2f\n", undo / floor);
+    std::printf("rss bytes per entry at %d: %.0f\n", count, median(residentPerEntry));
 }
 
 std::vector<std::string> sampleNames(int count)
