@@ -1,13 +1,14 @@
 // The file list on a folder of 100,000 files: the time until it can show its
 // rows and its memory, against a floor measured in the same run (readdir and
-// lstat of every entry); the re-listings and the longest block of the event
-// loop while another process renames every file; and the time of a sort by
-// each column.
+// lstat of every entry); the time of a sort by each column; the re-listings
+// while another process renames every file; and throughout, the longest
+// block of the event loop.
 //
 //   listing_bench [file count] [parent folder]
 
 #include "benchsupport.h"
 #include "browser/shelllistview.h"
+#include "outsidechanges.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -70,23 +71,44 @@ void runUntil(Condition done, const char* what)
     }
 }
 
+// A timer that should fire every few milliseconds: how late it comes is how
+// long the event loop was kept from its turn.
+class BlockWatch {
+public:
+    BlockWatch()
+    {
+        m_ticker.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&m_ticker, &QTimer::timeout, [this] {
+            const Clock::time_point now = Clock::now();
+            m_longest = std::max(m_longest, milliseconds(now - m_lastTick) - tickMs);
+            m_lastTick = now;
+        });
+    }
+    // Starts a new record.
+    void start()
+    {
+        m_longest = 0;
+        m_lastTick = Clock::now();
+        m_ticker.start(tickMs);
+    }
+    // The longest block since start().
+    double stop()
+    {
+        m_ticker.stop();
+        m_longest = std::max(m_longest, milliseconds(Clock::now() - m_lastTick) - tickMs);
+        return m_longest;
+    }
+
+private:
+    static constexpr int tickMs = 2;
+    QTimer m_ticker;
+    Clock::time_point m_lastTick;
+    double m_longest = 0;
+};
+
 std::size_t heapInUse()
 {
     return mallinfo2().uordblks;
-}
-
-// Renames every file of `folder` from another process, as another program would.
-pid_t renameAllElsewhere(const std::string& folder, int count)
-{
-    const pid_t child = fork();
-    if (child == 0) {
-        const int handle = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
-        for (int i = 0; i < count; ++i) {
-            renameat(handle, benchFileName(i).c_str(), handle, ("renamed_" + benchFileName(i)).c_str());
-        }
-        _exit(0);
-    }
-    return child;
 }
 
 } // namespace
@@ -112,6 +134,8 @@ int main(int argc, char* argv[])
     std::vector<double> lists;
     std::size_t bytesPerEntry = 0;
     std::vector<double> residentPerEntry;
+    BlockWatch blocks;
+    double listingBlock = 0;
     for (int round = 0; round < rounds; ++round) {
         floors.push_back(floorMilliseconds(folder));
         list.FillList("/"); // a small folder between rounds, so each round lists afresh
@@ -121,9 +145,11 @@ int main(int argc, char* argv[])
         const std::size_t heapBefore = heapInUse();
         const int listingsBefore = listings;
         const Clock::time_point start = Clock::now();
+        blocks.start();
         list.FillList(folder);
         runUntil([&] { return listings > listingsBefore && !model.isListing(); }, "the listing");
         lists.push_back(milliseconds(Clock::now() - start));
+        listingBlock = std::max(listingBlock, blocks.stop());
         std::size_t nameBytes = 0;
         for (const quorbit::listing::ShellItem& item : model.allItems()) {
             nameBytes += item.name.size();
@@ -144,6 +170,7 @@ int main(int argc, char* argv[])
     std::printf("ratio list/floor: %.2f\n", listed / floor);
     std::printf("heap bytes per entry, names aside (large blocks missed): %zu\n", bytesPerEntry);
     std::printf("rss bytes per entry at %d: %.0f\n", count, median(residentPerEntry));
+    std::printf("longest block while listing: %.0f ms\n", listingBlock);
 
     // ---- scrolling and sorting ----
     QTreeView& view = *list.reportView();
@@ -152,32 +179,23 @@ int main(int argc, char* argv[])
     view.viewport()->repaint();
     std::printf("scroll to the end and paint: %.1f ms\n", milliseconds(Clock::now() - start));
     const char* const columns[] = {"Name", "Size", "Type", "Modified", "Attributes"};
-    for (const int column : {1, 2, 3, 4, 0}) {
+    double longestBlock = listingBlock;
+    // Every column, then its reversal, then back to Name.
+    for (const int column : {1, 1, 2, 2, 3, 3, 4, 4, 0, 0, 0}) {
+        const bool reversal = column == model.clickedColumn();
         start = Clock::now();
+        blocks.start();
         model.ColClick(column);
+        runUntil([&] { return !model.isSorting(); }, "the sort");
         view.viewport()->repaint();
-        std::printf("sort by %s: %.1f ms\n", columns[column], milliseconds(Clock::now() - start));
+        const double block = blocks.stop();
+        longestBlock = std::max(longestBlock, block);
+        std::printf("%s by %s: %.1f ms until the rows show, longest block %.1f ms\n", reversal ? "reverse" : "sort",
+                    columns[column], milliseconds(Clock::now() - start), block);
     }
-    start = Clock::now();
-    model.ColClick(0);
-    view.viewport()->repaint();
-    std::printf("reverse by a second click: %.1f ms\n", milliseconds(Clock::now() - start));
-    model.ColClick(0);
 
     // ---- a burst of outside changes ----
-    // A timer that should fire every few milliseconds: how late it comes is how
-    // long the event loop was kept from its turn.
-    constexpr int tickMs = 2;
-    double longestBlock = 0;
-    Clock::time_point lastTick = Clock::now();
-    QTimer ticker;
-    ticker.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        const Clock::time_point now = Clock::now();
-        longestBlock = std::max(longestBlock, milliseconds(now - lastTick) - tickMs);
-        lastTick = now;
-    });
-    ticker.start(tickMs);
+    blocks.start();
     const int listingsBefore = listings;
     const pid_t child = renameAllElsewhere(folder, count);
     int status = 0;
@@ -197,7 +215,9 @@ int main(int argc, char* argv[])
         },
         "the list to show the renamed files");
     std::printf("burst: another process renames all %d files\n", count);
-    std::printf("re-listings: %d\n", listings - listingsBefore);
+    const double burstBlock = blocks.stop();
+    longestBlock = std::max(longestBlock, burstBlock);
+    std::printf("re-listings: %d, longest block %.0f ms\n", listings - listingsBefore, burstBlock);
     std::printf("longest block ms at %d: %.0f\n", count, longestBlock);
 
     std::filesystem::remove_all(folder);

@@ -7,18 +7,24 @@
 // of the event loop meanwhile. Then the time from typing into an option until the
 // New name column shows the new names of a folder of 100,000 files. Last, the
 // time from selecting an MP3 file in a folder of 10,000 until the tag panel
-// shows its tags.
+// shows its tags. Throughout, the longest block of the event loop, also while
+// the window lists the folder, sorts it by every column, follows another
+// program renaming every file, and undoes a run.
 //
 //   window_bench [file count] [parent folder]
+//   window_bench --startup     (the start-up alone)
 
 #include "app/mainwindow.h"
 #include "app/radiogroup.h"
 #include "benchsupport.h"
 #include "browser/shelllistview.h"
+#include "outsidechanges.h"
 #include "tagfiles.h"
 
 #include <QAbstractEventDispatcher>
+#include <QAction>
 #include <QApplication>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QPushButton>
@@ -45,8 +51,17 @@ using namespace quorbit::bench;
 
 constexpr const char* probeArgument = "--probe";
 constexpr int startupRounds = 15;
-constexpr int renameRounds = 3;
+// Fewer rounds on a million files, where a round takes minutes.
+int renameRounds = 3;
 constexpr std::chrono::milliseconds timeLimit{60'000};
+
+// The longest block of the event loop in all the work through the window.
+double longestBlockOfAll = 0;
+
+void noteBlock(double milliseconds)
+{
+    longestBlockOfAll = std::max(longestBlockOfAll, milliseconds);
+}
 
 double milliseconds(Clock::duration duration)
 {
@@ -186,6 +201,7 @@ void benchmarkStartup(const std::string& scratch)
     std::printf("startup floor with one line of text: %.1f ms (ratio %.2f)\n", median(texts), median(texts) / floor);
     std::printf("startup Quorbit window: %.1f ms\n", window);
     std::printf("ratio: %.2f (goal <= 1.5)\n", window / floor);
+    std::printf("ratio start-up/empty window: %.2f\n", window / floor);
     std::fflush(stdout);
 }
 
@@ -281,17 +297,22 @@ std::unique_ptr<quorbit::TForm1> windowOn(const std::string& folder, int count, 
         quorbit::WindowPlaces{{settingsFile, settingsFile}, QUORBIT_LANGUAGE_FOLDER, journalFolder});
     window->setMessageSink([&messages](const QString& text) { messages << text; });
     window->show();
+    LoopTurns turns(1 << 16);
     if (!window->selectFolder(folder)) {
         std::fprintf(stderr, "the window does not offer %s\n", folder.c_str());
         std::exit(1);
     }
     waitForListing(*control<quorbit::TStShellListView>(*window, "StShellListView1"), count);
+    turns.stop();
+    noteBlock(turns.longestGap());
     return window;
 }
 
 struct WindowRound {
     double milliseconds = 0;
     double longestGap = 0;
+    double undoMilliseconds = 0;
+    double undoLongestGap = 0;
     qsizetype loopTurns = 0;
     int renamed = 0;
     bool stopped = false;
@@ -330,6 +351,16 @@ WindowRound renameThroughWindow(const std::string& folder, const std::string& se
         std::fprintf(stderr, "only %d of %d files renamed in %s\n", round.renamed, count, folder.c_str());
         std::exit(1);
     }
+    if (!round.stopped) {
+        LoopTurns undoTurns(static_cast<std::size_t>(count) * 2);
+        control<QAction>(*window, "MUndo")->trigger();
+        round.undoMilliseconds = undoTurns.stop();
+        round.undoLongestGap = undoTurns.longestGap();
+        if (countRenamed(folder) != 0) {
+            std::fprintf(stderr, "the undo left %d files renamed in %s\n", countRenamed(folder), folder.c_str());
+            std::exit(1);
+        }
+    }
     window->close();
     return round;
 }
@@ -338,6 +369,7 @@ WindowRound renameThroughWindow(const std::string& folder, const std::string& se
 struct Rounds {
     std::vector<double> floors;
     std::vector<double> windows;
+    std::vector<double> undos;
     WindowRound last;
     double longestGap = 0;
 };
@@ -362,7 +394,8 @@ Rounds timeRounds(int count, const std::string& parent, const std::string& name,
             std::exit(1);
         }
         rounds.windows.push_back(rounds.last.milliseconds);
-        rounds.longestGap = std::max(rounds.longestGap, rounds.last.longestGap);
+        rounds.undos.push_back(rounds.last.undoMilliseconds);
+        rounds.longestGap = std::max({rounds.longestGap, rounds.last.longestGap, rounds.last.undoLongestGap});
         std::filesystem::remove_all(floorFolder);
         std::filesystem::remove_all(windowFolder);
         std::filesystem::remove_all(windowFolder + ".journals");
@@ -395,7 +428,12 @@ void benchmarkRename(int count, const std::string& parent, const std::string& sc
         std::printf("rename through the window (Add to left): %.0f ms\n", window);
         std::printf("ratio: %.2f (goal <= 1.5)\n", window / floor);
     }
+    if (!last.stopped) {
+        std::printf("undo through the window: %.0f ms (ratio %.2f to the floor), longest block %.1f ms\n",
+                    median(rounds.undos), median(rounds.undos) / floor, last.undoLongestGap);
+    }
     std::printf("longest gap between event-loop turns: %.1f ms (goal < 100)\n", rounds.longestGap);
+    noteBlock(rounds.longestGap);
 }
 
 // ---- Sort through the window ------------------------------------------------
@@ -467,6 +505,7 @@ void benchmarkSort(int count, const std::string& parent, const std::string& sett
     std::printf("sort through the window: %.0f ms\n", window);
     std::printf("ratio: %.2f\n", window / floor);
     std::printf("longest block of the event loop during the Sort: %.1f ms (goal < 100)\n", rounds.longestGap);
+    noteBlock(rounds.longestGap);
 }
 
 // ---- the New name column ----------------------------------------------------
@@ -536,9 +575,70 @@ void benchmarkPreview(int count, const std::string& parent, const std::string& s
     }
     window->close();
     std::filesystem::remove_all(folder);
+    noteBlock(turns.longestGap());
     std::printf("preview of %d entries: %.0f ms from typing until the column is filled (goal < 1000), longest block "
                 "%.1f ms (goal < 100)\n",
                 count, filled, turns.longestGap());
+}
+
+// ---- sorting the list and following outside changes ----------------------
+
+void benchmarkBrowsing(int count, const std::string& parent, const std::string& settingsFile)
+{
+    const std::string folder = makeFolder(parent, "browse");
+    createFiles(folder, count);
+    QStringList messages;
+    const auto window = windowOn(folder, count, settingsFile, {}, messages);
+    std::printf("list %d entries in the window: longest block %.1f ms\n", count, longestBlockOfAll);
+    auto* list = control<quorbit::TStShellListView>(*window, "StShellListView1");
+    const quorbit::ShellListModel& model = list->model();
+    QHeaderView* header = list->reportView()->header();
+    const auto turnUntil = [](const auto& done, const char* what) {
+        const Clock::time_point deadline = Clock::now() + timeLimit;
+        while (!done()) {
+            if (Clock::now() > deadline) {
+                std::fprintf(stderr, "%s: not within %lld s\n", what, static_cast<long long>(timeLimit.count() / 1000));
+                std::exit(1);
+            }
+            QCoreApplication::processEvents();
+        }
+    };
+    const char* const columns[] = {"Name", "Size", "Type", "Modified", "Attributes"};
+    // Every column, then its reversal, then back to Name, clicked as the user clicks.
+    for (const int column : {1, 1, 2, 2, 3, 3, 4, 4, 0, 0, 0}) {
+        const bool reversal = column == model.clickedColumn();
+        LoopTurns turns(1 << 16);
+        emit header->sectionClicked(column);
+        turnUntil([&] { return !model.isSorting(); }, "the sort");
+        list->reportView()->viewport()->repaint();
+        const double milliseconds = turns.stop();
+        noteBlock(turns.longestGap());
+        std::printf("%s by %s: %.0f ms until the rows show, longest block %.1f ms\n", reversal ? "reverse" : "sort",
+                    columns[column], milliseconds, turns.longestGap());
+    }
+
+    LoopTurns turns(1 << 16);
+    const pid_t child = renameAllElsewhere(folder, count);
+    int status = 0;
+    turnUntil([&] { return waitpid(child, &status, WNOHANG) == child; }, "the renaming process");
+    // Until the list shows every name renamed, and no listing follows for two seconds.
+    Clock::time_point quietSince = Clock::now();
+    bool wasListing = true;
+    turnUntil(
+        [&] {
+            if (model.isListing() || wasListing) {
+                quietSince = Clock::now();
+            }
+            wasListing = model.isListing();
+            return !model.allItems().empty() && model.allItems().front().name.starts_with("renamed_")
+                && Clock::now() - quietSince > std::chrono::seconds(2);
+        },
+        "the list to show the renamed files");
+    turns.stop();
+    noteBlock(turns.longestGap());
+    std::printf("another program renames all %d files: longest block %.1f ms\n", count, turns.longestGap());
+    window->close();
+    std::filesystem::remove_all(folder);
 }
 
 // ---- selecting a file for the tag panel ------------------------------------
@@ -584,7 +684,9 @@ int main(int argc, char* argv[])
     if (argc == 5 && std::strcmp(argv[1], probeArgument) == 0) {
         return probe(argc, argv);
     }
-    const int count = argc > 1 ? std::atoi(argv[1]) : 100'000;
+    const bool startupOnly = argc > 1 && std::strcmp(argv[1], "--startup") == 0;
+    const int count = argc > 1 && !startupOnly ? std::atoi(argv[1]) : 100'000;
+    renameRounds = count > 200'000 ? 1 : 3;
     const std::string parent = parentFolder(argc, argv);
     // No user's settings or configuration take part: an empty home, offscreen.
     const std::string scratch = makeFolder(parent, "home");
@@ -599,11 +701,17 @@ int main(int argc, char* argv[])
 
     // The children are started before this process has any threads.
     benchmarkStartup(scratch);
+    if (startupOnly) {
+        std::filesystem::remove_all(scratch);
+        return 0;
+    }
     QApplication application(argc, argv);
     benchmarkRename(count, parent, scratch);
     benchmarkSort(count, parent, scratch + "/quorbit.ini");
     benchmarkPreview(count, parent, scratch + "/quorbit.ini");
+    benchmarkBrowsing(count, parent, scratch + "/quorbit.ini");
     benchmarkTagSelection(parent, scratch + "/quorbit.ini");
+    std::printf("longest block ms at %d: %.0f\n", count, longestBlockOfAll);
     std::filesystem::remove_all(scratch);
     return 0;
 }

@@ -66,13 +66,68 @@ bool isEditing(const QAbstractItemView* view)
 
 } // namespace
 
-struct ShellListModel::Listing {
+TypeNames::TypeNames(const BrowserTexts& texts)
+    : m_texts(texts)
+{
+}
+
+QString TypeNames::text(const listing::ShellItem& item) const
+{
+    const std::string_view extension = listing::extensionOf(item.name);
+    if (item.isFolder || extension.empty()) {
+        return plainText(item);
+    }
+    const QString key = QString::fromUtf8(extension.data(), static_cast<qsizetype>(extension.size())).toLower();
+    auto known = m_known.constFind(key);
+    if (known == m_known.constEnd()) {
+        const QMimeType type
+            = QMimeDatabase().mimeTypeForFile(QStringLiteral("x.") + key, QMimeDatabase::MatchExtension);
+        known = m_known.insert(key, type.isDefault() ? plainText(item) : type.comment());
+    }
+    return *known;
+}
+
+QString TypeNames::plainText(const listing::ShellItem& item) const
+{
+    if (item.isFolder) {
+        return m_texts.typeFolder;
+    }
+    const std::string_view extension = listing::extensionOf(item.name);
+    return extension.empty() ? m_texts.typeFile : fillIn(m_texts.typeFileOf, {displayText(text::toUpper(extension))});
+}
+
+namespace {
+
+// The entries sorted by `column`, in name order as listed; with a mask text,
+// the ones that pass it too.
+void sortAndFilter(std::vector<listing::ShellItem>& items, int column, const TypeNames& types, const QString& maskText,
+                   std::vector<listing::ShellItem>& filtered)
+{
+    listing::sortItems(items, column,
+                       [&types](const listing::ShellItem& item) { return types.text(item).toStdString(); });
+    filtered
+        = maskText.isEmpty() ? std::vector<listing::ShellItem>() : listing::filterItems(items, maskText.toStdString());
+}
+
+} // namespace
+
+// What the worker hands the window: a folder's entries, sorted and filtered.
+struct ShellListModel::Arrangement {
     std::string folder;
-    listing::FolderListing result;
+    bool listed = false; // listed anew, rather than the shown entries sorted again
+    int column = listing::NameColumn;
+    QString maskText; // the filter the filtered entries passed; empty when it is off
+    std::vector<listing::ShellItem> items;
+    std::vector<listing::ShellItem> filtered;
+    // For a listing: the entries shown when it started, and whether it found
+    // the same names in the same order.
+    std::shared_ptr<const std::vector<listing::ShellItem>> shownBefore;
+    bool sameNames = false;
 };
 
 ShellListModel::ShellListModel(QObject* parent)
     : QAbstractTableModel(parent)
+    , m_allItems(std::make_shared<std::vector<listing::ShellItem>>())
 {
     const QFileIconProvider icons;
     m_folderIcon = icons.icon(QAbstractFileIconProvider::Folder);
@@ -100,6 +155,9 @@ ShellListModel::ShellListModel(QObject* parent)
 ShellListModel::~ShellListModel()
 {
     waitForWorker();
+    if (m_disposer.joinable()) {
+        m_disposer.join();
+    }
 }
 
 void ShellListModel::waitForWorker()
@@ -114,15 +172,15 @@ void ShellListModel::listFolder(const std::string& folder, bool fresh)
     if (folder != m_folder) {
         // The last folder's rows go at once, rather than stand under the new one.
         beginResetModel();
-        m_allItems.clear();
+        m_allItems = std::make_shared<std::vector<listing::ShellItem>>();
         m_filteredItems.clear();
         m_preview.clear();
         m_folder = folder;
         endResetModel();
     }
     m_freshListing = m_freshListing || fresh;
-    if (m_listing) {
-        m_listAgain = true; // the listing under way is out of date once it is in
+    if (m_listing || m_sorting) {
+        m_listAgain = true; // the work under way is out of date once it is in
         return;
     }
     startListing();
@@ -134,48 +192,108 @@ void ShellListModel::folderMoved(const std::string& folder)
     listFolder(folder, false);
 }
 
-void ShellListModel::startListing()
+void ShellListModel::runOnWorker(std::function<void(Arrangement&)> work)
 {
     waitForWorker();
-    m_listing = true;
-    m_listAgain = false;
-    m_worker = std::thread([this, folder = m_folder] {
-        auto listing = std::make_shared<Listing>(Listing{folder, listing::listFolder(folder, false)});
+    m_worker = std::thread([this, work = std::move(work)] {
+        auto arrangement = std::make_shared<Arrangement>();
+        work(*arrangement);
         // The model waits for this thread before it goes, so it is still there
         // to take the call; a call still queued then is dropped with the model.
         QMetaObject::invokeMethod(
-            this, [this, listing] { takeListing(listing); }, Qt::QueuedConnection);
+            this, [this, arrangement] { takeArrangement(arrangement); }, Qt::QueuedConnection);
     });
 }
 
-void ShellListModel::takeListing(std::shared_ptr<Listing> listing)
+void ShellListModel::startListing()
+{
+    m_listing = true;
+    m_listAgain = false;
+    const int column = m_freshListing ? listing::NameColumn : m_clickedColumn;
+    runOnWorker([folder = m_folder, column, types = m_typeNames, maskText = filterOn() ? m_fileFilter : QString(),
+                 shownBefore
+                 = std::shared_ptr<const std::vector<listing::ShellItem>>(m_allItems)](Arrangement& arrangement) {
+        arrangement = {folder, true, column, maskText, listing::listFolder(folder, false).items, {}, shownBefore};
+        sortAndFilter(arrangement.items, column, types, maskText, arrangement.filtered);
+        arrangement.sameNames
+            = std::equal(arrangement.items.begin(), arrangement.items.end(), shownBefore->begin(), shownBefore->end(),
+                         [](const listing::ShellItem& a, const listing::ShellItem& b) { return a.name == b.name; });
+    });
+}
+
+void ShellListModel::startSort()
+{
+    m_sorting = true;
+    runOnWorker([folder = m_folder, column = m_clickedColumn, types = m_typeNames,
+                 maskText = filterOn() ? m_fileFilter : QString(),
+                 shown = std::shared_ptr<const std::vector<listing::ShellItem>>(m_allItems)](Arrangement& arrangement) {
+        arrangement = {folder, false, column, maskText, *shown, {}, {}, false};
+        sortAndFilter(arrangement.items, column, types, maskText, arrangement.filtered);
+    });
+}
+
+void ShellListModel::takeArrangement(std::shared_ptr<Arrangement> arrangement)
 {
     m_listing = false;
-    if (listing->folder != m_folder) {
-        startListing();
-        return;
+    m_sorting = false;
+    if (arrangement->folder == m_folder) {
+        if (arrangement->listed) {
+            takeListing(*arrangement);
+        } else if (arrangement->column == m_clickedColumn && !m_listAgain) {
+            moveRows([&] {
+                showItems(std::move(arrangement->items));
+                m_sortedColumn = arrangement->column;
+                m_filteredItems = std::move(arrangement->filtered);
+                if (arrangement->maskText != (filterOn() ? m_fileFilter : QString())) {
+                    refilter(); // the filter changed while the worker sorted
+                }
+            });
+            emit rowsSorted();
+        }
     }
-    std::vector<listing::ShellItem>& fresh = listing->result.items;
-    const bool sameRows = !m_freshListing && m_clickedColumn == listing::NameColumn
-        && GetShellItems().size() == fresh.size() && m_filteredItems.empty()
-        && std::equal(fresh.begin(), fresh.end(), m_allItems.begin(),
-                      [](const listing::ShellItem& a, const listing::ShellItem& b) { return a.name == b.name; });
+    if (m_listAgain || arrangement->folder != m_folder) {
+        startListing();
+    } else if (m_sortedColumn != m_clickedColumn) {
+        startSort(); // another column was clicked meanwhile
+    }
+}
+
+void ShellListModel::takeListing(Arrangement& listing)
+{
+    std::vector<listing::ShellItem>& fresh = listing.items;
+    const bool sameRows = !m_freshListing && listing.sameNames && listing.shownBefore == m_allItems
+        && m_sortedColumn == listing.column && !filterOn();
+    listing.shownBefore.reset();
     if (sameRows) {
         // Only details changed, such as attributes: the rows stay where they are.
-        m_allItems = std::move(fresh);
-        if (!m_allItems.empty()) {
+        showItems(std::move(fresh));
+        if (!m_allItems->empty()) {
             emit dataChanged(index(0, 0), index(rowCount() - 1, listing::ColumnCount - 1));
         }
     } else {
         beginResetModel();
-        m_allItems = std::move(fresh);
-        arrangeEntries();
+        if (std::exchange(m_freshListing, false)) {
+            m_clickedColumn = listing::NameColumn;
+        }
+        showItems(std::move(fresh));
+        m_sortedColumn = listing.column;
+        m_filteredItems = std::move(listing.filtered);
+        if (listing.maskText != (filterOn() ? m_fileFilter : QString())) {
+            refilter();
+        }
         endResetModel();
     }
     emit listFilled();
-    if (m_listAgain) {
-        startListing();
+}
+
+void ShellListModel::showItems(std::vector<listing::ShellItem> items)
+{
+    // A million names take a while to free: the window's thread leaves that to another.
+    if (m_disposer.joinable()) {
+        m_disposer.join();
     }
+    m_disposer = std::thread([shownBefore = std::exchange(
+                                  m_allItems, std::make_shared<std::vector<listing::ShellItem>>(std::move(items)))] {});
 }
 
 void ShellListModel::arrangeEntries()
@@ -183,8 +301,8 @@ void ShellListModel::arrangeEntries()
     if (std::exchange(m_freshListing, false)) {
         m_clickedColumn = listing::NameColumn;
     }
-    sortShown();
-    refilter();
+    m_sortedColumn = m_clickedColumn;
+    sortAndFilter(ownItems(), m_sortedColumn, m_typeNames, filterOn() ? m_fileFilter : QString(), m_filteredItems);
 }
 
 void ShellListModel::redisplay()
@@ -194,23 +312,25 @@ void ShellListModel::redisplay()
     endResetModel();
 }
 
-void ShellListModel::sortShown()
-{
-    listing::sortItems(m_allItems, m_clickedColumn,
-                       [this](const listing::ShellItem& item) { return typeText(item).toStdString(); });
-}
-
 void ShellListModel::refilter()
 {
     m_filteredItems.clear();
     if (filterOn()) {
-        m_filteredItems = listing::filterItems(m_allItems, m_fileFilter.toStdString());
+        m_filteredItems = listing::filterItems(*m_allItems, m_fileFilter.toStdString());
     }
 }
 
 const std::vector<listing::ShellItem>& ShellListModel::GetShellItems() const
 {
-    return filterOn() ? m_filteredItems : m_allItems;
+    return filterOn() ? m_filteredItems : *m_allItems;
+}
+
+std::vector<listing::ShellItem>& ShellListModel::ownItems()
+{
+    if (m_allItems.use_count() > 1) {
+        m_allItems = std::make_shared<std::vector<listing::ShellItem>>(*m_allItems);
+    }
+    return *m_allItems;
 }
 
 int ShellListModel::entryOfRow(int row) const
@@ -252,29 +372,45 @@ void ShellListModel::SetFiltered(bool on)
 
 void ShellListModel::ColClick(int column)
 {
+    if (column == m_clickedColumn) {
+        moveRows([this] { m_ascending = !m_ascending; });
+        return;
+    }
+    m_clickedColumn = column;
+    if (m_allItems->size() > m_sortInPlaceLimit || m_listing || m_sorting) {
+        // The rows stay as they are until the sort is in; the listing or sort
+        // under way starts it when it is in.
+        m_ascending = true;
+        if (!m_listing && !m_sorting) {
+            startSort();
+        }
+        return;
+    }
+    moveRows([this] {
+        m_ascending = true;
+        arrangeEntries();
+    });
+}
+
+void ShellListModel::moveRows(const std::function<void()>& change)
+{
     emit layoutAboutToBeChanged();
-    // The selection follows its entries, whatever rows they move to.
     const QModelIndexList before = persistentIndexList();
     std::vector<std::uint32_t> ranks;
     for (const QModelIndex& index : before) {
-        ranks.push_back(GetShellItems()[static_cast<std::size_t>(entryOfRow(index.row()))].nameRank);
+        ranks.push_back(itemOfRow(index.row()).nameRank);
     }
-    if (column == m_clickedColumn) {
-        m_ascending = !m_ascending;
-    } else {
-        m_ascending = true;
-        m_clickedColumn = column;
-        sortShown();
-        refilter();
-    }
+    change();
     std::unordered_map<std::uint32_t, int> entryOfRank;
     for (const std::uint32_t rank : ranks) {
         entryOfRank.emplace(rank, -1);
     }
     const std::vector<listing::ShellItem>& shown = GetShellItems();
-    for (std::size_t entry = 0; entry < shown.size() && !entryOfRank.empty(); ++entry) {
+    std::size_t unplaced = entryOfRank.size();
+    for (std::size_t entry = 0; entry < shown.size() && unplaced > 0; ++entry) {
         if (auto found = entryOfRank.find(shown[entry].nameRank); found != entryOfRank.end()) {
             found->second = static_cast<int>(entry);
+            --unplaced;
         }
     }
     QModelIndexList after;
@@ -284,31 +420,6 @@ void ShellListModel::ColClick(int column)
     }
     changePersistentIndexList(before, after);
     emit layoutChanged();
-}
-
-QString ShellListModel::typeText(const listing::ShellItem& item) const
-{
-    const std::string_view extension = listing::extensionOf(item.name);
-    if (item.isFolder || extension.empty()) {
-        return plainTypeText(item);
-    }
-    const QString key = QString::fromUtf8(extension.data(), static_cast<qsizetype>(extension.size())).toLower();
-    auto known = m_typeNames.constFind(key);
-    if (known == m_typeNames.constEnd()) {
-        const QMimeType type
-            = QMimeDatabase().mimeTypeForFile(QStringLiteral("x.") + key, QMimeDatabase::MatchExtension);
-        known = m_typeNames.insert(key, type.isDefault() ? plainTypeText(item) : type.comment());
-    }
-    return *known;
-}
-
-QString ShellListModel::plainTypeText(const listing::ShellItem& item) const
-{
-    if (item.isFolder) {
-        return m_texts.typeFolder;
-    }
-    const std::string_view extension = listing::extensionOf(item.name);
-    return extension.empty() ? m_texts.typeFile : fillIn(m_texts.typeFileOf, {displayText(text::toUpper(extension))});
 }
 
 void ShellListModel::setPreview(ListPreview preview, const QString& patternProblem)
@@ -328,7 +439,7 @@ void ShellListModel::setPreviewTexts(const PreviewTexts& texts)
 void ShellListModel::setTexts(const BrowserTexts& texts)
 {
     m_texts = texts;
-    m_typeNames.clear(); // they hold the words of the language before
+    m_typeNames = TypeNames(texts); // the names before are in the words of the language before
     emit headerDataChanged(Qt::Horizontal, 0, listing::ColumnCount - 1);
     columnChanged(listing::TypeColumn);
 }
@@ -431,7 +542,7 @@ QVariant ShellListModel::data(const QModelIndex& index, int role) const
         case listing::SizeColumn:
             return QString::fromStdString(listing::sizeText(item));
         case listing::TypeColumn:
-            return typeText(item);
+            return m_typeNames.text(item);
         case listing::ModifiedColumn:
             return QLocale::system().toString(QDateTime::fromSecsSinceEpoch(item.modified), QLocale::ShortFormat);
         case listing::AttributesColumn:
@@ -498,7 +609,7 @@ bool ShellListModel::setData(const QModelIndex& index, const QVariant& value, in
         emit failed(problem);
         return false;
     }
-    for (auto* items : {&m_allItems, &m_filteredItems}) {
+    for (auto* items : {&ownItems(), &m_filteredItems}) {
         for (listing::ShellItem& item : *items) {
             if (item.name == oldName) {
                 item.name = newName;
@@ -557,30 +668,13 @@ TStShellListView::TStShellListView(QWidget* parent)
     : QWidget(parent)
     , m_model(new ShellListModel(this))
     , m_report(new QTreeView(this))
-    , m_icons(new QListView(this))
     , m_stack(new QStackedLayout(this))
     , m_watcher(new TStShellNotification(this))
 {
     setObjectName(QStringLiteral("StShellListView1"));
     m_stack->setContentsMargins(0, 0, 0, 0);
     m_report->setModel(m_model);
-    m_icons->setModel(m_model);
-    m_icons->setSelectionModel(m_report->selectionModel());
-    for (QAbstractItemView* view :
-         {static_cast<QAbstractItemView*>(m_report), static_cast<QAbstractItemView*>(m_icons)}) {
-        view->setAccessibleName(m_model->texts().filesName);
-        view->setSelectionMode(QAbstractItemView::SingleSelection);
-        view->setSelectionBehavior(QAbstractItemView::SelectRows);
-        view->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
-        view->setDragDropMode(QAbstractItemView::DragDrop);
-        view->setDefaultDropAction(Qt::MoveAction);
-        view->setContextMenuPolicy(Qt::CustomContextMenu);
-        view->installEventFilter(this);
-        connect(view, &QAbstractItemView::doubleClicked, this,
-                [this](const QModelIndex& index) { openRow(index.row()); });
-        connect(view, &QWidget::customContextMenuRequested, this, &TStShellListView::showMenu);
-        m_stack->addWidget(view);
-    }
+    setUpView(m_report);
     m_report->setRootIsDecorated(false);
     m_report->setItemsExpandable(false);
     // Rows of one height let the view place 100,000 rows without measuring them.
@@ -594,8 +688,6 @@ TStShellListView::TStShellListView(QWidget* parent)
     }
     // Shown beside the name it replaces, where the narrow pane still shows it.
     m_report->header()->moveSection(NewNameColumn, listing::NameColumn + 1);
-    m_icons->setUniformItemSizes(true);
-    m_icons->setResizeMode(QListView::Adjust);
     m_stack->setCurrentWidget(m_report);
     setFocusProxy(m_report);
 
@@ -603,6 +695,9 @@ TStShellListView::TStShellListView(QWidget* parent)
         // The new names follow the rows; they give no order of their own.
         if (column != NewNameColumn) {
             m_model->ColClick(column);
+        }
+        if (m_model->isSorting()) {
+            currentView()->viewport()->setCursor(Qt::BusyCursor);
         }
         m_report->header()->setSortIndicator(m_model->clickedColumn(),
                                              m_model->ascending() ? Qt::AscendingOrder : Qt::DescendingOrder);
@@ -625,10 +720,9 @@ TStShellListView::TStShellListView(QWidget* parent)
         m_report->header()->setSortIndicator(m_model->clickedColumn(),
                                              m_model->ascending() ? Qt::AscendingOrder : Qt::DescendingOrder);
         m_watcher->setWatchFolders({m_model->folder()});
-        if (!m_model->isListing()) {
-            currentView()->viewport()->unsetCursor();
-        }
+        unsetBusyCursor();
     });
+    connect(m_model, &ShellListModel::rowsSorted, this, &TStShellListView::unsetBusyCursor);
     m_watcher->setMaxNotifications(5);
     connect(m_watcher, &TStShellNotification::shellEvent, this, &TStShellListView::onShellEvent);
     m_relistTimer.setSingleShot(true);
@@ -636,6 +730,28 @@ TStShellListView::TStShellListView(QWidget* parent)
 }
 
 TStShellListView::~TStShellListView() = default;
+
+void TStShellListView::unsetBusyCursor()
+{
+    if (!m_model->isListing() && !m_model->isSorting()) {
+        currentView()->viewport()->unsetCursor();
+    }
+}
+
+void TStShellListView::setUpView(QAbstractItemView* view)
+{
+    view->setAccessibleName(m_model->texts().filesName);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+    view->setDragDropMode(QAbstractItemView::DragDrop);
+    view->setDefaultDropAction(Qt::MoveAction);
+    view->setContextMenuPolicy(Qt::CustomContextMenu);
+    view->installEventFilter(this);
+    connect(view, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) { openRow(index.row()); });
+    connect(view, &QWidget::customContextMenuRequested, this, &TStShellListView::showMenu);
+    m_stack->addWidget(view);
+}
 
 QAbstractItemView* TStShellListView::currentView() const
 {
@@ -747,6 +863,15 @@ void TStShellListView::setViewStyle(ViewStyle viewStyle)
 {
     m_style = viewStyle;
     if (viewStyle != ViewStyle::Report) {
+        if (!m_icons) {
+            // Made when first asked for: until then no second view follows every change of the rows.
+            m_icons = new QListView(this);
+            m_icons->setModel(m_model);
+            m_icons->setSelectionModel(m_report->selectionModel());
+            m_icons->setUniformItemSizes(true);
+            m_icons->setResizeMode(QListView::Adjust);
+            setUpView(m_icons);
+        }
         const bool large = viewStyle == ViewStyle::LargeIcons;
         m_icons->setViewMode(large ? QListView::IconMode : QListView::ListMode);
         m_icons->setFlow(viewStyle == ViewStyle::List ? QListView::TopToBottom : QListView::LeftToRight);
@@ -803,7 +928,9 @@ void TStShellListView::setTexts(const BrowserTexts& texts)
 {
     m_model->setTexts(texts);
     m_report->setAccessibleName(texts.filesName);
-    m_icons->setAccessibleName(texts.filesName);
+    if (m_icons) {
+        m_icons->setAccessibleName(texts.filesName);
+    }
 }
 
 void TStShellListView::showMenu(const QPoint& position)

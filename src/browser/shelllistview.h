@@ -12,6 +12,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -42,9 +43,24 @@ struct PreviewTexts {
     QString noPhotoDate; // added to the mark of a photo that the operation names
 };
 
-// The entries of the shown folder as rows. Folders are listed off the GUI
-// thread, so a folder of 100,000 entries never stalls the window; the rows
-// change when the listing is in.
+// The Type column's texts in the words of `texts`, asked once per extension.
+// A copy can serve another thread; one object serves one thread at a time.
+class TypeNames {
+public:
+    explicit TypeNames(const BrowserTexts& texts = {});
+    // The registered name of the entry's type, else plainText.
+    QString text(const listing::ShellItem& item) const;
+    // The Type column where no registered type name is known, in the language's words.
+    QString plainText(const listing::ShellItem& item) const;
+
+private:
+    BrowserTexts m_texts;
+    mutable QHash<QString, QString> m_known;
+};
+
+// The entries of the shown folder as rows. Folders are listed, and large
+// ones sorted, off the GUI thread, so a folder of a million entries never
+// stalls the window; the rows change when the listing or the sort is in.
 class ShellListModel : public QAbstractTableModel {
     Q_OBJECT
 
@@ -61,11 +77,16 @@ public:
     const std::string& folder() const { return m_folder; }
     // Whether a listing is under way.
     bool isListing() const { return m_listing; }
+    // Whether the rows wait for a sort made off the window's thread.
+    bool isSorting() const { return m_sorting; }
+    // Lists of up to `count` entries are sorted at once on the window's
+    // thread, larger ones off it.
+    void setSortInPlaceLimit(std::size_t count) { m_sortInPlaceLimit = count; }
 
     // The entries the rows show, in sort order; the filtered ones while the
     // filter is on. Row r shows entry r ascending, entry count-1-r descending.
     const std::vector<listing::ShellItem>& GetShellItems() const;
-    const std::vector<listing::ShellItem>& allItems() const { return m_allItems; }
+    const std::vector<listing::ShellItem>& allItems() const { return *m_allItems; }
     // The entry a row shows, and back.
     int entryOfRow(int row) const;
     // Reversing is its own inverse.
@@ -83,11 +104,6 @@ public:
     // A click on a column header: the sort column again reverses the rows,
     // another column sorts by it, ascending.
     void ColClick(int column);
-
-    // The Type column's text of an entry.
-    QString typeText(const listing::ShellItem& item) const;
-    // The Type column where no registered type name is known, in the language's words.
-    QString plainTypeText(const listing::ShellItem& item) const;
 
     // Shows `preview` in the New name column. The rows stay as they are, and
     // each finds its new name by its entry's name, whatever order or filter.
@@ -118,17 +134,30 @@ public:
 signals:
     // A listing is in and the rows show it.
     void listFilled();
+    // A sort made off the window's thread is in and the rows show it.
+    void rowsSorted();
     // An in-place rename or a drop could not be done; `text` says why.
     void failed(const QString& text);
 
 private:
-    struct Listing;
+    struct Arrangement;
+    // Lists the shown folder on the worker, sorted by the sort column.
     void startListing();
-    void takeListing(std::shared_ptr<Listing> listing);
+    // Sorts the listed entries by the sort column on the worker.
+    void startSort();
+    void runOnWorker(std::function<void(Arrangement&)> work);
+    void takeArrangement(std::shared_ptr<Arrangement> arrangement);
+    void takeListing(Arrangement& listing);
+    // Shows `items` in place of the listed entries.
+    void showItems(std::vector<listing::ShellItem> items);
     // Sorts and filters the listed entries; only between the two ends of a reset.
     void arrangeEntries();
-    void sortShown();
+    // Runs `change`, which moves rows, so that persistent indexes (the
+    // selection) follow their entries.
+    void moveRows(const std::function<void()>& change);
     bool filterOn() const { return !m_fileFilter.isEmpty() && m_filtered; }
+    // The listed entries, to change: a copy when a sort on the worker reads them.
+    std::vector<listing::ShellItem>& ownItems();
     // FilteredItems anew from AllItems, in their order; empty while the filter is off.
     void refilter();
     void waitForWorker();
@@ -138,17 +167,23 @@ private:
     void columnChanged(int column);
 
     std::string m_folder;
-    std::vector<listing::ShellItem> m_allItems;
+    // Shared with a sort under way on the worker, which reads it: changed
+    // in place only when not shared.
+    std::shared_ptr<std::vector<listing::ShellItem>> m_allItems;
     std::vector<listing::ShellItem> m_filteredItems;
     QString m_fileFilter;
     bool m_filtered = false;
-    int m_clickedColumn = 0;
+    int m_clickedColumn = 0; // the column the header shows as the sort column
+    int m_sortedColumn = 0; // the column the entries are in the order of
     bool m_ascending = true;
     bool m_freshListing = false;
     bool m_listing = false;
     bool m_listAgain = false;
+    bool m_sorting = false;
+    std::size_t m_sortInPlaceLimit = 20'000;
     std::thread m_worker;
-    mutable QHash<QString, QString> m_typeNames;
+    std::thread m_disposer; // frees the entries shown before
+    TypeNames m_typeNames;
     QIcon m_folderIcon;
     QIcon m_fileIcon;
     ListPreview m_preview;
@@ -221,6 +256,9 @@ protected:
 
 private:
     QAbstractItemView* currentView() const;
+    // The settings, signals and place in the stack that both views share.
+    void setUpView(QAbstractItemView* view);
+    void unsetBusyCursor();
     void openRow(int row);
     void showMenu(const QPoint& position);
     void restoreSelection();
@@ -228,7 +266,7 @@ private:
 
     ShellListModel* m_model;
     QTreeView* m_report;
-    QListView* m_icons;
+    QListView* m_icons = nullptr; // made when first shown
     QStackedLayout* m_stack;
     TStShellNotification* m_watcher;
     ViewStyle m_style = ViewStyle::Report;

@@ -92,10 +92,13 @@ void sortItems(std::vector<ShellItem>& items, int column, const std::function<st
 {
     const auto compare = [](auto a, auto b) { return a < b ? -1 : b < a ? 1 : 0; };
     switch (column) {
-    case NameColumn:
-        std::sort(items.begin(), items.end(),
-                  [](const ShellItem& a, const ShellItem& b) { return a.nameRank < b.nameRank; });
+    case NameColumn: {
+        const auto byRank = [](const ShellItem& a, const ShellItem& b) { return a.nameRank < b.nameRank; };
+        if (!std::is_sorted(items.begin(), items.end(), byRank)) { // as listed, or sorted by another column
+            std::sort(items.begin(), items.end(), byRank);
+        }
         break;
+    }
     case SizeColumn:
         sortFoldersFirst(items, [&](const ShellItem& a, const ShellItem& b) {
             const int bySize = compare(a.size, b.size);

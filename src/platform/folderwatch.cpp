@@ -5,6 +5,7 @@
 #include <set>
 
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace quorbit::files {
@@ -35,7 +36,7 @@ void FolderWatch::watch(const std::vector<std::string>& folders)
     }
     const std::set<std::string> wanted(folders.begin(), folders.end());
     for (auto watch = m_folderOfWatch.begin(); watch != m_folderOfWatch.end();) {
-        if (wanted.count(watch->second) == 0) {
+        if (wanted.count(watch->second.folder) == 0) {
             inotify_rm_watch(m_handle, watch->first);
             watch = m_folderOfWatch.erase(watch);
         } else {
@@ -43,10 +44,21 @@ void FolderWatch::watch(const std::vector<std::string>& folders)
         }
     }
     for (const std::string& folder : wanted) {
-        // The kernel gives a folder watched twice the same number, so a watch kept stays as it was.
-        const int watch = folder.empty() ? -1 : inotify_add_watch(m_handle, folder.c_str(), watchedEvents);
+        struct stat status {};
+        if (folder.empty() || ::stat(folder.c_str(), &status) != 0) {
+            continue;
+        }
+        // Watching a folder again costs the kernel a walk over every entry it
+        // knows in it, a million in a large folder; a path that now names
+        // another folder is watched anew.
+        const bool watched = std::any_of(m_folderOfWatch.begin(), m_folderOfWatch.end(), [&](const auto& watch) {
+            return watch.second.folder == folder && watch.second.device == status.st_dev
+                && watch.second.inode == status.st_ino;
+        });
+        // The kernel gives a folder watched twice the same number.
+        const int watch = watched ? -1 : inotify_add_watch(m_handle, folder.c_str(), watchedEvents);
         if (watch >= 0) {
-            m_folderOfWatch[watch] = folder;
+            m_folderOfWatch[watch] = {folder, status.st_dev, status.st_ino};
         }
     }
 }
@@ -73,8 +85,8 @@ std::vector<std::string> FolderWatch::takeChanged()
             if (folder == m_folderOfWatch.end()) {
                 continue; // a watch removed since, or the queue overflowed
             }
-            if (std::find(changed.begin(), changed.end(), folder->second) == changed.end()) {
-                changed.push_back(folder->second);
+            if (std::find(changed.begin(), changed.end(), folder->second.folder) == changed.end()) {
+                changed.push_back(folder->second.folder);
             }
             if (event->mask & IN_IGNORED) {
                 m_folderOfWatch.erase(folder); // the folder went, and its watch with it

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -29,8 +30,13 @@ public:
     std::vector<std::string> takeChanged();
 
 private:
+    struct Watched {
+        std::string folder;
+        std::uint64_t device = 0;
+        std::uint64_t inode = 0;
+    };
     int m_handle = -1;
-    std::unordered_map<int, std::string> m_folderOfWatch;
+    std::unordered_map<int, Watched> m_folderOfWatch;
 };
 
 } // namespace quorbit::files

@@ -159,6 +159,41 @@ private slots:
                               "a.txt"})); // a new folder sorts by name again, the direction stays
     }
 
+    // Large lists sort off the window's thread; here every list counts as large.
+    void sortsOffTheWindowThreadKeepTheSelectionAndTheLastClick()
+    {
+        create({"a.txt", "bb.mp3", "ccc.txt", "folder/"});
+        TStShellListView list;
+        ShellListModel& model = list.model();
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        model.setSortInPlaceLimit(0);
+        show(list, m_scratch.path());
+        list.selectRow(0);
+        QSignalSpy sorted(&model, &ShellListModel::rowsSorted);
+        model.ColClick(listing::SizeColumn);
+        QVERIFY(model.isSorting());
+        QCOMPARE(entries(model), QStringList({"a.txt", "bb.mp3", "ccc.txt", "folder"})); // until the sort is in
+        QVERIFY(sorted.wait(5000));
+        QCOMPARE(entries(model), QStringList({"folder", "a.txt", "bb.mp3", "ccc.txt"}));
+        QCOMPARE(list.selectedRow(), 1);
+
+        // Clicks while a sort runs: the rows end in the order of the last, which is the header's.
+        model.ColClick(listing::TypeColumn);
+        model.ColClick(listing::NameColumn);
+        model.ColClick(listing::NameColumn);
+        QTRY_VERIFY(!model.isSorting());
+        QCOMPARE(model.clickedColumn(), int(listing::NameColumn));
+        QCOMPARE(rows(model), QStringList({"folder", "ccc.txt", "bb.mp3", "a.txt"}));
+        QCOMPARE(list.selectedRow(), 3);
+
+        // A change on disk during a sort: the rows end listed anew and sorted.
+        model.ColClick(listing::SizeColumn);
+        create({"dddd.txt"});
+        list.RefreshList(true);
+        QTRY_VERIFY(!model.isSorting() && !model.isListing());
+        QCOMPARE(entries(model), QStringList({"folder", "a.txt", "bb.mp3", "ccc.txt", "dddd.txt"}));
+    }
+
     void listFollowsChangesOnDiskAndKeepsTheSelection()
     {
         create({"b.txt", "d.txt"});

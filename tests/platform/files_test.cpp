@@ -1,13 +1,16 @@
 #include "platform/files.h"
 
 #include "platform/filecontent.h"
+#include "platform/folderwatch.h"
 
 #include "tempfolder.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace quorbit {
 namespace {
@@ -173,6 +176,34 @@ TEST(RebuildFile, CopiesFromTheOpenFileAndNeverReplacesOneThatTookItsPlace)
     EXPECT_FALSE(files::rebuildFile(path, read, "newer tag|", 8));
     EXPECT_EQ(testing::readFile(path), "their file");
     EXPECT_EQ(folder.list(), (std::set<std::string>{"song.mp3"}));
+}
+
+TEST(FolderWatch, ReportsChangesOfTheFolderAPathNamesNow)
+{
+    TempFolder parent;
+    parent.create({"shown/"});
+    const std::string shown = parent / "shown";
+    files::FolderWatch watch;
+    ASSERT_TRUE(watch.isOpen());
+    const auto changedAfter = [&](const char* created) {
+        watch.takeChanged();
+        const int fd = open((shown + "/" + created).c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
+        close(fd);
+        return watch.takeChanged() == std::vector<std::string>{shown};
+    };
+    watch.watch({shown});
+    EXPECT_TRUE(changedAfter("a"));
+    watch.watch({shown}); // watched already: kept as it is
+    EXPECT_TRUE(changedAfter("b"));
+
+    // Another folder took the path: watched again, its changes are reported.
+    ASSERT_EQ(rename(shown.c_str(), (parent / "old").c_str()), 0);
+    ASSERT_EQ(mkdir(shown.c_str(), 0755), 0);
+    watch.takeChanged();
+    watch.watch({shown});
+    EXPECT_TRUE(changedAfter("c"));
+    watch.watch({});
+    EXPECT_FALSE(changedAfter("d"));
 }
 
 } // namespace
