@@ -28,6 +28,7 @@
 #include <QUrl>
 
 #include <sys/stat.h>
+#include <tuple>
 #include <unordered_map>
 #include <utility>
 
@@ -172,9 +173,8 @@ void ShellListModel::listFolder(const std::string& folder, bool fresh)
     if (folder != m_folder) {
         // The last folder's rows go at once, rather than stand under the new one.
         beginResetModel();
-        m_allItems = std::make_shared<std::vector<listing::ShellItem>>();
-        m_filteredItems.clear();
-        m_preview.clear();
+        freeElsewhere(std::make_tuple(std::exchange(m_allItems, std::make_shared<std::vector<listing::ShellItem>>()),
+                                      std::exchange(m_filteredItems, {}), std::exchange(m_preview, {})));
         m_folder = folder;
         endResetModel();
     }
@@ -195,13 +195,17 @@ void ShellListModel::folderMoved(const std::string& folder)
 void ShellListModel::runOnWorker(std::function<void(Arrangement&)> work)
 {
     waitForWorker();
-    m_worker = std::thread([this, work = std::move(work)] {
+    m_worker = std::thread([this, work = std::move(work)]() mutable {
         auto arrangement = std::make_shared<Arrangement>();
         work(*arrangement);
+        // What the job holds of the entries goes here and now, never with the last
+        // owner on the window's thread; the result has one owner, which the window frees elsewhere.
+        work = nullptr;
         // The model waits for this thread before it goes, so it is still there
         // to take the call; a call still queued then is dropped with the model.
         QMetaObject::invokeMethod(
-            this, [this, arrangement] { takeArrangement(arrangement); }, Qt::QueuedConnection);
+            this, [this, arrangement = std::move(arrangement)]() mutable { takeArrangement(std::move(arrangement)); },
+            Qt::QueuedConnection);
     });
 }
 
@@ -251,7 +255,9 @@ void ShellListModel::takeArrangement(std::shared_ptr<Arrangement> arrangement)
             emit rowsSorted();
         }
     }
-    if (m_listAgain || arrangement->folder != m_folder) {
+    const bool listAgain = m_listAgain || arrangement->folder != m_folder;
+    freeElsewhere(std::move(arrangement)); // with the entries it still holds when it came too late
+    if (listAgain) {
         startListing();
     } else if (m_sortedColumn != m_clickedColumn) {
         startSort(); // another column was clicked meanwhile
@@ -286,14 +292,19 @@ void ShellListModel::takeListing(Arrangement& listing)
     emit listFilled();
 }
 
-void ShellListModel::showItems(std::vector<listing::ShellItem> items)
+template <class Garbage>
+void ShellListModel::freeElsewhere(Garbage garbage)
 {
     // A million names take a while to free: the window's thread leaves that to another.
     if (m_disposer.joinable()) {
         m_disposer.join();
     }
-    m_disposer = std::thread([shownBefore = std::exchange(
-                                  m_allItems, std::make_shared<std::vector<listing::ShellItem>>(std::move(items)))] {});
+    m_disposer = std::thread([garbage = std::move(garbage)] {});
+}
+
+void ShellListModel::showItems(std::vector<listing::ShellItem> items)
+{
+    freeElsewhere(std::exchange(m_allItems, std::make_shared<std::vector<listing::ShellItem>>(std::move(items))));
 }
 
 void ShellListModel::arrangeEntries()
@@ -424,7 +435,7 @@ void ShellListModel::moveRows(const std::function<void()>& change)
 
 void ShellListModel::setPreview(ListPreview preview, const QString& patternProblem)
 {
-    m_preview = std::move(preview);
+    freeElsewhere(std::exchange(m_preview, std::move(preview)));
     m_patternProblem = patternProblem;
     columnChanged(NewNameColumn);
 }

@@ -150,6 +150,9 @@ private:
     void takeListing(Arrangement& listing);
     // Shows `items` in place of the listed entries.
     void showItems(std::vector<listing::ShellItem> items);
+    // Frees `garbage` on a thread of its own.
+    template <class Garbage>
+    void freeElsewhere(Garbage garbage);
     // Sorts and filters the listed entries; only between the two ends of a reset.
     void arrangeEntries();
     // Runs `change`, which moves rows, so that persistent indexes (the
