@@ -3,6 +3,7 @@
 #include "browser/bytepaths.h"
 #include "browser/entrydrop.h"
 #include "browser/shellnotification.h"
+#include "platform/background.h"
 #include "platform/localetext.h"
 #include "platform/trash.h"
 
@@ -196,6 +197,7 @@ void ShellListModel::runOnWorker(std::function<void(Arrangement&)> work)
 {
     waitForWorker();
     m_worker = std::thread([this, work = std::move(work)]() mutable {
+        platform::yieldToWindow();
         auto arrangement = std::make_shared<Arrangement>();
         work(*arrangement);
         // What the job holds of the entries goes here and now, never with the last
@@ -299,7 +301,10 @@ void ShellListModel::freeElsewhere(Garbage garbage)
     if (m_disposer.joinable()) {
         m_disposer.join();
     }
-    m_disposer = std::thread([garbage = std::move(garbage)] {});
+    m_disposer = std::thread([garbage = std::move(garbage)]() mutable {
+        platform::yieldToWindow();
+        garbage = {};
+    });
 }
 
 void ShellListModel::showItems(std::vector<listing::ShellItem> items)
@@ -593,7 +598,8 @@ Qt::ItemFlags ShellListModel::flags(const QModelIndex& index) const
     if (!index.isValid()) {
         return Qt::ItemIsDropEnabled; // a drop beside the rows lands in the shown folder
     }
-    Qt::ItemFlags flags = Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsDragEnabled;
+    // Said outright, so the view's layout of a million rows asks no row for children.
+    Qt::ItemFlags flags = Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsDragEnabled | Qt::ItemNeverHasChildren;
     if (index.column() == listing::NameColumn) {
         flags |= Qt::ItemIsEditable;
     }
