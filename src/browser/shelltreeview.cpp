@@ -138,6 +138,11 @@ QModelIndex ShellTreeModel::indexOf(const Node* node) const
 
 bool ShellTreeModel::listChildren(Node* node, std::vector<std::unique_ptr<Node>>& children) const
 {
+    // The tree shows real sub-folders only: a folder whose link count tells it
+    // has none is not read, so a folder of a million files costs the window nothing.
+    if (const files::Folder folder(node->path); folder.isOpen() && !folder.mayHaveSubfolders()) {
+        return true;
+    }
     listing::FolderListing listed = listing::listFolder(node->path, true);
     for (listing::ShellItem& item : listed.items) {
         if (S_ISLNK(item.mode)) {

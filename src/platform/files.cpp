@@ -229,6 +229,12 @@ bool Folder::leadsToDirectory(const std::string& name) const
     return fstatat(m_handle, name.c_str(), &status, 0) == 0 && S_ISDIR(status.st_mode);
 }
 
+bool Folder::mayHaveSubfolders() const
+{
+    struct stat status {};
+    return fstat(m_handle, &status) != 0 || status.st_nlink != 2;
+}
+
 Folder::Identity Folder::identity() const
 {
     struct stat status {};

@@ -75,6 +75,10 @@ public:
     // Whether `name` is a directory here or a link that leads to one.
     bool leadsToDirectory(const std::string& name) const;
 
+    // False only where the folder's link count shows it holds no real
+    // sub-folder (links to folders do not count); true when not open.
+    bool mayHaveSubfolders() const;
+
     // Tells whether a folder opened again is still the same one.
     struct Identity {
         unsigned long long device = 0;

@@ -80,6 +80,11 @@ TEST(ListFolder, ReportsEveryEntryWithItsFacts)
     EXPECT_FALSE(open.openChild("link").isOpen()) << "a link is never entered, even one to a folder";
     EXPECT_FALSE(open.openChild("plain.txt").isOpen());
     EXPECT_TRUE(files::Folder(folder / "link").isOpen()) << "the chosen folder itself may be reached through a link";
+    EXPECT_TRUE(open.mayHaveSubfolders());
+    struct stat status {};
+    if (stat(folder.path().c_str(), &status) == 0 && status.st_nlink > 1) { // the file system counts sub-folders
+        EXPECT_FALSE(open.openChild("sub").mayHaveSubfolders());
+    }
 
     EXPECT_FALSE(files::Folder(folder / "missing").list(entries));
     EXPECT_TRUE(entries.empty());
