@@ -55,6 +55,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <future>
 
 namespace quorbit {
 
@@ -98,6 +99,18 @@ Control* named(Control* control, const QString& name)
 {
     control->setObjectName(name);
     return control;
+}
+
+// Runs `work` on a thread of its own and gives its result, turning the
+// event loop meanwhile so the window stays live.
+template <class Work>
+auto liveUntilDone(Work work) -> decltype(work())
+{
+    auto pending = std::async(std::launch::async, std::move(work));
+    while (pending.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready) {
+        QCoreApplication::processEvents();
+    }
+    return pending.get();
 }
 
 } // namespace
@@ -1121,7 +1134,14 @@ void TForm1::MUndoClick()
     if (busy()) {
         return;
     }
-    const std::optional<RecordedRun> newest = RunHistory(m_places.journalFolder).newestUndoable();
+    // The journal of a run over a million entries takes a while to read; the window stays live meanwhile.
+    setBusy(true);
+    const std::optional<RecordedRun> newest
+        = liveUntilDone([folder = m_places.journalFolder] { return RunHistory(folder).newestUndoable(); });
+    setBusy(false);
+    if (m_closeRequested) {
+        return; // the window closes; the run stays in the history
+    }
     if (!newest) {
         statusBar()->showMessage(message("StringNothingToUndo"));
         return;
