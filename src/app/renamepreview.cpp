@@ -1,5 +1,7 @@
 #include "app/renamepreview.h"
 
+#include "platform/background.h"
+
 namespace quorbit {
 
 namespace {
@@ -77,6 +79,7 @@ void RenamePreview::start()
 
 void RenamePreview::work()
 {
+    platform::yieldToWindow();
     std::unique_lock lock(m_mutex);
     while (true) {
         m_wake.wait(lock, [this] { return m_quit || m_pending; });
@@ -116,10 +119,11 @@ std::shared_ptr<RenamePreview::Result> RenamePreview::preview(const Job& job) co
     if (!planned) {
         return result;
     }
-    result->entries.reserve(planned->shown.entries.size());
-    for (PlannedEntry& entry : planned->shown.entries) {
-        result->entries.emplace(std::move(entry.name),
-                                EntryPreview{std::move(entry.newName), markOf(entry.verdict), entry.photoWithoutDate});
+    result->entries.reserve(planned->shown.size());
+    for (const PlannedEntry& entry : planned->shown.entries()) {
+        result->entries.emplace(
+            std::string(entry.name),
+            EntryPreview{std::string(entry.newName), markOf(entry.verdict), entry.photoWithoutDate});
     }
     result->patternError = std::move(planned->patternError);
     if (job.settings->subfolders) {

@@ -90,11 +90,11 @@ Row planRow(const PlannedEntry& entry)
 {
     switch (entry.verdict) {
     case Verdict::Renamed:
-        return {entry.name, entry.newName, "rename", "", Tone::Good};
+        return {std::string(entry.name), std::string(entry.newName), "rename", "", Tone::Good};
     case Verdict::Unchanged:
-        return {entry.name, entry.newName, "unchanged", "", Tone::Quiet};
+        return {std::string(entry.name), std::string(entry.newName), "unchanged", "", Tone::Quiet};
     default:
-        return {entry.name, entry.newName, "keep", reasonOf(entry.verdict), Tone::Warning};
+        return {std::string(entry.name), std::string(entry.newName), "keep", reasonOf(entry.verdict), Tone::Warning};
     }
 }
 
@@ -139,8 +139,8 @@ ExitCode previewRename(const RunSettings& settings, const std::optional<TitleTem
         return Refused;
     }
     std::vector<Row> rows;
-    rows.reserve(preview->shown.entries.size());
-    for (const PlannedEntry& entry : preview->shown.entries) {
+    rows.reserve(preview->shown.size());
+    for (const PlannedEntry& entry : preview->shown.entries()) {
         rows.push_back(planRow(entry));
     }
     printRows(style, rows);
@@ -234,7 +234,8 @@ ExitCode sortCommand(Selection selection, bool apply, const OutputStyle& style)
     }
     // Without sub-folders the Sort takes the names the window's list shows: those the mask lets through.
     if (!sort.subfolders) {
-        sort.listedNames = collectEntries(files::Folder(sort.folder), sort.applyTo, FileMask(sort.mask)).names;
+        sort.listedNames
+            = collectEntries(files::Folder(sort.folder), sort.applyTo, FileMask(sort.mask)).selectedNames();
     }
     sort.journalFolder = runJournalFolder();
     TerminalProgress progress("Sorting");

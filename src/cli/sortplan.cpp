@@ -63,7 +63,7 @@ SortPlan planSort(const SortSettings& settings)
         const std::string relative = path == settings.folder ? "" : path.substr(currentPrefix.size()) + "/";
         const files::Folder::Identity identity = folder.identity();
         const bool writable = files::isWritableFolder(path);
-        for (const std::string& name : collectEntries(folder, settings.applyTo, mask).names) {
+        for (const std::string& name : collectEntries(folder, settings.applyTo, mask).selectedNames()) {
             Target& target = targetFor(std::string(splitName(name).extension));
             SortPlanEntry entry{relative + name, sortedPath(name), false, std::nullopt};
             if (target.folder.isOpen() && target.identity == identity) {

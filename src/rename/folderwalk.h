@@ -1,7 +1,9 @@
 #pragma once
 
 #include "platform/files.h"
+#include "rename/nameblock.h"
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -25,8 +27,10 @@ struct WalkResult {
 using FolderVisit = std::function<bool(const files::Folder& folder, const std::string& path)>;
 WalkResult walkFolders(const std::string& root, const FolderVisit& visit);
 
-// The entries of `folder` in name order; none when it cannot be read. `pause`,
+// The order that puts `entries`, each the index of its name in `names`, in
+// name order: their positions in `entries`, the first name's first. `pause`,
 // when given, runs now and then while a large folder is sorted.
-std::vector<files::DirEntry> entriesInNameOrder(const files::Folder& folder, const std::function<void()>& pause = {});
+std::vector<std::uint32_t> nameOrder(const NameBlock& names, const std::vector<std::uint32_t>& entries,
+                                     const std::function<void()>& pause = {});
 
 } // namespace quorbit

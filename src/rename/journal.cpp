@@ -48,11 +48,13 @@ std::uint64_t fnv1a(std::string_view bytes, std::uint64_t hash = kFnvStart)
     return hash;
 }
 
-void appendPath(std::string& out, std::string_view path)
+// Writes `folder` followed by `name` as one path.
+void appendPath(std::string& out, std::string_view path, std::string_view name = {})
 {
-    out += std::to_string(path.size());
+    out += std::to_string(path.size() + name.size());
     out += ':';
     out += path;
+    out += name;
 }
 
 // Reads the records of a journal, failing at the first thing out of place.
@@ -245,6 +247,19 @@ JournalWriter::JournalWriter(const Journal& journal)
 
 bool JournalWriter::writeStep(const JournalStep& step, const std::function<void()>& pause)
 {
+    return writeStep(
+        step, step.moves.size(),
+        [&moves = step.moves](std::size_t index) {
+            const JournalMove& move = moves[index];
+            return JournalMoveView{move.inode, move.birth, {}, move.from, move.to};
+        },
+        pause);
+}
+
+bool JournalWriter::writeStep(const JournalStep& step, std::size_t moveCount,
+                              const std::function<JournalMoveView(std::size_t index)>& moveAt,
+                              const std::function<void()>& pause)
+{
     if (!isOpen() || !writeNote()) {
         return false;
     }
@@ -263,7 +278,7 @@ bool JournalWriter::writeStep(const JournalStep& step, const std::function<void(
         }
         return appended;
     };
-    piece = "step " + std::to_string(step.createdFolders.size()) + " " + std::to_string(step.moves.size()) + "\nF "
+    piece = "step " + std::to_string(step.createdFolders.size()) + " " + std::to_string(moveCount) + "\nF "
         + std::to_string(step.folderInode) + " ";
     appendPath(piece, step.folder);
     piece += "\nR ";
@@ -275,15 +290,16 @@ bool JournalWriter::writeStep(const JournalStep& step, const std::function<void(
         piece += '\n';
     }
     bool appended = true;
-    for (const JournalMove& move : step.moves) {
+    for (std::size_t index = 0; index < moveCount; ++index) {
+        const JournalMoveView move = moveAt(index);
         piece += "M ";
         piece += std::to_string(move.inode);
         piece += ' ';
         piece += std::to_string(move.birth);
         piece += ' ';
-        appendPath(piece, move.from);
+        appendPath(piece, move.folder, move.fromName);
         piece += ' ';
-        appendPath(piece, move.to);
+        appendPath(piece, move.folder, move.toName);
         piece += '\n';
         if (piece.size() >= kPieceBytes) {
             appended = appended && writePiece();
@@ -292,11 +308,11 @@ bool JournalWriter::writeStep(const JournalStep& step, const std::function<void(
     appended = appended && writePiece();
     m_movesMade = 0;
     m_movesNoted = 0;
-    m_hasMoves = m_hasMoves || !step.moves.empty();
+    m_hasMoves = m_hasMoves || moveCount > 0;
     // A step without moves has nothing to wait for: the next step's wait
     // takes it along, and one lost at the end is planned again the same way.
     return written(appended && m_file.append("end " + std::to_string(checksum) + "\n")
-                   && (step.moves.empty() || m_file.sync()));
+                   && (moveCount == 0 || m_file.sync()));
 }
 
 bool JournalWriter::written(bool succeeded)

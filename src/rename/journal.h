@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The record a rename or Sort keeps of its moves, so that a run can be undone,
@@ -37,6 +38,17 @@ struct JournalStep {
     std::string resume;
     std::vector<std::string> createdFolders; // folders made for the moves, before them
     std::vector<JournalMove> moves; // in the order they are made
+};
+
+// A move as a step is written from it: each path is `folder` followed by a
+// name, so a plan of a million moves in one folder is written without a
+// million paths made first.
+struct JournalMoveView {
+    std::uint64_t inode = 0;
+    std::uint64_t birth = 0;
+    std::string_view folder; // with its trailing separator; empty where the names are whole paths
+    std::string_view fromName;
+    std::string_view toName;
 };
 
 struct Journal {
@@ -83,6 +95,12 @@ public:
     // given, between pieces of a large one. Its moves may be made only after
     // this returned true.
     bool writeStep(const JournalStep& step, const std::function<void()>& pause = {});
+    // The same for a step whose moves are not kept as JournalMoves: `step`
+    // tells all but the moves (its own are not written), and the step has
+    // `moveCount` moves, the one at each index told by `moveAt`, in order.
+    bool writeStep(const JournalStep& step, std::size_t moveCount,
+                   const std::function<JournalMoveView(std::size_t index)>& moveAt,
+                   const std::function<void()>& pause = {});
     // Notes that one more move of the last step was made; the notes are written
     // in batches, so a crash loses at most the last batch's note.
     void noteMove();

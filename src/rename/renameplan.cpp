@@ -2,15 +2,15 @@
 
 #include "rename/renamerun.h"
 
+#include <algorithm>
+#include <bit>
 #include <string_view>
-#include <unordered_map>
-#include <unordered_set>
 
 namespace quorbit {
 
 namespace {
 
-constexpr std::size_t none = static_cast<std::size_t>(-1);
+constexpr std::uint32_t none = static_cast<std::uint32_t>(-1);
 
 // Runs `pause` after every few thousand calls.
 class Pacer {
@@ -31,119 +31,180 @@ private:
     std::size_t m_steps = 0;
 };
 
+// Numbered names found by their bytes, the names kept where they are: an
+// open-addressed table of numbers costs a few bytes a name, where a hash set
+// of names costs a node each. `NameOf` gives the name of a number.
+template <class NameOf>
+class NameTable {
+public:
+    // Room for `count` names; the table never grows.
+    NameTable(std::size_t count, NameOf nameOf)
+        : m_slots(std::bit_ceil(std::max<std::size_t>(2 * count, 8)), 0)
+        , m_nameOf(nameOf)
+    {
+    }
+
+    // Adds `number` under its name; when a number has that name already, that
+    // number instead, and nothing is added.
+    std::uint32_t add(std::uint32_t number)
+    {
+        const std::string_view name = m_nameOf(number);
+        std::size_t slot = slotOf(name);
+        for (; m_slots[slot] != 0; slot = (slot + 1) & mask()) {
+            if (m_nameOf(m_slots[slot] - 1) == name) {
+                return m_slots[slot] - 1;
+            }
+        }
+        m_slots[slot] = number + 1;
+        return number;
+    }
+
+    // The number named `name`, or none.
+    std::uint32_t find(std::string_view name) const
+    {
+        for (std::size_t slot = slotOf(name); m_slots[slot] != 0; slot = (slot + 1) & mask()) {
+            if (m_nameOf(m_slots[slot] - 1) == name) {
+                return m_slots[slot] - 1;
+            }
+        }
+        return none;
+    }
+
+private:
+    std::size_t mask() const { return m_slots.size() - 1; }
+    std::size_t slotOf(std::string_view name) const { return std::hash<std::string_view>()(name) & mask(); }
+
+    std::vector<std::uint32_t> m_slots; // a number plus one; 0 where the slot is free
+    NameOf m_nameOf;
+};
+
 } // namespace
 
-const std::string& FolderPlan::from(const PlannedMove& move) const
+std::string_view FolderPlan::from(const PlannedMove& move) const
 {
-    return move.kind == PlannedMove::Kind::Back ? asideNames[move.cycle] : entries[move.entry].name;
+    return move.kind == PlannedMove::Kind::Back ? std::string_view(asideNames[move.cycle]) : name(move.entry);
 }
 
-const std::string& FolderPlan::to(const PlannedMove& move) const
+std::string_view FolderPlan::to(const PlannedMove& move) const
 {
-    return move.kind == PlannedMove::Kind::Aside ? asideNames[move.cycle] : entries[move.entry].newName;
+    return move.kind == PlannedMove::Kind::Aside ? std::string_view(asideNames[move.cycle]) : newName(move.entry);
 }
 
-FolderPlan planFolder(const std::vector<std::string>& present,
-                      std::vector<std::pair<std::string, std::optional<std::string>>> wanted,
+FolderPlan planFolder(NameBlock folderNames, std::vector<std::uint32_t> entryNames, NameBlock newNames,
                       const std::function<void()>& pause)
 {
     Pacer pacer(pause);
     FolderPlan plan;
-    plan.entries.reserve(wanted.size());
-    for (auto& [name, newName] : wanted) {
-        const Verdict verdict = !newName ? Verdict::Unsafe : *newName == name ? Verdict::Unchanged : Verdict::Renamed;
-        plan.entries.push_back({std::move(name), newName ? std::move(*newName) : std::string(), verdict});
+    plan.folderNames = std::move(folderNames);
+    plan.entryNames = std::move(entryNames);
+    plan.newNames = std::move(newNames);
+    const std::uint32_t count = static_cast<std::uint32_t>(plan.size());
+    plan.verdicts.reserve(count);
+    for (std::uint32_t entry = 0; entry < count; ++entry) {
+        const std::string_view newName = plan.newName(entry);
+        plan.verdicts.push_back(newName.empty()                   ? Verdict::Unsafe
+                                    : newName == plan.name(entry) ? Verdict::Unchanged
+                                                                  : Verdict::Renamed);
         pacer.step();
     }
-    // The tables below look at the names where they are kept, which no longer move.
-    std::unordered_set<std::string_view> staying;
-    staying.reserve(present.size());
-    for (const std::string& name : present) {
-        staying.insert(name);
+    plan.photoWithoutDate.assign(count, false);
+
+    const std::uint32_t folderCount = static_cast<std::uint32_t>(plan.folderNames.size());
+    NameTable named(folderCount, [&names = plan.folderNames](std::uint32_t index) { return names[index]; });
+    for (std::uint32_t index = 0; index < folderCount; ++index) {
+        named.add(index);
         pacer.step();
     }
-    std::unordered_map<std::string_view, std::size_t> firstWanting; // new name -> the first entry that wants it
-    std::unordered_map<std::string_view, std::size_t> candidateNamed; // old name -> the entry that leaves it
-    // Sized once: growing a table of 100,000 names rehashes it all in one go.
-    firstWanting.reserve(plan.entries.size());
-    candidateNamed.reserve(plan.entries.size());
-    std::vector<std::size_t> stopped;
-    for (std::size_t index = 0; index < plan.entries.size(); ++index) {
-        const PlannedEntry& entry = plan.entries[index];
-        if (entry.verdict == Verdict::Renamed) {
-            staying.erase(entry.name);
-            candidateNamed.emplace(entry.name, index);
-            if (!firstWanting.emplace(entry.newName, index).second) {
-                stopped.push_back(index);
-            }
+    // Which of the run's entries has each name of the folder; none for an entry outside the run.
+    std::vector<std::uint32_t> entryNamed(folderCount, none);
+    for (std::uint32_t entry = 0; entry < count; ++entry) {
+        entryNamed[plan.entryNames[entry]] = entry;
+    }
+    const auto stays = [&](std::uint32_t index) {
+        return entryNamed[index] == none || plan.verdicts[entryNamed[index]] != Verdict::Renamed;
+    };
+    // New name -> the first entry that wants it.
+    NameTable firstWanting(count, [&plan](std::uint32_t entry) { return plan.newName(entry); });
+    std::vector<std::uint32_t> stopped;
+    for (std::uint32_t entry = 0; entry < count; ++entry) {
+        if (plan.verdicts[entry] == Verdict::Renamed && firstWanting.add(entry) != entry) {
+            stopped.push_back(entry);
         }
         pacer.step();
     }
 
     // A name that stays stops every entry that wants it; each entry stopped
     // stays in turn, and so its own name may stop others.
-    std::vector<std::string_view> stayingToCheck(staying.begin(), staying.end());
-    const auto stop = [&](std::size_t index, Verdict verdict) {
-        if (plan.entries[index].verdict == Verdict::Renamed) {
-            plan.entries[index].verdict = verdict;
-            staying.insert(plan.entries[index].name);
-            stayingToCheck.push_back(plan.entries[index].name);
+    std::vector<std::uint32_t> stayingToCheck; // names of the folder, by index
+    for (std::uint32_t index = 0; index < folderCount; ++index) {
+        if (stays(index)) {
+            stayingToCheck.push_back(index);
+        }
+    }
+    const auto stop = [&](std::uint32_t entry, Verdict verdict) {
+        if (plan.verdicts[entry] == Verdict::Renamed) {
+            plan.verdicts[entry] = verdict;
+            stayingToCheck.push_back(plan.entryNames[entry]);
         }
     };
-    for (const std::size_t index : stopped) {
-        stop(index, Verdict::SharedTarget);
+    for (const std::uint32_t entry : stopped) {
+        stop(entry, Verdict::SharedTarget);
     }
+    stopped = {};
     while (!stayingToCheck.empty()) {
-        const std::string_view name = stayingToCheck.back();
+        const std::uint32_t index = stayingToCheck.back();
         stayingToCheck.pop_back();
         pacer.step();
-        if (const auto found = firstWanting.find(name); found != firstWanting.end()) {
-            stop(found->second, Verdict::Taken);
+        if (const std::uint32_t wanting = firstWanting.find(plan.folderNames[index]); wanting != none) {
+            stop(wanting, Verdict::Taken);
         }
     }
+    stayingToCheck = {};
 
     // Each new name is wanted by one entry at most and each old name held by
     // one, so the renames form chains and cycles. A chain is done from its end;
     // a cycle opens by moving one of its entries aside first.
-    const auto holderOf = [&](const std::string& name) {
-        const auto found = candidateNamed.find(name);
-        return found != candidateNamed.end() && plan.entries[found->second].verdict == Verdict::Renamed ? found->second
-                                                                                                        : none;
+    const auto holderOf = [&](std::string_view name) {
+        const std::uint32_t index = named.find(name);
+        return index != none && !stays(index) ? entryNamed[index] : none;
     };
-    std::vector<bool> placed(plan.entries.size(), false);
-    plan.moves.reserve(firstWanting.size());
-    for (std::size_t start = 0; start < plan.entries.size(); ++start) {
+    std::vector<bool> placed(count, false);
+    plan.moves.reserve(
+        static_cast<std::size_t>(std::count(plan.verdicts.begin(), plan.verdicts.end(), Verdict::Renamed)));
+    std::vector<std::uint32_t> path;
+    for (std::uint32_t start = 0; start < count; ++start) {
         pacer.step();
-        if (plan.entries[start].verdict != Verdict::Renamed || placed[start]) {
+        if (plan.verdicts[start] != Verdict::Renamed || placed[start]) {
             continue;
         }
-        std::vector<std::size_t> path = {start};
+        path.assign(1, start);
         bool cycle = false;
-        for (std::size_t next = holderOf(plan.entries[start].newName); next != none && !placed[next];
-             next = holderOf(plan.entries[next].newName)) {
+        for (std::uint32_t next = holderOf(plan.newName(start)); next != none && !placed[next];
+             next = holderOf(plan.newName(next))) {
             if (next == start) {
                 cycle = true;
                 break;
             }
             path.push_back(next);
         }
+        const std::uint32_t cycleIndex = static_cast<std::uint32_t>(plan.asideNames.size());
         if (cycle) {
             std::string aside;
-            for (int attempt = 1; aside.empty() || staying.count(aside) != 0 || candidateNamed.count(aside) != 0
-                 || firstWanting.count(aside) != 0;
+            // Free of every name the folder has and every name the run wants.
+            for (int attempt = 1; aside.empty() || named.find(aside) != none || firstWanting.find(aside) != none;
                  ++attempt) {
                 // A visible name, so that an entry left there by a failure is found.
-                aside = plan.entries[start].name + ".quorbit-swap" + (attempt == 1 ? "" : std::to_string(attempt));
+                aside = std::string(plan.name(start)) + ".quorbit-swap" + (attempt == 1 ? "" : std::to_string(attempt));
             }
             plan.asideNames.push_back(std::move(aside));
-            plan.moves.push_back({start, PlannedMove::Kind::Aside, plan.asideNames.size() - 1});
+            plan.moves.push_back({start, PlannedMove::Kind::Aside, cycleIndex});
         }
         for (std::size_t position = path.size(); position-- > (cycle ? 1 : 0);) {
             plan.moves.push_back({path[position], PlannedMove::Kind::Direct});
             placed[path[position]] = true;
         }
         if (cycle) {
-            plan.moves.push_back({start, PlannedMove::Kind::Back, plan.asideNames.size() - 1});
+            plan.moves.push_back({start, PlannedMove::Kind::Back, cycleIndex});
             placed[start] = true;
         }
     }
@@ -154,11 +215,15 @@ AppliedPlan applyFolderPlan(const files::Folder& folder, const FolderPlan& plan,
                             const std::function<void()>& moveTried)
 {
     AppliedPlan applied;
+    std::string from; // the file calls take whole strings
+    std::string to;
     bool asideFailed = false;
     int aside = 0; // an entry moved aside whose cycle is not closed yet; cycles come one after another
     for (std::size_t i = 0; i < plan.moves.size(); ++i) {
         const PlannedMove& move = plan.moves[i];
-        const bool moved = files::moveEntry(folder, plan.from(move), folder, plan.to(move)) == files::MoveResult::Moved;
+        from.assign(plan.from(move));
+        to.assign(plan.to(move));
+        const bool moved = files::moveEntry(folder, from, folder, to) == files::MoveResult::Moved;
         if (moveTried) {
             moveTried();
         }
@@ -169,7 +234,8 @@ AppliedPlan applyFolderPlan(const files::Folder& folder, const FolderPlan& plan,
             break;
         case PlannedMove::Kind::Back:
             if (!moved && !asideFailed) {
-                files::moveEntry(folder, plan.asideNames[move.cycle], folder, plan.entries[move.entry].name);
+                to.assign(plan.name(move.entry));
+                files::moveEntry(folder, plan.asideNames[move.cycle], folder, to);
             }
             aside = 0;
             break;

@@ -1,16 +1,19 @@
 #pragma once
 
 #include "platform/files.h"
+#include "rename/nameblock.h"
 
+#include <cstdint>
 #include <functional>
-#include <optional>
+#include <ranges>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quorbit {
 
 // What the plan says will become of an entry.
-enum class Verdict {
+enum class Verdict : std::uint8_t {
     Unchanged, // its new name is its name
     Renamed, // it will get its new name
     Taken, // the new name belongs to an entry that stays
@@ -20,47 +23,76 @@ enum class Verdict {
     InvalidPattern, // never planned: the operation's pattern does not compile, so no entry is renamed
 };
 
+// One entry of a plan as it is read; the names are views into the plan.
 struct PlannedEntry {
-    std::string name;
-    std::string newName; // empty for an unsafe one
+    std::string_view name;
+    std::string_view newName; // empty for an unsafe one
     Verdict verdict = Verdict::Unchanged;
     bool photoWithoutDate = false; // a photo named by the operation, as it tells no date taken
 };
 
 struct PlannedMove {
-    enum class Kind {
+    enum class Kind : std::uint8_t {
         Direct, // from the entry's name to its new name
         Aside, // from its name to the cycle's temporary name
         Back, // from the temporary name to its new name
     };
-    std::size_t entry = 0; // index into FolderPlan::entries
+    std::uint32_t entry = 0; // the entry's number in the run's order
     Kind kind = Kind::Direct;
-    std::size_t cycle = 0; // for Aside and Back: index into FolderPlan::asideNames
+    std::uint32_t cycle = 0; // for Aside and Back: index into FolderPlan::asideNames
 };
 
-// The renames of one folder, decided before any of them is made.
+// The renames of one folder, decided before any of them is made. The names
+// are kept in blocks and the entries refer to them by number, so a folder of
+// a million entries costs some tens of bytes per entry. A folder's entries
+// are numbered in 32 bits: a listing never comes near four billion.
 struct FolderPlan {
-    std::vector<PlannedEntry> entries; // in the run's order
+    NameBlock folderNames; // the name of every entry the folder had, the run's and the others
+    // The run's entries in its order: for each, the index of its name in
+    // folderNames, its new name (empty for an unsafe one), its verdict, and
+    // whether it is a photo named by the operation as it tells no date taken.
+    std::vector<std::uint32_t> entryNames;
+    NameBlock newNames;
+    std::vector<Verdict> verdicts;
+    std::vector<bool> photoWithoutDate;
     // The moves in the order that lets each find its name free: an entry whose
     // new name another entry of the run still has waits for it to go, and the
     // entries of a cycle (two names swapped) pass through a temporary name.
     std::vector<PlannedMove> moves;
     std::vector<std::string> asideNames; // the temporary names, one per cycle
 
+    // The number of the run's entries.
+    std::size_t size() const { return entryNames.size(); }
+    // The name and new name of the run's entry numbered `entry`.
+    std::string_view name(std::size_t entry) const { return folderNames[entryNames[entry]]; }
+    std::string_view newName(std::size_t entry) const { return newNames[entry]; }
+    // The run's entry numbered `entry`, read whole.
+    PlannedEntry entry(std::size_t entry) const
+    {
+        return {name(entry), newName(entry), verdicts[entry], photoWithoutDate[entry]};
+    }
+    // The run's entries in its order, each read whole.
+    auto entries() const
+    {
+        return std::views::iota(std::size_t{0}, size())
+            | std::views::transform([this](std::size_t index) { return entry(index); });
+    }
+
     // The names a move takes the entry from and to.
-    const std::string& from(const PlannedMove& move) const;
-    const std::string& to(const PlannedMove& move) const;
+    std::string_view from(const PlannedMove& move) const;
+    std::string_view to(const PlannedMove& move) const;
 };
 
-// Plans the renames of one folder. `present` holds the names of every entry
-// the folder has, whether the run renames it or not; `wanted` the run's
-// entries in its order, each with its new name, or nothing when that name is
-// unsafe. An entry gets its new name unless an entry that stays has it, or an
-// entry before it wants it too; an entry that does not get its name stays and
-// keeps its own, which can in turn stop another. `pause`, when given, runs
-// every few thousand entries, so a window can take its turn.
-FolderPlan planFolder(const std::vector<std::string>& present,
-                      std::vector<std::pair<std::string, std::optional<std::string>>> wanted,
+// Plans the renames of one folder. `folderNames` holds the names of every
+// entry the folder has, whether the run renames it or not; `entryNames` the
+// run's entries in its order, each by the index of its name in `folderNames`;
+// `newNames` their new names in the same order, an empty one where the name
+// the entry would get is unsafe. An entry gets its new name unless an entry
+// that stays has it, or an entry before it wants it too; an entry that does
+// not get its name stays and keeps its own, which can in turn stop another.
+// `pause`, when given, runs every few thousand entries, so a window can take
+// its turn.
+FolderPlan planFolder(NameBlock folderNames, std::vector<std::uint32_t> entryNames, NameBlock newNames,
                       const std::function<void()>& pause = {});
 
 class RunProgress;
@@ -69,7 +101,7 @@ class RunProgress;
 struct AppliedPlan {
     bool completed = true; // false when a stop was requested
     std::size_t renamed = 0;
-    std::vector<std::size_t> failed; // the entries whose move failed, by index into FolderPlan::entries
+    std::vector<std::size_t> failed; // the entries whose move failed, by their number in the run's order
 };
 
 // Makes the moves of `plan` in `folder`, in their order, giving the window its

@@ -73,19 +73,52 @@ CollectedEntries collectEntries(const files::Folder& folder, ApplyTo applyTo, co
                                 const std::function<void()>& pause)
 {
     CollectedEntries collected;
-    for (files::DirEntry& entry : entriesInNameOrder(folder, pause)) {
-        // A link counts as a folder when it leads to one; it is still taken as itself.
-        const bool isFolder = entry.isDirectory || (entry.isLink && folder.leadsToDirectory(entry.name));
-        if (!entry.isPlainFolder()) {
-            ++collected.fileCount;
+    {
+        std::vector<files::DirEntry> entries;
+        folder.list(entries);
+        std::size_t bytes = 0;
+        for (const files::DirEntry& entry : entries) {
+            bytes += entry.name.size();
         }
-        if (appliesTo(applyTo, isFolder) && (isFolder || mask.matches(entry.name))) {
-            collected.names.push_back(entry.name);
-            collected.inodes.push_back(entry.inode);
+        // The names go into one block, and the listing, a string for every name, is let go before the sort.
+        collected.present.reserve(entries.size(), bytes);
+        collected.selected.reserve(entries.size());
+        collected.inodes.reserve(entries.size());
+        for (const files::DirEntry& entry : entries) {
+            // A link counts as a folder when it leads to one; it is still taken as itself.
+            const bool isFolder = entry.isDirectory || (entry.isLink && folder.leadsToDirectory(entry.name));
+            if (!entry.isPlainFolder()) {
+                ++collected.fileCount;
+            }
+            if (appliesTo(applyTo, isFolder) && (isFolder || mask.matches(entry.name))) {
+                collected.selected.push_back(static_cast<std::uint32_t>(collected.present.size()));
+                collected.inodes.push_back(entry.inode);
+            }
+            collected.present.add(entry.name);
         }
-        collected.present.push_back(std::move(entry.name));
     }
+    const std::vector<std::uint32_t> order = nameOrder(collected.present, collected.selected, pause);
+    std::vector<std::uint32_t> selected;
+    std::vector<std::uint64_t> inodes;
+    selected.reserve(order.size());
+    inodes.reserve(order.size());
+    for (const std::uint32_t position : order) {
+        selected.push_back(collected.selected[position]);
+        inodes.push_back(collected.inodes[position]);
+    }
+    collected.selected = std::move(selected);
+    collected.inodes = std::move(inodes);
     return collected;
+}
+
+std::vector<std::string> CollectedEntries::selectedNames() const
+{
+    std::vector<std::string> names;
+    names.reserve(selected.size());
+    for (const std::uint32_t entry : selected) {
+        names.emplace_back(present[entry]);
+    }
+    return names;
 }
 
 std::optional<std::string> safeFileName(std::string_view name)
@@ -213,8 +246,7 @@ int RenameRun::renameFolders(const ActiveRun& active, const std::unordered_set<s
         }
         CollectedEntries collected = collectEntries(folder, active.settings.applyTo, mask,
                                                     [&progress = active.progress] { progress.processPendingEvents(); });
-        m_renameList = std::move(collected.names);
-        stopped = !RenameAll(active, folder, collected, path, result);
+        stopped = !renameAll(active, folder, std::move(collected), path, result);
         return !stopped;
     };
     if (!active.settings.subfolders) {
@@ -247,11 +279,13 @@ void ProgressStrip::showDone(std::size_t done, std::size_t of)
     m_progress.processPendingEvents();
 }
 
-bool RenameRun::RenameAll(const ActiveRun& active, const files::Folder& folder, const CollectedEntries& collected,
+bool RenameRun::renameAll(const ActiveRun& active, const files::Folder& folder, CollectedEntries collected,
                           const std::string& path, RunResult& result)
 {
-    const ProgressStrip strip(active.progress, m_renameList.size());
-    const std::optional<FolderPlan> plan = planNames(active, folder, m_renameList, collected.present);
+    const ProgressStrip strip(active.progress, collected.selected.size());
+    const std::vector<std::uint64_t> inodes = std::move(collected.inodes);
+    const std::optional<FolderPlan> plan
+        = planNames(active, folder, std::move(collected.present), std::move(collected.selected));
     if (!plan) {
         return false;
     }
@@ -263,12 +297,15 @@ bool RenameRun::RenameAll(const ActiveRun& active, const files::Folder& folder, 
         step.folder = path;
         step.folderInode = folder.identity().inode;
         step.resume = active.random.stateText();
-        step.moves.reserve(plan->moves.size());
-        for (const PlannedMove& move : plan->moves) {
-            step.moves.push_back({collected.inodes[move.entry], folder.birthTime(plan->entries[move.entry].name),
-                                  prefix + plan->from(move), prefix + plan->to(move)});
-        }
-        if (!active.journal->writeStep(step, [&progress = active.progress] { progress.processPendingEvents(); })) {
+        std::string name; // the file calls take whole strings
+        const auto moveAt = [&](std::size_t index) {
+            const PlannedMove& move = plan->moves[index];
+            name.assign(plan->name(move.entry));
+            return JournalMoveView{inodes[move.entry], folder.birthTime(name), prefix, plan->from(move),
+                                   plan->to(move)};
+        };
+        if (!active.journal->writeStep(step, plan->moves.size(), moveAt,
+                                       [&progress = active.progress] { progress.processPendingEvents(); })) {
             return false;
         }
     }
@@ -279,37 +316,46 @@ bool RenameRun::RenameAll(const ActiveRun& active, const files::Folder& folder, 
     });
     result.renamed += static_cast<int>(applied.renamed);
     const auto notRenamed = [&](const PlannedEntry& entry, Verdict reason) {
-        result.notRenamed.push_back({prefix + entry.name, entry.newName, reason});
+        result.notRenamed.push_back({prefix + std::string(entry.name), std::string(entry.newName), reason});
     };
-    for (const PlannedEntry& entry : plan->entries) {
+    for (const PlannedEntry& entry : plan->entries()) {
         if (entry.verdict != Verdict::Renamed && entry.verdict != Verdict::Unchanged) {
             notRenamed(entry, entry.verdict);
         }
     }
     for (const std::size_t entry : applied.failed) {
-        notRenamed(plan->entries[entry], Verdict::Failed);
+        notRenamed(plan->entry(entry), Verdict::Failed);
     }
     return applied.completed;
 }
 
 std::optional<FolderPlan> RenameRun::planNames(const ActiveRun& active, const files::Folder& folder,
-                                               const std::vector<std::string>& names,
-                                               const std::vector<std::string>& present)
+                                               NameBlock folderNames, std::vector<std::uint32_t> entryNames)
 {
-    std::vector<std::pair<std::string, std::optional<std::string>>> wanted;
-    wanted.reserve(names.size());
+    const std::size_t count = entryNames.size();
+    NameBlock newNames;
+    std::size_t bytes = 0;
+    for (const std::uint32_t entry : entryNames) {
+        bytes += folderNames[entry].size();
+    }
+    // Room for names that grow; room left unused is never touched, so it costs
+    // no memory, where outgrowing the block would copy it whole.
+    newNames.reserve(count, 2 * bytes + 16 * count);
     // Photos taken in one second want one name: each after the first takes a free one of its own,
     // so the names the folder has and those earlier entries want are kept track of.
     const bool photoNames = !active.settings.photoTemplate.empty();
     std::unordered_set<std::string> claimed;
     std::unordered_map<std::string, std::size_t> nextSuffix;
     if (photoNames) {
-        claimed.insert(present.begin(), present.end());
+        for (std::size_t index = 0; index < folderNames.size(); ++index) {
+            claimed.emplace(folderNames[index]);
+        }
     }
     std::vector<std::size_t> withoutDate;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        const std::string& name = names[i];
-        ComputedName computed = newNameFor(active, folder, name, i, names.size());
+    std::string name; // the name sources take whole strings
+    for (std::size_t i = 0; i < count; ++i) {
+        name.assign(folderNames[entryNames[i]]);
+        ComputedName computed = newNameFor(active, folder, name, i, count);
         // An operation that changes nothing leaves the entry alone, even where the
         // old name has trailing dots or blanks that a new name would lose.
         std::optional<std::string> newName
@@ -322,16 +368,16 @@ std::optional<FolderPlan> RenameRun::planNames(const ActiveRun& active, const fi
         if (photoNames && newName) {
             claimed.insert(*newName);
         }
-        wanted.emplace_back(name, std::move(newName));
+        newNames.add(newName ? std::string_view(*newName) : std::string_view());
         active.progress.processPendingEvents();
         if (active.progress.stopRequested()) {
             return std::nullopt;
         }
     }
-    FolderPlan plan
-        = planFolder(present, std::move(wanted), [&progress = active.progress] { progress.processPendingEvents(); });
+    FolderPlan plan = planFolder(std::move(folderNames), std::move(entryNames), std::move(newNames),
+                                 [&progress = active.progress] { progress.processPendingEvents(); });
     for (const std::size_t entry : withoutDate) {
-        plan.entries[entry].photoWithoutDate = true;
+        plan.photoWithoutDate[entry] = true;
     }
     return plan;
 }
@@ -374,11 +420,17 @@ std::optional<RunPreview> RenameRun::preview(const RunSettings& settings, const 
         // Nothing would be renamed anywhere; the folder in view shows why.
         RunPreview preview;
         preview.patternError = std::move(refused->patternError);
-        const FileMask mask(settings.mask);
-        for (std::string& name : collectEntries(files::Folder(settings.folder), settings.applyTo, mask).names) {
-            preview.shown.entries.push_back({std::move(name), {}, Verdict::InvalidPattern});
+        CollectedEntries collected
+            = collectEntries(files::Folder(settings.folder), settings.applyTo, FileMask(settings.mask));
+        FolderPlan& shown = preview.shown;
+        shown.folderNames = std::move(collected.present);
+        shown.entryNames = std::move(collected.selected);
+        for (std::size_t entry = 0; entry < shown.size(); ++entry) {
+            shown.newNames.add({});
         }
-        preview.notRenamed = preview.shown.entries.size();
+        shown.verdicts.assign(shown.size(), Verdict::InvalidPattern);
+        shown.photoWithoutDate.assign(shown.size(), false);
+        preview.notRenamed = shown.size();
         if (cancelled && cancelled->load(std::memory_order_relaxed)) {
             return std::nullopt;
         }
@@ -400,15 +452,16 @@ std::optional<RunPreview> RenameRun::preview(const RunSettings& settings, const 
     RunPreview preview;
     // The folders are planned in the run's order, so each draws the random names the run will.
     const auto planFolder = [&](const files::Folder& folder, const std::string& path) {
-        const CollectedEntries collected = collectEntries(folder, settings.applyTo, mask);
-        std::optional<FolderPlan> plan = planNames(active, folder, collected.names, collected.present);
+        CollectedEntries collected = collectEntries(folder, settings.applyTo, mask);
+        std::optional<FolderPlan> plan
+            = planNames(active, folder, std::move(collected.present), std::move(collected.selected));
         if (!plan) {
             return false;
         }
-        for (const PlannedEntry& entry : plan->entries) {
-            if (entry.verdict == Verdict::Renamed) {
+        for (const Verdict verdict : plan->verdicts) {
+            if (verdict == Verdict::Renamed) {
                 ++preview.renamed;
-            } else if (entry.verdict != Verdict::Unchanged) {
+            } else if (verdict != Verdict::Unchanged) {
                 ++preview.notRenamed;
             }
         }

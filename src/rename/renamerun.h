@@ -146,10 +146,13 @@ struct RunPreview {
 bool appliesTo(ApplyTo applyTo, bool isFolder);
 
 struct CollectedEntries {
-    std::vector<std::string> names; // the selected entries, in name order
+    NameBlock present; // the name of every entry of the folder, selected or not
+    std::vector<std::uint32_t> selected; // the selected entries in name order, by index into present
     std::vector<std::uint64_t> inodes; // theirs, in the same order
-    std::vector<std::string> present; // every entry of the folder, selected or not
     int fileCount = 0; // the entries that are not plain folders, selected or not
+
+    // The names of the selected entries, in name order.
+    std::vector<std::string> selectedNames() const;
 };
 
 // The entries of `folder` that `applyTo` and `mask` select, as a run takes
@@ -211,12 +214,13 @@ private:
     // the journal and makes them. False when a stop was requested or the
     // journal could not be written.
     // What it did goes into `result`, the entries named by `path`.
-    bool RenameAll(const ActiveRun& active, const files::Folder& folder, const CollectedEntries& collected,
-                   const std::string& path, RunResult& result);
-    // The plan for `names` of the folder; nothing when a stop was requested.
+    static bool renameAll(const ActiveRun& active, const files::Folder& folder, CollectedEntries collected,
+                          const std::string& path, RunResult& result);
+    // The plan for the folder's entries `entryNames`, in the run's order, each
+    // by the index of its name in `folderNames`, the names of all the folder's
+    // entries; nothing when a stop was requested.
     static std::optional<FolderPlan> planNames(const ActiveRun& active, const files::Folder& folder,
-                                               const std::vector<std::string>& names,
-                                               const std::vector<std::string>& present);
+                                               NameBlock folderNames, std::vector<std::uint32_t> entryNames);
     enum class NameOrigin {
         Operation,
         PhotoDate, // another photo may want the same name: it takes a free one
@@ -234,8 +238,6 @@ private:
     // (InvalidNumber) or the pattern does not compile (InvalidPattern).
     static std::variant<OperationInputs, RunResult> inputsFor(const RunSettings& settings);
 
-    // Names of the entries collected in the folder in hand.
-    std::vector<std::string> m_renameList;
     bool m_running = false;
 };
 

@@ -189,7 +189,7 @@ SortResult sortIntoExtensionFolders(const SortSettings& settings, const StatusTe
         // extension folders made on the way are not visited.
         WalkResult walk = walkFolders(settings.folder, [&](const files::Folder& folder, const std::string& path) {
             const CollectedEntries collected = collectEntries(folder, settings.applyTo, mask, pause);
-            journalWritten = moveToExtensionFolders(sorting, folder, path, collected.names, collected.inodes);
+            journalWritten = moveToExtensionFolders(sorting, folder, path, collected.selectedNames(), collected.inodes);
             return journalWritten;
         });
         folderCount = walk.folderCount;

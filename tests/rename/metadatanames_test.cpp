@@ -88,8 +88,9 @@ TEST(MetadataNames, PhotosTakeTheirDateAndABurstTakesFreeNamesInNameOrder)
     const std::optional<RunPreview> preview = RenameRun::preview(settings, {}, RandomGenerator());
     ASSERT_TRUE(preview);
     std::vector<std::string> shown;
-    for (const PlannedEntry& entry : preview->shown.entries) {
-        shown.push_back(entry.name + " > " + entry.newName + (entry.photoWithoutDate ? " (no date)" : ""));
+    for (const PlannedEntry& entry : preview->shown.entries()) {
+        shown.push_back(std::string(entry.name) + " > " + std::string(entry.newName)
+                        + (entry.photoWithoutDate ? " (no date)" : ""));
     }
     EXPECT_EQ(shown,
               (std::vector<std::string>{

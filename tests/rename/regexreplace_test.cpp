@@ -307,8 +307,8 @@ TEST_F(RegexRunTest, APatternThatDoesNotCompileRenamesNothing)
     EXPECT_EQ(preview->patternError, "U_REGEX_MISMATCHED_PAREN at offset 4");
     EXPECT_EQ(preview->renamed, 0u);
     EXPECT_EQ(preview->notRenamed, 3u);
-    ASSERT_EQ(preview->shown.entries.size(), 3u);
-    for (const PlannedEntry& entry : preview->shown.entries) {
+    ASSERT_EQ(preview->shown.size(), 3u);
+    for (const PlannedEntry& entry : preview->shown.entries()) {
         EXPECT_EQ(entry.verdict, Verdict::InvalidPattern) << entry.name;
         EXPECT_EQ(entry.newName, "");
     }

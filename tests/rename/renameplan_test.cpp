@@ -3,6 +3,7 @@
 #include "rename/renamerun.h"
 #include "tempfolder.h"
 
+#include <algorithm>
 #include <set>
 
 #include <gtest/gtest.h>
@@ -11,6 +12,24 @@ namespace quorbit {
 namespace {
 
 using Wanted = std::vector<std::pair<std::string, std::optional<std::string>>>;
+
+// The plan for a folder of `present`, whose entries in `wanted` want their new
+// names (nothing for an unsafe one), in the run's order.
+FolderPlan planned(const std::vector<std::string>& present, const Wanted& wanted)
+{
+    NameBlock folderNames;
+    for (const std::string& name : present) {
+        folderNames.add(name);
+    }
+    std::vector<std::uint32_t> entryNames;
+    NameBlock newNames;
+    for (const auto& [name, newName] : wanted) {
+        const auto found = std::find(present.begin(), present.end(), name);
+        entryNames.push_back(static_cast<std::uint32_t>(found - present.begin()));
+        newNames.add(newName.value_or(""));
+    }
+    return planFolder(std::move(folderNames), std::move(entryNames), std::move(newNames));
+}
 
 struct PlanCase {
     const char* what;
@@ -50,12 +69,8 @@ TEST(RenamePlan, DecidesEveryCollisionAsTheMovesFindIt)
         {"only the letter case", {"a.txt"}, {{"a.txt", "A.TXT"}}, {Verdict::Renamed}, {"A.TXT"}},
     };
     for (const PlanCase& row : cases) {
-        const FolderPlan plan = planFolder(row.present, row.wanted);
-        std::vector<Verdict> verdicts;
-        for (const PlannedEntry& entry : plan.entries) {
-            verdicts.push_back(entry.verdict);
-        }
-        EXPECT_EQ(verdicts, row.verdicts) << row.what;
+        const FolderPlan plan = planned(row.present, row.wanted);
+        EXPECT_EQ(plan.verdicts, row.verdicts) << row.what;
 
         const testing::TempFolder folder;
         for (const std::string& name : row.present) {
@@ -65,8 +80,8 @@ TEST(RenamePlan, DecidesEveryCollisionAsTheMovesFindIt)
         EXPECT_TRUE(applyFolderPlan(files::Folder(folder.path()), plan, progress).completed) << row.what;
         EXPECT_EQ(folder.list(), row.after) << row.what;
         // Every entry has its content under the name the plan gave it: nothing was replaced.
-        for (const PlannedEntry& entry : plan.entries) {
-            const std::string now = entry.verdict == Verdict::Renamed ? entry.newName : entry.name;
+        for (const PlannedEntry& entry : plan.entries()) {
+            const std::string now(entry.verdict == Verdict::Renamed ? entry.newName : entry.name);
             EXPECT_EQ(testing::readFile(folder / now), entry.name) << row.what << ": " << now;
         }
     }
@@ -76,7 +91,7 @@ TEST(RenamePlan, ACycleThatCannotCloseLosesNoEntry)
 {
     const testing::TempFolder folder;
     folder.create({"a", "b"});
-    const FolderPlan plan = planFolder({"a", "b"}, {{"a", "b"}, {"b", "a"}});
+    const FolderPlan plan = planned({"a", "b"}, {{"a", "b"}, {"b", "a"}});
     ASSERT_EQ(plan.moves.size(), 3u);
     // Another program takes the name the cycle's last move needs.
     class Intruder : public RunProgress {
@@ -133,8 +148,8 @@ TEST(RenamePlan, PreviewShowsWhatTheRunDoes)
                   preview->shown.moves.size())
             << "a second look changes nothing";
         std::set<std::string> expected = {"sub"};
-        for (const PlannedEntry& entry : preview->shown.entries) {
-            expected.insert(entry.verdict == Verdict::Renamed ? entry.newName : entry.name);
+        for (const PlannedEntry& entry : preview->shown.entries()) {
+            expected.emplace(entry.verdict == Verdict::Renamed ? entry.newName : entry.name);
         }
         RunProgress progress;
         RenameRun run;

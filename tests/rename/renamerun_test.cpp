@@ -1,5 +1,6 @@
 #include "rename/renamerun.h"
 
+#include "listing/filemask.h"
 #include "rename/folderwalk.h"
 
 #include "platform/localetext.h"
@@ -229,9 +230,9 @@ TEST_F(RenameRunTest, FoldersAreVisitedDeepestFirstInNameOrder)
     std::vector<std::string> paths;
     const WalkResult walk = walkFolders(folder.path(), [&](const files::Folder& visiting, const std::string& path) {
         paths.push_back(path.substr(folder.path().size()));
-        for (const files::DirEntry& entry : entriesInNameOrder(visiting)) {
-            if (entry.name.front() == '@') {
-                visited.push_back(entry.name);
+        for (std::string& name : collectEntries(visiting, ApplyTo::Files, FileMask("*.*")).selectedNames()) {
+            if (name.front() == '@') {
+                visited.push_back(std::move(name));
             }
         }
         return true;
