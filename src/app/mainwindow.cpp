@@ -128,30 +128,41 @@ WindowPlaces WindowPlaces::forExecutable(const std::string& executablePath)
             quorbit::journalFolder()};
 }
 
-// What a run shows in the window between two entries.
+// What a command shows in the window while it works on a thread of its own
+// (see liveUntilDone): the strip's changes are queued to the window's thread,
+// and a close asked for there stops the command between two entries.
 class TForm1::Progress : public RunProgress {
 public:
     explicit Progress(TForm1& window)
         : m_window(window)
     {
     }
-    void showProgress() override { m_window.m_progressStrip->show(); }
-    void setProgressPosition(int position) override { m_window.m_progressBar->setValue(position); }
-    void hideProgress() override { m_window.m_progressStrip->hide(); }
-    // A turn of the event loop after every entry would cost more than the
-    // renames themselves; every few milliseconds keeps the window just as live.
-    void processPendingEvents() override
+    void showProgress() override
     {
-        if (!m_sinceLastTurn.isValid() || m_sinceLastTurn.elapsed() >= 8) {
-            QCoreApplication::processEvents();
-            m_sinceLastTurn.start();
+        post([window = &m_window] { window->m_progressStrip->show(); });
+    }
+    // Asked after every entry: only a new percentage is sent.
+    void setProgressPosition(int position) override
+    {
+        if (std::exchange(m_position, position) != position) {
+            post([window = &m_window, position] { window->m_progressBar->setValue(position); });
         }
+    }
+    void hideProgress() override
+    {
+        post([window = &m_window] { window->m_progressStrip->hide(); });
     }
     bool stopRequested() override { return m_window.m_closeRequested; }
 
 private:
+    template <class Change>
+    void post(Change change)
+    {
+        QMetaObject::invokeMethod(&m_window, std::move(change), Qt::QueuedConnection);
+    }
+
     TForm1& m_window;
-    QElapsedTimer m_sinceLastTurn;
+    int m_position = -1;
 };
 
 TForm1::TForm1(WindowPlaces places, QWidget* parent)
@@ -971,8 +982,10 @@ void TForm1::ButtonRenameClick()
     Progress progress(*this);
     RunSettings journaled = *run;
     journaled.journalFolder = m_places.journalFolder;
-    const RunResult result = titleTemplate ? m_run.run(journaled, statusTexts(), progress, *titleTemplate)
-                                           : m_run.run(journaled, statusTexts(), progress);
+    const RunResult result = liveUntilDone([&, texts = statusTexts()] {
+        return titleTemplate ? m_run.run(journaled, texts, progress, *titleTemplate)
+                             : m_run.run(journaled, texts, progress);
+    });
     setBusy(false);
     keepRecentJournals();
     m_leftUndone = {result.notRenamed, {}, {}};
@@ -1117,14 +1130,16 @@ ReplayResult TForm1::replay(const Journal& journal, Replay how)
     setBusy(true);
     Progress progress(*this);
     const RunHistory history(m_places.journalFolder);
-    ReplayResult result;
-    if (how == Replay::Undo) {
-        result = undoJournal(journal, progress);
-        history.undone(journal, result);
-    } else {
-        result = finishJournal(journal, progress);
-        history.finished(journal, result);
-    }
+    const ReplayResult result = liveUntilDone([&] {
+        if (how == Replay::Undo) {
+            ReplayResult undone = undoJournal(journal, progress);
+            history.undone(journal, undone);
+            return undone;
+        }
+        ReplayResult finished = finishJournal(journal, progress);
+        history.finished(journal, finished);
+        return finished;
+    });
     setBusy(false);
     return result;
 }
@@ -1228,8 +1243,10 @@ void TForm1::ButtonSortClick()
     m_list->setFollowChanges(false);
     m_preview->cancel();
     Progress progress(*this);
-    const SortResult result = sortIntoExtensionFolders(sort, statusTexts(), toUtf8(message("StringSorted")),
-                                                       toUtf8(message("StringNotSorted")), progress);
+    const SortResult result = liveUntilDone([&, texts = statusTexts(), sorted = toUtf8(message("StringSorted")),
+                                             notSorted = toUtf8(message("StringNotSorted"))] {
+        return sortIntoExtensionFolders(sort, texts, sorted, notSorted, progress);
+    });
     setBusy(false);
     keepRecentJournals();
     m_leftUndone = {{}, result.notSorted, {}};

@@ -10,6 +10,7 @@
 #include <QMainWindow>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -182,7 +183,7 @@ private:
     MessageSink m_showMessage;
     RecoveryChooser m_chooseRecovery;
     RenameRun m_run;
-    bool m_closeRequested = false;
+    std::atomic<bool> m_closeRequested = false; // read by a command's thread too
     bool m_busy = false;
     // What the last command left undone, listed by a click on the status bar;
     // only the list of the command that ran last holds anything.
