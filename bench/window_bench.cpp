@@ -545,9 +545,8 @@ void benchmarkPreview(int count, const std::string& parent, const std::string& s
     const quorbit::ShellListModel& model = list->model();
     // Whether the column has every file, the first with `prefix` added.
     const auto shows = [&model, count, first = benchFileName(0)](const std::string& prefix) {
-        const auto found = model.preview().find(first);
-        return model.preview().size() == static_cast<std::size_t>(count) && found != model.preview().end()
-            && found->second.newName == prefix + first;
+        const std::optional<quorbit::EntryPreview> found = model.preview().find(first);
+        return model.preview().size() == static_cast<std::size_t>(count) && found && found->newName == prefix + first;
     };
     // Turns the event loop until `done`; past the time limit the figure is given up.
     const auto turnUntil = [deadline = Clock::now() + timeLimit](const auto& done, const char* what) {

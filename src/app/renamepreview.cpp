@@ -119,11 +119,16 @@ std::shared_ptr<RenamePreview::Result> RenamePreview::preview(const Job& job) co
     if (!planned) {
         return result;
     }
-    result->entries.reserve(planned->shown.size());
-    for (const PlannedEntry& entry : planned->shown.entries()) {
-        result->entries.emplace(
-            std::string(entry.name),
-            EntryPreview{std::string(entry.newName), markOf(entry.verdict), entry.photoWithoutDate});
+    const FolderPlan& shown = planned->shown;
+    std::size_t nameBytes = 0;
+    std::size_t newNameBytes = 0;
+    for (const PlannedEntry& entry : shown.entries()) {
+        nameBytes += entry.name.size();
+        newNameBytes += entry.newName.size();
+    }
+    result->entries.reserve(shown.size(), nameBytes, newNameBytes);
+    for (const PlannedEntry& entry : shown.entries()) {
+        result->entries.add(entry.name, entry.newName, markOf(entry.verdict), entry.photoWithoutDate);
     }
     result->patternError = std::move(planned->patternError);
     if (job.settings->subfolders) {

@@ -19,9 +19,9 @@ std::string localPathBytes(const QUrl& url)
     return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString();
 }
 
-QString displayText(const std::string& bytes)
+QString displayText(std::string_view bytes)
 {
-    return QFile::decodeName(QByteArray::fromStdString(bytes));
+    return QFile::decodeName(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
 }
 
 } // namespace quorbit

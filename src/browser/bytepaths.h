@@ -4,6 +4,7 @@
 #include <QUrl>
 
 #include <string>
+#include <string_view>
 
 // Paths are the bytes the file system gives; these turn them into URLs and
 // display texts without losing a byte that is not valid text.
@@ -18,6 +19,6 @@ std::string localPathBytes(const QUrl& url);
 
 // The bytes as the user reads them; a byte that is not valid text shows as a
 // replacement mark.
-QString displayText(const std::string& bytes);
+QString displayText(std::string_view bytes);
 
 } // namespace quorbit

@@ -497,11 +497,11 @@ QString ShellListModel::markText(PreviewMark mark) const
 
 QVariant ShellListModel::previewData(const listing::ShellItem& item, int role) const
 {
-    const auto found = m_preview.find(item.name);
-    if (found == m_preview.end()) {
+    const std::optional<EntryPreview> found = m_preview.find(item.name);
+    if (!found) {
         return {};
     }
-    const EntryPreview& entry = found->second;
+    const EntryPreview& entry = *found;
     switch (role) {
     case Qt::DisplayRole:
         return displayText(entry.newName);

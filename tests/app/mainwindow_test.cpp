@@ -908,8 +908,11 @@ private slots:
         QTRY_COMPARE(window->statusBar()->currentMessage(),
                      QStringLiteral("Would rename 4 files / 1 folder, 1 not renamed"));
         QStringList previewed;
-        for (const auto& [name, entry] : model.preview()) {
-            previewed << QString::fromStdString(entry.mark == PreviewMark::WillRename ? entry.newName : name);
+        for (std::size_t index = 0; index < model.preview().size(); ++index) {
+            const ListPreview::Entry entry = model.preview().entry(index);
+            const std::string_view shownName
+                = entry.preview.mark == PreviewMark::WillRename ? entry.preview.newName : entry.name;
+            previewed << QString::fromUtf8(shownName.data(), static_cast<qsizetype>(shownName.size()));
         }
         previewed.sort();
 

@@ -89,7 +89,9 @@ private slots:
         QCOMPARE(entries(list.model()), QStringList({"other", "sub", "b.txt"}));
 
         // The New name column changes in place: no row moves, whatever the order.
-        list.model().setPreview({{"b.txt", {"c.txt", PreviewMark::WillRename}}});
+        ListPreview preview;
+        preview.add("b.txt", "c.txt", PreviewMark::WillRename, false);
+        list.model().setPreview(std::move(preview));
         list.model().setPreviewTexts({QStringLiteral("New name"), {}, {}, {}, {}, {}, {}, {}});
         const int bRow = list.model().rowOfEntry(2);
         QCOMPARE(list.model().index(bRow, NewNameColumn).data().toString(), QStringLiteral("c.txt"));
