@@ -102,11 +102,17 @@ Control* named(Control* control, const QString& name)
 }
 
 // Runs `work` on a thread of its own and gives its result, turning the
-// event loop meanwhile so the window stays live.
+// event loop meanwhile so the window stays live. What `work` holds is freed
+// on that thread too.
 template <class Work>
 auto liveUntilDone(Work work) -> decltype(work())
 {
-    auto pending = std::async(std::launch::async, std::move(work));
+    std::optional<Work> owned(std::move(work));
+    auto pending = std::async(std::launch::async, [&owned] {
+        auto result = (*owned)();
+        owned.reset();
+        return result;
+    });
     while (pending.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready) {
         QCoreApplication::processEvents();
     }
@@ -1151,7 +1157,7 @@ void TForm1::MUndoClick()
     }
     // The journal of a run over a million entries takes a while to read; the window stays live meanwhile.
     setBusy(true);
-    const std::optional<RecordedRun> newest
+    std::optional<RecordedRun> newest
         = liveUntilDone([folder = m_places.journalFolder] { return RunHistory(folder).newestUndoable(); });
     setBusy(false);
     if (m_closeRequested) {
@@ -1166,6 +1172,7 @@ void TForm1::MUndoClick()
         return;
     }
     showReplayResult(replay(*newest->journal, Replay::Undo));
+    m_disposer.dispose(std::move(newest)); // a journal of a million moves takes a while to free
     requestPreview(PreviewCause::CommandEnded);
 }
 
@@ -1234,17 +1241,21 @@ void TForm1::ButtonSortClick()
     sort.applyTo = static_cast<ApplyTo>(applyTo);
     sort.subfolders = m_subfolders->isChecked();
     sort.mask = toUtf8(m_filter->mask());
-    // The names are taken before anything moves; the list follows the moves on its own.
-    for (const listing::ShellItem& item : m_list->GetShellItems()) {
-        sort.listedNames.push_back(item.name);
-    }
     sort.journalFolder = m_places.journalFolder;
     setBusy(true);
     m_list->setFollowChanges(false);
     m_preview->cancel();
     Progress progress(*this);
-    const SortResult result = liveUntilDone([&, texts = statusTexts(), sorted = toUtf8(message("StringSorted")),
-                                             notSorted = toUtf8(message("StringNotSorted"))] {
+    // The names are taken before anything moves, from the entries the list
+    // shows now; the list follows the moves on its own. A million names are
+    // copied and freed on the command's thread, not the window's.
+    const SortResult result = liveUntilDone([&, sort = std::move(sort), shown = m_list->model().shownItems(),
+                                             texts = statusTexts(), sorted = toUtf8(message("StringSorted")),
+                                             notSorted = toUtf8(message("StringNotSorted"))]() mutable {
+        sort.listedNames.reserve(shown->size());
+        for (const listing::ShellItem& item : *shown) {
+            sort.listedNames.push_back(item.name);
+        }
         return sortIntoExtensionFolders(sort, texts, sorted, notSorted, progress);
     });
     setBusy(false);

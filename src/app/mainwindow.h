@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/background.h"
 #include "rename/journalreplay.h"
 #include "rename/renamerun.h"
 #include "rename/sortcommand.h"
@@ -193,6 +194,7 @@ private:
         std::vector<ReplayResult::Skipped> notRestored;
     };
     LeftUndone m_leftUndone;
+    platform::Disposer m_disposer; // frees a command's large leftovers off the window's thread
     TAboutBox* m_aboutBox = nullptr;
 
     TStShellComboBox* m_pathBox = nullptr;

@@ -100,15 +100,20 @@ QString TypeNames::plainText(const listing::ShellItem& item) const
 
 namespace {
 
-// The entries sorted by `column`, in name order as listed; with a mask text,
-// the ones that pass it too.
-void sortAndFilter(std::vector<listing::ShellItem>& items, int column, const TypeNames& types, const QString& maskText,
-                   std::vector<listing::ShellItem>& filtered)
+// The entries that pass the mask text, in their order; none when it is empty.
+std::vector<listing::ShellItem> filtered(const std::vector<listing::ShellItem>& items, const QString& maskText)
+{
+    return maskText.isEmpty() ? std::vector<listing::ShellItem>() : listing::filterItems(items, maskText.toStdString());
+}
+
+// Sorts the entries by `column`, in name order as listed, and gives the ones
+// that pass the mask text.
+std::vector<listing::ShellItem> sortAndFilter(std::vector<listing::ShellItem>& items, int column,
+                                              const TypeNames& types, const QString& maskText)
 {
     listing::sortItems(items, column,
                        [&types](const listing::ShellItem& item) { return types.text(item).toStdString(); });
-    filtered
-        = maskText.isEmpty() ? std::vector<listing::ShellItem>() : listing::filterItems(items, maskText.toStdString());
+    return filtered(items, maskText);
 }
 
 } // namespace
@@ -157,9 +162,6 @@ ShellListModel::ShellListModel(QObject* parent)
 ShellListModel::~ShellListModel()
 {
     waitForWorker();
-    if (m_disposer.joinable()) {
-        m_disposer.join();
-    }
 }
 
 void ShellListModel::waitForWorker()
@@ -174,8 +176,10 @@ void ShellListModel::listFolder(const std::string& folder, bool fresh)
     if (folder != m_folder) {
         // The last folder's rows go at once, rather than stand under the new one.
         beginResetModel();
-        freeElsewhere(std::make_tuple(std::exchange(m_allItems, std::make_shared<std::vector<listing::ShellItem>>()),
-                                      std::exchange(m_filteredItems, {}), std::exchange(m_preview, {})));
+        m_disposer.dispose(
+            std::make_tuple(std::exchange(m_allItems, std::make_shared<std::vector<listing::ShellItem>>()),
+                            std::exchange(m_filteredItems, std::make_shared<std::vector<listing::ShellItem>>()),
+                            std::exchange(m_preview, {})));
         m_folder = folder;
         endResetModel();
     }
@@ -220,7 +224,7 @@ void ShellListModel::startListing()
                  shownBefore
                  = std::shared_ptr<const std::vector<listing::ShellItem>>(m_allItems)](Arrangement& arrangement) {
         arrangement = {folder, true, column, maskText, listing::listFolder(folder, false).items, {}, shownBefore};
-        sortAndFilter(arrangement.items, column, types, maskText, arrangement.filtered);
+        arrangement.filtered = sortAndFilter(arrangement.items, column, types, maskText);
         arrangement.sameNames
             = std::equal(arrangement.items.begin(), arrangement.items.end(), shownBefore->begin(), shownBefore->end(),
                          [](const listing::ShellItem& a, const listing::ShellItem& b) { return a.name == b.name; });
@@ -234,7 +238,7 @@ void ShellListModel::startSort()
                  maskText = filterOn() ? m_fileFilter : QString(),
                  shown = std::shared_ptr<const std::vector<listing::ShellItem>>(m_allItems)](Arrangement& arrangement) {
         arrangement = {folder, false, column, maskText, *shown, {}, {}, false};
-        sortAndFilter(arrangement.items, column, types, maskText, arrangement.filtered);
+        arrangement.filtered = sortAndFilter(arrangement.items, column, types, maskText);
     });
 }
 
@@ -249,7 +253,7 @@ void ShellListModel::takeArrangement(std::shared_ptr<Arrangement> arrangement)
             moveRows([&] {
                 showItems(std::move(arrangement->items));
                 m_sortedColumn = arrangement->column;
-                m_filteredItems = std::move(arrangement->filtered);
+                showFiltered(std::move(arrangement->filtered));
                 if (arrangement->maskText != (filterOn() ? m_fileFilter : QString())) {
                     refilter(); // the filter changed while the worker sorted
                 }
@@ -258,7 +262,7 @@ void ShellListModel::takeArrangement(std::shared_ptr<Arrangement> arrangement)
         }
     }
     const bool listAgain = m_listAgain || arrangement->folder != m_folder;
-    freeElsewhere(std::move(arrangement)); // with the entries it still holds when it came too late
+    m_disposer.dispose(std::move(arrangement)); // with the entries it still holds when it came too late
     if (listAgain) {
         startListing();
     } else if (m_sortedColumn != m_clickedColumn) {
@@ -285,7 +289,7 @@ void ShellListModel::takeListing(Arrangement& listing)
         }
         showItems(std::move(fresh));
         m_sortedColumn = listing.column;
-        m_filteredItems = std::move(listing.filtered);
+        showFiltered(std::move(listing.filtered));
         if (listing.maskText != (filterOn() ? m_fileFilter : QString())) {
             refilter();
         }
@@ -294,22 +298,15 @@ void ShellListModel::takeListing(Arrangement& listing)
     emit listFilled();
 }
 
-template <class Garbage>
-void ShellListModel::freeElsewhere(Garbage garbage)
-{
-    // A million names take a while to free: the window's thread leaves that to another.
-    if (m_disposer.joinable()) {
-        m_disposer.join();
-    }
-    m_disposer = std::thread([garbage = std::move(garbage)]() mutable {
-        platform::yieldToWindow();
-        garbage = {};
-    });
-}
-
 void ShellListModel::showItems(std::vector<listing::ShellItem> items)
 {
-    freeElsewhere(std::exchange(m_allItems, std::make_shared<std::vector<listing::ShellItem>>(std::move(items))));
+    m_disposer.dispose(std::exchange(m_allItems, std::make_shared<std::vector<listing::ShellItem>>(std::move(items))));
+}
+
+void ShellListModel::showFiltered(std::vector<listing::ShellItem> items)
+{
+    m_disposer.dispose(
+        std::exchange(m_filteredItems, std::make_shared<std::vector<listing::ShellItem>>(std::move(items))));
 }
 
 void ShellListModel::arrangeEntries()
@@ -318,7 +315,7 @@ void ShellListModel::arrangeEntries()
         m_clickedColumn = listing::NameColumn;
     }
     m_sortedColumn = m_clickedColumn;
-    sortAndFilter(ownItems(), m_sortedColumn, m_typeNames, filterOn() ? m_fileFilter : QString(), m_filteredItems);
+    showFiltered(sortAndFilter(own(m_allItems), m_sortedColumn, m_typeNames, filterOn() ? m_fileFilter : QString()));
 }
 
 void ShellListModel::redisplay()
@@ -330,23 +327,25 @@ void ShellListModel::redisplay()
 
 void ShellListModel::refilter()
 {
-    m_filteredItems.clear();
-    if (filterOn()) {
-        m_filteredItems = listing::filterItems(*m_allItems, m_fileFilter.toStdString());
-    }
+    showFiltered(filtered(*m_allItems, filterOn() ? m_fileFilter : QString()));
 }
 
 const std::vector<listing::ShellItem>& ShellListModel::GetShellItems() const
 {
-    return filterOn() ? m_filteredItems : *m_allItems;
+    return filterOn() ? *m_filteredItems : *m_allItems;
 }
 
-std::vector<listing::ShellItem>& ShellListModel::ownItems()
+std::shared_ptr<const std::vector<listing::ShellItem>> ShellListModel::shownItems() const
 {
-    if (m_allItems.use_count() > 1) {
-        m_allItems = std::make_shared<std::vector<listing::ShellItem>>(*m_allItems);
+    return filterOn() ? m_filteredItems : m_allItems;
+}
+
+std::vector<listing::ShellItem>& ShellListModel::own(std::shared_ptr<std::vector<listing::ShellItem>>& items)
+{
+    if (items.use_count() > 1) {
+        items = std::make_shared<std::vector<listing::ShellItem>>(*items);
     }
-    return *m_allItems;
+    return *items;
 }
 
 int ShellListModel::entryOfRow(int row) const
@@ -440,7 +439,7 @@ void ShellListModel::moveRows(const std::function<void()>& change)
 
 void ShellListModel::setPreview(ListPreview preview, const QString& patternProblem)
 {
-    freeElsewhere(std::exchange(m_preview, std::move(preview)));
+    m_disposer.dispose(std::exchange(m_preview, std::move(preview)));
     m_patternProblem = patternProblem;
     columnChanged(NewNameColumn);
 }
@@ -626,7 +625,7 @@ bool ShellListModel::setData(const QModelIndex& index, const QVariant& value, in
         emit failed(problem);
         return false;
     }
-    for (auto* items : {&ownItems(), &m_filteredItems}) {
+    for (auto* items : {&own(m_allItems), &own(m_filteredItems)}) {
         for (listing::ShellItem& item : *items) {
             if (item.name == oldName) {
                 item.name = newName;

@@ -2,6 +2,7 @@
 
 #include "browser/browsertexts.h"
 #include "listing/shellitems.h"
+#include "platform/background.h"
 #include "rename/entrypreview.h"
 
 #include <QAbstractTableModel>
@@ -87,6 +88,9 @@ public:
     // filter is on. Row r shows entry r ascending, entry count-1-r descending.
     const std::vector<listing::ShellItem>& GetShellItems() const;
     const std::vector<listing::ShellItem>& allItems() const { return *m_allItems; }
+    // The entries the rows show, for another thread to read while the list
+    // goes on: a change made meanwhile goes to a copy.
+    std::shared_ptr<const std::vector<listing::ShellItem>> shownItems() const;
     // The entry a row shows, and back.
     int entryOfRow(int row) const;
     // Reversing is its own inverse.
@@ -150,17 +154,16 @@ private:
     void takeListing(Arrangement& listing);
     // Shows `items` in place of the listed entries.
     void showItems(std::vector<listing::ShellItem> items);
-    // Frees `garbage` on a thread of its own.
-    template <class Garbage>
-    void freeElsewhere(Garbage garbage);
+    // Shows `items` in place of the filtered entries.
+    void showFiltered(std::vector<listing::ShellItem> items);
     // Sorts and filters the listed entries; only between the two ends of a reset.
     void arrangeEntries();
     // Runs `change`, which moves rows, so that persistent indexes (the
     // selection) follow their entries.
     void moveRows(const std::function<void()>& change);
     bool filterOn() const { return !m_fileFilter.isEmpty() && m_filtered; }
-    // The listed entries, to change: a copy when a sort on the worker reads them.
-    std::vector<listing::ShellItem>& ownItems();
+    // The entries `items` holds, to change: a copy when another thread reads them.
+    static std::vector<listing::ShellItem>& own(std::shared_ptr<std::vector<listing::ShellItem>>& items);
     // FilteredItems anew from AllItems, in their order; empty while the filter is off.
     void refilter();
     void waitForWorker();
@@ -170,10 +173,10 @@ private:
     void columnChanged(int column);
 
     std::string m_folder;
-    // Shared with a sort under way on the worker, which reads it: changed
-    // in place only when not shared.
+    // Shared with a sort under way on the worker or a command that reads
+    // them: changed in place only when not shared.
     std::shared_ptr<std::vector<listing::ShellItem>> m_allItems;
-    std::vector<listing::ShellItem> m_filteredItems;
+    std::shared_ptr<std::vector<listing::ShellItem>> m_filteredItems;
     QString m_fileFilter;
     bool m_filtered = false;
     int m_clickedColumn = 0; // the column the header shows as the sort column
@@ -185,7 +188,7 @@ private:
     bool m_sorting = false;
     std::size_t m_sortInPlaceLimit = 20'000;
     std::thread m_worker;
-    std::thread m_disposer; // frees the entries shown before
+    platform::Disposer m_disposer; // frees the entries shown before
     TypeNames m_typeNames;
     QIcon m_folderIcon;
     QIcon m_fileIcon;

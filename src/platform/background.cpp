@@ -12,4 +12,45 @@ void yieldToWindow()
     (void)setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), backgroundNice);
 }
 
+Disposer::~Disposer()
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_quit = true;
+    }
+    m_wake.notify_one();
+    if (m_thread.joinable()) {
+        m_thread.join();
+    }
+}
+
+void Disposer::hand(std::shared_ptr<void> garbage)
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_waiting.push_back(std::move(garbage));
+        if (!m_thread.joinable()) {
+            m_thread = std::thread([this] { work(); });
+        }
+    }
+    m_wake.notify_one();
+}
+
+void Disposer::work()
+{
+    yieldToWindow();
+    std::unique_lock lock(m_mutex);
+    while (true) {
+        m_wake.wait(lock, [this] { return m_quit || !m_waiting.empty(); });
+        if (m_waiting.empty()) {
+            return; // asked to quit with nothing left
+        }
+        std::shared_ptr<void> garbage = std::move(m_waiting.front());
+        m_waiting.pop_front();
+        lock.unlock();
+        garbage.reset();
+        lock.lock();
+    }
+}
+
 } // namespace quorbit::platform
