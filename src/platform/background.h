@@ -17,7 +17,8 @@ void yieldToWindow();
 
 // Frees what it is given on a thread of its own below the window's priority:
 // a million names take a while to free, and the window's thread would pause
-// for it. Handing over never waits for earlier garbage to be freed.
+// for it. Handing over never waits for earlier garbage to be freed. Once all
+// is freed, the memory goes back to the system.
 class Disposer {
 public:
     Disposer() = default;
