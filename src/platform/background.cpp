@@ -1,8 +1,5 @@
 #include "platform/background.h"
 
-#include <chrono>
-
-#include <malloc.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -44,22 +41,9 @@ void Disposer::hand(std::shared_ptr<void> garbage)
 void Disposer::work()
 {
     yieldToWindow();
-    // A listing hands over several pieces in a row: the memory goes back to
-    // the system once, when a pause follows the last.
-    constexpr auto settled = std::chrono::milliseconds(200);
-    bool freedSinceTrim = false;
     std::unique_lock lock(m_mutex);
     while (true) {
-        const auto handed = [this] { return m_quit || !m_waiting.empty(); };
-        if (freedSinceTrim && !m_wake.wait_for(lock, settled, handed)) {
-            lock.unlock();
-            // The allocator keeps what is freed for later; a million names
-            // freed would stay in the program's resident memory.
-            malloc_trim(0);
-            lock.lock();
-            freedSinceTrim = false;
-        }
-        m_wake.wait(lock, handed);
+        m_wake.wait(lock, [this] { return m_quit || !m_waiting.empty(); });
         if (m_waiting.empty()) {
             return; // asked to quit with nothing left
         }
@@ -68,7 +52,6 @@ void Disposer::work()
         lock.unlock();
         garbage.reset();
         lock.lock();
-        freedSinceTrim = true;
     }
 }
 

@@ -17,8 +17,7 @@ void yieldToWindow();
 
 // Frees what it is given on a thread of its own below the window's priority:
 // a million names take a while to free, and the window's thread would pause
-// for it. Handing over never waits for earlier garbage to be freed. Once all
-// is freed, the memory goes back to the system.
+// for it. Handing over never waits for earlier garbage to be freed.
 class Disposer {
 public:
     Disposer() = default;
