@@ -1134,6 +1134,8 @@ TForm1::Recovery TForm1::askRecovery(const QString& question)
 ReplayResult TForm1::replay(const Journal& journal, Replay how)
 {
     setBusy(true);
+    // As with a run: the list catches up once the moves are made.
+    m_list->setFollowChanges(false);
     Progress progress(*this);
     const RunHistory history(m_places.journalFolder);
     const ReplayResult result = liveUntilDone([&] {
@@ -1147,6 +1149,7 @@ ReplayResult TForm1::replay(const Journal& journal, Replay how)
         return finished;
     });
     setBusy(false);
+    m_list->setFollowChanges(true);
     return result;
 }
 
