@@ -989,11 +989,12 @@ void TForm1::ButtonRenameClick()
     RunSettings journaled = *run;
     journaled.journalFolder = m_places.journalFolder;
     const RunResult result = liveUntilDone([&, texts = statusTexts()] {
-        return titleTemplate ? m_run.run(journaled, texts, progress, *titleTemplate)
-                             : m_run.run(journaled, texts, progress);
+        RunResult done = titleTemplate ? m_run.run(journaled, texts, progress, *titleTemplate)
+                                       : m_run.run(journaled, texts, progress);
+        keepRecentJournals(); // a journal of a million moves takes a while to delete
+        return done;
     });
     setBusy(false);
-    keepRecentJournals();
     m_leftUndone = {result.notRenamed, {}, {}};
     m_list->setFollowChanges(true);
     requestPreview(PreviewCause::CommandEnded);
@@ -1089,7 +1090,7 @@ void TForm1::showNotRenamed()
     }
 }
 
-void TForm1::keepRecentJournals()
+void TForm1::keepRecentJournals() const
 {
     RunHistory(m_places.journalFolder).keep(keptRunCount);
 }
@@ -1259,10 +1260,11 @@ void TForm1::ButtonSortClick()
         for (const listing::ShellItem& item : *shown) {
             sort.listedNames.push_back(item.name);
         }
-        return sortIntoExtensionFolders(sort, texts, sorted, notSorted, progress);
+        SortResult done = sortIntoExtensionFolders(sort, texts, sorted, notSorted, progress);
+        keepRecentJournals();
+        return done;
     });
     setBusy(false);
-    keepRecentJournals();
     m_leftUndone = {{}, result.notSorted, {}};
     statusBar()->showMessage(result.outcome == SortResult::Outcome::NoFolder ? message("StringNoFolder")
                                                                              : fromUtf8(result.message));

@@ -160,8 +160,9 @@ private:
     // meanwhile, and tells the run history how it went; a close asked for
     // meanwhile comes afterwards.
     ReplayResult replay(const Journal& journal, Replay how);
-    // Keeps the journals of the newest runs and drops the older ones.
-    void keepRecentJournals();
+    // Keeps the journals of the newest runs and drops the older ones; reads
+    // nothing but m_places, so a command's thread may call it.
+    void keepRecentJournals() const;
     // Says that the journal at `path` cannot be read, and has the history set it aside.
     void reportUnreadableJournal(const std::string& path);
     // Tells what an undo did.
