@@ -1,10 +1,10 @@
 #include "browser/shellcombobox.h"
 
 #include "browser/bytepaths.h"
+#include "browser/fileicons.h"
 
 #include <QDir>
 #include <QFile>
-#include <QFileIconProvider>
 #include <QFileInfo>
 #include <QSocketNotifier>
 #include <QStandardPaths>
@@ -105,8 +105,8 @@ private:
 
 TStShellComboBox::TStShellComboBox(QWidget* parent)
     : QComboBox(parent)
-    , m_folderIcon(QFileIconProvider().icon(QAbstractFileIconProvider::Folder))
-    , m_driveIcon(QFileIconProvider().icon(QAbstractFileIconProvider::Drive))
+    , m_folderIcon(fileIcon(QAbstractFileIconProvider::Folder))
+    , m_driveIcon(fileIcon(QAbstractFileIconProvider::Drive))
 {
     setEditable(false);
     setAccessibleName(QStringLiteral("Folder path"));

@@ -2,6 +2,7 @@
 
 #include "browser/bytepaths.h"
 #include "browser/entrydrop.h"
+#include "browser/fileicons.h"
 #include "browser/shellnotification.h"
 #include "platform/background.h"
 #include "platform/localetext.h"
@@ -14,7 +15,6 @@
 #include <QDateTime>
 #include <QDesktopServices>
 #include <QFile>
-#include <QFileIconProvider>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QListView>
@@ -135,10 +135,9 @@ struct ShellListModel::Arrangement {
 ShellListModel::ShellListModel(QObject* parent)
     : QAbstractTableModel(parent)
     , m_allItems(std::make_shared<std::vector<listing::ShellItem>>())
+    , m_folderIcon(fileIcon(QAbstractFileIconProvider::Folder))
+    , m_fileIcon(fileIcon(QAbstractFileIconProvider::File))
 {
-    const QFileIconProvider icons;
-    m_folderIcon = icons.icon(QAbstractFileIconProvider::Folder);
-    m_fileIcon = icons.icon(QAbstractFileIconProvider::File);
     m_willRenameIcon = paintedIcon([](QPainter& painter) {
         painter.setPen(markPen(QColor(0x2e, 0x8b, 0x3a), 2.2));
         painter.drawPolyline(QPolygonF({{3.5, 8.5}, {6.5, 11.5}, {12.5, 4.5}}));

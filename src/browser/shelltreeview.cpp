@@ -2,6 +2,7 @@
 
 #include "browser/bytepaths.h"
 #include "browser/entrydrop.h"
+#include "browser/fileicons.h"
 #include "browser/shellnotification.h"
 #include "listing/shellitems.h"
 #include "platform/files.h"
@@ -9,7 +10,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
-#include <QFileIconProvider>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
@@ -113,7 +113,7 @@ struct ShellTreeModel::Node {
 ShellTreeModel::ShellTreeModel(const std::string& rootPath, QObject* parent)
     : QAbstractItemModel(parent)
     , m_root(std::make_unique<Node>())
-    , m_folderIcon(QFileIconProvider().icon(QAbstractFileIconProvider::Folder))
+    , m_folderIcon(fileIcon(QAbstractFileIconProvider::Folder))
 {
     std::string clean;
     for (const std::string& name : namesOf(rootPath)) {
