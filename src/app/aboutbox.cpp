@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace quorbit {
 
 namespace {
@@ -31,9 +33,9 @@ protected:
     }
 };
 
-QLabel* addLabel(QWidget* panel, QLayout* layout, const char* name, const QString& text, const QColor& colour,
-                 bool bold)
+QLabel* addLabel(QWidget* panel, QLayout* layout, const char* name, const QColor& colour, bool bold)
 {
+    const QString text = TAboutBox::builtInText(name);
     auto* label = new QLabel(text, panel);
     label->setObjectName(QLatin1String(name));
     // A language file may set any text; it is shown as it is, never as rich text.
@@ -58,7 +60,7 @@ TAboutBox::TAboutBox(QWidget* parent)
     , m_openUrl([](const QUrl& url) { QDesktopServices::openUrl(url); })
 {
     setObjectName(QStringLiteral("AboutBox"));
-    setWindowTitle(QStringLiteral("About Program"));
+    setWindowTitle(builtInText({}));
     setModal(true);
 
     m_panel = new QFrame(this);
@@ -76,15 +78,11 @@ TAboutBox::TAboutBox(QWidget* parent)
 
     auto* texts = new QVBoxLayout;
     texts->setSpacing(2);
-    addLabel(m_panel, texts, "LabelTitle", QStringLiteral("Quorbit 1.5"), QColorConstants::Svg::navy, true);
-    addLabel(m_panel, texts, "LabelAbout", QStringLiteral("Rename files and folders"), QColorConstants::Svg::maroon,
-             false);
-    addLabel(m_panel, texts, "LabelAuthor", QStringLiteral("The Quorbit team"), QColorConstants::Svg::navy, true);
-    QLabel* email = addLabel(m_panel, texts, "LabelEmail", QStringLiteral("quorbit@example.org"),
-                             QColorConstants::Svg::teal, true);
-    email->setWordWrap(true);
-    m_site = addLabel(m_panel, texts, "LabelSite", QStringLiteral("https://quorbit.example.org/"),
-                      QColorConstants::Svg::blue, false);
+    addLabel(m_panel, texts, "LabelTitle", QColorConstants::Svg::navy, true);
+    addLabel(m_panel, texts, "LabelAbout", QColorConstants::Svg::maroon, false);
+    addLabel(m_panel, texts, "LabelAuthor", QColorConstants::Svg::navy, true);
+    addLabel(m_panel, texts, "LabelEmail", QColorConstants::Svg::teal, true)->setWordWrap(true);
+    m_site = addLabel(m_panel, texts, "LabelSite", QColorConstants::Svg::blue, false);
     m_site->setAccessibleDescription(QStringLiteral("Web site; a click opens it in the browser"));
     QFont linkFont = m_site->font();
     linkFont.setUnderline(true);
@@ -126,6 +124,22 @@ void TAboutBox::setText(std::string_view control, const QString& text)
         label->setText(text);
         label->setAccessibleName(text);
     }
+}
+
+QString TAboutBox::builtInText(std::string_view control)
+{
+    static constexpr std::pair<std::string_view, const char*> texts[] = {{"", "About Program"},
+                                                                         {"LabelTitle", "Quorbit 1.5"},
+                                                                         {"LabelAbout", "Rename files and folders"},
+                                                                         {"LabelAuthor", "The Quorbit team"},
+                                                                         {"LabelEmail", "quorbit@example.org"},
+                                                                         {"LabelSite", "https://quorbit.example.org/"}};
+    for (const auto& [name, text] : texts) {
+        if (name == control) {
+            return QString::fromUtf8(text);
+        }
+    }
+    return {};
 }
 
 void TAboutBox::setUrlOpener(UrlOpener opener)

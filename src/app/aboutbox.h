@@ -25,6 +25,8 @@ public:
     // Sets the window caption for an empty `control`, else the text of the
     // child label of that name; any other name changes nothing.
     void setText(std::string_view control, const QString& text);
+    // What setText's `control` shows until a text is set; empty for a name no label has.
+    static QString builtInText(std::string_view control);
 
     // Replaces how the link is opened (QDesktopServices::openUrl by default).
     void setUrlOpener(UrlOpener opener);

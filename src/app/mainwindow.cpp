@@ -223,11 +223,12 @@ TForm1::TForm1(WindowPlaces places, QWidget* parent)
     statusBar()->installEventFilter(this);
     statusBar()->setSizeGripEnabled(true);
 
-    m_aboutBox = new TAboutBox(this);
     (void)TWinXP::create(this); // one on a window: it cannot fail here
     // The form's own captions, until a language file replaces them.
     for (std::size_t position = 0; position < m_texts.size(); ++position) {
-        m_texts[position] = toUtf8(caption(settings::languageTarget(settings::LanguageKeys[position]), nullptr));
+        const settings::LanguageTarget target = settings::languageTarget(settings::LanguageKeys[position]);
+        m_texts[position]
+            = toUtf8(target.inAboutBox ? TAboutBox::builtInText(target.control) : caption(target, nullptr));
     }
     m_texts[settings::languageKeyIndex("StringNoFolder")] = "No folder is selected.";
     m_texts[settings::languageKeyIndex("StringTagsNotSaved")] = "The tags of %s could not be saved.";
@@ -1280,7 +1281,17 @@ void TForm1::ButtonSortClick()
 void TForm1::MAboutClick()
 {
     ApplyLanguage(m_languageName);
-    m_aboutBox->exec();
+    aboutBox().exec();
+}
+
+TAboutBox& TForm1::aboutBox()
+{
+    // Few sessions open it, so the window opens without it.
+    if (!m_aboutBox) {
+        m_aboutBox = new TAboutBox(this);
+        showAboutTexts();
+    }
+    return *m_aboutBox;
 }
 
 void TForm1::switchLanguage(const std::string& name, const settings::Placeholders& from,
@@ -1312,21 +1323,16 @@ void TForm1::ApplyLanguage(const std::string& name)
 
 QString TForm1::caption(const settings::LanguageTarget& target, const QString* replacement)
 {
-    const QString control = fromUtf8(target.control);
     const auto swap = [replacement](const QString& shown, const auto& show) {
         if (replacement) {
             show(*replacement);
         }
         return shown;
     };
-    if (target.isMessage) {
-        return {};
+    if (target.isMessage || target.inAboutBox) {
+        return {}; // the about box takes its texts from showAboutTexts
     }
-    if (target.inAboutBox) {
-        const auto* label = m_aboutBox->findChild<QLabel*>(control);
-        const QString shown = target.control.empty() ? m_aboutBox->windowTitle() : label ? label->text() : QString();
-        return swap(shown, [&](const QString& text) { m_aboutBox->setText(target.control, text); });
-    }
+    const QString control = fromUtf8(target.control);
     if (auto* group = findChild<RadioGroup*>(control); group && target.item >= 0) {
         return swap(group->itemText(target.item), [&](const QString& text) { group->setItemText(target.item, text); });
     }
@@ -1389,14 +1395,9 @@ void TForm1::showTexts()
     m_filter->setAccessibleName(message("StringFileType"));
     m_progressBar->setAccessibleName(message("StringProgress"));
     findChild<QListWidget*>(QStringLiteral("CLBTitle"))->setAccessibleName(message("StringTitleFields"));
-    m_aboutBox->findChild<QWidget*>(QStringLiteral("Panel1"))->setAccessibleName(message("StringAboutPanel"));
-    m_aboutBox->findChild<QWidget*>(QStringLiteral("ProgramIcon"))->setAccessibleName(message("StringProgramIcon"));
-    auto* ok = m_aboutBox->findChild<QPushButton*>(QStringLiteral("OKButton"));
-    ok->setText(message("StringOk"));
-    ok->setAccessibleName(message("StringOk"));
-    ok->setAccessibleDescription(message("StringOkDescription"));
-    m_aboutBox->findChild<QLabel*>(QStringLiteral("LabelSite"))
-        ->setAccessibleDescription(message("StringSiteDescription"));
+    if (m_aboutBox) {
+        showAboutTexts();
+    }
     // Only the descriptions change: the chosen type and the list's filter stay as they are.
     QStringList filter;
     for (const auto& [key, masks] : fileTypes) {
@@ -1407,6 +1408,24 @@ void TForm1::showTexts()
     m_filter->setFilter(filter.join(QLatin1Char('|')));
     m_filter->setCurrentIndex(std::max(chosen, 0));
     assignMnemonics(*this);
+}
+
+void TForm1::showAboutTexts()
+{
+    for (std::size_t position = 0; position < m_texts.size(); ++position) {
+        if (const settings::LanguageTarget target = settings::languageTarget(settings::LanguageKeys[position]);
+            target.inAboutBox) {
+            m_aboutBox->setText(target.control, fromUtf8(m_texts[position]));
+        }
+    }
+    m_aboutBox->findChild<QWidget*>(QStringLiteral("Panel1"))->setAccessibleName(message("StringAboutPanel"));
+    m_aboutBox->findChild<QWidget*>(QStringLiteral("ProgramIcon"))->setAccessibleName(message("StringProgramIcon"));
+    auto* ok = m_aboutBox->findChild<QPushButton*>(QStringLiteral("OKButton"));
+    ok->setText(message("StringOk"));
+    ok->setAccessibleName(message("StringOk"));
+    ok->setAccessibleDescription(message("StringOkDescription"));
+    m_aboutBox->findChild<QLabel*>(QStringLiteral("LabelSite"))
+        ->setAccessibleDescription(message("StringSiteDescription"));
 }
 
 void TForm1::closeEvent(QCloseEvent* event)

@@ -80,7 +80,8 @@ public:
     using MessageSink = std::function<void(const QString& text)>;
     void setMessageSink(MessageSink sink) { m_showMessage = std::move(sink); }
 
-    TAboutBox& aboutBox() const { return *m_aboutBox; }
+    // Made when first asked for, in the language shown then.
+    TAboutBox& aboutBox();
     // The interface texts shown now, one per language key.
     const settings::InterfaceTexts& interfaceTexts() const { return m_texts; }
 
@@ -171,9 +172,11 @@ private:
     void reportUnreachedFolders(const std::vector<std::string>& unreached);
 
     // The caption a language key names, as shown before `replacement` (when
-    // given) takes its place; empty for a message text.
+    // given) takes its place; empty for a message text and a text of the about box.
     QString caption(const settings::LanguageTarget& target, const QString* replacement);
     void showTexts();
+    // The about box's share of showTexts, also given to a box made later.
+    void showAboutTexts();
     // Sizes the options column to its captions.
     void fitOptionsColumn();
 

@@ -1142,6 +1142,7 @@ private slots:
         window->show();
         control<QAction>(*window, "MLangRussian")->trigger();
         QCoreApplication::processEvents(); // the tag edits take their names from their laid-out captions
+        window->aboutBox(); // made after the switch, and checked below with the window's own children
         QStringList english;
         const auto check = [&english](const QString& where, const QString& text) {
             if (const QStringList words = englishWords(text); !words.isEmpty()) {
