@@ -224,6 +224,13 @@ TForm1::TForm1(WindowPlaces places, QWidget* parent)
     statusBar()->setSizeGripEnabled(true);
 
     (void)TWinXP::create(this); // one on a window: it cannot fail here
+    // Looked up for every language key, at start and at each switch: a search of the window each time was slow.
+    for (QObject* child : findChildren<QObject*>()) {
+        if (qobject_cast<QMenu*>(child) || qobject_cast<QAction*>(child) || qobject_cast<QGroupBox*>(child)
+            || qobject_cast<QLabel*>(child) || qobject_cast<QAbstractButton*>(child)) {
+            m_captioned.insert(child->objectName(), child);
+        }
+    }
     // The form's own captions, until a language file replaces them.
     for (std::size_t position = 0; position < m_texts.size(); ++position) {
         const settings::LanguageTarget target = settings::languageTarget(settings::LanguageKeys[position]);
@@ -1314,8 +1321,8 @@ void TForm1::switchLanguage(const std::string& name, const settings::Placeholder
 void TForm1::ApplyLanguage(const std::string& name)
 {
     const settings::LanguageMenuChecks checks = settings::ApplyLanguage(m_places.languageFolder, name, m_texts);
-    findChild<QAction*>(QStringLiteral("MLangEnglish"))->setChecked(checks.english);
-    findChild<QAction*>(QStringLiteral("MLangRussian"))->setChecked(checks.russian);
+    qobject_cast<QAction*>(m_captioned.value(QStringLiteral("MLangEnglish")))->setChecked(checks.english);
+    qobject_cast<QAction*>(m_captioned.value(QStringLiteral("MLangRussian")))->setChecked(checks.russian);
     // The desktop's names of file types follow the language of the window, not the system's.
     QLocale::setDefault(QLocale(message("StringLocale")));
     showTexts();
@@ -1332,23 +1339,23 @@ QString TForm1::caption(const settings::LanguageTarget& target, const QString* r
     if (target.isMessage || target.inAboutBox) {
         return {}; // the about box takes its texts from showAboutTexts
     }
-    const QString control = fromUtf8(target.control);
-    if (auto* group = findChild<RadioGroup*>(control); group && target.item >= 0) {
+    QObject* const control = m_captioned.value(fromUtf8(target.control));
+    if (auto* group = qobject_cast<RadioGroup*>(control); group && target.item >= 0) {
         return swap(group->itemText(target.item), [&](const QString& text) { group->setItemText(target.item, text); });
     }
-    if (auto* menu = findChild<QMenu*>(control)) {
+    if (auto* menu = qobject_cast<QMenu*>(control)) {
         return swap(withoutMnemonic(menu->title()), [&](const QString& text) { menu->setTitle(text); });
     }
-    if (auto* action = findChild<QAction*>(control)) {
+    if (auto* action = qobject_cast<QAction*>(control)) {
         return swap(withoutMnemonic(action->text()), [&](const QString& text) { action->setText(text); });
     }
-    if (auto* box = findChild<QGroupBox*>(control)) {
+    if (auto* box = qobject_cast<QGroupBox*>(control)) {
         return swap(box->title(), [&](const QString& text) { box->setTitle(text); });
     }
-    if (auto* label = findChild<QLabel*>(control)) {
+    if (auto* label = qobject_cast<QLabel*>(control)) {
         return swap(label->text(), [&](const QString& text) { label->setText(text); });
     }
-    if (auto* button = findChild<QAbstractButton*>(control)) {
+    if (auto* button = qobject_cast<QAbstractButton*>(control)) {
         return swap(withoutMnemonic(button->text()), [&](const QString& text) { button->setText(text); });
     }
     return {};

@@ -8,6 +8,7 @@
 #include "settings/language.h"
 #include "settings/settingsfile.h"
 
+#include <QHash>
 #include <QMainWindow>
 #include <QString>
 
@@ -200,6 +201,8 @@ private:
     LeftUndone m_leftUndone;
     platform::Disposer m_disposer; // frees a command's large leftovers off the window's thread
     TAboutBox* m_aboutBox = nullptr;
+    // The controls that show the caption of a language key, by their objectName.
+    QHash<QString, QObject*> m_captioned;
 
     TStShellComboBox* m_pathBox = nullptr;
     TStShellTreeView* m_tree = nullptr;
