@@ -59,6 +59,30 @@ QPen markPen(const QColor& colour, qreal width)
     return QPen(colour, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
 }
 
+// The New name column's icon for `mark`; the icons are drawn when a preview first shows.
+QIcon markIcon(PreviewMark mark)
+{
+    static const QIcon willRename = paintedIcon([](QPainter& painter) {
+        painter.setPen(markPen(QColor(0x2e, 0x8b, 0x3a), 2.2));
+        painter.drawPolyline(QPolygonF({{3.5, 8.5}, {6.5, 11.5}, {12.5, 4.5}}));
+    });
+    static const QIcon unchanged = paintedIcon([](QPainter& painter) {
+        painter.setPen(markPen(QColor(0x90, 0x90, 0x90), 2));
+        painter.drawLine(QPointF(4.5, 8), QPointF(11.5, 8));
+    });
+    static const QIcon willNotRename = paintedIcon([](QPainter& painter) {
+        QPainterPath triangle;
+        triangle.addPolygon(QPolygonF({{8, 1.5}, {15, 14}, {1, 14}, {8, 1.5}}));
+        painter.setPen(markPen(QColor(0xc8, 0x64, 0x00), 1.2));
+        painter.setBrush(QColor(0xf0, 0x90, 0x10));
+        painter.drawPath(triangle);
+        painter.setPen(markPen(Qt::white, 1.8));
+        painter.drawLine(QPointF(8, 5.8), QPointF(8, 9.3));
+        painter.drawPoint(QPointF(8, 12));
+    });
+    return mark == PreviewMark::WillRename ? willRename : mark == PreviewMark::Unchanged ? unchanged : willNotRename;
+}
+
 // Whether a row's name is being edited: the editor lives on the view's viewport.
 bool isEditing(const QAbstractItemView* view)
 {
@@ -135,27 +159,7 @@ struct ShellListModel::Arrangement {
 ShellListModel::ShellListModel(QObject* parent)
     : QAbstractTableModel(parent)
     , m_allItems(std::make_shared<std::vector<listing::ShellItem>>())
-    , m_folderIcon(fileIcon(QAbstractFileIconProvider::Folder))
-    , m_fileIcon(fileIcon(QAbstractFileIconProvider::File))
 {
-    m_willRenameIcon = paintedIcon([](QPainter& painter) {
-        painter.setPen(markPen(QColor(0x2e, 0x8b, 0x3a), 2.2));
-        painter.drawPolyline(QPolygonF({{3.5, 8.5}, {6.5, 11.5}, {12.5, 4.5}}));
-    });
-    m_unchangedIcon = paintedIcon([](QPainter& painter) {
-        painter.setPen(markPen(QColor(0x90, 0x90, 0x90), 2));
-        painter.drawLine(QPointF(4.5, 8), QPointF(11.5, 8));
-    });
-    m_willNotRenameIcon = paintedIcon([](QPainter& painter) {
-        QPainterPath triangle;
-        triangle.addPolygon(QPolygonF({{8, 1.5}, {15, 14}, {1, 14}, {8, 1.5}}));
-        painter.setPen(markPen(QColor(0xc8, 0x64, 0x00), 1.2));
-        painter.setBrush(QColor(0xf0, 0x90, 0x10));
-        painter.drawPath(triangle);
-        painter.setPen(markPen(Qt::white, 1.8));
-        painter.drawLine(QPointF(8, 5.8), QPointF(8, 9.3));
-        painter.drawPoint(QPointF(8, 12));
-    });
 }
 
 ShellListModel::~ShellListModel()
@@ -504,9 +508,7 @@ QVariant ShellListModel::previewData(const listing::ShellItem& item, int role) c
     case Qt::DisplayRole:
         return displayText(entry.newName);
     case Qt::DecorationRole:
-        return entry.mark == PreviewMark::WillRename ? m_willRenameIcon
-            : entry.mark == PreviewMark::Unchanged   ? m_unchangedIcon
-                                                     : m_willNotRenameIcon;
+        return markIcon(entry.mark);
     case Qt::ForegroundRole: {
         if (entry.mark == PreviewMark::WillRename) {
             break; // the normal text colour
@@ -565,7 +567,8 @@ QVariant ShellListModel::data(const QModelIndex& index, int role) const
         break;
     case Qt::DecorationRole:
         if (index.column() == listing::NameColumn) {
-            return item.isFolder ? m_folderIcon : m_fileIcon;
+            // Asked for only once rows show: the file icon's images are read then.
+            return fileIcon(item.isFolder ? QAbstractFileIconProvider::Folder : QAbstractFileIconProvider::File);
         }
         break;
     case Qt::TextAlignmentRole:

@@ -8,7 +8,6 @@
 #include <QAbstractTableModel>
 #include <QElapsedTimer>
 #include <QHash>
-#include <QIcon>
 #include <QTimer>
 #include <QWidget>
 
@@ -190,15 +189,10 @@ private:
     std::thread m_worker;
     platform::Disposer m_disposer; // frees the entries shown before
     TypeNames m_typeNames;
-    QIcon m_folderIcon;
-    QIcon m_fileIcon;
     ListPreview m_preview;
     PreviewTexts m_previewTexts;
     QString m_patternProblem;
     BrowserTexts m_texts;
-    QIcon m_willRenameIcon;
-    QIcon m_unchangedIcon;
-    QIcon m_willNotRenameIcon;
 };
 
 // The folder content list, StShellListView1: the entries of the shown folder
