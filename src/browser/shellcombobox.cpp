@@ -110,7 +110,6 @@ TStShellComboBox::TStShellComboBox(QWidget* parent)
 {
     setEditable(false);
     setAccessibleName(QStringLiteral("Folder path"));
-    setItemDelegate(new LevelDelegate(this));
     FillCombo();
     connect(this, &QComboBox::activated, this, [this](int index) {
         const std::string path = itemData(index, PathRole).toByteArray().toStdString();
@@ -181,6 +180,16 @@ void TStShellComboBox::RefreshView(const std::string& path)
         insertEntry(baseRow + level, link, entryText(link), baseLevel + level, true, m_folderIcon);
     }
     setCurrentIndex(baseRow + static_cast<int>(chain.size()));
+}
+
+void TStShellComboBox::showPopup()
+{
+    // Qt makes the drop-down list when it is first asked for; the closed box
+    // the window starts with needs none, so the list gets its delegate here.
+    if (!dynamic_cast<LevelDelegate*>(itemDelegate())) {
+        setItemDelegate(new LevelDelegate(this));
+    }
+    QComboBox::showPopup();
 }
 
 std::string TStShellComboBox::selectedPath() const

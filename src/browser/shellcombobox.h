@@ -42,6 +42,8 @@ public:
     // Rebuilds the entries after volumes came or went, keeps the chosen entry
     // where it can (by path, then text, then position) and emits folderChosen.
     void rebuildAfterMountChange();
+    // Shows the entries indented by their levels.
+    void showPopup() override;
 
 signals:
     // The user picked the entry of `path`, or the volumes changed under it.
