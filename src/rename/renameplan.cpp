@@ -1,16 +1,16 @@
 #include "rename/renameplan.h"
 
+#include "rename/nametable.h"
 #include "rename/renamerun.h"
 
 #include <algorithm>
-#include <bit>
 #include <string_view>
 
 namespace quorbit {
 
 namespace {
 
-constexpr std::uint32_t none = static_cast<std::uint32_t>(-1);
+constexpr std::uint32_t none = NameTable::none;
 
 // Runs `pause` after every few thousand calls.
 class Pacer {
@@ -29,53 +29,6 @@ public:
 private:
     const std::function<void()>& m_pause;
     std::size_t m_steps = 0;
-};
-
-// Numbered names found by their bytes, the names kept where they are: an
-// open-addressed table of numbers costs a few bytes a name, where a hash set
-// of names costs a node each. `NameOf` gives the name of a number.
-template <class NameOf>
-class NameTable {
-public:
-    // Room for `count` names; the table never grows.
-    NameTable(std::size_t count, NameOf nameOf)
-        : m_slots(std::bit_ceil(std::max<std::size_t>(2 * count, 8)), 0)
-        , m_nameOf(nameOf)
-    {
-    }
-
-    // Adds `number` under its name; when a number has that name already, that
-    // number instead, and nothing is added.
-    std::uint32_t add(std::uint32_t number)
-    {
-        const std::string_view name = m_nameOf(number);
-        std::size_t slot = slotOf(name);
-        for (; m_slots[slot] != 0; slot = (slot + 1) & mask()) {
-            if (m_nameOf(m_slots[slot] - 1) == name) {
-                return m_slots[slot] - 1;
-            }
-        }
-        m_slots[slot] = number + 1;
-        return number;
-    }
-
-    // The number named `name`, or none.
-    std::uint32_t find(std::string_view name) const
-    {
-        for (std::size_t slot = slotOf(name); m_slots[slot] != 0; slot = (slot + 1) & mask()) {
-            if (m_nameOf(m_slots[slot] - 1) == name) {
-                return m_slots[slot] - 1;
-            }
-        }
-        return none;
-    }
-
-private:
-    std::size_t mask() const { return m_slots.size() - 1; }
-    std::size_t slotOf(std::string_view name) const { return std::hash<std::string_view>()(name) & mask(); }
-
-    std::vector<std::uint32_t> m_slots; // a number plus one; 0 where the slot is free
-    NameOf m_nameOf;
 };
 
 } // namespace
@@ -110,9 +63,10 @@ FolderPlan planFolder(NameBlock folderNames, std::vector<std::uint32_t> entryNam
     plan.photoWithoutDate.assign(count, false);
 
     const std::uint32_t folderCount = static_cast<std::uint32_t>(plan.folderNames.size());
-    NameTable named(folderCount, [&names = plan.folderNames](std::uint32_t index) { return names[index]; });
+    const auto folderName = [&names = plan.folderNames](std::uint32_t index) { return names[index]; };
+    NameTable named(folderCount);
     for (std::uint32_t index = 0; index < folderCount; ++index) {
-        named.add(index);
+        named.add(index, folderName);
         pacer.step();
     }
     // Which of the run's entries has each name of the folder; none for an entry outside the run.
@@ -124,10 +78,11 @@ FolderPlan planFolder(NameBlock folderNames, std::vector<std::uint32_t> entryNam
         return entryNamed[index] == none || plan.verdicts[entryNamed[index]] != Verdict::Renamed;
     };
     // New name -> the first entry that wants it.
-    NameTable firstWanting(count, [&plan](std::uint32_t entry) { return plan.newName(entry); });
+    const auto newName = [&plan](std::uint32_t entry) { return plan.newName(entry); };
+    NameTable firstWanting(count);
     std::vector<std::uint32_t> stopped;
     for (std::uint32_t entry = 0; entry < count; ++entry) {
-        if (plan.verdicts[entry] == Verdict::Renamed && firstWanting.add(entry) != entry) {
+        if (plan.verdicts[entry] == Verdict::Renamed && firstWanting.add(entry, newName) != entry) {
             stopped.push_back(entry);
         }
         pacer.step();
@@ -155,7 +110,7 @@ FolderPlan planFolder(NameBlock folderNames, std::vector<std::uint32_t> entryNam
         const std::uint32_t index = stayingToCheck.back();
         stayingToCheck.pop_back();
         pacer.step();
-        if (const std::uint32_t wanting = firstWanting.find(plan.folderNames[index]); wanting != none) {
+        if (const std::uint32_t wanting = firstWanting.find(plan.folderNames[index], newName); wanting != none) {
             stop(wanting, Verdict::Taken);
         }
     }
@@ -165,7 +120,7 @@ FolderPlan planFolder(NameBlock folderNames, std::vector<std::uint32_t> entryNam
     // one, so the renames form chains and cycles. A chain is done from its end;
     // a cycle opens by moving one of its entries aside first.
     const auto holderOf = [&](std::string_view name) {
-        const std::uint32_t index = named.find(name);
+        const std::uint32_t index = named.find(name, folderName);
         return index != none && !stays(index) ? entryNamed[index] : none;
     };
     std::vector<bool> placed(count, false);
@@ -191,7 +146,8 @@ FolderPlan planFolder(NameBlock folderNames, std::vector<std::uint32_t> entryNam
         if (cycle) {
             std::string aside;
             // Free of every name the folder has and every name the run wants.
-            for (int attempt = 1; aside.empty() || named.find(aside) != none || firstWanting.find(aside) != none;
+            for (int attempt = 1;
+                 aside.empty() || named.find(aside, folderName) != none || firstWanting.find(aside, newName) != none;
                  ++attempt) {
                 // A visible name, so that an entry left there by a failure is found.
                 aside = std::string(plan.name(start)) + ".quorbit-swap" + (attempt == 1 ? "" : std::to_string(attempt));
