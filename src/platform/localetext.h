@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <numeric>
 #include <string>
@@ -29,32 +30,57 @@ std::string caseFold(std::string_view text);
 std::string collationKey(std::string_view name);
 bool nameLess(std::string_view a, std::string_view b);
 
-// Sorts `items` into name order; nameOf gives an item's name. `pause`, when
+// The order that puts `count` names into name order: their numbers, the
+// first name's first; nameOf gives the name numbered i. The sort keys sit in
+// one block, so a million names cost no million key strings. `pause`, when
 // given, runs after every few thousand names, so a window can take its turn
 // while a large folder is sorted.
-template <class Item, class NameOf>
-void sortByName(std::vector<Item>& items, NameOf nameOf, const std::function<void()>& pause = {})
+template <class NameOf>
+std::vector<std::uint32_t> nameOrder(std::size_t count, NameOf nameOf, const std::function<void()>& pause = {})
 {
     constexpr std::size_t namesBetweenPauses = 4096;
-    std::vector<std::string> keys;
-    keys.reserve(items.size());
-    for (const Item& item : items) {
-        keys.push_back(collationKey(nameOf(item)));
-        if (pause && keys.size() % namesBetweenPauses == 0) {
+    std::size_t bytes = 0;
+    for (std::size_t index = 0; index < count; ++index) {
+        bytes += std::string_view(nameOf(index)).size();
+    }
+    // A key runs to two or three times its name's bytes; room left unused is
+    // never touched, so it costs no memory, where outgrowing the block would
+    // copy it whole.
+    std::string keys;
+    keys.reserve(3 * bytes + 8 * count);
+    std::vector<std::size_t> keyEnds;
+    keyEnds.reserve(count);
+    for (std::size_t index = 0; index < count; ++index) {
+        keys += collationKey(nameOf(index));
+        keyEnds.push_back(keys.size());
+        if (pause && keyEnds.size() % namesBetweenPauses == 0) {
             pause();
         }
     }
-    std::vector<std::size_t> order(items.size());
-    std::iota(order.begin(), order.end(), std::size_t{0});
-    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        if (const int byKey = keys[a].compare(keys[b]); byKey != 0) {
+    const auto key = [&](std::uint32_t index) {
+        const std::size_t start = index == 0 ? 0 : keyEnds[index - 1];
+        return std::string_view(keys).substr(start, keyEnds[index] - start);
+    };
+    std::vector<std::uint32_t> order(count);
+    std::iota(order.begin(), order.end(), std::uint32_t{0});
+    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        if (const int byKey = key(a).compare(key(b)); byKey != 0) {
             return byKey < 0;
         }
-        return std::string_view(nameOf(items[a])) < std::string_view(nameOf(items[b]));
+        return std::string_view(nameOf(a)) < std::string_view(nameOf(b));
     });
+    return order;
+}
+
+// Sorts `items` into name order; nameOf gives an item's name. `pause` as for nameOrder.
+template <class Item, class NameOf>
+void sortByName(std::vector<Item>& items, NameOf nameOf, const std::function<void()>& pause = {})
+{
+    const std::vector<std::uint32_t> order = nameOrder(
+        items.size(), [&](std::size_t index) -> decltype(auto) { return nameOf(items[index]); }, pause);
     std::vector<Item> sorted;
     sorted.reserve(items.size());
-    for (const std::size_t index : order) {
+    for (const std::uint32_t index : order) {
         sorted.push_back(std::move(items[index]));
     }
     items = std::move(sorted);

@@ -3,7 +3,6 @@
 #include "platform/localetext.h"
 
 #include <algorithm>
-#include <numeric>
 
 namespace quorbit {
 
@@ -143,31 +142,8 @@ WalkResult walkFolders(const std::string& root, const FolderVisit& visit)
 std::vector<std::uint32_t> nameOrder(const NameBlock& names, const std::vector<std::uint32_t>& entries,
                                      const std::function<void()>& pause)
 {
-    constexpr std::size_t namesBetweenPauses = 4096;
-    std::size_t bytes = 0;
-    for (const std::uint32_t entry : entries) {
-        bytes += names[entry].size();
-    }
-    // A sort key runs to two or three times its name's bytes; room left unused
-    // is never touched, so it costs no memory, where outgrowing the block would
-    // copy it whole.
-    NameBlock keys;
-    keys.reserve(entries.size(), 3 * bytes + 8 * entries.size());
-    for (const std::uint32_t entry : entries) {
-        keys.add(text::collationKey(names[entry]));
-        if (pause && keys.size() % namesBetweenPauses == 0) {
-            pause();
-        }
-    }
-    std::vector<std::uint32_t> order(entries.size());
-    std::iota(order.begin(), order.end(), std::uint32_t{0});
-    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-        if (const int byKey = keys[a].compare(keys[b]); byKey != 0) {
-            return byKey < 0;
-        }
-        return names[entries[a]] < names[entries[b]];
-    });
-    return order;
+    return text::nameOrder(
+        entries.size(), [&](std::size_t index) { return names[entries[index]]; }, pause);
 }
 
 } // namespace quorbit
