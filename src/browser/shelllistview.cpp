@@ -224,8 +224,11 @@ void ShellListModel::startListing()
     m_listAgain = false;
     const int column = m_freshListing ? listing::NameColumn : m_clickedColumn;
     runOnWorker([folder = m_folder, column, types = m_typeNames, maskText = filterOn() ? m_fileFilter : QString(),
-                 shownBefore
-                 = std::shared_ptr<const std::vector<listing::ShellItem>>(m_allItems)](Arrangement& arrangement) {
+                 shownBefore = std::shared_ptr<const std::vector<listing::ShellItem>>(m_allItems),
+                 watch = m_watchBeforeListing](Arrangement& arrangement) {
+        if (watch) {
+            watch(folder);
+        }
         arrangement = {folder, true, column, maskText, listing::listFolder(folder, false).items, {}, shownBefore};
         arrangement.filtered = sortAndFilter(arrangement.items, column, types, maskText);
         arrangement.sameNames
@@ -737,11 +740,12 @@ TStShellListView::TStShellListView(QWidget* parent)
         m_sinceListing.start();
         m_report->header()->setSortIndicator(m_model->clickedColumn(),
                                              m_model->ascending() ? Qt::AscendingOrder : Qt::DescendingOrder);
-        m_watcher->setWatchFolders({m_model->folder()});
         unsetBusyCursor();
     });
     connect(m_model, &ShellListModel::rowsSorted, this, &TStShellListView::unsetBusyCursor);
     m_watcher->setMaxNotifications(5);
+    m_model->setWatchBeforeListing(
+        [watch = m_watcher->folderWatch()](const std::string& folder) { watch->watch({folder}); });
     connect(m_watcher, &TStShellNotification::shellEvent, this, &TStShellListView::onShellEvent);
     m_relistTimer.setSingleShot(true);
     connect(&m_relistTimer, &QTimer::timeout, this, [this] { RefreshList(true); });
@@ -784,14 +788,13 @@ void TStShellListView::FillList(const std::string& folder)
     }
     currentView()->viewport()->setCursor(Qt::BusyCursor);
     m_sinceListing.start();
-    // Watched from before the listing starts, so a change made while it runs is not missed.
-    m_watcher->setWatchFolders({folder});
+    m_watcher->expectFolders({folder});
     m_model->listFolder(folder, true);
 }
 
 void TStShellListView::folderMoved(const std::string& folder)
 {
-    m_watcher->setWatchFolders({folder});
+    m_watcher->expectFolders({folder});
     m_model->folderMoved(folder);
 }
 

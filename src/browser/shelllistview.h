@@ -79,6 +79,12 @@ public:
     bool isListing() const { return m_listing; }
     // Whether the rows wait for a sort made off the window's thread.
     bool isSorting() const { return m_sorting; }
+    // `watch` is called on the worker with the folder just before each
+    // listing, so a change made while it lists is reported.
+    void setWatchBeforeListing(std::function<void(const std::string&)> watch)
+    {
+        m_watchBeforeListing = std::move(watch);
+    }
     // Lists of up to `count` entries are sorted at once on the window's
     // thread, larger ones off it.
     void setSortInPlaceLimit(std::size_t count) { m_sortInPlaceLimit = count; }
@@ -187,6 +193,7 @@ private:
     bool m_sorting = false;
     std::size_t m_sortInPlaceLimit = 20'000;
     std::thread m_worker;
+    std::function<void(const std::string&)> m_watchBeforeListing;
     platform::Disposer m_disposer; // frees the entries shown before
     TypeNames m_typeNames;
     ListPreview m_preview;

@@ -8,11 +8,12 @@ namespace quorbit {
 
 TStShellNotification::TStShellNotification(QObject* parent)
     : QObject(parent)
+    , m_watch(std::make_shared<files::FolderWatch>())
 {
-    if (m_watch.isOpen()) {
-        m_reports = std::make_unique<QSocketNotifier>(m_watch.descriptor(), QSocketNotifier::Read);
+    if (m_watch->isOpen()) {
+        m_reports = std::make_unique<QSocketNotifier>(m_watch->descriptor(), QSocketNotifier::Read);
         connect(m_reports.get(), &QSocketNotifier::activated, this, [this] {
-            for (const std::string& folder : m_watch.takeChanged()) {
+            for (const std::string& folder : m_watch->takeChanged()) {
                 receive(folder);
             }
         });
@@ -23,17 +24,25 @@ TStShellNotification::~TStShellNotification() = default;
 
 void TStShellNotification::setWatchFolders(const std::vector<std::string>& folders)
 {
+    expectFolders(folders);
+    m_watch->watch(folders);
+}
+
+void TStShellNotification::expectFolders(const std::vector<std::string>& folders)
+{
     m_watched = folders;
-    m_watch.watch(folders);
     // Reports about folders no longer watched die with the watch.
-    std::erase_if(m_waiting, [&](const std::string& folder) {
-        return std::find(m_watched.begin(), m_watched.end(), folder) == m_watched.end();
-    });
+    std::erase_if(m_waiting, [this](const std::string& folder) { return !expected(folder); });
+}
+
+bool TStShellNotification::expected(const std::string& folder) const
+{
+    return std::find(m_watched.begin(), m_watched.end(), folder) != m_watched.end();
 }
 
 void TStShellNotification::receive(const std::string& folder)
 {
-    if (m_maxNotifications > 0 && static_cast<int>(m_waiting.size()) > m_maxNotifications) {
+    if (!expected(folder) || (m_maxNotifications > 0 && static_cast<int>(m_waiting.size()) > m_maxNotifications)) {
         return;
     }
     m_waiting.push_back(folder);

@@ -27,6 +27,12 @@ public:
 
     // Watches exactly `folders` from now on; an empty list stops watching.
     void setWatchFolders(const std::vector<std::string>& folders);
+    // Reports about folders other than `folders` are dropped from now on, for
+    // a thread of its own to tell folderWatch() to watch them: a folder of a
+    // million entries takes the kernel a third of a second to watch.
+    void expectFolders(const std::vector<std::string>& folders);
+    // The kernel's watches; shared, so another thread may outlive this object.
+    std::shared_ptr<files::FolderWatch> folderWatch() const { return m_watch; }
     // 0 for no limit.
     void setMaxNotifications(int limit) { m_maxNotifications = limit; }
 
@@ -39,8 +45,9 @@ signals:
 
 private:
     void workOff();
+    bool expected(const std::string& folder) const;
 
-    files::FolderWatch m_watch;
+    std::shared_ptr<files::FolderWatch> m_watch;
     std::unique_ptr<QSocketNotifier> m_reports;
     std::vector<std::string> m_watched;
     std::deque<std::string> m_waiting;

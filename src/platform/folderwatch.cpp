@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <set>
+#include <vector>
 
 #include <sys/inotify.h>
 #include <sys/stat.h>
@@ -34,30 +35,39 @@ void FolderWatch::watch(const std::vector<std::string>& folders)
     if (m_handle < 0) {
         return;
     }
+    const std::lock_guard watching(m_watching);
     const std::set<std::string> wanted(folders.begin(), folders.end());
-    for (auto watch = m_folderOfWatch.begin(); watch != m_folderOfWatch.end();) {
-        if (wanted.count(watch->second.folder) == 0) {
-            inotify_rm_watch(m_handle, watch->first);
-            watch = m_folderOfWatch.erase(watch);
-        } else {
-            ++watch;
+    std::vector<int> unwanted;
+    std::vector<Watched> kept;
+    {
+        const std::lock_guard lock(m_lock);
+        for (auto watch = m_folderOfWatch.begin(); watch != m_folderOfWatch.end();) {
+            if (wanted.count(watch->second.folder) == 0) {
+                unwanted.push_back(watch->first);
+                watch = m_folderOfWatch.erase(watch);
+            } else {
+                kept.push_back(watch->second);
+                ++watch;
+            }
         }
+    }
+    for (const int watch : unwanted) {
+        inotify_rm_watch(m_handle, watch);
     }
     for (const std::string& folder : wanted) {
         struct stat status {};
         if (folder.empty() || ::stat(folder.c_str(), &status) != 0) {
             continue;
         }
-        // Watching a folder again costs the kernel a walk over every entry it
-        // knows in it, a million in a large folder; a path that now names
-        // another folder is watched anew.
-        const bool watched = std::any_of(m_folderOfWatch.begin(), m_folderOfWatch.end(), [&](const auto& watch) {
-            return watch.second.folder == folder && watch.second.device == status.st_dev
-                && watch.second.inode == status.st_ino;
+        // Watching a folder again costs the kernel another walk over its
+        // entries; a path that now names another folder is watched anew.
+        const bool watched = std::any_of(kept.begin(), kept.end(), [&](const Watched& watch) {
+            return watch.folder == folder && watch.device == status.st_dev && watch.inode == status.st_ino;
         });
         // The kernel gives a folder watched twice the same number.
         const int watch = watched ? -1 : inotify_add_watch(m_handle, folder.c_str(), watchedEvents);
         if (watch >= 0) {
+            const std::lock_guard lock(m_lock);
             m_folderOfWatch[watch] = {folder, status.st_dev, status.st_ino};
         }
     }
@@ -78,6 +88,7 @@ std::vector<std::string> FolderWatch::takeChanged()
         if (length <= 0) {
             break; // EAGAIN: nothing more waits
         }
+        const std::lock_guard lock(m_lock);
         for (ssize_t offset = 0; offset < length;) {
             const auto* event = reinterpret_cast<const inotify_event*>(buffer + offset);
             offset += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
