@@ -853,7 +853,13 @@ void TStShellListView::restoreSelection()
         return;
     }
     const std::vector<listing::ShellItem>& shown = m_model->GetShellItems();
-    const std::size_t found = listing::findItem(shown, m_rememberedName, 0, false);
+    // The entry itself first: the first name that merely contains its name
+    // ("xa.mp3" for "a.mp3") may come before it, and the tag panel would then
+    // show another file.
+    std::size_t found = listing::findItem(shown, m_rememberedName, 0, true);
+    if (found == shown.size()) {
+        found = listing::findItem(shown, m_rememberedName, 0, false);
+    }
     const int row = found < shown.size() ? m_model->rowOfEntry(static_cast<int>(found))
                                          : std::min(m_rememberedRow, m_model->rowCount() - 1);
     selectRow(row);

@@ -212,6 +212,13 @@ private slots:
         QTRY_COMPARE(entries(list.model()), QStringList({"a.txt", "b.txt", "c.txt"}));
         QCOMPARE(list.selectedRow(), 2); // gone: the same row, or the last one
 
+        // The entry itself, not the first whose name contains its name.
+        list.selectRow(1);
+        create({"0b.txt"});
+        QTRY_COMPARE(entries(list.model()), QStringList({"0b.txt", "a.txt", "b.txt", "c.txt"}));
+        QCOMPARE(list.selectedRow(), 2);
+        QCOMPARE(selected.last().first().value<std::string>(), "b.txt");
+
         // A burst of changes gives a few listings, the last of them after the burst.
         QSignalSpy filled(&list.model(), &ShellListModel::listFilled);
         QStringList burst;
@@ -219,7 +226,7 @@ private slots:
             burst << QStringLiteral("burst%1.txt").arg(i);
         }
         create(burst);
-        QTRY_COMPARE(list.model().rowCount(), 3003);
+        QTRY_COMPARE(list.model().rowCount(), 3004);
         QTest::qWait(300); // nothing more is coming
         QVERIFY2(filled.count() <= 8, qPrintable(QString::number(filled.count())));
     }
