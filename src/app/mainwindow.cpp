@@ -963,6 +963,9 @@ TagNameSource TForm1::currentTagNames() const
 void TForm1::setBusy(bool busy)
 {
     m_busy = busy;
+    if (busy) {
+        m_preview->cancel(); // the command outdates it, and would share the cores with it
+    }
     for (const char* name : {"ButtonRename", "ButtonSort"}) {
         findChild<QPushButton*>(QLatin1String(name))->setEnabled(!busy);
     }
@@ -989,7 +992,6 @@ void TForm1::ButtonRenameClick()
     // The list catches up once the run is over; listing the folder while the
     // run renames in it would slow both.
     m_list->setFollowChanges(false);
-    m_preview->cancel();
     // The template goes into the journal with the settings, so that a run
     // cut short can be finished as it would have gone on.
     const std::optional<TitleTemplate> titleTemplate = currentTitleTemplate();
@@ -1256,7 +1258,6 @@ void TForm1::ButtonSortClick()
     sort.journalFolder = m_places.journalFolder;
     setBusy(true);
     m_list->setFollowChanges(false);
-    m_preview->cancel();
     Progress progress(*this);
     // The names are taken before anything moves, from the entries the list
     // shows now; the list follows the moves on its own. A million names are
