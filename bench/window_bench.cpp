@@ -231,17 +231,23 @@ Control* control(const QObject& window, const char* name)
     return found;
 }
 
-// Every turn of the event loop from construction to stop(), timestamped, with the two ends.
+// The turns of the event loop from construction to stop(): how many, and the
+// longest gap between two of them or an end.
 class LoopTurns {
 public:
-    explicit LoopTurns(std::size_t expected)
+    LoopTurns()
     {
-        m_turns.reserve(expected + 2);
         QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
-        const auto stamp = [this] { m_turns.push_back(Clock::now()); };
+        // Only the longest gap is kept: a record of every turn grew while it
+        // was measured, and its page faults counted as blocks of the window.
+        const auto stamp = [this] {
+            const Clock::time_point now = Clock::now();
+            m_longestGap = std::max(m_longestGap, milliseconds(now - m_last));
+            m_last = now;
+            ++m_count;
+        };
         m_awake = QObject::connect(dispatcher, &QAbstractEventDispatcher::awake, stamp);
         m_aboutToBlock = QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, stamp);
-        m_turns.push_back(Clock::now());
     }
     LoopTurns(const LoopTurns&) = delete;
     LoopTurns& operator=(const LoopTurns&) = delete;
@@ -249,23 +255,20 @@ public:
     // Ends the record; the milliseconds it took.
     double stop()
     {
-        m_turns.push_back(Clock::now());
         QObject::disconnect(m_awake);
         QObject::disconnect(m_aboutToBlock);
-        return milliseconds(m_turns.back() - m_turns.front());
+        const Clock::time_point now = Clock::now();
+        m_longestGap = std::max(m_longestGap, milliseconds(now - m_last));
+        return milliseconds(now - m_start);
     }
-    double longestGap() const
-    {
-        double longest = 0;
-        for (std::size_t i = 1; i < m_turns.size(); ++i) {
-            longest = std::max(longest, milliseconds(m_turns[i] - m_turns[i - 1]));
-        }
-        return longest;
-    }
-    qsizetype count() const { return static_cast<qsizetype>(m_turns.size()) - 2; }
+    double longestGap() const { return m_longestGap; }
+    qsizetype count() const { return m_count; }
 
 private:
-    std::vector<Clock::time_point> m_turns;
+    Clock::time_point m_start = Clock::now();
+    Clock::time_point m_last = m_start;
+    double m_longestGap = 0;
+    qsizetype m_count = 0;
     QMetaObject::Connection m_awake;
     QMetaObject::Connection m_aboutToBlock;
 };
@@ -301,7 +304,7 @@ std::unique_ptr<quorbit::TForm1> windowOn(const std::string& folder, int count, 
         quorbit::WindowPlaces{{settingsFile, settingsFile}, QUORBIT_LANGUAGE_FOLDER, journalFolder});
     window->setMessageSink([&messages](const QString& text) { messages << text; });
     window->show();
-    LoopTurns turns(1 << 16);
+    LoopTurns turns;
     if (!window->selectFolder(folder)) {
         std::fprintf(stderr, "the window does not offer %s\n", folder.c_str());
         std::exit(1);
@@ -343,7 +346,7 @@ WindowRound renameThroughWindow(const std::string& folder, const std::string& se
     });
 
     // Every turn of the event loop the run gives the window->
-    LoopTurns turns(static_cast<std::size_t>(count) * 2);
+    LoopTurns turns;
     limit.start(timeLimit);
     rename->click();
     round.milliseconds = turns.stop();
@@ -357,7 +360,7 @@ WindowRound renameThroughWindow(const std::string& folder, const std::string& se
         std::exit(1);
     }
     if (!round.stopped) {
-        LoopTurns undoTurns(static_cast<std::size_t>(count) * 2);
+        LoopTurns undoTurns;
         control<QAction>(*window, "MUndo")->trigger();
         round.undoMilliseconds = undoTurns.stop();
         round.undoLongestGap = undoTurns.longestGap();
@@ -478,7 +481,7 @@ WindowRound sortThroughWindow(const std::string& folder, const std::string& sett
     WindowRound round;
     // The Sort keeps its journal, as the program's always does.
     const auto window = windowOn(folder, count, settingsFile, folder + ".journals", round.messages);
-    LoopTurns turns(static_cast<std::size_t>(count) * 2);
+    LoopTurns turns;
     control<QPushButton>(*window, "ButtonSort")->click();
     round.milliseconds = turns.stop();
     round.longestGap = turns.longestGap();
@@ -571,7 +574,7 @@ void benchmarkPreview(int count, const std::string& parent, const std::string& s
 
     // The column in sight, as the user would scroll it, so its change is painted.
     list->reportView()->scrollTo(model.index(0, quorbit::NewNameColumn));
-    LoopTurns turns(1 << 20);
+    LoopTurns turns;
     control<QLineEdit>(*window, "EditSymbols")->insert(QStringLiteral("x"));
     turnUntil([&] { return watch.painted(); }, "the preview of the typed symbol");
     const double filled = turns.stop();
@@ -618,7 +621,7 @@ void benchmarkBrowsing(int count, const std::string& parent, const std::string& 
     // Every column, then its reversal, then back to Name, clicked as the user clicks.
     for (const int column : {1, 1, 2, 2, 3, 3, 4, 4, 0, 0, 0}) {
         const bool reversal = column == model.clickedColumn();
-        LoopTurns turns(1 << 16);
+        LoopTurns turns;
         emit header->sectionClicked(column);
         turnUntil([&] { return !model.isSorting(); }, "the sort");
         list->reportView()->viewport()->repaint();
@@ -628,7 +631,7 @@ void benchmarkBrowsing(int count, const std::string& parent, const std::string& 
                     columns[column], milliseconds, turns.longestGap());
     }
 
-    LoopTurns turns(1 << 16);
+    LoopTurns turns;
     const pid_t child = renameAllElsewhere(folder, count);
     int status = 0;
     turnUntil([&] { return waitpid(child, &status, WNOHANG) == child; }, "the renaming process");
