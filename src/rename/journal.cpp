@@ -116,11 +116,20 @@ private:
 // Whether `path` lies below `root` without a way out: no "." or ".." and no empty part.
 bool liesBelow(std::string_view path, std::string_view root)
 {
-    const std::string prefix = files::withTrailingSeparator(root);
-    if (!path.starts_with(prefix) || path.size() == prefix.size()) {
+    // Asked twice for every move of a journal: no copy of the root is made.
+    if (!path.starts_with(root)) {
         return false;
     }
-    path.remove_prefix(prefix.size());
+    path.remove_prefix(root.size());
+    if (!root.ends_with('/')) {
+        if (!path.starts_with('/')) {
+            return false;
+        }
+        path.remove_prefix(1);
+    }
+    if (path.empty()) {
+        return false;
+    }
     while (true) {
         const std::size_t slash = path.find('/');
         const std::string_view part = path.substr(0, slash);
@@ -166,6 +175,9 @@ bool readStep(RecordReader& reader, const std::string& root, int version, std::s
             return reader.fail(JournalFault::Corrupt);
         }
     }
+    // No move record is shorter than "M 1 1:a 1:b\n", so the bytes left bound the room made for them.
+    constexpr std::size_t shortestMove = 12;
+    step.moves.reserve(std::min<std::uint64_t>(moves, reader.rest().size() / shortestMove));
     for (std::uint64_t made = 0; made < moves; ++made) {
         JournalMove& move = step.moves.emplace_back();
         if (!reader.literal("M ") || !reader.number(move.inode) || !reader.literal(" ")) {
