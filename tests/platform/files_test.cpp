@@ -9,8 +9,11 @@
 
 #include <algorithm>
 #include <fcntl.h>
+#include <string>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace quorbit {
 namespace {
@@ -209,6 +212,39 @@ TEST(FolderWatch, ReportsChangesOfTheFolderAPathNamesNow)
     EXPECT_TRUE(changedAfter("c"));
     watch.watch({});
     EXPECT_FALSE(changedAfter("d"));
+}
+
+TEST(FolderWatch, OneThreadChangesTheWatchesWhileAnotherTakesTheReports)
+{
+    TempFolder parent;
+    parent.create({"shown/", "next/"});
+    const std::string shown = parent / "shown";
+    const std::string next = parent / "next";
+    files::FolderWatch watch;
+    watch.watch({shown});
+    std::thread other([&] {
+        for (int round = 0; round < 200; ++round) {
+            watch.watch(round % 2 == 0 ? std::vector<std::string>{shown, next} : std::vector<std::string>{shown});
+        }
+    });
+    std::vector<std::string> changed;
+    for (int file = 0; file < 200; ++file) {
+        close(open((shown + "/" + std::to_string(file)).c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
+        for (std::string& folder : watch.takeChanged()) {
+            changed.push_back(std::move(folder));
+        }
+    }
+    other.join();
+    for (std::string& folder : watch.takeChanged()) {
+        changed.push_back(std::move(folder));
+    }
+    // Only the folder that changed, reported under its own name, and the
+    // watches end as the last call left them.
+    EXPECT_FALSE(changed.empty());
+    EXPECT_TRUE(
+        std::all_of(changed.begin(), changed.end(), [&](const std::string& folder) { return folder == shown; }));
+    close(open((next + "/late").c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
+    EXPECT_TRUE(watch.takeChanged().empty());
 }
 
 } // namespace
