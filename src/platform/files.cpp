@@ -201,8 +201,9 @@ bool Folder::listDetails(std::vector<EntryDetails>& entries, bool foldersOnly) c
         if (fstatat(listing, item.d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
             return; // gone since it was listed
         }
-        EntryDetails entry;
-        entry.name = item.d_name;
+        // Made at the name's length: assigned to an empty string, a name of 16
+        // to 30 bytes would get room for 30, a heap block half as large again.
+        EntryDetails entry{.name = item.d_name};
         entry.mode = status.st_mode;
         entry.device = status.st_dev;
         entry.inode = status.st_ino;
