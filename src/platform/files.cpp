@@ -167,8 +167,7 @@ bool Folder::list(std::vector<DirEntry>& entries) const
     entries.clear();
     return forEachEntry(m_handle, [&](int listing, const dirent& item) {
         const std::string_view name = item.d_name;
-        DirEntry entry;
-        entry.name = name;
+        DirEntry entry{.name = std::string(name)}; // at its length, as in listDetails
         entry.inode = item.d_ino;
         entry.isHidden = name.front() == '.';
         entry.isDirectory = item.d_type == DT_DIR;
