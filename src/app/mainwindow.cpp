@@ -814,7 +814,15 @@ void TForm1::connectPreview()
     showOperationExamples();
     connect(m_filter, &TFilterComboBox::changed, this, optionChanged);
     connect(m_tree, &TStShellTreeView::folderSelected, this, optionChanged);
-    connect(&m_list->model(), &ShellListModel::listFilled, this, [this] { requestPreview(PreviewCause::Relisted); });
+    // A folder newly shown had its preview asked for when it was chosen, and the
+    // preview reads the folder itself: a second one would list it all again
+    // and hold as much again while the first is shown. Changes made meanwhile
+    // come as a listing of the same folder.
+    connect(&m_list->model(), &ShellListModel::listFilled, this, [this](bool newFolder) {
+        if (!newFolder) {
+            requestPreview(PreviewCause::Relisted);
+        }
+    });
     connect(m_preview.get(), &RenamePreview::ready, this, [this](const std::shared_ptr<RenamePreview::Result>& result) {
         m_list->model().setPreview(std::move(result->entries),
                                    result->patternError.empty()

@@ -185,6 +185,7 @@ void ShellListModel::listFolder(const std::string& folder, bool fresh)
                             std::exchange(m_filteredItems, std::make_shared<std::vector<listing::ShellItem>>()),
                             std::exchange(m_preview, {})));
         m_folder = folder;
+        m_newFolder = true;
         endResetModel();
     }
     m_freshListing = m_freshListing || fresh;
@@ -302,7 +303,7 @@ void ShellListModel::takeListing(Arrangement& listing)
         }
         endResetModel();
     }
-    emit listFilled();
+    emit listFilled(std::exchange(m_newFolder, false));
 }
 
 void ShellListModel::showItems(std::vector<listing::ShellItem> items)

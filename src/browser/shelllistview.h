@@ -141,8 +141,9 @@ public:
                       const QModelIndex& parent) override;
 
 signals:
-    // A listing is in and the rows show it.
-    void listFilled();
+    // A listing is in and the rows show it; `newFolder` for the first listing
+    // of a folder other than the one shown before.
+    void listFilled(bool newFolder);
     // A sort made off the window's thread is in and the rows show it.
     void rowsSorted();
     // An in-place rename or a drop could not be done; `text` says why.
@@ -188,6 +189,7 @@ private:
     int m_sortedColumn = 0; // the column the entries are in the order of
     bool m_ascending = true;
     bool m_freshListing = false;
+    bool m_newFolder = false; // no listing of the shown folder is in yet
     bool m_listing = false;
     bool m_listAgain = false;
     bool m_sorting = false;

@@ -108,6 +108,18 @@ private slots:
         QCOMPARE(entries(list.model()), QStringList({"inner", "leaf"}));
     }
 
+    void onlyTheFirstListingOfAFolderIsOfANewFolder()
+    {
+        create({"a.txt"});
+        TStShellListView list;
+        QSignalSpy filled(&list.model(), &ShellListModel::listFilled);
+        show(list, m_scratch.path());
+        list.Refresh();
+        QTRY_VERIFY(filled.count() >= 2);
+        QCOMPARE(filled.first().first().toBool(), true);
+        QCOMPARE(filled.last().first().toBool(), false);
+    }
+
     void hiddenEntriesAreNeverListed()
     {
         create({".hidden.txt", ".hidden/", "shown.txt", "shown/", "shown/.inner/"});
