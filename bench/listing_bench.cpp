@@ -9,6 +9,7 @@
 #include "benchsupport.h"
 #include "browser/shelllistview.h"
 #include "outsidechanges.h"
+#include "platform/background.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -117,6 +118,8 @@ int main(int argc, char* argv[])
 {
     const int count = argc > 1 ? std::atoi(argv[1]) : 100'000;
     const std::string parent = parentFolder(argc, argv);
+    // As the program's start does.
+    quorbit::platform::freeSmallBlocksAtOnce();
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     const std::string folder = makeFolder(parent, "listing");
     createFiles(folder, count);

@@ -19,6 +19,7 @@
 #include "benchsupport.h"
 #include "browser/shelllistview.h"
 #include "outsidechanges.h"
+#include "platform/background.h"
 #include "tagfiles.h"
 
 #include <QAbstractEventDispatcher>
@@ -716,6 +717,8 @@ int main(int argc, char* argv[])
         return 0;
     }
     QApplication application(argc, argv);
+    // As the program's start does.
+    quorbit::platform::freeSmallBlocksAtOnce();
     benchmarkRename(count, parent, scratch);
     benchmarkSort(count, parent, scratch + "/quorbit.ini");
     benchmarkPreview(count, parent, scratch + "/quorbit.ini");

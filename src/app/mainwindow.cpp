@@ -123,6 +123,7 @@ auto liveUntilDone(Work work) -> decltype(work())
 
 void setUpApplication()
 {
+    platform::freeSmallBlocksAtOnce();
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/org.example.Quorbit.svg")));
     // Lets the desktop match the window to its menu entry.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.Quorbit"));

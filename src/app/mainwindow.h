@@ -41,8 +41,8 @@ class TStShellComboBox;
 class TStShellListView;
 class TStShellTreeView;
 
-// Gives the application the program's name, icon and menu entry; called once
-// before the window is made.
+// Gives the application the program's name, icon and menu entry, and sets up
+// its memory for the window's worker threads; called once before the window is made.
 void setUpApplication();
 
 // Where the window keeps the user's choices and finds its interface texts.

@@ -102,6 +102,8 @@ void RenamePreview::work()
                 },
                 Qt::QueuedConnection);
         }
+        // The plan the preview was made from is freed by now.
+        platform::returnFreedMemory();
         lock.lock();
     }
 }

@@ -1,5 +1,6 @@
 #include "platform/background.h"
 
+#include <malloc.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -12,6 +13,20 @@ void yieldToWindow()
     // machine does not starve the list's worker or the preview.
     constexpr int backgroundNice = 4;
     (void)setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), backgroundNice);
+}
+
+void freeSmallBlocksAtOnce()
+{
+#ifdef __GLIBC__
+    (void)mallopt(M_MXFAST, 0);
+#endif
+}
+
+void returnFreedMemory()
+{
+#ifdef __GLIBC__
+    (void)malloc_trim(0);
+#endif
 }
 
 Disposer::~Disposer()
@@ -51,6 +66,7 @@ void Disposer::work()
         m_waiting.pop_front();
         lock.unlock();
         garbage.reset();
+        returnFreedMemory();
         lock.lock();
     }
 }

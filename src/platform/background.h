@@ -15,9 +15,23 @@ namespace quorbit::platform {
 // changes when the system does not allow it.
 void yieldToWindow();
 
+// Has the allocator take every freed block back at once. Left to itself, the
+// C library keeps small freed blocks aside and sorts them all in one sweep
+// later, holding the lock of their memory meanwhile: after the names of a
+// listing of a million entries were freed, that sweep kept the window's
+// thread waiting for a quarter of a second. Called once, at start.
+void freeSmallBlocksAtOnce();
+
+// Gives the memory freed so far back to the system. Otherwise the peak of
+// listing or planning a huge folder, freed since, stays with the program for
+// as long as it runs. A few milliseconds after a million entries: called off
+// the window's thread, once a job has freed what it no longer needs.
+void returnFreedMemory();
+
 // Frees what it is given on a thread of its own below the window's priority:
 // a million names take a while to free, and the window's thread would pause
-// for it. Handing over never waits for earlier garbage to be freed.
+// for it. Handing over never waits for earlier garbage to be freed. The memory
+// freed is given back to the system.
 class Disposer {
 public:
     Disposer() = default;
