@@ -212,6 +212,8 @@ void ShellListModel::runOnWorker(std::function<void(Arrangement&)> work)
         // What the job holds of the entries goes here and now, never with the last
         // owner on the window's thread; the result has one owner, which the window frees elsewhere.
         work = nullptr;
+        // Before the rows go, not while the window takes them: the window's
+        // thread would wait for the allocator's lock meanwhile.
         platform::returnFreedMemory();
         // The model waits for this thread before it goes, so it is still there
         // to take the call; a call still queued then is dropped with the model.
