@@ -404,14 +404,17 @@ std::string withTrailingSeparator(std::string_view folder)
     return path;
 }
 
-std::uint64_t Folder::birthTime(const std::string& name) const
+Folder::EntryStamp Folder::stampOf(const std::string& name) const
 {
     struct statx status {};
-    if (statx(m_handle, name.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BTIME, &status) != 0
-        || (status.stx_mask & STATX_BTIME) == 0) {
-        return 0;
+    if (statx(m_handle, name.c_str(), AT_SYMLINK_NOFOLLOW, STATX_INO | STATX_BTIME, &status) != 0) {
+        return {};
     }
-    return static_cast<std::uint64_t>(status.stx_btime.tv_sec) * 1'000'000'000U + status.stx_btime.tv_nsec;
+    EntryStamp stamp{status.stx_ino, 0};
+    if ((status.stx_mask & STATX_BTIME) != 0) {
+        stamp.birth = static_cast<std::uint64_t>(status.stx_btime.tv_sec) * 1'000'000'000U + status.stx_btime.tv_nsec;
+    }
+    return stamp;
 }
 
 } // namespace quorbit::files

@@ -87,10 +87,15 @@ public:
     };
     Identity identity() const;
 
-    // When the entry `name` was made, in nanoseconds since the epoch, without
-    // following a link; 0 where the file system does not tell. With the inode
-    // it tells an entry from a later one that got the same inode.
-    std::uint64_t birthTime(const std::string& name) const;
+    // The entry `name` without following a link: its inode (0 when it is
+    // missing) and when it was made, in nanoseconds since the epoch (0 where
+    // the file system does not tell). The birth time tells an entry from a
+    // later one that got the same inode. One call asks the file system for both.
+    struct EntryStamp {
+        std::uint64_t inode = 0;
+        std::uint64_t birth = 0;
+    };
+    EntryStamp stampOf(const std::string& name) const;
 
 private:
     explicit Folder(int handle)

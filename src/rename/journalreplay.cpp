@@ -19,8 +19,9 @@ std::string_view parentOf(std::string_view path)
 }
 
 // The folders a replay works in, each opened once from the one above it
-// without following links, with the inodes of its entries listed once and
-// kept up to date as entries move.
+// without following links. An entry is asked of the file system itself where
+// a move needs it; the inodes of a folder's entries are listed only when a
+// move that cannot be made looks for its entry under another name.
 class Places {
 public:
     class Place {
@@ -32,67 +33,16 @@ public:
 
         files::Folder folder;
 
-        std::uint64_t inodeOf(const std::string& name)
-        {
-            const auto found = names().find(name);
-            return found == names().end() ? 0 : found->second;
-        }
-
         // Whether `name` is the entry of `inode` born at `birth`. A birth of 0
-        // (older journals, file systems without birth times) leaves the inode
-        // alone to tell; the birth time is asked only of a name whose inode matches.
-        bool isEntry(const std::string& name, std::uint64_t inode, std::uint64_t birth)
+        // (older journals, file systems without birth times) leaves the inode alone to tell.
+        bool isEntry(const std::string& name, std::uint64_t inode, std::uint64_t birth) const
         {
-            return inodeOf(name) == inode && (birth == 0 || folder.birthTime(name) == birth);
+            const files::Folder::EntryStamp stamp = folder.stampOf(name);
+            return stamp.inode == inode && (birth == 0 || stamp.birth == birth);
         }
 
         // Whether any entry of the folder is the entry of `inode` born at `birth`, under whatever name.
         bool holds(std::uint64_t inode, std::uint64_t birth)
-        {
-            if (!m_inodes) {
-                m_inodes.emplace();
-                m_inodes->reserve(names().size());
-                for (const auto& [name, entryInode] : names()) {
-                    m_inodes->emplace(entryInode, name);
-                }
-            }
-            const auto [first, last] = m_inodes->equal_range(inode);
-            for (auto found = first; found != last; ++found) {
-                if (birth == 0 || folder.birthTime(found->second) == birth) {
-                    return true;
-                }
-            }
-            return false;
-        }
-
-        void moveOut(const std::string& name)
-        {
-            const auto found = names().find(name);
-            if (found != names().end()) {
-                if (m_inodes) {
-                    const auto [first, last] = m_inodes->equal_range(found->second);
-                    for (auto named = first; named != last; ++named) {
-                        if (named->second == name) {
-                            m_inodes->erase(named);
-                            break;
-                        }
-                    }
-                }
-                names().erase(found);
-            }
-        }
-
-        void moveIn(const std::string& name, std::uint64_t inode)
-        {
-            names()[name] = inode;
-            if (m_inodes) {
-                m_inodes->emplace(inode, name);
-            }
-        }
-
-    private:
-        // The folder's entries by name, listed when first asked for.
-        std::unordered_map<std::string, std::uint64_t>& names()
         {
             if (!m_names) {
                 std::vector<files::DirEntry> entries;
@@ -100,15 +50,43 @@ public:
                 m_names.emplace();
                 m_names->reserve(entries.size());
                 for (files::DirEntry& entry : entries) {
-                    m_names->emplace(std::move(entry.name), entry.inode);
+                    m_names->emplace(entry.inode, std::move(entry.name));
                 }
             }
-            return *m_names;
+            const auto [first, last] = m_names->equal_range(inode);
+            for (auto found = first; found != last; ++found) {
+                if (birth == 0 || folder.stampOf(found->second).birth == birth) {
+                    return true;
+                }
+            }
+            return false;
         }
 
-        std::optional<std::unordered_map<std::string, std::uint64_t>> m_names;
-        // The same entries by inode, made only when first needed: most replays never ask.
-        std::optional<std::unordered_multimap<std::uint64_t, std::string>> m_inodes;
+        // Keeps the listed names, once listed, up to date with a move made.
+        void moveOut(const std::string& name, std::uint64_t inode)
+        {
+            if (!m_names) {
+                return;
+            }
+            const auto [first, last] = m_names->equal_range(inode);
+            for (auto named = first; named != last; ++named) {
+                if (named->second == name) {
+                    m_names->erase(named);
+                    return;
+                }
+            }
+        }
+
+        void moveIn(const std::string& name, std::uint64_t inode)
+        {
+            if (m_names) {
+                m_names->emplace(inode, name);
+            }
+        }
+
+    private:
+        // The folder's entries by inode, as listed when first needed and kept up to date since.
+        std::optional<std::unordered_multimap<std::uint64_t, std::string>> m_names;
     };
 
     explicit Places(std::string root)
@@ -119,10 +97,10 @@ public:
     // The folder at `path`, the root or one below it; nothing when it cannot be opened.
     Place* find(std::string_view path)
     {
-        const std::string key(path);
-        if (const auto found = m_places.find(key); found != m_places.end()) {
+        if (const auto found = m_places.find(path); found != m_places.end()) {
             return &found->second;
         }
+        const std::string key(path);
         files::Folder folder;
         if (key == m_root) {
             folder = files::Folder(m_root);
@@ -148,7 +126,12 @@ public:
 
 private:
     std::string m_root;
-    std::unordered_map<std::string, Place> m_places;
+    // Found by a view of the path, so the lookup of every move makes no string.
+    struct PathHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view path) const { return std::hash<std::string_view>{}(path); }
+    };
+    std::unordered_map<std::string, Place, PathHash, std::equal_to<>> m_places;
 };
 
 // An entry's inode by where a step takes it (see stepPlaces).
@@ -181,7 +164,7 @@ void replayMove(Places& places, std::uint64_t inode, const std::string& from, co
         }
         switch (files::moveEntry(source->folder, fromName, target->folder, toName)) {
         case files::MoveResult::Moved:
-            source->moveOut(fromName);
+            source->moveOut(fromName, inode);
             target->moveIn(toName, inode);
             ++result.moved;
             return;
@@ -197,7 +180,7 @@ void replayMove(Places& places, std::uint64_t inode, const std::string& from, co
         return;
     }
     ReplayResult::Reason reason = ReplayResult::Reason::Deleted;
-    const std::uint64_t named = source ? source->inodeOf(fromName) : 0;
+    const std::uint64_t named = source ? source->folder.stampOf(fromName).inode : 0;
     if ((source && source->holds(inode, birth)) || (target && target->holds(inode, birth))) {
         reason = ReplayResult::Reason::RenamedAgain;
     } else if (stepEntries && named != 0 && (named == inode || !stepEntries->contains(named))) {

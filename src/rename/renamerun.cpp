@@ -301,7 +301,7 @@ bool RenameRun::renameAll(const ActiveRun& active, const files::Folder& folder, 
         const auto moveAt = [&](std::size_t index) {
             const PlannedMove& move = plan->moves[index];
             name.assign(plan->name(move.entry));
-            return JournalMoveView{inodes[move.entry], folder.birthTime(name), prefix, plan->from(move),
+            return JournalMoveView{inodes[move.entry], folder.stampOf(name).birth, prefix, plan->from(move),
                                    plan->to(move)};
         };
         if (!active.journal->writeStep(step, plan->moves.size(), moveAt,

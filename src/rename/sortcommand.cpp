@@ -105,7 +105,7 @@ bool moveToExtensionFolders(Sorting& sorting, const files::Folder& from, const s
         if (!target->second.isOpen() || target->second.identity() != fromIdentity) {
             moving.push_back(i);
             step.moves.push_back(
-                {inodes[i], from.birthTime(names[i]), fromPrefix + names[i],
+                {inodes[i], from.stampOf(names[i]).birth, fromPrefix + names[i],
                  extension.empty() ? currentPrefix + names[i] : currentPrefix + extension + "/" + names[i]});
         }
         sorting.progress.processPendingEvents();

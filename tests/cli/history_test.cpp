@@ -76,7 +76,7 @@ void leaveUnfinishedRun(const TempFolder& files)
     for (const std::string name : {"a.txt", "b.txt"}) {
         struct stat status = {};
         ASSERT_EQ(stat((files / name).c_str(), &status), 0);
-        step.moves.push_back({status.st_ino, folder.birthTime(name), files / name, files / ("x_" + name)});
+        step.moves.push_back({status.st_ino, folder.stampOf(name).birth, files / name, files / ("x_" + name)});
     }
     ASSERT_TRUE(writer.writeStep(step));
     ASSERT_EQ(files::moveEntry(folder, "a.txt", folder, "x_a.txt"), files::MoveResult::Moved);

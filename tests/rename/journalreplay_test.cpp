@@ -24,7 +24,7 @@ Journal ran(const testing::TempFolder& folder, const Moves& moves, std::size_t m
     handle.list(listed);
     std::map<std::string, std::pair<std::uint64_t, std::uint64_t>> entries;
     for (const files::DirEntry& entry : listed) {
-        entries[entry.name] = {entry.inode, handle.birthTime(entry.name)};
+        entries[entry.name] = {entry.inode, handle.stampOf(entry.name).birth};
     }
     Journal journal;
     journal.root = folder.path();
