@@ -38,6 +38,21 @@ TEST(NameOrder, NumbersByValueThenLocaleThenBytes)
     EXPECT_NE(text::nameLess("\xff", "\xfe"), text::nameLess("\xfe", "\xff")) << "stray bytes still give a total order";
 }
 
+// Enough names for the keys to be made, and the halves sorted, on two threads.
+TEST(NameOrder, ALargeFolderSortsAsNameLessOrdersIt)
+{
+    text::setLocale("en_US");
+    std::vector<std::string> names;
+    const char* stems[] = {"photo_", "Photo ", "ÄRGER", "ärger", "b", "IMG_", "Привет", "file"};
+    for (int i = 0; i < 20'000; ++i) {
+        names.push_back(stems[(i * 7) % 8] + std::to_string((i * 7919) % 20'000));
+    }
+    std::vector<std::string> expected = names;
+    std::sort(expected.begin(), expected.end(), text::nameLess);
+    text::sortByName(names, [](const std::string& name) -> const std::string& { return name; });
+    EXPECT_EQ(names, expected);
+}
+
 TEST(NameOrder, FollowsTheLocalesAlphabet)
 {
     text::setLocale("sv_SE");
