@@ -1,6 +1,7 @@
 #pragma once
 
 #include <condition_variable>
+#include <cstddef>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -27,6 +28,25 @@ void freeSmallBlocksAtOnce();
 // as long as it runs. A few milliseconds after a million entries: called off
 // the window's thread, once a job has freed what it no longer needs.
 void returnFreedMemory();
+
+// Calls work(begin, end, onCallingThread) over the numbers 0 to `count`: from
+// `fewestToSplit` on, in two halves at once, the second on a thread of its
+// own, so a job over a million entries has both of the machine's cores.
+// Returns where the second half begins (`count` when not split).
+template <class Work>
+std::size_t inTwoHalves(std::size_t count, std::size_t fewestToSplit, Work work)
+{
+    const std::size_t half = count < fewestToSplit ? count : count / 2;
+    std::thread second;
+    if (half < count) {
+        second = std::thread([&] { work(half, count, false); });
+    }
+    work(0, half, true);
+    if (second.joinable()) {
+        second.join();
+    }
+    return half;
+}
 
 // Frees what it is given on a thread of its own below the window's priority:
 // a million names take a while to free, and the window's thread would pause

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/background.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -8,7 +10,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 // Locale-aware text services for the user's locale (ICU's default locale,
@@ -80,20 +81,15 @@ private:
 template <class NameOf>
 std::vector<std::uint32_t> nameOrder(std::size_t count, NameOf nameOf, const std::function<void()>& pause = {})
 {
-    // Above this, the keys of the second half are made, and that half sorted,
-    // on a second thread: at a million names each half takes half a second.
+    // From here on, the keys of the second half are made, and that half
+    // sorted, on a second thread: at a million names each half takes half a second.
     constexpr std::size_t namesForTwoThreads = 16384;
-    const std::size_t half = count < namesForTwoThreads ? count : count / 2;
-    std::optional<NameKeys> secondKeys;
-    std::thread second;
-    if (half < count) {
-        second = std::thread([&] { secondKeys.emplace(half, count, nameOf, nullptr); });
-    }
-    const NameKeys firstKeys(0, half, nameOf, &pause);
-    if (second.joinable()) {
-        second.join();
-    }
-    const auto key = [&](std::uint32_t index) { return index < half ? firstKeys[index] : (*secondKeys)[index]; };
+    std::optional<NameKeys> halves[2];
+    const std::size_t half = platform::inTwoHalves(
+        count, namesForTwoThreads, [&](std::size_t begin, std::size_t end, bool onCallingThread) {
+            halves[onCallingThread ? 0 : 1].emplace(begin, end, nameOf, onCallingThread ? &pause : nullptr);
+        });
+    const auto key = [&](std::uint32_t index) { return index < half ? (*halves[0])[index] : (*halves[1])[index]; };
     const auto less = [&](std::uint32_t a, std::uint32_t b) {
         if (const int byKey = key(a).compare(key(b)); byKey != 0) {
             return byKey < 0;
@@ -102,15 +98,10 @@ std::vector<std::uint32_t> nameOrder(std::size_t count, NameOf nameOf, const std
     };
     std::vector<std::uint32_t> order(count);
     std::iota(order.begin(), order.end(), std::uint32_t{0});
-    const auto middle = order.begin() + static_cast<std::ptrdiff_t>(half);
-    if (half < count) {
-        second = std::thread([&] { std::sort(middle, order.end(), less); });
-    }
-    std::sort(order.begin(), middle, less);
-    if (second.joinable()) {
-        second.join();
-        std::inplace_merge(order.begin(), middle, order.end(), less);
-    }
+    const auto at = [&order](std::size_t position) { return order.begin() + static_cast<std::ptrdiff_t>(position); };
+    platform::inTwoHalves(count, namesForTwoThreads,
+                          [&](std::size_t begin, std::size_t end, bool) { std::sort(at(begin), at(end), less); });
+    std::inplace_merge(order.begin(), at(half), order.end(), less);
     return order;
 }
 

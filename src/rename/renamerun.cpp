@@ -1,6 +1,7 @@
 #include "rename/renamerun.h"
 
 #include "listing/filemask.h"
+#include "platform/background.h"
 #include "rename/folderwalk.h"
 #include "rename/regexreplace.h"
 #include "rename/renameplan.h"
@@ -9,7 +10,6 @@
 #include "tags/photodate.h"
 #include "tags/photoname.h"
 
-#include <thread>
 #include <unordered_map>
 
 namespace quorbit {
@@ -120,22 +120,14 @@ namespace {
 std::vector<std::uint64_t> birthTimes(const files::Folder& folder, const FolderPlan& plan)
 {
     std::vector<std::uint64_t> births(plan.moves.size());
-    const auto ask = [&folder, &plan, &births](std::size_t begin, std::size_t end) {
+    constexpr std::size_t kMovesForTwoThreads = 4096;
+    platform::inTwoHalves(births.size(), kMovesForTwoThreads, [&](std::size_t begin, std::size_t end, bool) {
         std::string name; // the file calls take whole strings
         for (std::size_t index = begin; index < end; ++index) {
             name.assign(plan.name(plan.moves[index].entry));
             births[index] = folder.stampOf(name).birth;
         }
-    };
-    constexpr std::size_t kMovesForTwoThreads = 4096;
-    if (births.size() < kMovesForTwoThreads) {
-        ask(0, births.size());
-        return births;
-    }
-    const std::size_t half = births.size() / 2;
-    std::thread secondHalf(ask, half, births.size());
-    ask(0, half);
-    secondHalf.join();
+    });
     return births;
 }
 
