@@ -198,9 +198,11 @@ int main(int argc, char* argv[])
     }
 
     // ---- a burst of outside changes ----
-    blocks.start();
     const int listingsBefore = listings;
     const pid_t child = renameAllElsewhere(folder, count);
+    // Counted from here: the fork copies this process's page tables, which
+    // stalls the window's thread as no other program's renames would.
+    blocks.start();
     int status = 0;
     runUntil([&] { return waitpid(child, &status, WNOHANG) == child; }, "the renaming process");
     // The list ends on the final state: every name renamed, and then quiet.
