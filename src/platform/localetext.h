@@ -1,13 +1,13 @@
 #pragma once
 
 #include "platform/background.h"
+#include "platform/nameblock.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <numeric>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,44 +34,27 @@ std::string collationKey(std::string_view name);
 bool nameLess(std::string_view a, std::string_view b);
 
 // The sort keys of the names numbered `begin` to `end`, in one block, so a
-// million names cost no million key strings.
-class NameKeys {
-public:
-    template <class NameOf>
-    NameKeys(std::size_t begin, std::size_t end, NameOf& nameOf, const std::function<void()>* pause)
-        : m_begin(begin)
-    {
-        constexpr std::size_t namesBetweenPauses = 4096;
-        std::size_t bytes = 0;
-        for (std::size_t index = begin; index < end; ++index) {
-            bytes += std::string_view(nameOf(index)).size();
-        }
-        // A key runs to two or three times its name's bytes; room left unused is
-        // never touched, so it costs no memory, where outgrowing the block would
-        // copy it whole.
-        m_keys.reserve(3 * bytes + 8 * (end - begin));
-        m_ends.reserve(end - begin);
-        for (std::size_t index = begin; index < end; ++index) {
-            m_keys += collationKey(nameOf(index));
-            m_ends.push_back(m_keys.size());
-            if (pause && *pause && m_ends.size() % namesBetweenPauses == 0) {
-                (*pause)();
-            }
+// million names cost no million key strings; `pause`, when given, runs after
+// every few thousand names.
+template <class NameOf>
+NameBlock nameKeys(std::size_t begin, std::size_t end, NameOf& nameOf, const std::function<void()>* pause)
+{
+    constexpr std::size_t namesBetweenPauses = 4096;
+    std::size_t bytes = 0;
+    for (std::size_t index = begin; index < end; ++index) {
+        bytes += std::string_view(nameOf(index)).size();
+    }
+    // A key runs to two or three times its name's bytes.
+    NameBlock keys;
+    keys.reserve(end - begin, 3 * bytes + 8 * (end - begin));
+    for (std::size_t index = begin; index < end; ++index) {
+        keys.add(collationKey(nameOf(index)));
+        if (pause && *pause && keys.size() % namesBetweenPauses == 0) {
+            (*pause)();
         }
     }
-
-    std::string_view operator[](std::size_t index) const
-    {
-        const std::size_t position = index - m_begin;
-        const std::size_t start = position == 0 ? 0 : m_ends[position - 1];
-        return std::string_view(m_keys).substr(start, m_ends[position] - start);
-    }
-
-private:
-    std::size_t m_begin;
-    std::string m_keys;
-    std::vector<std::size_t> m_ends;
-};
+    return keys;
+}
 
 // The order that puts `count` names into name order: their numbers, the
 // first name's first; nameOf gives the name numbered i, and may be called
@@ -84,12 +67,12 @@ std::vector<std::uint32_t> nameOrder(std::size_t count, NameOf nameOf, const std
     // From here on, the keys of the second half are made, and that half
     // sorted, on a second thread: at a million names each half takes half a second.
     constexpr std::size_t namesForTwoThreads = 16384;
-    std::optional<NameKeys> halves[2];
+    NameBlock halves[2];
     const std::size_t half = platform::inTwoHalves(
         count, namesForTwoThreads, [&](std::size_t begin, std::size_t end, bool onCallingThread) {
-            halves[onCallingThread ? 0 : 1].emplace(begin, end, nameOf, onCallingThread ? &pause : nullptr);
+            halves[onCallingThread ? 0 : 1] = nameKeys(begin, end, nameOf, onCallingThread ? &pause : nullptr);
         });
-    const auto key = [&](std::uint32_t index) { return index < half ? (*halves[0])[index] : (*halves[1])[index]; };
+    const auto key = [&](std::uint32_t index) { return index < half ? halves[0][index] : halves[1][index - half]; };
     const auto less = [&](std::uint32_t a, std::uint32_t b) {
         if (const int byKey = key(a).compare(key(b)); byKey != 0) {
             return byKey < 0;

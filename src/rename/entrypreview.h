@@ -1,6 +1,6 @@
 #pragma once
 
-#include "rename/nameblock.h"
+#include "platform/nameblock.h"
 #include "rename/nametable.h"
 
 #include <cstddef>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/files.h"
-#include "rename/nameblock.h"
+#include "platform/nameblock.h"
 
 #include <cstdint>
 #include <functional>
