@@ -23,6 +23,10 @@ PreviewMark markOf(Verdict verdict)
     case Verdict::Unsafe:
     case Verdict::Failed: // only a move fails, never a plan
         return PreviewMark::Unsafe;
+    case Verdict::RefusedCharacter:
+        return PreviewMark::RefusedCharacter;
+    case Verdict::TooLong:
+        return PreviewMark::TooLong;
     case Verdict::InvalidPattern:
         return PreviewMark::InvalidPattern;
     }

@@ -59,6 +59,10 @@ std::string_view reasonOf(Verdict verdict)
         return "wanted twice";
     case Verdict::Unsafe:
         return "not a valid name";
+    case Verdict::RefusedCharacter:
+        return "a character this drive refuses";
+    case Verdict::TooLong:
+        return "too long for this drive";
     case Verdict::Failed:
         return "rename failed";
     case Verdict::InvalidPattern:

@@ -60,18 +60,22 @@ int moveNoReplace(int fromFolder, const char* fromName, int toFolder, const char
     return isNoReplaceRefused(errno) ? moveByLinkOrCheckedRename(fromFolder, fromName, toFolder, toName) : errno;
 }
 
+// Whether the folder lists an entry named exactly `name`.
+bool listsExactly(int folder, const std::string& name);
+
 // On a case-insensitive file system the new name of a case-only rename finds
-// the entry itself, so the move reports that the target exists.
+// the entry itself, so the move reports that the target exists. It is the
+// entry itself when the two names fold to one and the folder lists no entry
+// under the new name's own spelling. Inode numbers cannot tell: FUSE drivers
+// of FAT and exFAT give each spelling its own.
 bool isSameEntryInOtherCase(int fromFolder, const std::string& fromName, int toFolder, const std::string& toName)
 {
-    struct stat source {};
-    struct stat target {};
-    if (fstatat(fromFolder, fromName.c_str(), &source, AT_SYMLINK_NOFOLLOW) != 0
-        || fstatat(toFolder, toName.c_str(), &target, AT_SYMLINK_NOFOLLOW) != 0) {
-        return false;
-    }
-    return source.st_dev == target.st_dev && source.st_ino == target.st_ino
-        && text::caseFold(fromName) == text::caseFold(toName);
+    struct stat from {};
+    struct stat to {};
+    const bool sameFolder = fromFolder == toFolder
+        || (fstat(fromFolder, &from) == 0 && fstat(toFolder, &to) == 0 && from.st_dev == to.st_dev
+            && from.st_ino == to.st_ino);
+    return sameFolder && text::caseFold(fromName) == text::caseFold(toName) && !listsExactly(toFolder, toName);
 }
 
 MoveResult moveThroughTemporaryName(int fromFolder, const std::string& fromName, int toFolder,
@@ -158,6 +162,13 @@ bool forEachEntry(int handle, Visit visit)
     }
     closedir(dir);
     return true;
+}
+
+bool listsExactly(int folder, const std::string& name)
+{
+    bool found = false;
+    forEachEntry(folder, [&](int, const dirent& item) { found = found || name == item.d_name; });
+    return found;
 }
 
 } // namespace
@@ -407,11 +418,14 @@ std::string withTrailingSeparator(std::string_view folder)
 Folder::EntryStamp Folder::stampOf(const std::string& name) const
 {
     struct statx status {};
-    if (statx(m_handle, name.c_str(), AT_SYMLINK_NOFOLLOW, STATX_INO | STATX_BTIME, &status) != 0) {
+    if (statx(m_handle, name.c_str(), AT_SYMLINK_NOFOLLOW, STATX_TYPE | STATX_INO | STATX_SIZE | STATX_BTIME, &status)
+        != 0) {
         return {};
     }
-    EntryStamp stamp{status.stx_ino, 0};
-    if ((status.stx_mask & STATX_BTIME) != 0) {
+    EntryStamp stamp;
+    stamp.inode = status.stx_ino;
+    stamp.size = S_ISDIR(status.stx_mode) ? EntryStamp::folderSize : status.stx_size;
+    if ((status.stx_mask & STATX_BTIME) != 0 && status.stx_btime.tv_sec >= 0) {
         stamp.birth = static_cast<std::uint64_t>(status.stx_btime.tv_sec) * 1'000'000'000U + status.stx_btime.tv_nsec;
     }
     return stamp;

@@ -7,11 +7,20 @@
 
 // The program's one door to the file system. No call throws; each reports
 // success as a value.
+namespace quorbit {
+class NameBlock;
+}
+
 namespace quorbit::files {
+
+struct DriveRules;
 
 struct DirEntry {
     std::string name;
-    std::uint64_t inode = 0; // as the listing gives it; tells an entry that moved from one that replaced it
+    // As the listing gives it: where the drive keeps real inode numbers, it
+    // tells an entry that moved from one that replaced it; some FUSE drivers
+    // give a placeholder here, the same for every entry.
+    std::uint64_t inode = 0;
     bool isDirectory = false; // a real directory; a link to one is not
     bool isLink = false;
     bool isHidden = false; // the name starts with "."
@@ -87,13 +96,17 @@ public:
     };
     Identity identity() const;
 
-    // The entry `name` without following a link: its inode (0 when it is
-    // missing) and when it was made, in nanoseconds since the epoch (0 where
-    // the file system does not tell). The birth time tells an entry from a
-    // later one that got the same inode. One call asks the file system for both.
+    // The entry `name` as the file system itself tells it, without following
+    // a link; one call asks for all of it. The birth time tells an entry from
+    // a later one that got the same inode. Where inode numbers cannot be
+    // trusted (a FUSE driver that makes them up anew at each mount), the size
+    // and the birth time tell what they can.
     struct EntryStamp {
-        std::uint64_t inode = 0;
-        std::uint64_t birth = 0;
+        static constexpr std::uint64_t folderSize = UINT64_MAX; // no file is this large
+        std::uint64_t inode = 0; // 0 when the entry is missing
+        std::uint64_t birth = 0; // nanoseconds since the epoch; 0 where the file system does not tell
+        // A file's bytes; folderSize for a folder, whose size changes with what it holds.
+        std::uint64_t size = 0;
     };
     EntryStamp stampOf(const std::string& name) const;
 
@@ -107,6 +120,7 @@ private:
     friend bool createFolder(const Folder&, const std::string&);
     friend bool removeEmptyFolder(const Folder&, const std::string&);
     friend class ReadOnlyFile;
+    friend DriveRules driveRules(const Folder&, const NameBlock&);
     friend CopyResult copyFile(const Folder&, const std::string&, const Folder&, const std::string&);
 
     int m_handle = -1;
@@ -127,7 +141,8 @@ bool isWritableFolder(const std::string& folder);
 
 // Renames or moves the entry `fromName` of `from` to `toName` in `to` (which
 // may be the same folder) and never replaces an existing entry. A rename that
-// only changes letter case works on case-insensitive file systems too.
+// only changes letter case works on case-insensitive file systems too, through
+// a temporary name.
 MoveResult moveEntry(const Folder& from, const std::string& fromName, const Folder& to, const std::string& toName);
 
 // The move used where a file system refuses renameat2's RENAME_NOREPLACE: link

@@ -12,7 +12,16 @@
 namespace quorbit {
 
 // What a look ahead at the rename run says will become of a listed entry.
-enum class PreviewMark : std::uint8_t { Unchanged, WillRename, Taken, WantedTwice, Unsafe, InvalidPattern };
+enum class PreviewMark : std::uint8_t {
+    Unchanged,
+    WillRename,
+    Taken,
+    WantedTwice,
+    Unsafe,
+    RefusedCharacter, // the folder's drive does not allow a character of the new name
+    TooLong, // the new name is longer than the folder's drive allows
+    InvalidPattern,
+};
 
 // One entry's preview; the new name is a view into its ListPreview.
 struct EntryPreview {

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <functional>
 #include <string_view>
+#include <unordered_map>
 
 namespace quorbit {
 
@@ -22,7 +23,8 @@ namespace quorbit {
 //   F <inode> <path>                 ...its folders to make, then its moves,
 //   R <text>                         ...with what the command needs to go on
 //   C <path>                         ...each folder to be made
-//   M <inode> <birth> <path> <path>  ...each move: the entry, from and to
+//   M <inode> <birth> <path> <path>  ...each move: the entry, from and to;
+//   M 0 <birth> <size> <path> <path>  ...where inode numbers cannot be trusted
 //   end <checksum>                   FNV-1a of the step's lines, "step" to the last move
 //   D <count>                        the moves of the last step made so far
 //   E                                the command ended
@@ -186,6 +188,9 @@ bool readStep(RecordReader& reader, const std::string& root, int version, std::s
         if (version >= 2 && (!reader.number(move.birth) || !reader.literal(" "))) {
             return false;
         }
+        if (version >= 2 && move.inode == 0 && (!reader.number(move.size) || !reader.literal(" "))) {
+            return false;
+        }
         if (!reader.path(move.from) || !reader.literal(" ") || !reader.path(move.to) || !reader.literal("\n")) {
             return false;
         }
@@ -263,7 +268,7 @@ bool JournalWriter::writeStep(const JournalStep& step, const std::function<void(
         step, step.moves.size(),
         [&moves = step.moves](std::size_t index) {
             const JournalMove& move = moves[index];
-            return JournalMoveView{move.inode, move.birth, {}, move.from, move.to};
+            return JournalMoveView{move.inode, move.birth, {}, move.from, move.to, move.size};
         },
         pause);
 }
@@ -309,6 +314,10 @@ bool JournalWriter::writeStep(const JournalStep& step, std::size_t moveCount,
         piece += ' ';
         piece += std::to_string(move.birth);
         piece += ' ';
+        if (move.inode == 0) {
+            piece += std::to_string(move.size);
+            piece += ' ';
+        }
         appendPath(piece, move.folder, move.fromName);
         piece += ' ';
         appendPath(piece, move.folder, move.toName);
@@ -429,6 +438,67 @@ JournalRead readJournal(const std::string& path)
         journal.lastStepMovesNoted = journal.steps.back().moves.size();
     }
     return {std::move(journal), JournalFault::Unreadable};
+}
+
+bool PlannedFolders::contains(const files::Folder& folder, const std::string& path) const
+{
+    return (!inodes.empty() && inodes.contains(folder.identity().inode)) || paths.contains(path);
+}
+
+PlannedFolders plannedFolders(const Journal& journal)
+{
+    PlannedFolders planned;
+    std::unordered_map<std::string_view, std::size_t> stepOf; // by the path its folder had then
+    for (std::size_t index = 0; index < journal.steps.size(); ++index) {
+        const JournalStep& step = journal.steps[index];
+        if (step.folderInode != 0) {
+            planned.inodes.insert(step.folderInode);
+        }
+        if (!step.folder.empty()) {
+            stepOf.emplace(step.folder, index);
+        }
+    }
+    // Where each entry a step moved ended, by where it started; made when first asked.
+    std::unordered_map<std::size_t, std::unordered_map<std::string_view, std::string_view>> endsOf;
+    const auto endOf = [&](std::size_t index, std::string_view path) {
+        auto [ends, made] = endsOf.try_emplace(index);
+        if (made) {
+            std::unordered_map<std::string_view, std::string_view> startOf; // by where the moves so far left it
+            for (const JournalMove& move : journal.steps[index].moves) {
+                const auto found = startOf.find(move.from);
+                const std::string_view start = found == startOf.end() ? std::string_view(move.from) : found->second;
+                if (found != startOf.end()) {
+                    startOf.erase(found);
+                }
+                startOf[move.to] = start;
+            }
+            for (const auto& [now, start] : startOf) {
+                ends->second[start] = now;
+            }
+        }
+        const auto found = ends->second.find(path);
+        return found == ends->second.end() ? path : found->second;
+    };
+    const auto parentOf = [](std::string_view path) {
+        const std::size_t slash = path.rfind('/');
+        return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
+    };
+    // A folder's path now: its parent's path now, and the name its parent's step gave it.
+    std::function<std::string(std::string_view)> pathNow = [&](std::string_view path) -> std::string {
+        if (!liesBelow(path, journal.root)) {
+            return std::string(path);
+        }
+        const std::string_view parent = parentOf(path);
+        const auto parentStep = stepOf.find(parent);
+        const std::string_view moved = parentStep == stepOf.end() ? path : endOf(parentStep->second, path);
+        return files::withTrailingSeparator(pathNow(parent)) + std::string(files::fileNameOf(moved));
+    };
+    for (const JournalStep& step : journal.steps) {
+        if (step.folderInode == 0 && !step.folder.empty()) {
+            planned.paths.insert(pathNow(step.folder));
+        }
+    }
+    return planned;
 }
 
 bool markJournalEnded(const std::string& path)

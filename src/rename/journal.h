@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 // The record a rename or Sort keeps of its moves, so that a run can be undone,
@@ -17,20 +18,29 @@ namespace quorbit {
 
 enum class JournalKind { Rename, Sort };
 
+// An entry as the file system told it when the command planned its move.
 struct JournalMove {
-    std::uint64_t inode = 0; // the entry's inode as its folder lists it
+    // The entry's inode, as stat gives it; 0 on a drive whose inode numbers
+    // cannot be trusted, where its size, its birth time and the name the
+    // command gave it tell the entry. Modification times are no help there:
+    // fusefat stamps a file anew when it is renamed.
+    std::uint64_t inode = 0;
     // The entry's birth time in nanoseconds, where the file system tells it;
     // 0 where it does not. With the inode it tells the entry from a later one
     // that reuses the inode.
     std::uint64_t birth = 0;
     std::string from;
     std::string to;
+    // Kept where the inode is 0: a file's size, or files::Folder::EntryStamp::folderSize.
+    std::uint64_t size = 0;
 };
 
 // What a command does in one folder, planned before any of it is done.
 struct JournalStep {
     // The folder the step planned, by the path it had then, and its inode, to
     // know it again after a rename; empty and 0 in journals of older versions.
+    // An inode of 0 with a path: the drive's inode numbers cannot be trusted,
+    // and the path, followed through the later steps' moves, tells the folder.
     std::string folder;
     std::uint64_t folderInode = 0;
     // What the command needs to go on after this step (the random generator's
@@ -49,6 +59,7 @@ struct JournalMoveView {
     std::string_view folder; // with its trailing separator; empty where the names are whole paths
     std::string_view fromName;
     std::string_view toName;
+    std::uint64_t size = 0;
 };
 
 struct Journal {
@@ -134,6 +145,19 @@ struct JournalRead {
     JournalFault fault = JournalFault::Unreadable;
 };
 JournalRead readJournal(const std::string& path);
+
+// The folders a journal's steps planned, as they are known once its moves are
+// made: by inode where the drive's numbers can be trusted, else by the path
+// each has after the moves of the steps that followed it (a run renames a
+// folder only after everything in it).
+struct PlannedFolders {
+    std::unordered_set<std::uint64_t> inodes;
+    std::unordered_set<std::string> paths;
+
+    // Whether `folder`, now at `path`, is one of them.
+    bool contains(const files::Folder& folder, const std::string& path) const;
+};
+PlannedFolders plannedFolders(const Journal& journal);
 
 // Marks the journal at `path` as ended; false when it is in use or cannot be written.
 bool markJournalEnded(const std::string& path);

@@ -18,10 +18,27 @@ std::string_view parentOf(std::string_view path)
     return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
 }
 
+// Whether `found`, an entry as the file system tells it now, is the entry
+// `recorded` when its move was planned: the same inode, born at the same
+// time where the journal has a birth time. On a drive whose inode numbers
+// cannot be trusted, a folder, or a file of the same size, born at the same
+// time where the drive tells it: looked for only at the names the command
+// used, that is what still tells the entry there.
+bool isRecordedEntry(const files::Folder::EntryStamp& found, const JournalMove& recorded)
+{
+    if (found.inode == 0) {
+        return false; // nothing there
+    }
+    if (recorded.inode != 0) {
+        return found.inode == recorded.inode && (recorded.birth == 0 || found.birth == recorded.birth);
+    }
+    return found.size == recorded.size && (recorded.birth == 0 || found.birth == recorded.birth);
+}
+
 // The folders a replay works in, each opened once from the one above it
 // without following links. An entry is asked of the file system itself where
-// a move needs it; the inodes of a folder's entries are listed only when a
-// move that cannot be made looks for its entry under another name.
+// a move needs it; the entries of a folder are listed only when a move that
+// cannot be made looks for its entry under another name.
 class Places {
 public:
     class Place {
@@ -33,60 +50,60 @@ public:
 
         files::Folder folder;
 
-        // Whether `name` is the entry of `inode` born at `birth`. A birth of 0
-        // (older journals, file systems without birth times) leaves the inode alone to tell.
-        bool isEntry(const std::string& name, std::uint64_t inode, std::uint64_t birth) const
+        // Whether `name` is the entry `recorded`.
+        bool isEntry(const std::string& name, const JournalMove& recorded) const
         {
-            const files::Folder::EntryStamp stamp = folder.stampOf(name);
-            return stamp.inode == inode && (birth == 0 || stamp.birth == birth);
+            return isRecordedEntry(folder.stampOf(name), recorded);
         }
 
-        // Whether any entry of the folder is the entry of `inode` born at `birth`, under whatever name.
-        bool holds(std::uint64_t inode, std::uint64_t birth)
+        // Whether any entry of the folder is the entry `recorded`, under whatever name.
+        bool holds(const JournalMove& recorded)
         {
-            if (!m_names) {
-                std::vector<files::DirEntry> entries;
-                folder.list(entries);
-                m_names.emplace();
-                m_names->reserve(entries.size());
-                for (files::DirEntry& entry : entries) {
-                    m_names->emplace(entry.inode, std::move(entry.name));
+            if (!m_entries) {
+                std::vector<files::DirEntry> listed;
+                folder.list(listed);
+                m_entries.emplace();
+                m_entries->reserve(listed.size());
+                for (files::DirEntry& entry : listed) {
+                    m_entries->push_back({std::move(entry.name), {}, false});
                 }
             }
-            const auto [first, last] = m_names->equal_range(inode);
-            for (auto found = first; found != last; ++found) {
-                if (birth == 0 || folder.stampOf(found->second).birth == birth) {
+            for (Listed& entry : *m_entries) {
+                if (!entry.stamped) {
+                    entry.stamp = folder.stampOf(entry.name);
+                    entry.stamped = true;
+                }
+                if (isRecordedEntry(entry.stamp, recorded)) {
                     return true;
                 }
             }
             return false;
         }
 
-        // Keeps the listed names, once listed, up to date with a move made.
-        void moveOut(const std::string& name, std::uint64_t inode)
+        // Keeps the listed entries, once listed, up to date with a move made.
+        void moveOut(const std::string& name)
         {
-            if (!m_names) {
-                return;
-            }
-            const auto [first, last] = m_names->equal_range(inode);
-            for (auto named = first; named != last; ++named) {
-                if (named->second == name) {
-                    m_names->erase(named);
-                    return;
-                }
+            if (m_entries) {
+                std::erase_if(*m_entries, [&](const Listed& entry) { return entry.name == name; });
             }
         }
 
-        void moveIn(const std::string& name, std::uint64_t inode)
+        void moveIn(const std::string& name)
         {
-            if (m_names) {
-                m_names->emplace(inode, name);
+            if (m_entries) {
+                m_entries->push_back({name, {}, false});
             }
         }
 
     private:
-        // The folder's entries by inode, as listed when first needed and kept up to date since.
-        std::optional<std::unordered_multimap<std::uint64_t, std::string>> m_names;
+        // An entry of the folder as listed, asked of the file system when first compared.
+        struct Listed {
+            std::string name;
+            files::Folder::EntryStamp stamp;
+            bool stamped = false;
+        };
+        // The folder's entries, as listed when first needed and kept up to date since.
+        std::optional<std::vector<Listed>> m_entries;
     };
 
     explicit Places(std::string root)
@@ -134,39 +151,77 @@ private:
     std::unordered_map<std::string, Place, PathHash, std::equal_to<>> m_places;
 };
 
-// An entry's inode by where a step takes it (see stepPlaces).
-using StepPlaces = std::unordered_map<std::uint64_t, const std::string*>;
-
-// Whether the entry of `inode` born at `birth` is at `path`.
-bool isAt(Places& places, const std::string& path, std::uint64_t inode, std::uint64_t birth)
+// Whether the entry `recorded` is at `path`.
+bool isAt(Places& places, const std::string& path, const JournalMove& recorded)
 {
     Places::Place* place = places.find(parentOf(path));
-    return place && place->isEntry(std::string(files::fileNameOf(path)), inode, birth);
+    return place && place->isEntry(std::string(files::fileNameOf(path)), recorded);
 }
 
-// Moves the entry `inode`, born at `birth` (0: unknown), from `from` to `to`,
-// unless it is at `to` already or at `home`, where the step started it. Given
-// the step's entries, an entry found nowhere while `from` holds one the step
-// never moved is listed as changed since: saved anew there, or replaced.
-void replayMove(Places& places, std::uint64_t inode, const std::string& from, const std::string& to,
-                const std::string& home, ReplayResult& result, std::uint64_t birth = 0,
-                const StepPlaces* stepEntries = nullptr)
+// The entries a step moves, told apart by where their moves lead: a move from
+// where an earlier move of the step left an entry moves that entry again, as
+// one whose name is swapped with another's does, through a temporary name.
+// No inode numbers are needed, which some drives make up.
+struct StepEntries {
+    std::vector<std::uint32_t> entryOf; // for each move, the entry it moves
+    std::vector<std::uint32_t> firstMove; // for each entry, its first move and its last
+    std::vector<std::uint32_t> lastMove;
+    // The inodes of the step's entries, where the drive's numbers can be trusted.
+    std::unordered_set<std::uint64_t> inodes;
+};
+
+StepEntries entriesOf(const JournalStep& step)
+{
+    StepEntries entries;
+    entries.entryOf.reserve(step.moves.size());
+    std::unordered_map<std::string_view, std::uint32_t> leftAt; // where each entry stands after the moves so far
+    leftAt.reserve(step.moves.size());
+    for (std::uint32_t index = 0; index < step.moves.size(); ++index) {
+        const JournalMove& move = step.moves[index];
+        std::uint32_t entry = 0;
+        if (const auto found = leftAt.find(move.from); found != leftAt.end()) {
+            entry = found->second;
+            entries.lastMove[entry] = index;
+            leftAt.erase(found);
+        } else {
+            entry = static_cast<std::uint32_t>(entries.firstMove.size());
+            entries.firstMove.push_back(index);
+            entries.lastMove.push_back(index);
+        }
+        entries.entryOf.push_back(entry);
+        leftAt[move.to] = entry;
+        if (move.inode != 0) {
+            entries.inodes.insert(move.inode);
+        }
+    }
+    return entries;
+}
+
+// Moves the entry `recorded` from `from` to `to`, unless it is at `to`
+// already or at `home`, where the step started it. Given the step's entries,
+// an entry found nowhere while `from` holds one the step never moved is
+// listed as changed since: saved anew there, or replaced. Where inode numbers
+// cannot be trusted, anything else at `from` counts as changed since.
+void replayMove(Places& places, const JournalMove& recorded, const std::string& from, const std::string& to,
+                const std::string& home, const StepEntries& stepEntries, ReplayResult& result)
 {
     places.trim();
     Places::Place* source = places.find(parentOf(from));
     Places::Place* target = places.find(parentOf(to));
     const std::string fromName(files::fileNameOf(from));
     const std::string toName(files::fileNameOf(to));
-    if (source && source->isEntry(fromName, inode, birth)) {
+    const files::Folder::EntryStamp found = source ? source->folder.stampOf(fromName) : files::Folder::EntryStamp();
+    if (isRecordedEntry(found, recorded)) {
         if (!target) {
             result.skipped.push_back({from, ReplayResult::Reason::Failed});
             return;
         }
         switch (files::moveEntry(source->folder, fromName, target->folder, toName)) {
         case files::MoveResult::Moved:
-            source->moveOut(fromName, inode);
-            target->moveIn(toName, inode);
-            ++result.moved;
+            source->moveOut(fromName);
+            target->moveIn(toName);
+            // An entry whose name was swapped moves twice and counts once, when it arrives.
+            result.moved += to == home ? 1 : 0;
             return;
         case files::MoveResult::TargetExists:
             result.skipped.push_back({from, ReplayResult::Reason::NameTaken});
@@ -176,34 +231,18 @@ void replayMove(Places& places, std::uint64_t inode, const std::string& from, co
             return;
         }
     }
-    if ((target && target->isEntry(toName, inode, birth)) || isAt(places, home, inode, birth)) {
+    if ((target && target->isEntry(toName, recorded)) || isAt(places, home, recorded)) {
         return;
     }
     ReplayResult::Reason reason = ReplayResult::Reason::Deleted;
-    const std::uint64_t named = source ? source->folder.stampOf(fromName).inode : 0;
-    if ((source && source->holds(inode, birth)) || (target && target->holds(inode, birth))) {
+    if ((source && source->holds(recorded)) || (target && target->holds(recorded))) {
         reason = ReplayResult::Reason::RenamedAgain;
-    } else if (stepEntries && named != 0 && (named == inode || !stepEntries->contains(named))) {
+    } else if (found.inode != 0
+               && (recorded.inode == 0 || found.inode == recorded.inode || !stepEntries.inodes.contains(found.inode))) {
         // Not one the step moved; its own inode under another birth time is a later file that reused it.
         reason = ReplayResult::Reason::ChangedSince;
     }
     result.skipped.push_back({from, reason});
-}
-
-// Where each entry of `step` was before the step's first move of it, or
-// (`finalPlaces`) where its last move takes it, by inode.
-StepPlaces stepPlaces(const JournalStep& step, bool finalPlaces)
-{
-    StepPlaces places;
-    places.reserve(step.moves.size());
-    for (const JournalMove& move : step.moves) {
-        if (finalPlaces) {
-            places[move.inode] = &move.to;
-        } else {
-            places.emplace(move.inode, &move.from);
-        }
-    }
-    return places;
 }
 
 // Shows the window's progress strip for a replay of many moves, and asks
@@ -238,23 +277,26 @@ std::size_t movesMadeOnDisk(const Journal& journal)
     Places places(journal.root);
     std::size_t made = 0;
     for (std::size_t index = 0; index < journal.steps.size(); ++index) {
+        const JournalStep& step = journal.steps[index];
+        const StepEntries entries = entriesOf(step);
         // Each entry's moves in their order: one that swaps names moves twice.
-        std::unordered_map<std::uint64_t, std::vector<const JournalMove*>> ways;
-        ways.reserve(journal.steps[index].moves.size());
-        for (const JournalMove& move : journal.steps[index].moves) {
-            ways[move.inode].push_back(&move);
+        std::vector<std::vector<std::uint32_t>> ways(entries.firstMove.size());
+        for (std::uint32_t move = 0; move < step.moves.size(); ++move) {
+            ways[entries.entryOf[move]].push_back(move);
         }
         places.trim();
-        for (const auto& [inode, moves] : ways) {
+        for (const std::vector<std::uint32_t>& moves : ways) {
+            // The entry as its first move found it; the moves after it keep what tells it.
+            const JournalMove& recorded = step.moves[moves.front()];
             std::size_t done = moves.size();
-            while (done > 0 && !isAt(places, moves[done - 1]->to, inode, moves[done - 1]->birth)) {
+            while (done > 0 && !isAt(places, step.moves[moves[done - 1]].to, recorded)) {
                 --done;
             }
             // A step is written only once the one before it ran, so an entry of
             // an earlier step that is nowhere on its way (its folder renamed by
             // a later step, or the entry deleted since) was moved.
             const bool later = index + 1 < journal.steps.size() || journal.lastStepCut;
-            if (done == 0 && later && !isAt(places, moves.front()->from, inode, moves.front()->birth)) {
+            if (done == 0 && later && !isAt(places, recorded.from, recorded)) {
                 done = moves.size();
             }
             made += done;
@@ -269,11 +311,12 @@ ReplayResult undoJournal(const Journal& journal, RunProgress& runProgress)
     ReplayProgress progress(runProgress, journal.moveCount());
     Places places(journal.root);
     for (auto step = journal.steps.rbegin(); step != journal.steps.rend(); ++step) {
-        const auto starts = stepPlaces(*step, false);
-        for (auto move = step->moves.rbegin(); move != step->moves.rend(); ++move) {
+        const StepEntries entries = entriesOf(*step);
+        for (std::size_t index = step->moves.size(); index-- > 0;) {
+            const JournalMove& move = step->moves[index];
             // An entry back where the step found it needs nothing more.
-            replayMove(places, move->inode, move->to, move->from, *starts.at(move->inode), result, move->birth,
-                       &starts);
+            const JournalMove& first = step->moves[entries.firstMove[entries.entryOf[index]]];
+            replayMove(places, first, move.to, move.from, first.from, entries, result);
             if (progress.stopAsked(result)) {
                 return result;
             }
@@ -334,10 +377,13 @@ ReplayResult finishJournal(const Journal& journal, RunProgress& runProgress)
                 files::createFolder(parent->folder, std::string(files::fileNameOf(folder)));
             }
         }
-        const auto ends = stepPlaces(step, true);
-        for (const JournalMove& move : step.moves) {
+        const StepEntries entries = entriesOf(step);
+        for (std::size_t index = 0; index < step.moves.size(); ++index) {
+            const JournalMove& move = step.moves[index];
+            const std::uint32_t entry = entries.entryOf[index];
             // An entry already at its final name needs nothing more.
-            replayMove(places, move.inode, move.from, move.to, *ends.at(move.inode), result, move.birth, &ends);
+            replayMove(places, step.moves[entries.firstMove[entry]], move.from, move.to,
+                       step.moves[entries.lastMove[entry]].to, entries, result);
             if (progress.stopAsked(result)) {
                 return result;
             }

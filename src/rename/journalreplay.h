@@ -24,7 +24,7 @@ struct ReplayResult {
         std::string path; // where the command left the entry, or was to take it from
         Reason reason = Reason::Failed;
     };
-    std::size_t moved = 0;
+    std::size_t moved = 0; // entries put where the replay takes them
     std::vector<Skipped> skipped;
     bool completed = true; // false when a stop was requested
 };

@@ -1,5 +1,7 @@
 #include "rename/renameplan.h"
 
+#include "platform/localetext.h"
+#include "platform/utf8.h"
 #include "rename/nametable.h"
 #include "rename/renamerun.h"
 
@@ -43,8 +45,65 @@ std::string_view FolderPlan::to(const PlannedMove& move) const
     return move.kind == PlannedMove::Kind::Aside ? std::string_view(asideNames[move.cycle]) : newName(move.entry);
 }
 
+namespace {
+
+// The names of `names` folded to one case, in the same order.
+NameBlock foldedNames(const NameBlock& names, Pacer& pacer)
+{
+    NameBlock folded;
+    std::size_t bytes = 0;
+    for (std::size_t index = 0; index < names.size(); ++index) {
+        bytes += names[index].size();
+    }
+    folded.reserve(names.size(), bytes + bytes / 8);
+    for (std::size_t index = 0; index < names.size(); ++index) {
+        folded.add(text::caseFold(names[index]));
+        pacer.step();
+    }
+    return folded;
+}
+
+Verdict verdictOf(std::string_view name, std::string_view newName, const files::DriveRules& rules)
+{
+    if (newName.empty()) {
+        return Verdict::Unsafe;
+    }
+    if (newName == name) {
+        return Verdict::Unchanged;
+    }
+    switch (files::nameFault(rules, newName)) {
+    case files::NameFault::Character:
+        return Verdict::RefusedCharacter;
+    case files::NameFault::TooLong:
+        return Verdict::TooLong;
+    case files::NameFault::None:
+        break;
+    }
+    return Verdict::Renamed;
+}
+
+// The temporary name of the entry `name` for a cycle: the name with
+// ".quorbit-swap" (and the attempt's number) after it, the name cut short
+// where the drive would find the whole too long.
+std::string asideName(std::string_view name, int attempt, const files::DriveRules& rules)
+{
+    const std::string suffix = ".quorbit-swap" + (attempt == 1 ? std::string() : std::to_string(attempt));
+    std::string aside = std::string(name) + suffix;
+    while (files::nameFault(rules, aside) == files::NameFault::TooLong && !name.empty()) {
+        std::size_t cut = name.size() - 1;
+        while (cut > 0 && !utf8::isCharBoundary(name, cut)) {
+            --cut;
+        }
+        name = name.substr(0, cut);
+        aside = std::string(name) + suffix;
+    }
+    return aside;
+}
+
+} // namespace
+
 FolderPlan planFolder(NameBlock folderNames, std::vector<std::uint32_t> entryNames, NameBlock newNames,
-                      const std::function<void()>& pause)
+                      const std::function<void()>& pause, const files::DriveRules& rules)
 {
     Pacer pacer(pause);
     FolderPlan plan;
@@ -54,16 +113,26 @@ FolderPlan planFolder(NameBlock folderNames, std::vector<std::uint32_t> entryNam
     const std::uint32_t count = static_cast<std::uint32_t>(plan.size());
     plan.verdicts.reserve(count);
     for (std::uint32_t entry = 0; entry < count; ++entry) {
-        const std::string_view newName = plan.newName(entry);
-        plan.verdicts.push_back(newName.empty()                   ? Verdict::Unsafe
-                                    : newName == plan.name(entry) ? Verdict::Unchanged
-                                                                  : Verdict::Renamed);
+        plan.verdicts.push_back(verdictOf(plan.name(entry), plan.newName(entry), rules));
         pacer.step();
     }
     plan.photoWithoutDate.assign(count, false);
 
+    // Names are found by their keys: on a drive where letter case does not
+    // count, their folded forms, so that a name taken in another case is taken.
+    NameBlock foldedFolderNames;
+    NameBlock foldedNewNames;
+    if (rules.caseInsensitive) {
+        foldedFolderNames = foldedNames(plan.folderNames, pacer);
+        foldedNewNames = foldedNames(plan.newNames, pacer);
+    }
+    const NameBlock& folderKeys = rules.caseInsensitive ? foldedFolderNames : plan.folderNames;
+    const NameBlock& newKeys = rules.caseInsensitive ? foldedNewNames : plan.newNames;
+    const auto keyOf
+        = [&rules](const std::string& name) { return rules.caseInsensitive ? text::caseFold(name) : name; };
+
     const std::uint32_t folderCount = static_cast<std::uint32_t>(plan.folderNames.size());
-    const auto folderName = [&names = plan.folderNames](std::uint32_t index) { return names[index]; };
+    const auto folderName = [&folderKeys](std::uint32_t index) { return folderKeys[index]; };
     NameTable named(folderCount);
     for (std::uint32_t index = 0; index < folderCount; ++index) {
         named.add(index, folderName);
@@ -78,7 +147,7 @@ FolderPlan planFolder(NameBlock folderNames, std::vector<std::uint32_t> entryNam
         return entryNamed[index] == none || plan.verdicts[entryNamed[index]] != Verdict::Renamed;
     };
     // New name -> the first entry that wants it.
-    const auto newName = [&plan](std::uint32_t entry) { return plan.newName(entry); };
+    const auto newName = [&newKeys](std::uint32_t entry) { return newKeys[entry]; };
     NameTable firstWanting(count);
     std::vector<std::uint32_t> stopped;
     for (std::uint32_t entry = 0; entry < count; ++entry) {
@@ -110,7 +179,7 @@ FolderPlan planFolder(NameBlock folderNames, std::vector<std::uint32_t> entryNam
         const std::uint32_t index = stayingToCheck.back();
         stayingToCheck.pop_back();
         pacer.step();
-        if (const std::uint32_t wanting = firstWanting.find(plan.folderNames[index], newName); wanting != none) {
+        if (const std::uint32_t wanting = firstWanting.find(folderKeys[index], newName); wanting != none) {
             stop(wanting, Verdict::Taken);
         }
     }
@@ -134,8 +203,8 @@ FolderPlan planFolder(NameBlock folderNames, std::vector<std::uint32_t> entryNam
         }
         path.assign(1, start);
         bool cycle = false;
-        for (std::uint32_t next = holderOf(plan.newName(start)); next != none && !placed[next];
-             next = holderOf(plan.newName(next))) {
+        for (std::uint32_t next = holderOf(newKeys[start]); next != none && !placed[next];
+             next = holderOf(newKeys[next])) {
             if (next == start) {
                 cycle = true;
                 break;
@@ -146,11 +215,11 @@ FolderPlan planFolder(NameBlock folderNames, std::vector<std::uint32_t> entryNam
         if (cycle) {
             std::string aside;
             // Free of every name the folder has and every name the run wants.
-            for (int attempt = 1;
-                 aside.empty() || named.find(aside, folderName) != none || firstWanting.find(aside, newName) != none;
+            for (int attempt = 1; aside.empty() || named.find(keyOf(aside), folderName) != none
+                 || firstWanting.find(keyOf(aside), newName) != none;
                  ++attempt) {
                 // A visible name, so that an entry left there by a failure is found.
-                aside = std::string(plan.name(start)) + ".quorbit-swap" + (attempt == 1 ? "" : std::to_string(attempt));
+                aside = asideName(plan.name(start), attempt, rules);
             }
             plan.asideNames.push_back(std::move(aside));
             plan.moves.push_back({start, PlannedMove::Kind::Aside, cycleIndex});

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/drives.h"
 #include "platform/files.h"
 #include "platform/nameblock.h"
 
@@ -19,6 +20,8 @@ enum class Verdict : std::uint8_t {
     Taken, // the new name belongs to an entry that stays
     SharedTarget, // an entry before it in the run wants the same name
     Unsafe, // the new name is no name a file can have ("", ".", "..", "/" or NUL in it)
+    RefusedCharacter, // the folder's drive does not allow a character of the new name
+    TooLong, // the new name is longer than the folder's drive allows
     Failed, // after the plan: the move itself failed (taken meanwhile, gone, no access)
     InvalidPattern, // never planned: the operation's pattern does not compile, so no entry is renamed
 };
@@ -91,9 +94,12 @@ struct FolderPlan {
 // that stays has it, or an entry before it wants it too; an entry that does
 // not get its name stays and keeps its own, which can in turn stop another.
 // `pause`, when given, runs every few thousand entries, so a window can take
-// its turn.
+// its turn. `rules` are the folder's drive's: a new name it would refuse
+// stays unmade, and where letter case does not count, names that differ only
+// in case are one name (an entry that only changes its case passes through a
+// temporary name).
 FolderPlan planFolder(NameBlock folderNames, std::vector<std::uint32_t> entryNames, NameBlock newNames,
-                      const std::function<void()>& pause = {});
+                      const std::function<void()>& pause = {}, const files::DriveRules& rules = {});
 
 class RunProgress;
 

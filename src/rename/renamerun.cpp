@@ -109,26 +109,45 @@ CollectedEntries collectEntries(const files::Folder& folder, ApplyTo applyTo, co
     }
     collected.selected = std::move(selected);
     collected.inodes = std::move(inodes);
+    collected.rules = files::driveRules(folder, collected.present);
     return collected;
 }
 
 namespace {
 
-// The birth time of the entry of each of `plan`'s moves, in their order. At a
-// million entries the calls take seconds, so above a few thousand they are
-// split between this thread and another.
-std::vector<std::uint64_t> birthTimes(const files::Folder& folder, const FolderPlan& plan)
+// The entry of each of `plan`'s moves as the file system tells it, in their
+// order. At a million entries the calls take seconds, so above a few thousand
+// they are split between this thread and another.
+std::vector<files::Folder::EntryStamp> entryStamps(const files::Folder& folder, const FolderPlan& plan)
 {
-    std::vector<std::uint64_t> births(plan.moves.size());
+    std::vector<files::Folder::EntryStamp> stamps(plan.moves.size());
     constexpr std::size_t kMovesForTwoThreads = 4096;
-    platform::inTwoHalves(births.size(), kMovesForTwoThreads, [&](std::size_t begin, std::size_t end, bool) {
+    platform::inTwoHalves(stamps.size(), kMovesForTwoThreads, [&](std::size_t begin, std::size_t end, bool) {
         std::string name; // the file calls take whole strings
         for (std::size_t index = begin; index < end; ++index) {
             name.assign(plan.name(plan.moves[index].entry));
-            births[index] = folder.stampOf(name).birth;
+            stamps[index] = folder.stampOf(name);
         }
     });
-    return births;
+    return stamps;
+}
+
+// Whether the inode numbers of `stamps` tell the entries apart from one mount
+// to the next. A FUSE driver that lists other numbers than stat gives (a
+// placeholder, the same for every entry) makes them up as it goes; one that
+// lists the same numbers passes on the disk's own.
+bool inodesTrusted(const files::DriveRules& rules, const std::vector<files::Folder::EntryStamp>& stamps,
+                   const FolderPlan& plan, const std::vector<std::uint64_t>& listedInodes)
+{
+    if (!rules.fuse) {
+        return true;
+    }
+    for (std::size_t index = 0; index < stamps.size(); ++index) {
+        if (stamps[index].inode != listedInodes[plan.moves[index].entry]) {
+            return false;
+        }
+    }
+    return !stamps.empty();
 }
 
 } // namespace
@@ -242,11 +261,9 @@ RunResult RenameRun::goOn(const Journal& journal, const RunRecord& record, Journ
     const AtScopeExit clearRunning([this] { m_running = false; });
     const TagNameSource tagNames = record.fromTags ? tagNameSource(*record.fromTags) : TagNameSource();
     const ActiveRun active{settings, std::move(*inputs), progress, tagNames, *random, &writer};
-    // A folder is known by its inode: the folders the run renamed have new names.
-    std::unordered_set<std::uint64_t> planned;
-    for (const JournalStep& step : journal.steps) {
-        planned.insert(step.folderInode);
-    }
+    // A folder is known by its inode, or where inodes cannot be trusted by its path
+    // now: the folders the run renamed have new names.
+    const PlannedFolders planned = plannedFolders(journal);
     bool stopped = false;
     RunResult result;
     renameFolders(active, planned, result, stopped);
@@ -258,12 +275,11 @@ RunResult RenameRun::goOn(const Journal& journal, const RunRecord& record, Journ
     return result;
 }
 
-int RenameRun::renameFolders(const ActiveRun& active, const std::unordered_set<std::uint64_t>& planned,
-                             RunResult& result, bool& stopped)
+int RenameRun::renameFolders(const ActiveRun& active, const PlannedFolders& planned, RunResult& result, bool& stopped)
 {
     const FileMask mask(active.settings.mask);
     const auto renameFolder = [&](const files::Folder& folder, const std::string& path) {
-        if (!planned.empty() && planned.contains(folder.identity().inode)) {
+        if (planned.contains(folder, path)) {
             return true;
         }
         CollectedEntries collected = collectEntries(folder, active.settings.applyTo, mask,
@@ -307,7 +323,7 @@ bool RenameRun::renameAll(const ActiveRun& active, const files::Folder& folder, 
     const ProgressStrip strip(active.progress, collected.selected.size());
     const std::vector<std::uint64_t> inodes = std::move(collected.inodes);
     const std::optional<FolderPlan> plan
-        = planNames(active, folder, std::move(collected.present), std::move(collected.selected));
+        = planNames(active, folder, std::move(collected.present), std::move(collected.selected), collected.rules);
     if (!plan) {
         return false;
     }
@@ -315,14 +331,17 @@ bool RenameRun::renameAll(const ActiveRun& active, const files::Folder& folder, 
     // Every folder planned has its step, with no moves too, so a finish knows
     // which folders are done and where the random names stood after each.
     if (active.journal) {
+        const std::vector<files::Folder::EntryStamp> stamps = entryStamps(folder, *plan);
+        const bool trusted = inodesTrusted(collected.rules, stamps, *plan, inodes);
         JournalStep step;
         step.folder = path;
-        step.folderInode = folder.identity().inode;
+        step.folderInode = trusted ? folder.identity().inode : 0;
         step.resume = active.random.stateText();
-        const std::vector<std::uint64_t> births = birthTimes(folder, *plan);
         const auto moveAt = [&](std::size_t index) {
             const PlannedMove& move = plan->moves[index];
-            return JournalMoveView{inodes[move.entry], births[index], prefix, plan->from(move), plan->to(move)};
+            const files::Folder::EntryStamp& stamp = stamps[index];
+            return JournalMoveView{trusted ? stamp.inode : 0, stamp.birth,    prefix,
+                                   plan->from(move),          plan->to(move), stamp.size};
         };
         if (!active.journal->writeStep(step, plan->moves.size(), moveAt,
                                        [&progress = active.progress] { progress.processPendingEvents(); })) {
@@ -350,7 +369,8 @@ bool RenameRun::renameAll(const ActiveRun& active, const files::Folder& folder, 
 }
 
 std::optional<FolderPlan> RenameRun::planNames(const ActiveRun& active, const files::Folder& folder,
-                                               NameBlock folderNames, std::vector<std::uint32_t> entryNames)
+                                               NameBlock folderNames, std::vector<std::uint32_t> entryNames,
+                                               const files::DriveRules& rules)
 {
     const std::size_t count = entryNames.size();
     NameBlock newNames;
@@ -394,8 +414,9 @@ std::optional<FolderPlan> RenameRun::planNames(const ActiveRun& active, const fi
             return std::nullopt;
         }
     }
-    FolderPlan plan = planFolder(std::move(folderNames), std::move(entryNames), std::move(newNames),
-                                 [&progress = active.progress] { progress.processPendingEvents(); });
+    FolderPlan plan = planFolder(
+        std::move(folderNames), std::move(entryNames), std::move(newNames),
+        [&progress = active.progress] { progress.processPendingEvents(); }, rules);
     for (const std::size_t entry : withoutDate) {
         plan.photoWithoutDate[entry] = true;
     }
@@ -474,7 +495,7 @@ std::optional<RunPreview> RenameRun::preview(const RunSettings& settings, const 
     const auto planFolder = [&](const files::Folder& folder, const std::string& path) {
         CollectedEntries collected = collectEntries(folder, settings.applyTo, mask);
         std::optional<FolderPlan> plan
-            = planNames(active, folder, std::move(collected.present), std::move(collected.selected));
+            = planNames(active, folder, std::move(collected.present), std::move(collected.selected), collected.rules);
         if (!plan) {
             return false;
         }

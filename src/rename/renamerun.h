@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/drives.h"
 #include "platform/files.h"
 #include "platform/plural.h"
 #include "rename/journal.h"
@@ -150,6 +151,7 @@ struct CollectedEntries {
     std::vector<std::uint32_t> selected; // the selected entries in name order, by index into present
     std::vector<std::uint64_t> inodes; // theirs, in the same order
     int fileCount = 0; // the entries that are not plain folders, selected or not
+    files::DriveRules rules; // what the folder's drive allows in names
 
     // The names of the selected entries, in name order.
     std::vector<std::string> selectedNames() const;
@@ -205,11 +207,9 @@ private:
     RunResult start(const RunSettings& settings, const StatusTexts& texts, RunProgress& progress,
                     const TagNameSource& tagNames, const TitleTemplate* fromTags);
     // Renames in the run's folder and, with sub-folders on, in every folder
-    // below it, deepest first, passing over the folders whose inodes `planned`
-    // holds. Returns the sub-folders entered; `stopped` tells whether the run
-    // ended early.
-    int renameFolders(const ActiveRun& active, const std::unordered_set<std::uint64_t>& planned, RunResult& result,
-                      bool& stopped);
+    // below it, deepest first, passing over the folders `planned` holds.
+    // Returns the sub-folders entered; `stopped` tells whether the run ended early.
+    int renameFolders(const ActiveRun& active, const PlannedFolders& planned, RunResult& result, bool& stopped);
     // Plans the renames of the folder's collected entries, writes the plan to
     // the journal and makes them. False when a stop was requested or the
     // journal could not be written.
@@ -220,7 +220,8 @@ private:
     // by the index of its name in `folderNames`, the names of all the folder's
     // entries; nothing when a stop was requested.
     static std::optional<FolderPlan> planNames(const ActiveRun& active, const files::Folder& folder,
-                                               NameBlock folderNames, std::vector<std::uint32_t> entryNames);
+                                               NameBlock folderNames, std::vector<std::uint32_t> entryNames,
+                                               const files::DriveRules& rules);
     enum class NameOrigin {
         Operation,
         PhotoDate, // another photo may want the same name: it takes a free one

@@ -1,6 +1,7 @@
 #include "rename/sortcommand.h"
 
 #include "listing/filemask.h"
+#include "platform/localetext.h"
 #include "rename/folderwalk.h"
 #include "rename/journal.h"
 
@@ -21,7 +22,11 @@ struct Sorting {
     JournalWriter* journal; // none when the Sort keeps no journal
     RunProgress& progress;
     SortResult& result;
+    files::DriveRules rules; // of the current folder's drive
     std::map<std::string, bool> writable; // by path; looked up only once a move failed
+    // Where letter case does not count: the current folder's names, and those of
+    // the extension folders to be made, by their folded forms.
+    std::unordered_map<std::string, std::string> folderNames;
 
     bool isWritable(const std::string& path)
     {
@@ -30,6 +35,17 @@ struct Sorting {
                                        : writable.emplace(path, files::isWritableFolder(path)).first->second;
     }
 };
+
+// The name of the folder that entries with `extension` go into. On a drive
+// where letter case does not count, "jpg" and "JPG" go into one folder: the
+// one the current folder holds in either spelling, else the first spelling met.
+std::string extensionFolderName(Sorting& sorting, const std::string& extension)
+{
+    if (!sorting.rules.caseInsensitive || extension.empty()) {
+        return extension;
+    }
+    return sorting.folderNames.try_emplace(text::caseFold(extension), extension).first->second;
+}
 
 // Why the extension folder could neither be opened nor made.
 SortSkip whyNoExtensionFolder(Sorting& sorting, const std::string& extension)
@@ -76,9 +92,12 @@ void explainFailedMoves(Sorting& sorting, const files::Folder& from, const std::
 
 // Moves each entry `names` of `from` into the folder its extension names
 // under the current folder, after writing the plan to the journal when there
-// is one. False when the journal could not be written; nothing is moved then.
+// is one; `inodes` are the entries' as the listing gave them, `fromRules` the
+// rules of their drive. False when the journal could not be written; nothing
+// is moved then.
 bool moveToExtensionFolders(Sorting& sorting, const files::Folder& from, const std::string& fromPath,
-                            const std::vector<std::string>& names, const std::vector<std::uint64_t>& inodes)
+                            const std::vector<std::string>& names, const std::vector<std::uint64_t>& inodes,
+                            const files::DriveRules& fromRules)
 {
     ProgressStrip progress(sorting.progress, names.size());
     const files::Folder::Identity fromIdentity = from.identity();
@@ -87,50 +106,63 @@ bool moveToExtensionFolders(Sorting& sorting, const files::Folder& from, const s
     const auto targetPathOf = [&](const std::string& extension) {
         return extension.empty() ? sorting.currentPath : currentPrefix + extension;
     };
-    std::map<std::string, files::Folder> targets; // by extension; "" is the current folder itself
+    std::map<std::string, files::Folder> targets; // by folder name; "" is the current folder itself
     JournalStep step;
     std::vector<std::size_t> moving;
+    std::vector<std::string> folderOf; // for each entry moving, its folder's name
+    // A FUSE driver that lists other inode numbers than stat gives makes them up (see JournalMove).
+    bool trusted = true;
     for (std::size_t i = 0; i < names.size(); ++i) {
-        const std::string extension(splitName(names[i]).extension);
-        auto target = targets.find(extension);
+        const std::string folderName = extensionFolderName(sorting, std::string(splitName(names[i]).extension));
+        auto target = targets.find(folderName);
         if (target == targets.end()) {
             // "." is the current folder itself, where entries without an extension go.
-            target = targets.emplace(extension, sorting.current.openChild(extension.empty() ? "." : extension)).first;
+            target
+                = targets.emplace(folderName, sorting.current.openChild(folderName.empty() ? "." : folderName)).first;
             if (!target->second.isOpen()) {
-                step.createdFolders.push_back(currentPrefix + extension);
+                step.createdFolders.push_back(currentPrefix + folderName);
             }
         }
         // An entry already where it belongs stays: a move onto itself would
         // take a detour through a temporary name.
         if (!target->second.isOpen() || target->second.identity() != fromIdentity) {
             moving.push_back(i);
+            folderOf.push_back(folderName);
+            const files::Folder::EntryStamp stamp = from.stampOf(names[i]);
+            trusted = trusted && (!fromRules.fuse || stamp.inode == inodes[i]);
             step.moves.push_back(
-                {inodes[i], from.stampOf(names[i]).birth, fromPrefix + names[i],
-                 extension.empty() ? currentPrefix + names[i] : currentPrefix + extension + "/" + names[i]});
+                {stamp.inode, stamp.birth, fromPrefix + names[i],
+                 folderName.empty() ? currentPrefix + names[i] : currentPrefix + folderName + "/" + names[i],
+                 stamp.size});
         }
         sorting.progress.processPendingEvents();
+    }
+    if (!trusted) {
+        for (JournalMove& move : step.moves) {
+            move.inode = 0;
+        }
     }
     if (sorting.journal && !moving.empty()
         && !sorting.journal->writeStep(step, [&sorting] { sorting.progress.processPendingEvents(); })) {
         return false;
     }
-    std::map<std::string, SortSkip> unmade; // extensions whose folder could not be had, and why
+    std::map<std::string, SortSkip> unmade; // folders that could not be had, and why
     std::vector<FailedMove> failed;
     std::vector<SortResult::NotSorted>& notSorted = sorting.result.notSorted;
     for (std::size_t done = 0; done < moving.size(); ++done) {
         const std::string& name = names[moving[done]];
-        const std::string extension(splitName(name).extension);
-        files::Folder& target = targets[extension];
-        if (!target.isOpen() && !unmade.contains(extension)) {
-            if (files::createFolder(sorting.current, extension)) {
-                target = sorting.current.openChild(extension);
+        const std::string& folderName = folderOf[done];
+        files::Folder& target = targets[folderName];
+        if (!target.isOpen() && !unmade.contains(folderName)) {
+            if (files::createFolder(sorting.current, folderName)) {
+                target = sorting.current.openChild(folderName);
             }
             if (!target.isOpen()) {
-                unmade.emplace(extension, whyNoExtensionFolder(sorting, extension));
+                unmade.emplace(folderName, whyNoExtensionFolder(sorting, folderName));
             }
         }
         if (!target.isOpen()) {
-            notSorted.push_back({fromPrefix + name, unmade.at(extension)});
+            notSorted.push_back({fromPrefix + name, unmade.at(folderName)});
         } else {
             switch (files::moveEntry(from, name, target, name)) {
             case files::MoveResult::Moved:
@@ -140,7 +172,7 @@ bool moveToExtensionFolders(Sorting& sorting, const files::Folder& from, const s
                 notSorted.push_back({fromPrefix + name, SortSkip::NameTaken});
                 break;
             case files::MoveResult::Failed:
-                failed.push_back({notSorted.size(), targetPathOf(extension)});
+                failed.push_back({notSorted.size(), targetPathOf(folderName)});
                 notSorted.push_back({fromPrefix + name, SortSkip::Failed});
                 break;
             }
@@ -175,12 +207,23 @@ SortResult sortIntoExtensionFolders(const SortSettings& settings, const StatusTe
             return result;
         }
     }
-    Sorting sorting{current, settings.folder, journal ? &*journal : nullptr, progress, result, {}};
+    Sorting sorting{current, settings.folder, journal ? &*journal : nullptr, progress, result, {}, {}, {}};
     const auto pause = [&progress] { progress.processPendingEvents(); };
     const auto unreadable = [&] { result.notSorted.push_back({settings.folder, SortSkip::FolderUnreadable}); };
     bool journalWritten = true;
     int folderCount = 0;
     std::vector<files::DirEntry> entries;
+    const bool listed = current.list(entries);
+    NameBlock names;
+    for (const files::DirEntry& entry : entries) {
+        names.add(entry.name);
+    }
+    sorting.rules = files::driveRules(current, names);
+    if (sorting.rules.caseInsensitive) {
+        for (const files::DirEntry& entry : entries) {
+            sorting.folderNames.emplace(text::caseFold(entry.name), entry.name);
+        }
+    }
     if (!current.isOpen()) {
         unreadable();
     } else if (settings.subfolders) {
@@ -189,12 +232,13 @@ SortResult sortIntoExtensionFolders(const SortSettings& settings, const StatusTe
         // extension folders made on the way are not visited.
         WalkResult walk = walkFolders(settings.folder, [&](const files::Folder& folder, const std::string& path) {
             const CollectedEntries collected = collectEntries(folder, settings.applyTo, mask, pause);
-            journalWritten = moveToExtensionFolders(sorting, folder, path, collected.selectedNames(), collected.inodes);
+            journalWritten = moveToExtensionFolders(sorting, folder, path, collected.selectedNames(), collected.inodes,
+                                                    collected.rules);
             return journalWritten;
         });
         folderCount = walk.folderCount;
         result.unreachedFolders = std::move(walk.unreachedFolders);
-    } else if (!current.list(entries)) {
+    } else if (!listed) {
         unreadable();
     } else {
         std::unordered_map<std::string_view, std::uint64_t> inodeOf;
@@ -216,7 +260,7 @@ SortResult sortIntoExtensionFolders(const SortSettings& settings, const StatusTe
             }
             pause();
         }
-        journalWritten = moveToExtensionFolders(sorting, current, settings.folder, taken, inodes);
+        journalWritten = moveToExtensionFolders(sorting, current, settings.folder, taken, inodes, sorting.rules);
     }
     // The status text counts what was done, not what was tried.
     result.message = texts.counted(texts.sortedCount, result.moved,
