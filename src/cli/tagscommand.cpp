@@ -142,9 +142,7 @@ ExitCode tagsCommand(const std::string& path, const std::vector<TagEdit>& edits,
             setField(id3v1, edit, *track);
             setField(id3v2, edit, *track);
         }
-        // ID3v1 first, so its trailer is in place before the file is rebuilt for ID3v2.
-        const bool savedId3v1 = id3v1.SaveToFile(path);
-        if (!(id3v2.SaveToFile(path) && savedId3v1)) {
+        if (!SaveTagsToFile(path, id3v1, id3v2)) {
             tell("the tags could not be saved: " + path);
             code = NotAllDone;
         }

@@ -65,15 +65,15 @@ private:
     int m_descriptor;
 };
 
-// Copies `source` from `offset` to its end onto the end of `target`.
-bool copyRest(int source, std::int64_t offset, std::int64_t sourceSize, int target)
+// Copies the bytes of `source` from `offset` up to `end` onto the end of `target`.
+bool copyRest(int source, std::int64_t offset, std::int64_t end, int target)
 {
     off_t position = offset;
     // The kernel copies without a round trip through user memory, and may
     // share blocks on file systems that support it.
-    while (position < sourceSize) {
+    while (position < end) {
         const ssize_t copied
-            = ::copy_file_range(source, &position, target, nullptr, static_cast<std::size_t>(sourceSize - position), 0);
+            = ::copy_file_range(source, &position, target, nullptr, static_cast<std::size_t>(end - position), 0);
         if (copied < 0 && errno == EINTR) {
             continue;
         }
@@ -81,12 +81,13 @@ bool copyRest(int source, std::int64_t offset, std::int64_t sourceSize, int targ
             break;
         }
         if (copied <= 0) {
-            return copied == 0 && position >= sourceSize;
+            return copied == 0 && position >= end;
         }
     }
     std::vector<char> buffer(1 << 20);
-    while (position < sourceSize) {
-        const ssize_t read = ::pread(source, buffer.data(), buffer.size(), position);
+    while (position < end) {
+        const auto length = static_cast<std::size_t>(std::min<std::int64_t>(end - position, buffer.size()));
+        const ssize_t read = ::pread(source, buffer.data(), length, position);
         if (read < 0 && errno == EINTR) {
             continue;
         }
@@ -174,11 +175,15 @@ bool isSameFile(const struct stat& one, const struct stat& other)
 
 // Gives the temporary file the owner (where this process may) and the
 // permission bits of the file it will replace, with `addedBits`. The mode is
-// set after the owner because a change of owner clears set-id bits.
+// set after the owner because a change of owner clears set-id bits. A drive
+// that keeps no permission bits (fusefat answers ENOSYS, a vfat mount EPERM
+// for the file this process just made) gives every file the same, so there is
+// nothing to carry over.
 bool takeOwnerAndMode(int temporary, const struct stat& original, mode_t addedBits = 0)
 {
     (void)::fchown(temporary, original.st_uid, original.st_gid);
-    return ::fchmod(temporary, (original.st_mode & 07777) | addedBits) == 0;
+    return ::fchmod(temporary, (original.st_mode & 07777) | addedBits) == 0 || errno == ENOSYS || errno == EOPNOTSUPP
+        || errno == EPERM;
 }
 
 std::size_t readFromDescriptor(int descriptor, std::int64_t offset, char* buffer, std::size_t length)
@@ -523,14 +528,19 @@ WholeFile readWholeFile(const std::string& path, std::size_t maxBytes)
     return whole;
 }
 
-bool rebuildFile(const std::string& path, const ReadOnlyFile& file, std::string_view head, std::int64_t keepFrom)
+bool rebuildFile(const std::string& path, const ReadOnlyFile& file, std::string_view head, std::int64_t keepFrom,
+                 std::int64_t keepTo, std::string_view tail)
 {
     // Rebuild what a link points to, so the link itself stays a link.
     const std::string target = resolvedPath(path);
     struct stat opened {};
     struct stat named {};
     if (target.empty() || ::fstat(file.m_descriptor, &opened) != 0 || ::stat(target.c_str(), &named) != 0
-        || !isSameFile(opened, named) || keepFrom < 0 || keepFrom > opened.st_size) {
+        || !isSameFile(opened, named)) {
+        return false;
+    }
+    keepTo = keepTo < 0 ? opened.st_size : keepTo;
+    if (keepFrom < 0 || keepFrom > keepTo || keepTo > opened.st_size) {
         return false;
     }
     const uid_t user = ::geteuid();
@@ -539,7 +549,8 @@ bool rebuildFile(const std::string& path, const ReadOnlyFile& file, std::string_
     }
     return saveThroughTemporary(target, 0600, opened.st_uid, [&](int temporary) {
         return takeOwnerAndMode(temporary, opened, S_IWUSR) && writeAll(temporary, head)
-            && copyRest(file.m_descriptor, keepFrom, opened.st_size, temporary)
+            && copyRest(file.m_descriptor, keepFrom, keepTo, temporary)
+            && writeAll(temporary, tail)
             // Another program may have put a new file in its place meanwhile;
             // that one is not replaced.
             && ::stat(target.c_str(), &named) == 0 && isSameFile(opened, named);

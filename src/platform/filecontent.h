@@ -42,7 +42,7 @@ protected:
     std::int64_t m_size = -1;
 
     friend bool rebuildFile(const std::string& path, const ReadOnlyFile& file, std::string_view head,
-                            std::int64_t keepFrom);
+                            std::int64_t keepFrom, std::int64_t keepTo, std::string_view tail);
     friend CopyResult copyFile(const Folder&, const std::string&, const Folder&, const std::string&);
 };
 
@@ -83,8 +83,9 @@ struct WholeFile {
 WholeFile readWholeFile(const std::string& path, std::size_t maxBytes);
 
 // Replaces the content of the regular file `path` (the file a link points
-// to, for a link) with `head` followed by the bytes of `file`, opened from
-// `path`, from `keepFrom` to its end; so what is kept is what was read. The new
+// to, for a link) with `head`, the bytes of `file`, opened from `path`, from
+// `keepFrom` to `keepTo` (its end when -1), and `tail`; so what is kept is
+// what was read. The new
 // content is written to a temporary file beside it, flushed to disk, named
 // after it with "~" appended (or "~2", "~3"... when that name is taken, which
 // is never replaced) and renamed over the original in one step. Where the file
@@ -94,9 +95,12 @@ WholeFile readWholeFile(const std::string& path, std::size_t maxBytes);
 // removed by the next save that writes exactly its content. The
 // new file has the original's owner, where allowed, and permission bits,
 // with the owner's write permission added; the owner must already have it or
-// be this process. Refused when `path` no longer names the open file. On
-// failure the original is untouched and the temporary file is gone.
-bool rebuildFile(const std::string& path, const ReadOnlyFile& file, std::string_view head, std::int64_t keepFrom);
+// be this process; on a drive that keeps no owners or permission bits (FAT
+// through FUSE) the new file has the drive's. Refused when `path` no longer
+// names the open file. On failure the original is untouched and the
+// temporary file is gone.
+bool rebuildFile(const std::string& path, const ReadOnlyFile& file, std::string_view head, std::int64_t keepFrom,
+                 std::int64_t keepTo = -1, std::string_view tail = {});
 
 // Gives the file `path` (the file a link points to, for a link) exactly the
 // content `content`, creating it when it is missing (also where a link leads

@@ -183,6 +183,12 @@ bool TID3v1::SaveToFile(const std::string& fileName) const
     return file.writeAt(place->offset, std::string_view(trailer.data(), trailer.size())) && file.close();
 }
 
+std::optional<std::int64_t> TID3v1::TrailerOffset(const files::ReadOnlyFile& file)
+{
+    const std::optional<TrailerPlace> place = trailerPlace(file);
+    return place ? std::optional(place->offset) : std::nullopt;
+}
+
 bool TID3v1::RemoveFromFile(const std::string& fileName) const
 {
     files::InPlaceFile file(fileName);

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -44,6 +45,9 @@ public:
     void ReadFromTrailer(const Trailer& trailer);
     // The trailer SaveToFile writes.
     Trailer BuildTrailer() const;
+    // Where the open file's trailer starts, or its size when it has none;
+    // nothing when its end cannot be read.
+    static std::optional<std::int64_t> TrailerOffset(const files::ReadOnlyFile& file);
 
     // The text setters drop trailing characters of code 0x20 or below and
     // keep at most the characters that fit the field (30, the year 4).

@@ -94,25 +94,34 @@ bool TID3v2::ReadFromBytes(std::string_view head, std::int64_t fileSize)
     return true;
 }
 
-bool TID3v2::SaveToFile(const std::string& fileName) const
+std::optional<TID3v2::Replacement> TID3v2::ReplacementFor(const files::ReadOnlyFile& file) const
 {
-    // The tag is read and the audio copied through one open file, so the
-    // new file never mixes two versions of it.
-    const files::ReadOnlyFile file(fileName);
     std::string head;
     const std::optional<id3v2::Layout> layout = readTagLayout(file, head);
     if (!layout) {
-        return false;
+        return std::nullopt;
     }
     // The frames kept are those of the file being written, which need not be
     // the file the properties were read from.
     std::optional<id3v2::SaveBase> base = id3v2::saveBaseOf(*layout, head);
     if (!base) {
-        return false;
+        return std::nullopt;
     }
     id3v2::applyFields(base->version, m_fields, base->frames);
-    const std::optional<std::string> tag = id3v2::buildTag(base->version, base->frames);
-    return tag && files::rebuildFile(fileName, file, *tag, layout->end);
+    std::optional<std::string> tag = id3v2::buildTag(base->version, base->frames);
+    if (!tag) {
+        return std::nullopt;
+    }
+    return Replacement{std::move(*tag), layout->end};
+}
+
+bool TID3v2::SaveToFile(const std::string& fileName) const
+{
+    // The tag is read and the audio copied through one open file, so the
+    // new file never mixes two versions of it.
+    const files::ReadOnlyFile file(fileName);
+    const std::optional<Replacement> replacement = ReplacementFor(file);
+    return replacement && files::rebuildFile(fileName, file, replacement->tag, replacement->audioStart);
 }
 
 bool TID3v2::RemoveFromFile(const std::string& fileName) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -41,6 +42,14 @@ public:
     // The file is rewritten through a temporary copy, so on failure it is
     // untouched. The properties do not change.
     bool SaveToFile(const std::string& fileName) const;
+    // The tag SaveToFile writes in place of the open file's tag, and where
+    // the audio after that tag starts; nothing when the file cannot be read
+    // or its tag cannot be kept.
+    struct Replacement {
+        std::string tag;
+        std::int64_t audioStart = 0;
+    };
+    std::optional<Replacement> ReplacementFor(const files::ReadOnlyFile& file) const;
     // Removes the file's tag. False when it has none, when the tag's end is
     // unknown (its size runs past the end of the file), or on failure.
     bool RemoveFromFile(const std::string& fileName) const;

@@ -20,4 +20,10 @@ TagsRead ReadTagsFromFile(const std::string& fileName, TID3v1& id3v1, TID3v2& id
 // The same for the file `name` of `folder`.
 TagsRead ReadTagsFromFile(const files::Folder& folder, const std::string& name, TID3v1& id3v1, TID3v2& id3v2);
 
+// Saves both tags in one rewrite of the file: the ID3v2 tag as
+// TID3v2::SaveToFile writes it, the audio, and the ID3v1 trailer in place of
+// the old one. Either both are saved or, on failure, the file is left byte
+// for byte as it was.
+bool SaveTagsToFile(const std::string& fileName, const TID3v1& id3v1, const TID3v2& id3v2);
+
 } // namespace quorbit

@@ -9,6 +9,7 @@
 #include "tags/id3v1.h"
 #include "tags/id3v2.h"
 #include "tags/mp3sample.h"
+#include "tags/mp3tags.h"
 
 #include <gtest/gtest.h>
 
@@ -31,9 +32,12 @@ constexpr std::array<const char*, KindCount> kindNames
     = {"open", "read", "write", "ftruncate", "fsync", "chmod", "linkat", "rename", "close"};
 
 // What the system lacks during a run: nothing, unnamed temporary files (the
-// file system refuses O_TMPFILE), or /proc (an unnamed file cannot be linked).
-enum class Lacking { Nothing, UnnamedFiles, Proc };
-constexpr std::array<const char*, 3> lackingNames = {"", " without O_TMPFILE", " without /proc"};
+// file system refuses O_TMPFILE), /proc (an unnamed file cannot be linked),
+// or, as on FAT, unnamed files, owners and permission bits (fusefat answers
+// ENOSYS to the last two).
+enum class Lacking { Nothing, UnnamedFiles, Proc, Modes };
+constexpr std::array<const char*, 4> lackingNames
+    = {"", " without O_TMPFILE", " without /proc", " without owners and modes"};
 
 struct Injection {
     bool armed = false;
@@ -61,7 +65,8 @@ bool failsNow(Kind kind)
 // Fails, uncounted, a call the system lacks: true then, with errno set.
 bool lacks(const char* path, int flags)
 {
-    if (injection.armed && injection.lacking == Lacking::UnnamedFiles && (flags & O_TMPFILE) == O_TMPFILE) {
+    const bool noUnnamedFiles = injection.lacking == Lacking::UnnamedFiles || injection.lacking == Lacking::Modes;
+    if (injection.armed && noUnnamedFiles && (flags & O_TMPFILE) == O_TMPFILE) {
         errno = EOPNOTSUPP;
         return true;
     }
@@ -134,9 +139,24 @@ int fsync(int descriptor)
     return failsNow(Fsync) ? -1 : static_cast<int>(syscall(SYS_fsync, descriptor));
 }
 
+// Fails, uncounted, a change of owner or mode on a drive that keeps none.
+bool lacksModes()
+{
+    if (injection.armed && injection.lacking == Lacking::Modes) {
+        errno = ENOSYS;
+        return true;
+    }
+    return false;
+}
+
 int fchmod(int descriptor, mode_t mode)
 {
-    return failsNow(Chmod) ? -1 : static_cast<int>(syscall(SYS_fchmod, descriptor, mode));
+    return lacksModes() || failsNow(Chmod) ? -1 : static_cast<int>(syscall(SYS_fchmod, descriptor, mode));
+}
+
+int fchown(int descriptor, uid_t owner, gid_t group)
+{
+    return lacksModes() ? -1 : static_cast<int>(syscall(SYS_fchown, descriptor, owner, group));
 }
 
 int chmod(const char* path, mode_t mode)
@@ -284,6 +304,8 @@ TEST(FailurePoints, EveryFailedCallLeavesTheFileAsItWas)
              true},
             {"ID3v1 removal", "song.mp3", taggedV2, mode,
              [&](const std::string& path) { return tagV1.RemoveFromFile(path); }, true},
+            {"both tags saved", "song.mp3", taggedV2, mode,
+             [&](const std::string& path) { return SaveTagsToFile(path, tagV1, tagV2); }},
         };
         for (const Operation& operation : operations) {
             for (const Lacking lacking : {Lacking::Nothing, Lacking::UnnamedFiles, Lacking::Proc}) {
@@ -291,6 +313,10 @@ TEST(FailurePoints, EveryFailedCallLeavesTheFileAsItWas)
             }
         }
     }
+    // A camera card or a USB stick: no unnamed files, no owners, no modes; the save is whole or not at all.
+    tryEveryFailurePoint({"both tags saved on FAT", "song.mp3", taggedV2, 0644,
+                          [&](const std::string& path) { return SaveTagsToFile(path, tagV1, tagV2); }},
+                         Lacking::Modes);
     for (const Lacking lacking : {Lacking::Nothing, Lacking::UnnamedFiles, Lacking::Proc}) {
         tryEveryFailurePoint(
             {"settings save", "quorbit.ini", settingsFile, 0644,
