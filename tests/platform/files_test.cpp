@@ -2,6 +2,7 @@
 
 #include "platform/filecontent.h"
 #include "platform/folderwatch.h"
+#include "platform/mounts.h"
 
 #include "tempfolder.h"
 
@@ -11,6 +12,7 @@
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -141,6 +143,24 @@ TEST(MoveEntry, CaseOnlyRenames)
     link((folder / "Song.mp3").c_str(), (folder / "song.mp3").c_str());
     EXPECT_EQ(in.move("Song.mp3", "song.mp3"), MoveResult::TargetExists);
     EXPECT_EQ(folder.list(), (std::set<std::string>{"photo.jpg", "Song.mp3", "song.mp3"}));
+}
+
+// The mount table tells which driver holds a folder, without asking the drive.
+TEST(MountTable, ReadsEveryLineItsOwnWay)
+{
+    const std::vector<files::Mount> mounts = files::parseMountTable(
+        "22 1 259:2 / / rw,relatime shared:1 - ext4 /dev/nvme0n1p2 rw\n"
+        "45 22 7:0 / /media/My\\040Card rw,nosuid - fuseblk /dev/loop0 rw,default_permissions\n"
+        "48 22 0:42 / /mnt/nas rw - fuse.sshfs me@nas:/srv rw,user_id=0\n"
+        "not a mount line\n"
+        "49 22 0:42 / /mnt/nas2 rw master:3 unbindable - fuse.sshfs me@nas:/srv rw\n");
+    ASSERT_EQ(mounts.size(), 4U);
+    EXPECT_EQ(mounts[1].mountPoint, "/media/My Card");
+    EXPECT_EQ(mounts[1].type, "fuseblk");
+    EXPECT_EQ(mounts[1].source, "/dev/loop0");
+    EXPECT_EQ(mounts[2].type, "fuse.sshfs");
+    EXPECT_EQ(files::mountOfDevice(mounts, makedev(0, 42))->mountPoint, "/mnt/nas2") << "the last mounted";
+    EXPECT_EQ(files::mountOfDevice(mounts, makedev(7, 1)), nullptr);
 }
 
 TEST(MoveEntry, LinksAreMovedAsThemselves)

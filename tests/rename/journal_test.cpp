@@ -47,6 +47,39 @@ RunSettings settingsFor(const testing::TempFolder& folder, const testing::TempFo
     return settings;
 }
 
+// Where a drive's inode numbers cannot be trusted, a finish knows the folders a
+// run planned by their paths, followed through the renames of the steps after
+// them: here "b" inside "a", then "a" swapped with "c".
+TEST(Journal, KnowsPlannedFoldersByTheirPathsNow)
+{
+    Journal journal;
+    journal.root = "/r";
+    journal.steps = {
+        {"/r/a/b", 0, {}, {}, {}},
+        {"/r/a", 0, {}, {}, {{0, 0, "/r/a/b", "/r/a/B2"}}},
+        {"/r/x", 7, {}, {}, {}},
+        {"/r",
+         0,
+         {},
+         {},
+         {{0, 0, "/r/a", "/r/a.quorbit-swap", files::Folder::EntryStamp::folderSize},
+          {0, 0, "/r/c", "/r/a", 12},
+          {0, 0, "/r/a.quorbit-swap", "/r/c", files::Folder::EntryStamp::folderSize}}},
+    };
+    // Written and read back: a move without an inode keeps the size that tells its entry.
+    const testing::TempFolder journals;
+    JournalWriter writer(journals.path(), JournalKind::Rename, journal.root);
+    for (const JournalStep& step : journal.steps) {
+        ASSERT_TRUE(writer.writeStep(step));
+    }
+    journal = newestJournal(journals);
+    ASSERT_EQ(journal.steps.size(), 4U);
+    EXPECT_EQ(journal.steps[3].moves[1].size, 12U);
+    const PlannedFolders planned = plannedFolders(journal);
+    EXPECT_EQ(planned.paths, (std::unordered_set<std::string>{"/r/c/B2", "/r/c", "/r"}));
+    EXPECT_EQ(planned.inodes, std::unordered_set<std::uint64_t>{7}) << "a folder whose inode can be trusted";
+}
+
 // Undo brings back every name the run changed, for chains, cycles, renamed
 // folders below the chosen one, and a Sort with the folders it made.
 TEST(Journal, UndoPutsBackWhatARunDid)

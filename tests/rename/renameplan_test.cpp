@@ -13,9 +13,9 @@ namespace {
 
 using Wanted = std::vector<std::pair<std::string, std::optional<std::string>>>;
 
-// The plan for a folder of `present`, whose entries in `wanted` want their new
-// names (nothing for an unsafe one), in the run's order.
-FolderPlan planned(const std::vector<std::string>& present, const Wanted& wanted)
+// The plan for a folder of `present` on a drive of `rules`, whose entries in
+// `wanted` want their new names (nothing for an unsafe one), in the run's order.
+FolderPlan planned(const std::vector<std::string>& present, const Wanted& wanted, const files::DriveRules& rules = {})
 {
     NameBlock folderNames;
     for (const std::string& name : present) {
@@ -28,7 +28,7 @@ FolderPlan planned(const std::vector<std::string>& present, const Wanted& wanted
         entryNames.push_back(static_cast<std::uint32_t>(found - present.begin()));
         newNames.add(newName.value_or(""));
     }
-    return planFolder(std::move(folderNames), std::move(entryNames), std::move(newNames));
+    return planFolder(std::move(folderNames), std::move(entryNames), std::move(newNames), {}, rules);
 }
 
 struct PlanCase {
@@ -37,7 +37,11 @@ struct PlanCase {
     Wanted wanted;
     std::vector<Verdict> verdicts;
     std::set<std::string> after; // the folder's names once the plan is carried out
+    files::DriveRules rules{};
 };
+
+constexpr files::DriveRules caseInsensitive{.caseInsensitive = true};
+constexpr files::DriveRules windowsNames{.windowsNames = true, .lengthInUtf16 = true};
 
 TEST(RenamePlan, DecidesEveryCollisionAsTheMovesFindIt)
 {
@@ -67,9 +71,49 @@ TEST(RenamePlan, DecidesEveryCollisionAsTheMovesFindIt)
          {Verdict::Unsafe, Verdict::Unchanged, Verdict::Taken},
          {"a", "b", "c"}},
         {"only the letter case", {"a.txt"}, {{"a.txt", "A.TXT"}}, {Verdict::Renamed}, {"A.TXT"}},
+        // Where letter case does not count, a case-only rename passes through a
+        // temporary name, and a name in another case is the same name.
+        {"only the letter case where it does not count",
+         {"DSC.JPG"},
+         {{"DSC.JPG", "dsc.jpg"}},
+         {Verdict::Renamed},
+         {"dsc.jpg"},
+         caseInsensitive},
+        {"a name that stays, in another case",
+         {"x", "ab"},
+         {{"x", "AB"}},
+         {Verdict::Taken},
+         {"ab", "x"},
+         caseInsensitive},
+        {"two want one, in two cases",
+         {"a", "b"},
+         {{"a", "N"}, {"b", "n"}},
+         {Verdict::Renamed, Verdict::SharedTarget},
+         {"N", "b"},
+         caseInsensitive},
+        {"a chain through another case",
+         {"A", "b"},
+         {{"A", "B"}, {"b", "c"}},
+         {Verdict::Renamed, Verdict::Renamed},
+         {"B", "c"},
+         caseInsensitive},
+        {"a character a camera card refuses",
+         {"a", "b", "c"},
+         {{"a", "IMG:1"}, {"b", "x\x01"}, {"c", "d\xff"}},
+         {Verdict::RefusedCharacter, Verdict::RefusedCharacter, Verdict::RefusedCharacter},
+         {"a", "b", "c"},
+         windowsNames},
+        {"longer than 255 bytes", {"a"}, {{"a", std::string(256, 'n')}}, {Verdict::TooLong}, {"a"}},
+        // A character of four bytes in UTF-8 takes two UTF-16 units.
+        {"longer than 255 UTF-16 units",
+         {"a", "b"},
+         {{"a", std::string(254, 'n') + "\xF0\x9F\x93\xB7"}, {"b", std::string(255, 'n')}},
+         {Verdict::TooLong, Verdict::Renamed},
+         {"a", std::string(255, 'n')},
+         windowsNames},
     };
     for (const PlanCase& row : cases) {
-        const FolderPlan plan = planned(row.present, row.wanted);
+        const FolderPlan plan = planned(row.present, row.wanted, row.rules);
         EXPECT_EQ(plan.verdicts, row.verdicts) << row.what;
 
         const testing::TempFolder folder;
