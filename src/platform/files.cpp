@@ -3,6 +3,7 @@
 #include "platform/localetext.h"
 #include "platform/writeall.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <dirent.h>
@@ -11,6 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace quorbit::files {
 
@@ -28,7 +30,11 @@ int moveByLinkOrCheckedRename(int fromFolder, const char* fromName, int toFolder
         return errno;
     }
     if (!S_ISDIR(source.st_mode)) {
-        if (linkat(fromFolder, fromName, toFolder, toName, 0) == 0) {
+        int linked = 0;
+        do {
+            linked = linkat(fromFolder, fromName, toFolder, toName, 0);
+        } while (linked != 0 && errno == EINTR); // a FUSE request a signal cut short
+        if (linked == 0) {
             if (unlinkat(fromFolder, fromName, 0) == 0) {
                 return 0;
             }
@@ -36,10 +42,10 @@ int moveByLinkOrCheckedRename(int fromFolder, const char* fromName, int toFolder
             unlinkat(toFolder, toName, 0);
             return error;
         }
-        if (errno == EEXIST) {
-            return EEXIST;
+        // Only file systems without hard links fall through to the checked rename.
+        if (errno != EPERM && errno != ENOSYS && errno != EOPNOTSUPP && errno != EMLINK) {
+            return errno;
         }
-        // File systems without hard links fall through to the checked rename.
     }
     struct stat target {};
     if (fstatat(toFolder, toName, &target, AT_SYMLINK_NOFOLLOW) == 0) {
@@ -290,6 +296,41 @@ int moveWithoutNoReplaceFlag(const Folder& from, const std::string& fromName, co
                              const std::string& toName)
 {
     return moveByLinkOrCheckedRename(from.m_handle, fromName.c_str(), to.m_handle, toName.c_str());
+}
+
+bool dropSecondName(const Folder& from, const std::string& fromName, const Folder& to, const std::string& toName,
+                    bool linkCountsTrusted)
+{
+    struct stat source {};
+    struct stat target {};
+    if (fstatat(from.m_handle, fromName.c_str(), &source, AT_SYMLINK_NOFOLLOW) != 0
+        || fstatat(to.m_handle, toName.c_str(), &target, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(source.st_mode)
+        || !S_ISREG(target.st_mode) || source.st_size != target.st_size
+        || (linkCountsTrusted && (source.st_nlink < 2 || target.st_nlink < 2))) {
+        return false;
+    }
+    if (source.st_dev != target.st_dev || source.st_ino != target.st_ino) {
+        const int one = openat(from.m_handle, fromName.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        const int other = openat(to.m_handle, toName.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        bool same = one >= 0 && other >= 0;
+        std::vector<char> first(1 << 16);
+        std::vector<char> second(first.size());
+        for (off_t offset = 0; same && offset < source.st_size;) {
+            const ssize_t read = pread(one, first.data(), first.size(), offset);
+            same = read > 0 && pread(other, second.data(), static_cast<std::size_t>(read), offset) == read
+                && std::equal(first.begin(), first.begin() + read, second.begin());
+            offset += read > 0 ? read : 0;
+        }
+        for (const int handle : {one, other}) {
+            if (handle >= 0) {
+                close(handle);
+            }
+        }
+        if (!same) {
+            return false;
+        }
+    }
+    return unlinkat(from.m_handle, fromName.c_str(), 0) == 0;
 }
 
 bool createFolder(const Folder& parent, const std::string& name)

@@ -118,6 +118,7 @@ private:
     friend int moveWithoutNoReplaceFlag(const Folder&, const std::string&, const Folder&, const std::string&);
     friend MoveResult moveEntry(const Folder&, const std::string&, const Folder&, const std::string&);
     friend bool createFolder(const Folder&, const std::string&);
+    friend bool dropSecondName(const Folder&, const std::string&, const Folder&, const std::string&, bool);
     friend bool removeEmptyFolder(const Folder&, const std::string&);
     friend class ReadOnlyFile;
     friend DriveRules driveRules(const Folder&, const NameBlock&);
@@ -150,6 +151,18 @@ MoveResult moveEntry(const Folder& from, const std::string& fromName, const Fold
 // and where links are not supported. Returns 0 or the errno of the failure.
 int moveWithoutNoReplaceFlag(const Folder& from, const std::string& fromName, const Folder& to,
                              const std::string& toName);
+
+// Finishes a move of a file that was made as a link and an unlink (where the
+// file system refuses RENAME_NOREPLACE) and cut short between the two, which
+// left the file under both names: removes `fromName` when it and `toName` are
+// one file. One file: the same inode, or, as inode numbers of some FUSE
+// drivers differ from name to name, two names that each have a second one and
+// hold the same bytes; so the name removed is never a file's last. Without
+// `linkCountsTrusted` (sshfs reports one link for every file), the same bytes
+// alone tell, and the name removed holds nothing the other does not. False,
+// with nothing changed, when they are not one file.
+bool dropSecondName(const Folder& from, const std::string& fromName, const Folder& to, const std::string& toName,
+                    bool linkCountsTrusted);
 
 // Creates the folder `name` in `parent` with the default permissions (0777
 // less the umask).

@@ -224,6 +224,14 @@ void replayMove(Places& places, const JournalMove& recorded, const std::string& 
             result.moved += to == home ? 1 : 0;
             return;
         case files::MoveResult::TargetExists:
+            // A move made as a link and an unlink, cut short between them, left
+            // the entry under both names. A drive that makes inode numbers up
+            // (sshfs) makes link counts up too.
+            if (files::dropSecondName(source->folder, fromName, target->folder, toName, recorded.inode != 0)) {
+                source->moveOut(fromName);
+                result.moved += to == home ? 1 : 0;
+                return;
+            }
             result.skipped.push_back({from, ReplayResult::Reason::NameTaken});
             return;
         case files::MoveResult::Failed:

@@ -77,6 +77,11 @@ TEST(JournalReplay, UndoTellsTheRunsEntriesFromOthers)
          [](const auto&, Journal& journal) { ++journal.steps[0].moves[0].birth; },
          Reason::ChangedSince,
          {{"b", "a"}}},
+        // A move made as a link and an unlink, where drives refuse RENAME_NOREPLACE, killed between the two.
+        {"left under both names",
+         [](const auto& folder, auto&) { std::filesystem::create_hard_link(folder / "b", folder / "a"); },
+         std::nullopt,
+         {{"a", "a"}}},
         {"its old name taken",
          [](const auto& folder, auto&) { testing::writeFile(folder / "a", "new"); },
          Reason::NameTaken,
