@@ -59,51 +59,72 @@ public:
         // Whether any entry of the folder is the entry `recorded`, under whatever name.
         bool holds(const JournalMove& recorded)
         {
-            if (!m_entries) {
-                std::vector<files::DirEntry> listed;
-                folder.list(listed);
-                m_entries.emplace();
-                m_entries->reserve(listed.size());
-                for (files::DirEntry& entry : listed) {
-                    m_entries->push_back({std::move(entry.name), {}, false});
-                }
-            }
-            for (Listed& entry : *m_entries) {
-                if (!entry.stamped) {
-                    entry.stamp = folder.stampOf(entry.name);
-                    entry.stamped = true;
-                }
-                if (isRecordedEntry(entry.stamp, recorded)) {
+            std::unordered_multimap<std::uint64_t, std::string>& named = namesBy(recorded);
+            const auto [first, last] = named.equal_range(keyOf(recorded));
+            for (auto found = first; found != last; ++found) {
+                if (isEntry(found->second, recorded)) {
                     return true;
                 }
             }
             return false;
         }
 
-        // Keeps the listed entries, once listed, up to date with a move made.
-        void moveOut(const std::string& name)
+        // Keeps the listed names, once listed, up to date with a move made.
+        void moveOut(const std::string& name, const JournalMove& recorded)
         {
-            if (m_entries) {
-                std::erase_if(*m_entries, [&](const Listed& entry) { return entry.name == name; });
+            for (auto* named : {&m_byInode, &m_bySize}) {
+                if (!*named) {
+                    continue;
+                }
+                const auto [first, last] = (*named)->equal_range(keyOf(recorded));
+                for (auto found = first; found != last; ++found) {
+                    if (found->second == name) {
+                        (*named)->erase(found);
+                        break;
+                    }
+                }
             }
         }
 
-        void moveIn(const std::string& name)
+        void moveIn(const std::string& name, const JournalMove& recorded)
         {
-            if (m_entries) {
-                m_entries->push_back({name, {}, false});
+            for (auto* named : {&m_byInode, &m_bySize}) {
+                if (*named) {
+                    (*named)->emplace(keyOf(recorded), name);
+                }
             }
         }
 
     private:
-        // An entry of the folder as listed, asked of the file system when first compared.
-        struct Listed {
-            std::string name;
-            files::Folder::EntryStamp stamp;
-            bool stamped = false;
-        };
-        // The folder's entries, as listed when first needed and kept up to date since.
-        std::optional<std::vector<Listed>> m_entries;
+        // What finds an entry's names: its inode, or where inode numbers cannot be trusted its size.
+        static std::uint64_t keyOf(const JournalMove& recorded)
+        {
+            return recorded.inode != 0 ? recorded.inode : recorded.size;
+        }
+
+        // The folder's names by what finds them, listed when first needed and
+        // kept up to date since. The listing's inode numbers find the names
+        // stat is asked about where they can be trusted; elsewhere every entry
+        // is asked its size.
+        std::unordered_multimap<std::uint64_t, std::string>& namesBy(const JournalMove& recorded)
+        {
+            std::optional<std::unordered_multimap<std::uint64_t, std::string>>& named
+                = recorded.inode != 0 ? m_byInode : m_bySize;
+            if (!named) {
+                std::vector<files::DirEntry> entries;
+                folder.list(entries);
+                named.emplace();
+                named->reserve(entries.size());
+                for (files::DirEntry& entry : entries) {
+                    const std::uint64_t key = recorded.inode != 0 ? entry.inode : folder.stampOf(entry.name).size;
+                    named->emplace(key, std::move(entry.name));
+                }
+            }
+            return *named;
+        }
+
+        std::optional<std::unordered_multimap<std::uint64_t, std::string>> m_byInode;
+        std::optional<std::unordered_multimap<std::uint64_t, std::string>> m_bySize;
     };
 
     explicit Places(std::string root)
@@ -218,8 +239,8 @@ void replayMove(Places& places, const JournalMove& recorded, const std::string& 
         }
         switch (files::moveEntry(source->folder, fromName, target->folder, toName)) {
         case files::MoveResult::Moved:
-            source->moveOut(fromName);
-            target->moveIn(toName);
+            source->moveOut(fromName, recorded);
+            target->moveIn(toName, recorded);
             // An entry whose name was swapped moves twice and counts once, when it arrives.
             result.moved += to == home ? 1 : 0;
             return;
@@ -228,7 +249,7 @@ void replayMove(Places& places, const JournalMove& recorded, const std::string& 
             // the entry under both names. A drive that makes inode numbers up
             // (sshfs) makes link counts up too.
             if (files::dropSecondName(source->folder, fromName, target->folder, toName, recorded.inode != 0)) {
-                source->moveOut(fromName);
+                source->moveOut(fromName, recorded);
                 result.moved += to == home ? 1 : 0;
                 return;
             }
