@@ -10,23 +10,29 @@
 // file in a folder of 10,000 until the tag panel shows its tags. Throughout,
 // the longest block of the event loop, also while the window lists the folder,
 // sorts it by every column, follows another program renaming every file, and
-// undoes a run.
+// undoes a run. Then, on a drive of quorbit_testfs that takes 2 ms a call,
+// the longest block while the window lists a folder, expands the tree, and
+// waits three seconds for the drive to answer again.
 //
 //   window_bench [file count] [parent folder]
-//   window_bench --startup     (the start-up alone)
+//   window_bench --startup          (the start-up alone)
+//   window_bench --stalled-mount    (the drive that stops answering alone)
 
 #include "app/mainwindow.h"
 #include "app/radiogroup.h"
 #include "benchsupport.h"
 #include "browser/shelllistview.h"
+#include "browser/shelltreeview.h"
 #include "outsidechanges.h"
 #include "platform/background.h"
+#include "support/testfsmount.h"
 #include "tagfiles.h"
 
 #include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenuBar>
@@ -43,6 +49,7 @@
 #include <filesystem>
 #include <malloc.h>
 #include <memory>
+#include <optional>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -700,6 +707,98 @@ void benchmarkTagSelection(const std::string& parent, const std::string& setting
                 fileCount, median(times), selections, *std::max_element(times.begin(), times.end()));
 }
 
+// ---- a drive that stops answering ---------------------------------------------
+
+void benchmarkStalledMount(const std::string& parent, const std::string& settingsFile)
+{
+    constexpr int fileCount = 300;
+    constexpr int folderCount = 20;
+    constexpr auto stall = std::chrono::seconds(3);
+    const std::string backing = makeFolder(parent, "drive-backing");
+    const std::string mountPoint = makeFolder(parent, "drive");
+    const std::string shownBehind = backing + "/shown";
+    mkdir(shownBehind.c_str(), 0755);
+    createFiles(shownBehind, fileCount);
+    for (int i = 0; i < folderCount; ++i) {
+        const std::string folder = shownBehind + "/folder" + std::to_string(i);
+        mkdir(folder.c_str(), 0755);
+        mkdir((folder + "/a").c_str(), 0755);
+        mkdir((folder + "/a/inner").c_str(), 0755);
+        mkdir((folder + "/b").c_str(), 0755);
+    }
+    const bool mountable = std::strlen(QUORBIT_TESTFS) > 0 && geteuid() == 0 && access("/dev/fuse", R_OK | W_OK) == 0;
+    std::optional<quorbit::testing::TestFsMount> drive;
+    if (mountable) {
+        drive.emplace(QUORBIT_TESTFS, backing, mountPoint, 2);
+    }
+    if (!drive || !drive->mounted()) {
+        drive.reset();
+        std::printf("stalled mount: skipped, quorbit_testfs could not be mounted\n");
+        std::filesystem::remove_all(backing);
+        std::filesystem::remove_all(mountPoint);
+        return;
+    }
+    const std::string shown = mountPoint + "/shown";
+    const auto turnUntil = [](const auto& done, const char* what) {
+        const Clock::time_point deadline = Clock::now() + timeLimit;
+        while (!done()) {
+            if (Clock::now() > deadline) {
+                std::fprintf(stderr, "%s: not within %lld s\n", what, static_cast<long long>(timeLimit.count() / 1000));
+                std::exit(1);
+            }
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+    };
+    std::printf("a drive of quorbit_testfs, 2 ms a call:\n");
+    QStringList messages;
+    auto window = windowOn(shown, fileCount + folderCount, settingsFile, {}, messages);
+    auto* tree = control<quorbit::TStShellTreeView>(*window, "StShellTreeView1");
+    const quorbit::ShellTreeModel& model = tree->shellModel();
+    const QModelIndex shownNode = model.find(shown);
+
+    LoopTurns expanding;
+    tree->expand(shownNode);
+    turnUntil([&] { return model.rowCount(shownNode) == folderCount; }, "the tree to list the folder");
+    for (int row = 0; row < folderCount; ++row) {
+        tree->expand(model.index(row, 0, shownNode));
+    }
+    turnUntil(
+        [&] {
+            for (int row = 0; row < folderCount; ++row) {
+                if (model.rowCount(model.index(row, 0, shownNode)) != 2) {
+                    return false;
+                }
+            }
+            return true;
+        },
+        "the tree to list the sub-folders");
+    std::printf("expand %d folders in the tree: %.0f ms, longest block %.1f ms\n", folderCount + 1, expanding.stop(),
+                expanding.longestGap());
+
+    // Stalled, the drive is asked again by the tree, the list and a folder
+    // chosen below one not listed yet; all of it is in once it answers.
+    auto* list = control<quorbit::TStShellListView>(*window, "StShellListView1");
+    const std::string chosen = shown + "/folder7/a/inner"; // below a folder the tree has not listed
+    drive->stall();
+    LoopTurns stalled;
+    QKeyEvent refresh(QEvent::KeyPress, Qt::Key_F5, Qt::NoModifier);
+    QCoreApplication::sendEvent(tree, &refresh);
+    list->Refresh();
+    window->selectFolder(chosen);
+    const Clock::time_point answerAt = Clock::now() + stall;
+    turnUntil([&] { return Clock::now() > answerAt; }, "the stall");
+    drive->answer();
+    turnUntil([&] { return window->currentFolder() == chosen && !list->model().isListing(); }, "the drive's answer");
+    stalled.stop();
+    std::printf("longest block ms on a stalled mount: %.0f\n", stalled.longestGap());
+
+    window->close();
+    window.reset();
+    drive.reset();
+    std::filesystem::remove_all(backing);
+    std::filesystem::remove_all(mountPoint);
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -709,7 +808,8 @@ int main(int argc, char* argv[])
         return probe(argc, argv);
     }
     const bool startupOnly = argc > 1 && std::strcmp(argv[1], "--startup") == 0;
-    const int count = argc > 1 && !startupOnly ? std::atoi(argv[1]) : 100'000;
+    const bool stalledMountOnly = argc > 1 && std::strcmp(argv[1], "--stalled-mount") == 0;
+    const int count = argc > 1 && !startupOnly && !stalledMountOnly ? std::atoi(argv[1]) : 100'000;
     renameRounds = count > 200'000 ? 1 : 3;
     timeLimit = std::max(timeLimit, std::chrono::milliseconds(count * 600LL / 1000));
     const std::string parent = parentFolder(argc, argv);
@@ -725,7 +825,9 @@ int main(int argc, char* argv[])
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
 
     // The children are started before this process has any threads.
-    benchmarkStartup(scratch);
+    if (!stalledMountOnly) {
+        benchmarkStartup(scratch);
+    }
     if (startupOnly) {
         std::filesystem::remove_all(scratch);
         return 0;
@@ -733,12 +835,15 @@ int main(int argc, char* argv[])
     QApplication application(argc, argv);
     // As the program's start does.
     quorbit::platform::freeSmallBlocksAtOnce();
-    benchmarkRename(count, parent, scratch);
-    benchmarkSort(count, parent, scratch + "/quorbit.ini");
-    benchmarkPreview(count, parent, scratch + "/quorbit.ini");
-    benchmarkBrowsing(count, parent, scratch + "/quorbit.ini");
-    benchmarkTagSelection(parent, scratch + "/quorbit.ini");
-    std::printf("longest block ms at %d: %.0f\n", count, longestBlockOfAll);
+    if (!stalledMountOnly) {
+        benchmarkRename(count, parent, scratch);
+        benchmarkSort(count, parent, scratch + "/quorbit.ini");
+        benchmarkPreview(count, parent, scratch + "/quorbit.ini");
+        benchmarkBrowsing(count, parent, scratch + "/quorbit.ini");
+        benchmarkTagSelection(parent, scratch + "/quorbit.ini");
+        std::printf("longest block ms at %d: %.0f\n", count, longestBlockOfAll);
+    }
+    benchmarkStalledMount(parent, scratch + "/quorbit.ini");
     std::filesystem::remove_all(scratch);
     return 0;
 }

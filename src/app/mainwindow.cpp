@@ -261,6 +261,8 @@ TForm1::TForm1(WindowPlaces places, QWidget* parent)
           std::pair{"StringNameTaken", "the name belongs to an entry that stays"},
           std::pair{"StringNameWantedTwice", "an entry before it takes the same name"},
           std::pair{"StringNameUnsafe", "the new name is not a valid name"},
+          std::pair{"StringNameRefusedCharacter", "the drive does not allow a character of the new name"},
+          std::pair{"StringNameTooLong", "the new name is longer than the drive allows"},
           std::pair{"StringRenameFailed", "the rename failed"},
           std::pair{"StringNewName", "New name"},
           std::pair{"StringUnchanged", "unchanged"},
@@ -346,7 +348,8 @@ TForm1::TForm1(WindowPlaces places, QWidget* parent)
           std::pair{"StringPatternNotValid", "The pattern is not valid (%s). Nothing was renamed."},
           std::pair{"StringPhotoFields",
                     "%Date% (2026-07-14), %Time% (09.31.22), %Camera% (make and model), %Original% (the old name)"},
-          std::pair{"StringNoPhotoDate", "the photo tells no date taken, so the operation names it"}}) {
+          std::pair{"StringNoPhotoDate", "the photo tells no date taken, so the operation names it"},
+          std::pair{"StringNotAnswering", "not answering"}}) {
         m_texts[settings::languageKeyIndex(key)] = text;
     }
     connectPreview();
@@ -427,9 +430,21 @@ QWidget* TForm1::buildMiddlePane()
     connect(m_tree, &TStShellTreeView::folderSelected, this, &TForm1::StShellTreeView1FolderSelected);
     connect(m_pathBox, &TStShellComboBox::folderChosen, this,
             [this](const std::string& folder) { selectFolder(folder); });
+    // The shown folder stays, and a folder still being looked for on a drive
+    // that is slow to answer is still looked for, when another drive comes or goes.
+    connect(m_pathBox, &TStShellComboBox::volumesChanged, this, [this](const std::string& folder) {
+        if (folder != m_currentFolder) {
+            selectFolder(folder);
+        }
+    });
     connect(m_list, &TStShellListView::folderOpened, this, [this](const std::string& folder) { selectFolder(folder); });
     // Renamed or deleted by another program, the shown folder is followed, never swapped for a sibling.
     connect(m_tree, &TStShellTreeView::selectedFolderMoved, this, &TForm1::currentFolderMoved);
+    connect(m_tree, &TStShellTreeView::folderNotShown, this, [this](const std::string& path) {
+        if (m_startFolder && m_startFolder->path == path) {
+            startFolderNotShown();
+        }
+    });
     connect(m_tree, &TStShellTreeView::selectedFolderGone, this,
             [this](const std::string& lost, const std::string& shown) {
                 statusBar()->showMessage(fillIn(message("StringFolderGone"), {displayText(lost), displayText(shown)}));
@@ -732,18 +747,17 @@ void TForm1::FormCreate()
     m_titleBox->setFields(fields);
     ApplyLanguage(m_languageName);
     m_list->SetFileFilter(m_filter->mask());
-    if (!stored.lastFolder.empty() && !selectFolder(stored.lastFolder)) {
-        m_startupError = message("StringInvalidFolder");
-    }
     // A first start opens in the user's home, so Rename has a folder at once;
     // with no home, QDir falls back to the root, which is not chosen unasked.
-    if (stored.lastFolder.empty() && QDir::homePath() != QDir::rootPath()) {
-        selectFolder(QFile::encodeName(QDir::homePath()).toStdString());
+    // The folders on the way are listed off the window's thread, so a drive
+    // that does not answer holds up only the folder's own node.
+    StartFolder start{stored.lastFolder, !stored.lastFolder.empty()};
+    if (start.path.empty() && QDir::homePath() != QDir::rootPath()) {
+        start = {QFile::encodeName(QDir::homePath()).toStdString(), false};
     }
-    if (m_currentFolder.empty()) {
-        // With no folder selected the list shows the root, and Rename still
-        // waits for the user to choose a folder.
-        m_list->FillList("/");
+    m_startFolder = start;
+    if (start.path.empty() || m_tree->SelectFolder(start.path) == TStShellTreeView::Selection::NotShown) {
+        startFolderNotShown();
     }
     // The labels follow the stored operation in the language just applied,
     // whether or not the stored folder could be selected.
@@ -757,11 +771,30 @@ void TForm1::FormCreate()
 
 bool TForm1::selectFolder(const std::string& path)
 {
-    return m_tree->SelectFolder(path);
+    m_startFolder.reset(); // another folder is chosen
+    return m_tree->SelectFolder(path) != TStShellTreeView::Selection::NotShown;
+}
+
+void TForm1::startFolderNotShown()
+{
+    const bool fromLastSession = m_startFolder && m_startFolder->fromLastSession;
+    m_startFolder.reset();
+    if (fromLastSession) {
+        m_startupError = message("StringInvalidFolder");
+        if (m_showsStartupError) {
+            showStartupError();
+        }
+    }
+    if (m_currentFolder.empty()) {
+        // With no folder selected the list shows the root, and Rename still
+        // waits for the user to choose a folder.
+        m_list->FillList("/");
+    }
 }
 
 void TForm1::showStartupError()
 {
+    m_showsStartupError = true;
     if (!m_startupError.isEmpty()) {
         QTimer::singleShot(0, this, [this] { m_showMessage(std::exchange(m_startupError, QString())); });
     }
@@ -769,6 +802,7 @@ void TForm1::showStartupError()
 
 void TForm1::StShellTreeView1FolderSelected(const std::string& folder)
 {
+    m_startFolder.reset();
     m_currentFolder = folder;
     m_pathBox->RefreshView(folder);
     m_list->FillList(folder);
@@ -1051,6 +1085,10 @@ void TForm1::showNotRenamed()
             return message("StringNameWantedTwice");
         case Verdict::Unsafe:
             return message("StringNameUnsafe");
+        case Verdict::RefusedCharacter:
+            return message("StringNameRefusedCharacter");
+        case Verdict::TooLong:
+            return message("StringNameTooLong");
         default:
             return message("StringRenameFailed");
         }
@@ -1208,9 +1246,11 @@ void TForm1::offerRecovery()
             continue;
         }
         const Journal& journal = *run.journal;
-        const QString question = fillIn(message("StringUnfinishedRun"),
-                                        {displayText(journal.root), QString::number(movesMadeOnDisk(journal)),
-                                         QString::number(journal.moveCount())});
+        // The run's folder may be on a drive that takes long to answer.
+        const std::size_t movesMade = liveUntilDone([&journal] { return movesMadeOnDisk(journal); });
+        const QString question
+            = fillIn(message("StringUnfinishedRun"),
+                     {displayText(journal.root), QString::number(movesMade), QString::number(journal.moveCount())});
         switch (m_chooseRecovery(question)) {
         case Recovery::Finish: {
             const ReplayResult finished = replay(journal, Replay::Finish);
@@ -1382,6 +1422,7 @@ void TForm1::showTexts()
     m_list->model().setPreviewTexts({message("StringNewName"), message("StringUnchanged"), message("StringWillRename"),
                                      message("StringWillNotRename"), message("StringNameTaken"),
                                      message("StringNameWantedTwice"), message("StringNameUnsafe"),
+                                     message("StringNameRefusedCharacter"), message("StringNameTooLong"),
                                      message("StringNoPhotoDate")});
     BrowserTexts browser;
     browser.columns = {message("StringColumnName"), message("StringColumnSize"), message("StringColumnType"),
@@ -1405,6 +1446,7 @@ void TForm1::showTexts()
     browser.typeFolder = message("StringTypeFolder");
     browser.typeFileOf = message("StringTypeFileOf");
     browser.typeFile = message("StringTypeFile");
+    browser.notAnswering = message("StringNotAnswering");
     m_list->setTexts(browser);
     fitOptionsColumn();
     m_tree->setTexts(browser);
@@ -1461,7 +1503,8 @@ void TForm1::saveOnClose()
 {
     settings::Settings choices;
     choices.language = m_languageName;
-    choices.lastFolder = m_currentFolder;
+    // A folder still looked for, its drive not answering, is the one to open next time.
+    choices.lastFolder = m_currentFolder.empty() && m_startFolder ? m_startFolder->path : m_currentFolder;
     choices.applyTo = m_applyTo->itemIndex();
     choices.rename = m_renamePart->itemIndex();
     choices.subfolders = m_subfolders->isChecked();

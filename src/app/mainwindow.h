@@ -69,12 +69,17 @@ public:
 
     // The folder the run works in, as the file system names it; empty until one is chosen.
     const std::string& currentFolder() const { return m_currentFolder; }
-    // Selects `path` in the folder tree; false when it is no folder the tree
-    // offers (missing, a file, hidden).
+    // Selects `path` in the folder tree, at once or, where folders on the way
+    // are still to be listed, once their listings are in (see
+    // TStShellTreeView::SelectFolder); false when it can be told at once to be
+    // no folder the tree offers (not an absolute path, a hidden folder).
     bool selectFolder(const std::string& path);
 
-    // The message of a start-up step that failed; shown once the window is up.
+    // The message of a start-up step that failed. The folder of the last
+    // session turns out to be missing only once the listings on its way are
+    // in, so the message may come after the window is up.
     const QString& startupError() const { return m_startupError; }
+    // Shows the start-up error once the window is up, and one found later as it is found.
     void showStartupError();
 
     // Where messages for the user go; a message box unless replaced (tests).
@@ -122,6 +127,8 @@ private:
     void switchLanguage(const std::string& name, const settings::Placeholders& from, const settings::Placeholders& to);
     // OnFolderSelected of the tree: every folder the user reaches.
     void StShellTreeView1FolderSelected(const std::string& folder);
+    // The folder the window opens in is none the tree offers.
+    void startFolderNotShown();
     // The shown folder, or a folder above it, was renamed: it stays the current folder.
     void currentFolderMoved(const std::string& folder);
     void FilterComboBoxRenameChange();
@@ -184,7 +191,15 @@ private:
     WindowPlaces m_places;
     std::string m_languageName = "English";
     std::string m_currentFolder;
+    // The folder the window opens in while the tree looks for it; one kept from
+    // the last session is reported when it is not found.
+    struct StartFolder {
+        std::string path;
+        bool fromLastSession = false;
+    };
+    std::optional<StartFolder> m_startFolder;
     QString m_startupError;
+    bool m_showsStartupError = false; // showStartupError was called
     settings::InterfaceTexts m_texts;
     MessageSink m_showMessage;
     RecoveryChooser m_chooseRecovery;

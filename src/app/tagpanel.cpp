@@ -1,5 +1,6 @@
 #include "app/tagpanel.h"
 
+#include "browser/offthread.h"
 #include "platform/integertext.h"
 #include "tags/mp3tags.h"
 
@@ -177,17 +178,43 @@ void TagPanel::selectFile(const std::string& folder, const std::string& name)
     m_folder = folder;
     m_fileName = name;
     m_isMp3 = hasMp3Extension(name);
-    m_save->setEnabled(m_isMp3 && !m_busy);
+    m_reading = m_isMp3;
+    const std::uint64_t read = ++m_lastRead;
+    enableSave();
     if (m_isMp3) {
-        ReadTagsFromFile(filePath(), m_id3v1, m_id3v2);
-        showTags();
+        runOffThread(
+            m_jobs, this,
+            [path = filePath()] {
+                auto tags = std::make_shared<Tags>();
+                ReadTagsFromFile(path, tags->id3v1, tags->id3v2);
+                return tags;
+            },
+            [this, read](const std::shared_ptr<Tags>& tags) { takeTags(read, *tags); });
     }
+}
+
+void TagPanel::takeTags(std::uint64_t read, Tags& tags)
+{
+    if (read != m_lastRead) {
+        return; // another file was selected meanwhile
+    }
+    m_reading = false;
+    m_id3v1 = std::move(tags.id3v1);
+    m_id3v2 = std::move(tags.id3v2);
+    showTags();
+    enableSave();
+    emit tagsShown();
 }
 
 void TagPanel::setBusy(bool busy)
 {
     m_busy = busy;
-    m_save->setEnabled(m_isMp3 && !m_busy);
+    enableSave();
+}
+
+void TagPanel::enableSave()
+{
+    m_save->setEnabled(m_isMp3 && !m_busy && !m_reading);
 }
 
 void TagPanel::setText(int version, int field, const QString& value)
@@ -252,7 +279,7 @@ void TagPanel::Button1Click()
 
 TagPanel::SaveResult TagPanel::ButtonSaveTagsClick()
 {
-    if (!m_isMp3 || m_busy) {
+    if (!m_isMp3 || m_busy || m_reading) {
         return {};
     }
     // Both numbers are read before either tag is written.
@@ -288,9 +315,7 @@ TagPanel::SaveResult TagPanel::ButtonSaveTagsClick()
         m_id3v2.FSetTrack(static_cast<std::uint8_t>(*tracks[1] & 0xFF));
     }
     const std::string path = filePath();
-    // ID3v1 first, so its trailer is in place before the file is rebuilt for ID3v2.
-    const bool savedId3v1 = m_id3v1.SaveToFile(path);
-    const bool saved = m_id3v2.SaveToFile(path) && savedId3v1;
+    const bool saved = SaveTagsToFile(path, m_id3v1, m_id3v2);
     // A save that failed leaves the user's edits where they are, to try again.
     if (saved) {
         ReadTagsFromFile(path, m_id3v1, m_id3v2);

@@ -37,6 +37,8 @@ struct BrowserTexts {
     QString typeFolder = QStringLiteral("File Folder");
     QString typeFileOf = QStringLiteral("File %s");
     QString typeFile = QStringLiteral("File");
+    // Beside a folder whose drive has not answered its listing for a second.
+    QString notAnswering = QStringLiteral("not answering");
 };
 
 // `text` with its "%s" and "%d" marks filled in by `values`, in order.

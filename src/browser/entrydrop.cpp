@@ -1,6 +1,7 @@
 #include "browser/entrydrop.h"
 
 #include "browser/bytepaths.h"
+#include "browser/offthread.h"
 #include "platform/files.h"
 
 namespace quorbit {
@@ -77,6 +78,19 @@ QStringList dropEntries(const QList<QUrl>& urls, const std::string& folder, bool
         }
     }
     return problems;
+}
+
+void dropEntriesAside(platform::DetachedJobs& jobs, QObject* receiver, const QList<QUrl>& urls,
+                      const std::string& folder, bool copy, const BrowserTexts& texts,
+                      std::function<void(const QString& text)> failed)
+{
+    runOffThread(
+        jobs, receiver, [urls, folder, copy, texts] { return dropEntries(urls, folder, copy, texts); },
+        [failed = std::move(failed)](const QStringList& problems) {
+            if (!problems.isEmpty()) {
+                failed(problems.join(QLatin1Char('\n')));
+            }
+        });
 }
 
 } // namespace quorbit

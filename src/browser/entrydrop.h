@@ -6,8 +6,12 @@
 #include <QUrl>
 
 #include "browser/browsertexts.h"
+#include "platform/background.h"
 
+#include <functional>
 #include <string>
+
+class QObject;
 
 // Renames and moves that the browser's views do for the user. Names and
 // folders are the bytes the file system holds. None ever replaces an existing
@@ -22,5 +26,12 @@ QString renameEntry(const std::string& folder, const std::string& name, const st
 // Moves the entries at the file URLs `urls` into `folder`, or copies them with
 // `copy` (files only). One sentence for each entry that was not moved or copied.
 QStringList dropEntries(const QList<QUrl>& urls, const std::string& folder, bool copy, const BrowserTexts& texts);
+
+// dropEntries on a thread of `jobs`, as a drive may take long to answer.
+// `failed` is called on `receiver`'s thread with the sentences, one a line,
+// when an entry was not moved or copied.
+void dropEntriesAside(platform::DetachedJobs& jobs, QObject* receiver, const QList<QUrl>& urls,
+                      const std::string& folder, bool copy, const BrowserTexts& texts,
+                      std::function<void(const QString& text)> failed);
 
 } // namespace quorbit

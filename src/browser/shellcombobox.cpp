@@ -2,17 +2,19 @@
 
 #include "browser/bytepaths.h"
 #include "browser/fileicons.h"
+#include "platform/mounts.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSocketNotifier>
 #include <QStandardPaths>
-#include <QStorageInfo>
 #include <QStyledItemDelegate>
 #include <QTimer>
 
 #include <algorithm>
+#include <iterator>
+#include <string_view>
 #include <vector>
 
 namespace quorbit {
@@ -27,20 +29,22 @@ constexpr int mountSettleMs = 200;
 
 // Kernel views, memory-backed scratch space and package images: volumes that
 // hold no files of the user's to rename.
-bool isPseudoFileSystem(const QByteArray& type)
+bool isPseudoFileSystem(std::string_view type)
 {
-    static const QByteArrayList pseudo
+    static constexpr std::string_view pseudo[]
         = {"autofs",          "binfmt_misc", "bpf",        "configfs",  "debugfs", "devpts", "devtmpfs", "efivarfs",
            "fuse.gvfsd-fuse", "fuse.portal", "fusectl",    "hugetlbfs", "mqueue",  "nsfs",   "proc",     "pstore",
            "ramfs",           "rpc_pipefs",  "securityfs", "squashfs",  "sysfs",   "tmpfs",  "tracefs"};
-    return type.startsWith("cgroup") || pseudo.contains(type);
+    return type.starts_with("cgroup") || std::find(std::begin(pseudo), std::end(pseudo), type) != std::end(pseudo);
 }
 
-bool isUnderSystemFolder(const QString& path)
+// Kernel views, and the system's settings, where containers mount single
+// files (/etc/hosts): nothing of the user's to rename. Told by the path alone,
+// as a mount point that is a file could only be told by asking its drive.
+bool isUnderSystemFolder(std::string_view path)
 {
-    for (const QLatin1StringView folder :
-         {QLatin1StringView("/dev"), QLatin1StringView("/proc"), QLatin1StringView("/sys")}) {
-        if (path == folder || path.startsWith(folder + QLatin1Char('/'))) {
+    for (const std::string_view folder : {"/dev", "/etc", "/proc", "/sys"}) {
+        if (path.starts_with(folder) && (path.size() == folder.size() || path[folder.size()] == '/')) {
             return true;
         }
     }
@@ -132,17 +136,15 @@ void TStShellComboBox::FillCombo()
     }
     addBaseEntry("/", QStringLiteral("/"), 0, m_driveIcon);
 
-    QList<QStorageInfo> volumes = QStorageInfo::mountedVolumes();
+    // The kernel's table alone: a volume whose drive stopped answering is
+    // offered all the same, and costs the window no wait.
+    std::vector<files::Mount> volumes = files::mountTable();
     std::sort(volumes.begin(), volumes.end(),
-              [](const QStorageInfo& a, const QStorageInfo& b) { return a.rootPath() < b.rootPath(); });
-    for (const QStorageInfo& volume : volumes) {
-        const QString root = volume.rootPath();
-        // Files can be mounted too (containers do it for /etc/hosts); only folders are offered.
-        if (!volume.isValid() || !volume.isReady() || isPseudoFileSystem(volume.fileSystemType())
-            || isUnderSystemFolder(root) || !QFileInfo(root).isDir()) {
-            continue;
+              [](const files::Mount& a, const files::Mount& b) { return a.mountPoint < b.mountPoint; });
+    for (const files::Mount& volume : volumes) {
+        if (!isPseudoFileSystem(volume.type) && !isUnderSystemFolder(volume.mountPoint)) {
+            addBaseEntry(volume.mountPoint, entryText(volume.mountPoint), 1, m_driveIcon);
         }
-        addBaseEntry(bytesOf(root), volume.name().isEmpty() ? entryText(bytesOf(root)) : volume.name(), 1, m_driveIcon);
     }
     setCurrentIndex(0);
 }
@@ -215,7 +217,9 @@ void TStShellComboBox::rebuildAfterMountChange()
         row = std::clamp(index, 0, count() - 1);
     }
     setCurrentIndex(row);
-    emit folderChosen(selectedPath());
+    if (!shown.empty()) {
+        emit volumesChanged(selectedPath());
+    }
 }
 
 void TStShellComboBox::addBaseEntry(const std::string& path, const QString& text, int level, const QIcon& icon)

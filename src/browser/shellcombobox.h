@@ -40,7 +40,8 @@ public:
     // The current entry's path; empty when there is none.
     std::string selectedPath() const;
     // Rebuilds the entries after volumes came or went, keeps the chosen entry
-    // where it can (by path, then text, then position) and emits folderChosen.
+    // where it can (by path, then text, then position) and emits
+    // volumesChanged, when a folder is shown.
     void rebuildAfterMountChange();
     // Shows the entries indented by their levels.
     void showPopup() override;
@@ -48,6 +49,11 @@ public:
 signals:
     // The user picked the entry of `path`, or the volumes changed under it.
     void folderChosen(const std::string& path);
+    // Volumes came or went while a folder was shown: `path` is its entry, or
+    // the entry in its place when it went with its volume. Nothing is said
+    // while no folder is shown, so a folder still being looked for is not
+    // dropped for the first entry.
+    void volumesChanged(const std::string& path);
 
 private:
     void addBaseEntry(const std::string& path, const QString& text, int level, const QIcon& icon);

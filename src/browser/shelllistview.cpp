@@ -3,6 +3,7 @@
 #include "browser/bytepaths.h"
 #include "browser/entrydrop.h"
 #include "browser/fileicons.h"
+#include "browser/offthread.h"
 #include "browser/shellnotification.h"
 #include "platform/background.h"
 #include "platform/localetext.h"
@@ -17,6 +18,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QListView>
 #include <QLocale>
 #include <QMenu>
@@ -39,6 +41,9 @@ namespace quorbit {
 namespace {
 
 const int columnWidths[NewNameColumn + 1] = {175, 75, 125, 125, 60, 175};
+
+// How long a listing may take before the list says the drive is not answering.
+constexpr int notAnsweringMs = 1000;
 
 // The marks of the New name column are drawn rather than taken from the style
 // or an icon theme, so they read the same everywhere. `draw` works on 16 x 16.
@@ -161,22 +166,15 @@ ShellListModel::ShellListModel(QObject* parent)
     : QAbstractTableModel(parent)
     , m_allItems(std::make_shared<std::vector<listing::ShellItem>>())
 {
+    m_answerTimer.setSingleShot(true);
+    connect(&m_answerTimer, &QTimer::timeout, this, &ShellListModel::watchAnswer);
 }
 
-ShellListModel::~ShellListModel()
-{
-    waitForWorker();
-}
-
-void ShellListModel::waitForWorker()
-{
-    if (m_worker.joinable()) {
-        m_worker.join();
-    }
-}
+ShellListModel::~ShellListModel() = default;
 
 void ShellListModel::listFolder(const std::string& folder, bool fresh)
 {
+    m_freshListing = m_freshListing || fresh;
     if (folder != m_folder) {
         // The last folder's rows go at once, rather than stand under the new one.
         beginResetModel();
@@ -187,8 +185,19 @@ void ShellListModel::listFolder(const std::string& folder, bool fresh)
         m_folder = folder;
         m_newFolder = true;
         endResetModel();
+        // The job under way was for the folder shown before. A listing of this
+        // one still under way, its drive not answering, is waited for rather
+        // than asked for again.
+        const auto underway = m_listingsUnderway.find(folder);
+        m_listing = underway != m_listingsUnderway.end();
+        m_awaitedJob = m_listing ? underway->second.job : 0;
+        m_sorting = false;
+        m_listAgain = false;
+        watchAnswer();
+        if (m_listing) {
+            return;
+        }
     }
-    m_freshListing = m_freshListing || fresh;
     if (m_listing || m_sorting) {
         m_listAgain = true; // the work under way is out of date once it is in
         return;
@@ -202,25 +211,24 @@ void ShellListModel::folderMoved(const std::string& folder)
     listFolder(folder, false);
 }
 
-void ShellListModel::runOnWorker(std::function<void(Arrangement&)> work)
+std::uint64_t ShellListModel::runOnWorker(std::function<void(Arrangement&)> work)
 {
-    waitForWorker();
-    m_worker = std::thread([this, work = std::move(work)]() mutable {
-        platform::yieldToWindow();
-        auto arrangement = std::make_shared<Arrangement>();
-        work(*arrangement);
-        // What the job holds of the entries goes here and now, never with the last
-        // owner on the window's thread; the result has one owner, which the window frees elsewhere.
-        work = nullptr;
-        // Before the rows go, not while the window takes them: the window's
-        // thread would wait for the allocator's lock meanwhile.
-        platform::returnFreedMemory();
-        // The model waits for this thread before it goes, so it is still there
-        // to take the call; a call still queued then is dropped with the model.
-        QMetaObject::invokeMethod(
-            this, [this, arrangement = std::move(arrangement)]() mutable { takeArrangement(std::move(arrangement)); },
-            Qt::QueuedConnection);
-    });
+    const std::uint64_t job = m_awaitedJob = ++m_lastJob;
+    runOffThread(
+        m_jobs, this,
+        [work = std::move(work)]() mutable {
+            auto arrangement = std::make_shared<Arrangement>();
+            work(*arrangement);
+            // What the job holds of the entries goes here and now, never with the last
+            // owner on the window's thread; the result has one owner, which the window frees elsewhere.
+            work = nullptr;
+            // Before the rows go, not while the window takes them: the window's
+            // thread would wait for the allocator's lock meanwhile.
+            platform::returnFreedMemory();
+            return arrangement;
+        },
+        [this, job](std::shared_ptr<Arrangement> arrangement) { takeArrangement(job, std::move(arrangement)); });
+    return job;
 }
 
 void ShellListModel::startListing()
@@ -228,18 +236,23 @@ void ShellListModel::startListing()
     m_listing = true;
     m_listAgain = false;
     const int column = m_freshListing ? listing::NameColumn : m_clickedColumn;
-    runOnWorker([folder = m_folder, column, types = m_typeNames, maskText = filterOn() ? m_fileFilter : QString(),
-                 shownBefore = std::shared_ptr<const std::vector<listing::ShellItem>>(m_allItems),
-                 watch = m_watchBeforeListing](Arrangement& arrangement) {
-        if (watch) {
-            watch(folder);
-        }
-        arrangement = {folder, true, column, maskText, listing::listFolder(folder, false).items, {}, shownBefore};
-        arrangement.filtered = sortAndFilter(arrangement.items, column, types, maskText);
-        arrangement.sameNames
-            = std::equal(arrangement.items.begin(), arrangement.items.end(), shownBefore->begin(), shownBefore->end(),
-                         [](const listing::ShellItem& a, const listing::ShellItem& b) { return a.name == b.name; });
-    });
+    const std::uint64_t job
+        = runOnWorker([folder = m_folder, column, types = m_typeNames, maskText = filterOn() ? m_fileFilter : QString(),
+                       shownBefore = std::shared_ptr<const std::vector<listing::ShellItem>>(m_allItems),
+                       watch = m_watchBeforeListing](Arrangement& arrangement) {
+              if (watch) {
+                  watch(folder);
+              }
+              arrangement = {folder, true, column, maskText, listing::listFolder(folder, false).items, {}, shownBefore};
+              arrangement.filtered = sortAndFilter(arrangement.items, column, types, maskText);
+              arrangement.sameNames = std::equal(
+                  arrangement.items.begin(), arrangement.items.end(), shownBefore->begin(), shownBefore->end(),
+                  [](const listing::ShellItem& a, const listing::ShellItem& b) { return a.name == b.name; });
+          });
+    ListingUnderway& underway = m_listingsUnderway[m_folder];
+    underway.job = job;
+    underway.since.start();
+    watchAnswer();
 }
 
 void ShellListModel::startSort()
@@ -253,10 +266,36 @@ void ShellListModel::startSort()
     });
 }
 
-void ShellListModel::takeArrangement(std::shared_ptr<Arrangement> arrangement)
+void ShellListModel::watchAnswer()
 {
+    const auto underway = m_listing ? m_listingsUnderway.find(m_folder) : m_listingsUnderway.end();
+    const qint64 left
+        = underway == m_listingsUnderway.end() ? notAnsweringMs : notAnsweringMs - underway->second.since.elapsed();
+    const bool notAnswering = underway != m_listingsUnderway.end() && left <= 0;
+    if (underway != m_listingsUnderway.end() && !notAnswering) {
+        m_answerTimer.start(static_cast<int>(left));
+    } else {
+        m_answerTimer.stop();
+    }
+    if (std::exchange(m_notAnswering, notAnswering) != notAnswering) {
+        emit notAnsweringChanged(notAnswering);
+    }
+}
+
+void ShellListModel::takeArrangement(std::uint64_t job, std::shared_ptr<Arrangement> arrangement)
+{
+    if (const auto underway = m_listingsUnderway.find(arrangement->folder);
+        arrangement->listed && underway != m_listingsUnderway.end() && underway->second.job == job) {
+        m_listingsUnderway.erase(underway);
+    }
+    if (job != m_awaitedJob) {
+        m_disposer.dispose(std::move(arrangement)); // for a folder shown before
+        return;
+    }
+    m_awaitedJob = 0;
     m_listing = false;
     m_sorting = false;
+    watchAnswer();
     if (arrangement->folder == m_folder) {
         if (arrangement->listed) {
             takeListing(*arrangement);
@@ -499,6 +538,10 @@ QString ShellListModel::markText(PreviewMark mark) const
         return notRenamed(m_previewTexts.wantedTwice);
     case PreviewMark::Unsafe:
         return notRenamed(m_previewTexts.unsafe);
+    case PreviewMark::RefusedCharacter:
+        return notRenamed(m_previewTexts.refusedCharacter);
+    case PreviewMark::TooLong:
+        return notRenamed(m_previewTexts.tooLong);
     case PreviewMark::InvalidPattern:
         return notRenamed(m_patternProblem);
     }
@@ -680,10 +723,8 @@ bool ShellListModel::dropMimeData(const QMimeData* data, Qt::DropAction action, 
         return false;
     }
     const std::string target = parent.isValid() ? pathOfRow(parent.row()) : m_folder;
-    const QStringList problems = dropEntries(data->urls(), target, action == Qt::CopyAction, m_texts);
-    if (!problems.isEmpty()) {
-        emit failed(problems.join(QLatin1Char('\n')));
-    }
+    dropEntriesAside(m_jobs, this, data->urls(), target, action == Qt::CopyAction, m_texts,
+                     [this](const QString& text) { emit failed(text); });
     // The moved entries leave this list through the change reports, not through the view.
     return false;
 }
@@ -777,7 +818,8 @@ TStShellListView::TStShellListView(QWidget* parent)
     connect(m_model, &ShellListModel::rowsSorted, this, &TStShellListView::unsetBusyCursor);
     m_watcher->setMaxNotifications(5);
     m_model->setWatchBeforeListing(
-        [watch = m_watcher->folderWatch()](const std::string& folder) { watch->watch({folder}); });
+        [watch = m_watcher->folderWatch()](const std::string& folder) { watch->watchWanted({folder}); });
+    connect(m_model, &ShellListModel::notAnsweringChanged, this, &TStShellListView::showNotAnswering);
     connect(m_watcher, &TStShellNotification::shellEvent, this, &TStShellListView::onShellEvent);
     m_relistTimer.setSingleShot(true);
     connect(&m_relistTimer, &QTimer::timeout, this, [this] { RefreshList(true); });
@@ -949,9 +991,14 @@ void TStShellListView::openRow(int row)
     }
     const listing::ShellItem& item = m_model->itemOfRow(row);
     const std::string path = m_model->pathOfRow(row);
-    if (item.isFolder) {
-        // The tree shows real folders only; a link is opened where it leads.
-        emit folderOpened(S_ISLNK(item.mode) ? files::resolvedPath(path) : path);
+    if (item.isFolder && S_ISLNK(item.mode)) {
+        // The tree shows real folders only; a link is opened where it leads,
+        // which its drive may take long to tell.
+        runOffThread(
+            m_jobs, this, [path] { return files::resolvedPath(path); },
+            [this](const std::string& resolved) { emit folderOpened(resolved); });
+    } else if (item.isFolder) {
+        emit folderOpened(path);
     } else {
         QDesktopServices::openUrl(fileUrl(path));
     }
@@ -978,8 +1025,38 @@ void TStShellListView::trashSelected()
         return;
     }
     const std::string path = m_model->pathOfRow(row);
-    if (!files::moveToTrash(path)) {
-        emit m_model->failed(fillIn(m_model->texts().notTrashed, {displayText(path)}));
+    runOffThread(
+        m_jobs, this, [path] { return files::moveToTrash(path); },
+        [this, path](bool trashed) {
+            if (!trashed) {
+                emit m_model->failed(fillIn(m_model->texts().notTrashed, {displayText(path)}));
+            }
+        });
+}
+
+void TStShellListView::showNotAnswering(bool notAnswering)
+{
+    if (notAnswering && !m_notAnswering) {
+        m_notAnswering = new QLabel(this);
+        m_notAnswering->setObjectName(QStringLiteral("LabelNotAnswering"));
+        m_notAnswering->setFrameShape(QFrame::StyledPanel);
+        m_notAnswering->setAutoFillBackground(true);
+        m_notAnswering->setMargin(6);
+    }
+    if (m_notAnswering) {
+        m_notAnswering->setText(m_model->texts().notAnswering);
+        m_notAnswering->adjustSize();
+        m_notAnswering->move((width() - m_notAnswering->width()) / 2, (height() - m_notAnswering->height()) / 2);
+        m_notAnswering->raise();
+        m_notAnswering->setVisible(notAnswering);
+    }
+}
+
+void TStShellListView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    if (m_notAnswering && m_notAnswering->isVisible()) {
+        showNotAnswering(true);
     }
 }
 
@@ -989,6 +1066,9 @@ void TStShellListView::setTexts(const BrowserTexts& texts)
     m_report->setAccessibleName(texts.filesName);
     if (m_icons) {
         m_icons->setAccessibleName(texts.filesName);
+    }
+    if (m_notAnswering) {
+        showNotAnswering(m_model->isNotAnswering());
     }
 }
 

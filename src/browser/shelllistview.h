@@ -15,11 +15,11 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 #include <unordered_map>
 #include <vector>
 
 class QAbstractItemView;
+class QLabel;
 class QListView;
 class QStackedLayout;
 class QTreeView;
@@ -40,6 +40,8 @@ struct PreviewTexts {
     QString taken;
     QString wantedTwice;
     QString unsafe;
+    QString refusedCharacter; // the folder's drive does not allow a character of the new name
+    QString tooLong; // nor a name so long
     QString noPhotoDate; // added to the mark of a photo that the operation names
 };
 
@@ -60,7 +62,10 @@ private:
 
 // The entries of the shown folder as rows. Folders are listed, and large
 // ones sorted, off the GUI thread, so a folder of a million entries never
-// stalls the window; the rows change when the listing or the sort is in.
+// stalls the window; the rows change when the listing or the sort is in. Each
+// listing has a thread of its own: one that waits for a drive that stopped
+// answering holds up no other folder, and a folder shown again while its
+// listing still waits is not asked a second time.
 class ShellListModel : public QAbstractTableModel {
     Q_OBJECT
 
@@ -79,6 +84,8 @@ public:
     bool isListing() const { return m_listing; }
     // Whether the rows wait for a sort made off the window's thread.
     bool isSorting() const { return m_sorting; }
+    // Whether the listing of the shown folder has been under way for more than a second.
+    bool isNotAnswering() const { return m_notAnswering; }
     // `watch` is called on the worker with the folder just before each
     // listing, so a change made while it lists is reported.
     void setWatchBeforeListing(std::function<void(const std::string&)> watch)
@@ -146,6 +153,8 @@ signals:
     void listFilled(bool newFolder);
     // A sort made off the window's thread is in and the rows show it.
     void rowsSorted();
+    // isNotAnswering() changed.
+    void notAnsweringChanged(bool notAnswering);
     // An in-place rename or a drop could not be done; `text` says why.
     void failed(const QString& text);
 
@@ -155,8 +164,12 @@ private:
     void startListing();
     // Sorts the listed entries by the sort column on the worker.
     void startSort();
-    void runOnWorker(std::function<void(Arrangement&)> work);
-    void takeArrangement(std::shared_ptr<Arrangement> arrangement);
+    // Runs `work` on a thread of its own as the job the rows wait for; its number.
+    std::uint64_t runOnWorker(std::function<void(Arrangement&)> work);
+    void takeArrangement(std::uint64_t job, std::shared_ptr<Arrangement> arrangement);
+    // Tells, a second after the shown folder's listing started, that its drive
+    // does not answer, until the listing is in.
+    void watchAnswer();
     void takeListing(Arrangement& listing);
     // Shows `items` in place of the listed entries.
     void showItems(std::vector<listing::ShellItem> items);
@@ -172,7 +185,6 @@ private:
     static std::vector<listing::ShellItem>& own(std::shared_ptr<std::vector<listing::ShellItem>>& items);
     // FilteredItems anew from AllItems, in their order; empty while the filter is off.
     void refilter();
-    void waitForWorker();
     QVariant previewData(const listing::ShellItem& item, int role) const;
     QString markText(PreviewMark mark) const;
     QString markText(const EntryPreview& entry) const;
@@ -193,8 +205,17 @@ private:
     bool m_listing = false;
     bool m_listAgain = false;
     bool m_sorting = false;
+    bool m_notAnswering = false;
     std::size_t m_sortInPlaceLimit = 20'000;
-    std::thread m_worker;
+    std::uint64_t m_lastJob = 0;
+    std::uint64_t m_awaitedJob = 0; // the listing or sort the rows wait for; 0 for none
+    struct ListingUnderway {
+        std::uint64_t job = 0;
+        QElapsedTimer since;
+    };
+    // The listing under way of each folder, shown or not, by path.
+    std::unordered_map<std::string, ListingUnderway> m_listingsUnderway;
+    QTimer m_answerTimer;
     std::function<void(const std::string&)> m_watchBeforeListing;
     platform::Disposer m_disposer; // frees the entries shown before
     TypeNames m_typeNames;
@@ -202,6 +223,8 @@ private:
     PreviewTexts m_previewTexts;
     QString m_patternProblem;
     BrowserTexts m_texts;
+    // Last, so that no job's result is handed over while the rest goes.
+    platform::DetachedJobs m_jobs;
 };
 
 // The folder content list, StShellListView1: the entries of the shown folder
@@ -247,7 +270,8 @@ public:
     void renameSelected();
     // Puts the selected entry's path on the clipboard, as a file URL and as text.
     void copySelectedPath() const;
-    // Moves the selected entry to the user's trash.
+    // Moves the selected entry to the user's trash, on a thread of its own:
+    // the model's failed() tells when it could not.
     void trashSelected();
     // The words of the headers, menus, errors and the views' accessible names.
     void setTexts(const BrowserTexts& texts);
@@ -262,9 +286,12 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     QAbstractItemView* currentView() const;
+    // Shows or hides, over the rows, that the folder's drive does not answer.
+    void showNotAnswering(bool notAnswering);
     // The settings, signals and place in the stack that both views share.
     void setUpView(QAbstractItemView* view);
     void unsetBusyCursor();
@@ -289,6 +316,9 @@ private:
     QTimer m_relistTimer;
     QElapsedTimer m_sinceListing;
     qint64 m_lastListingMs = 0;
+    QLabel* m_notAnswering = nullptr; // made when first shown
+    // Opens links and moves entries to the trash, which may wait for a drive.
+    platform::DetachedJobs m_jobs;
 };
 
 } // namespace quorbit

@@ -25,12 +25,13 @@ TStShellNotification::~TStShellNotification() = default;
 void TStShellNotification::setWatchFolders(const std::vector<std::string>& folders)
 {
     expectFolders(folders);
-    m_watch->watch(folders);
+    m_jobs.run([watch = m_watch, folders] { watch->watchWanted(folders); }, [] {});
 }
 
 void TStShellNotification::expectFolders(const std::vector<std::string>& folders)
 {
     m_watched = folders;
+    m_watch->want(folders);
     // Reports about folders no longer watched die with the watch.
     std::erase_if(m_waiting, [this](const std::string& folder) { return !expected(folder); });
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/background.h"
 #include "platform/folderwatch.h"
 
 #include <QObject>
@@ -25,11 +26,14 @@ public:
     explicit TStShellNotification(QObject* parent = nullptr);
     ~TStShellNotification() override;
 
-    // Watches exactly `folders` from now on; an empty list stops watching.
+    // Watches exactly `folders` from now on, each added on a thread of its
+    // own; an empty list stops watching.
     void setWatchFolders(const std::vector<std::string>& folders);
-    // Reports about folders other than `folders` are dropped from now on, for
-    // a thread of its own to tell folderWatch() to watch them: a folder of a
-    // million entries takes the kernel a third of a second to watch.
+    // Watches of folders other than `folders` end, and reports about them are
+    // dropped, from now on, for a thread of its own to tell folderWatch() to
+    // watch them (watchWanted): a folder of a million entries takes the kernel
+    // a third of a second to watch, one on a drive that stopped answering as
+    // long as the drive takes.
     void expectFolders(const std::vector<std::string>& folders);
     // The kernel's watches; shared, so another thread may outlive this object.
     std::shared_ptr<files::FolderWatch> folderWatch() const { return m_watch; }
@@ -48,6 +52,7 @@ private:
     bool expected(const std::string& folder) const;
 
     std::shared_ptr<files::FolderWatch> m_watch;
+    platform::DetachedJobs m_jobs;
     std::unique_ptr<QSocketNotifier> m_reports;
     std::vector<std::string> m_watched;
     std::deque<std::string> m_waiting;

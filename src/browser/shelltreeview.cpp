@@ -3,6 +3,7 @@
 #include "browser/bytepaths.h"
 #include "browser/entrydrop.h"
 #include "browser/fileicons.h"
+#include "browser/offthread.h"
 #include "browser/shellnotification.h"
 #include "listing/shellitems.h"
 #include "platform/files.h"
@@ -13,7 +14,6 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
-#include <QScopedValueRollback>
 #include <QTimer>
 #include <QUrl>
 
@@ -29,6 +29,9 @@
 namespace quorbit {
 
 namespace {
+
+// How long a listing may take before its node says the drive is not answering.
+constexpr int notAnsweringMs = 1000;
 
 // The names of an absolute path, "." left out and ".." taking back the name
 // before it, as a clean path reads.
@@ -85,6 +88,8 @@ struct ShellTreeModel::Node {
     Node* parent = nullptr;
     std::vector<std::unique_ptr<Node>> children;
     bool listed = false;
+    bool listing = false; // a listing of the folder is under way
+    bool notAnswering = false; // the listing under way has taken longer than notAnsweringMs
     bool mayHaveChildren = true;
     // The node's place among its parent's children, kept so that the views'
     // many questions for a parent need no search.
@@ -108,6 +113,11 @@ struct ShellTreeModel::Node {
     }
 
     std::pair<std::uint64_t, std::uint64_t> identity() const { return {device, inode}; }
+};
+
+struct ShellTreeModel::Listing {
+    bool readable = false;
+    std::vector<std::unique_ptr<Node>> children; // no parent yet
 };
 
 ShellTreeModel::ShellTreeModel(const std::string& rootPath, QObject* parent)
@@ -136,28 +146,118 @@ QModelIndex ShellTreeModel::indexOf(const Node* node) const
     return node ? createIndex(node->row, 0, const_cast<Node*>(node)) : QModelIndex();
 }
 
-bool ShellTreeModel::listChildren(Node* node, std::vector<std::unique_ptr<Node>>& children) const
+ShellTreeModel::Listing ShellTreeModel::listChildren(const std::string& path)
 {
+    Listing found;
     // The tree shows real sub-folders only: a folder whose link count tells it
-    // has none is not read, so a folder of a million files costs the window nothing.
-    if (const files::Folder folder(node->path); folder.isOpen() && !folder.mayHaveSubfolders()) {
-        return true;
+    // has none is not read, so a folder of a million files costs next to nothing.
+    if (const files::Folder folder(path); folder.isOpen() && !folder.mayHaveSubfolders()) {
+        found.readable = true;
+        return found;
     }
-    listing::FolderListing listed = listing::listFolder(node->path, true);
+    listing::FolderListing listed = listing::listFolder(path, true);
     for (listing::ShellItem& item : listed.items) {
         if (S_ISLNK(item.mode)) {
             continue;
         }
         auto child = std::make_unique<Node>();
         child->name = std::move(item.name);
-        child->path = childPath(node->path, child->name);
+        child->path = childPath(path, child->name);
         child->device = item.device;
         child->inode = item.inode;
-        child->parent = node;
         child->mayHaveChildren = item.mayHaveSubfolders;
-        children.push_back(std::move(child));
+        found.children.push_back(std::move(child));
     }
-    return listed.readable;
+    found.readable = listed.readable;
+    return found;
+}
+
+ShellTreeModel::Node* ShellTreeModel::nodeAt(const std::string& path) const
+{
+    if (path.empty() || path.front() != '/') {
+        return nullptr;
+    }
+    const std::vector<std::string> rootNames = namesOf(m_root->path);
+    const std::vector<std::string> names = namesOf(path);
+    if (names.size() < rootNames.size() || !std::equal(rootNames.begin(), rootNames.end(), names.begin())) {
+        return nullptr;
+    }
+    Node* node = m_root.get();
+    for (auto name = names.begin() + static_cast<std::ptrdiff_t>(rootNames.size()); name != names.end(); ++name) {
+        const auto child = std::find_if(node->children.begin(), node->children.end(),
+                                        [&](const auto& candidate) { return candidate->name == *name; });
+        if (child == node->children.end()) {
+            return nullptr;
+        }
+        node = child->get();
+    }
+    return node;
+}
+
+void ShellTreeModel::startListing(Node* node, bool again)
+{
+    node->listing = true;
+    const auto [underway, first] = m_underway.try_emplace(node->path);
+    if (!first) {
+        // A folder whose listing waits for its drive gets no second thread.
+        underway->second.again = underway->second.again || again;
+        return;
+    }
+    const std::uint64_t ticket = underway->second.ticket = ++m_lastTicket;
+    QTimer::singleShot(notAnsweringMs, this, [this, path = node->path, ticket] { markNotAnswering(path, ticket); });
+    runOffThread(
+        m_jobs, this, [path = node->path] { return std::make_shared<Listing>(listChildren(path)); },
+        [this, path = node->path](const std::shared_ptr<Listing>& listing) { takeListing(path, *listing); });
+}
+
+void ShellTreeModel::markNotAnswering(const std::string& path, std::uint64_t ticket)
+{
+    const auto underway = m_underway.find(path);
+    Node* node = nodeAt(path);
+    if (underway == m_underway.end() || underway->second.ticket != ticket || !node || !node->listing) {
+        return;
+    }
+    node->notAnswering = true;
+    const QModelIndex index = indexOf(node);
+    emit dataChanged(index, index);
+}
+
+void ShellTreeModel::takeListing(const std::string& path, Listing& listing)
+{
+    bool again = false;
+    if (const auto underway = m_underway.find(path); underway != m_underway.end()) {
+        again = underway->second.again;
+        m_underway.erase(underway);
+    }
+    Node* node = nodeAt(path);
+    if (!node) {
+        return; // gone, or renamed and listed anew under its new path
+    }
+    node->listing = false;
+    if (std::exchange(node->notAnswering, false)) {
+        const QModelIndex index = indexOf(node);
+        emit dataChanged(index, index);
+    }
+    if (!node->listed) {
+        fill(node, listing);
+    } else if (listing.readable) {
+        merge(node, listing);
+    } // else gone or unreadable: the listing of its parent tells which
+    if (again) {
+        startListing(node, false);
+    } else {
+        emit folderListed(indexOf(node));
+    }
+}
+
+void ShellTreeModel::relistMoved(Node& node)
+{
+    if (node.listing) {
+        startListing(&node, false);
+    }
+    for (const auto& child : node.children) {
+        relistMoved(*child);
+    }
 }
 
 QModelIndex ShellTreeModel::index(int row, int column, const QModelIndex& parent) const
@@ -203,44 +303,47 @@ bool ShellTreeModel::hasChildren(const QModelIndex& parent) const
 
 bool ShellTreeModel::canFetchMore(const QModelIndex& parent) const
 {
-    // Nothing is listed on request while the model reports a change of its
-    // own, so no one sees one change inside another; the node is listed when
-    // asked again.
-    return parent.isValid() && !nodeOf(parent)->listed && !m_changing;
+    const Node* node = nodeOf(parent);
+    return node && !node->listed && !node->listing;
 }
 
 void ShellTreeModel::fetchMore(const QModelIndex& parent)
 {
-    Node* node = nodeOf(parent);
-    if (!node || node->listed) {
-        return;
+    if (Node* node = nodeOf(parent); node && !node->listed && !node->listing) {
+        startListing(node, false);
     }
-    const QScopedValueRollback<bool> changing(m_changing, true);
-    node->listed = true;
-    std::vector<std::unique_ptr<Node>> children;
-    listChildren(node, children);
-    if (children.empty()) {
-        // The expand mark goes when the folder turns out to have no sub-folder.
-        emit dataChanged(parent, parent);
-        return;
-    }
-    beginInsertRows(parent, 0, static_cast<int>(children.size()) - 1);
-    node->children = std::move(children);
-    node->renumberChildren(0);
-    endInsertRows();
 }
 
 void ShellTreeModel::relist(const QModelIndex& index)
 {
     Node* node = nodeOf(index);
-    if (!node || !node->listed) {
-        return; // a folder never expanded is listed when it is
+    if (node && (node->listed || node->listing)) {
+        startListing(node, true); // a folder never expanded is listed when it is
     }
-    std::vector<std::unique_ptr<Node>> fresh;
-    if (!listChildren(node, fresh)) {
-        return; // gone or unreadable: the listing of its parent tells which
+}
+
+void ShellTreeModel::fill(Node* node, Listing& listing)
+{
+    node->listed = true;
+    const QModelIndex parent = indexOf(node);
+    if (listing.children.empty()) {
+        // The expand mark goes when the folder turns out to have no sub-folder.
+        emit dataChanged(parent, parent);
+        return;
     }
-    const QScopedValueRollback<bool> changing(m_changing, true);
+    beginInsertRows(parent, 0, static_cast<int>(listing.children.size()) - 1);
+    node->children = std::move(listing.children);
+    for (const auto& child : node->children) {
+        child->parent = node;
+    }
+    node->renumberChildren(0);
+    endInsertRows();
+}
+
+void ShellTreeModel::merge(Node* node, Listing& listing)
+{
+    std::vector<std::unique_ptr<Node>>& fresh = listing.children;
+    const QModelIndex index = indexOf(node);
     // Each node claims the fresh entry of its folder: by identity first, so a
     // folder renamed meanwhile keeps its node, else by name.
     std::map<std::pair<std::uint64_t, std::uint64_t>, std::size_t> freshByIdentity;
@@ -287,6 +390,7 @@ void ShellTreeModel::relist(const QModelIndex& index)
         if (child.name != entry.name) {
             child.name = entry.name;
             child.movePath(childPath(node->path, child.name));
+            relistMoved(child);
             const QModelIndex moved = indexOf(&child);
             emit dataChanged(moved, moved);
             emit folderMoved(moved);
@@ -307,6 +411,7 @@ void ShellTreeModel::relist(const QModelIndex& index)
             endMoveRows();
         } else {
             beginInsertRows(index, row, row);
+            fresh[position]->parent = node;
             node->children.insert(node->children.begin() + row, std::move(fresh[position]));
             claims.insert(claims.begin() + row, position);
             node->renumberChildren(position);
@@ -318,28 +423,26 @@ void ShellTreeModel::relist(const QModelIndex& index)
     }
 }
 
-QModelIndex ShellTreeModel::findOrList(const std::string& path)
+QModelIndex ShellTreeModel::find(const std::string& path) const
 {
-    if (path.empty() || path.front() != '/') {
+    return indexOf(nodeAt(path));
+}
+
+QModelIndex ShellTreeModel::childNamed(const QModelIndex& parent, const std::string& name) const
+{
+    const Node* node = nodeOf(parent);
+    if (!node) {
         return {};
     }
-    const std::vector<std::string> rootNames = namesOf(m_root->path);
-    const std::vector<std::string> names = namesOf(path);
-    if (names.size() < rootNames.size() || !std::equal(rootNames.begin(), rootNames.end(), names.begin())) {
-        return {};
-    }
-    QModelIndex found = index(0, 0);
-    for (auto name = names.begin() + static_cast<std::ptrdiff_t>(rootNames.size()); name != names.end(); ++name) {
-        fetchMore(found);
-        const Node* node = nodeOf(found);
-        const auto child = std::find_if(node->children.begin(), node->children.end(),
-                                        [&](const auto& candidate) { return candidate->name == *name; });
-        if (child == node->children.end()) {
-            return {};
-        }
-        found = indexOf(child->get());
-    }
-    return found;
+    const auto child = std::find_if(node->children.begin(), node->children.end(),
+                                    [&](const auto& candidate) { return candidate->name == name; });
+    return child == node->children.end() ? QModelIndex() : indexOf(child->get());
+}
+
+bool ShellTreeModel::isListed(const QModelIndex& index) const
+{
+    const Node* node = nodeOf(index);
+    return node && node->listed;
 }
 
 std::string ShellTreeModel::pathOf(const QModelIndex& index) const
@@ -356,6 +459,9 @@ QVariant ShellTreeModel::data(const QModelIndex& index, int role) const
     }
     switch (role) {
     case Qt::DisplayRole:
+        return node->notAnswering
+            ? displayText(node->name) + QStringLiteral(" (") + m_texts.notAnswering + QLatin1Char(')')
+            : displayText(node->name);
     case Qt::EditRole:
         return displayText(node->name);
     case Qt::DecorationRole:
@@ -395,6 +501,7 @@ bool ShellTreeModel::setData(const QModelIndex& index, const QVariant& value, in
     }
     node->name = typed;
     node->movePath(childPath(node->parent->path, typed));
+    relistMoved(*node);
     emit dataChanged(index, index);
     emit folderMoved(index);
     // The renamed folder takes its place in the name order among its siblings.
@@ -426,10 +533,8 @@ bool ShellTreeModel::dropMimeData(const QMimeData* data, Qt::DropAction action, 
     if (!parent.isValid() || !data->hasUrls() || (action != Qt::MoveAction && action != Qt::CopyAction)) {
         return false;
     }
-    const QStringList problems = dropEntries(data->urls(), pathOf(parent), action == Qt::CopyAction, m_texts);
-    if (!problems.isEmpty()) {
-        emit failed(problems.join(QLatin1Char('\n')));
-    }
+    dropEntriesAside(m_jobs, this, data->urls(), pathOf(parent), action == Qt::CopyAction, m_texts,
+                     [this](const QString& text) { emit failed(text); });
     return false; // the change reports bring the moved folders to their new places
 }
 
@@ -472,11 +577,10 @@ TStShellTreeView::TStShellTreeView(QWidget* parent, const std::string& rootPath)
         if (!holdsCurrent(index)) {
             return;
         }
+        // The parent's listing that dropped the folder was just read, so the
+        // parent is there.
         const std::string lost = selectedFolder();
-        QModelIndex shown = index.parent();
-        while (shown.parent().isValid() && !files::isExistingDirectory(m_model->pathOf(shown))) {
-            shown = shown.parent();
-        }
+        const QModelIndex shown = index.parent();
         setCurrentIndex(shown);
         emit selectedFolderGone(lost, m_model->pathOf(shown));
     });
@@ -485,25 +589,71 @@ TStShellTreeView::TStShellTreeView(QWidget* parent, const std::string& rootPath)
     connect(this, &QWidget::customContextMenuRequested, this, &TStShellTreeView::showMenu);
     m_watcher->setMaxNotifications(5);
     connect(m_watcher, &TStShellNotification::shellEvent, this,
-            [this](const std::string& folder) { m_model->relist(m_model->findOrList(folder)); });
+            [this](const std::string& folder) { m_model->relist(m_model->find(folder)); });
+    connect(m_model, &ShellTreeModel::folderListed, this, [this] {
+        if (m_waiting) {
+            const std::string path = m_waiting->path;
+            if (continueSelection() == Selection::NotShown) {
+                emit folderNotShown(path);
+            }
+        }
+    });
 }
 
-bool TStShellTreeView::SelectFolder(const std::string& path)
+TStShellTreeView::Selection TStShellTreeView::SelectFolder(const std::string& path)
 {
-    const std::string wanted = path.empty() ? m_model->pathOf(m_model->index(0, 0)) : path;
-    if (wanted.front() != '/' || !files::isExistingDirectory(wanted)) {
-        return false;
+    m_waiting.reset();
+    const std::string root = m_model->pathOf(m_model->index(0, 0));
+    const std::string wanted = path.empty() ? root : path;
+    const std::vector<std::string> rootNames = namesOf(root);
+    std::vector<std::string> names = namesOf(wanted);
+    if (wanted.front() != '/' || names.size() < rootNames.size()
+        || !std::equal(rootNames.begin(), rootNames.end(), names.begin())) {
+        return Selection::NotShown;
     }
-    const QModelIndex found = m_model->findOrList(wanted);
-    if (!found.isValid()) {
-        return false;
+    names.erase(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(rootNames.size()));
+    if (std::any_of(names.begin(), names.end(), [](const std::string& name) { return name.front() == '.'; })) {
+        return Selection::NotShown; // hidden folders are never listed
     }
-    for (QModelIndex above = found.parent(); above.isValid(); above = above.parent()) {
+    m_waiting = WaitingSelection{wanted, std::move(names), {}};
+    return continueSelection();
+}
+
+TStShellTreeView::Selection TStShellTreeView::continueSelection()
+{
+    QModelIndex at = m_model->index(0, 0);
+    for (const std::string& name : m_waiting->names) {
+        if (!m_model->isListed(at)) {
+            showNode(at);
+            m_model->fetchMore(at);
+            return Selection::Pending;
+        }
+        const QModelIndex next = m_model->childNamed(at, name);
+        if (next.isValid()) {
+            at = next;
+            continue;
+        }
+        // Listed before the folder was made, perhaps: listed once more, it tells.
+        if (m_waiting->relisted.insert(m_model->pathOf(at)).second) {
+            showNode(at);
+            m_model->relist(at);
+            return Selection::Pending;
+        }
+        m_waiting.reset();
+        return Selection::NotShown;
+    }
+    m_waiting.reset();
+    showNode(at);
+    setCurrentIndex(at);
+    return Selection::Selected;
+}
+
+void TStShellTreeView::showNode(const QModelIndex& index)
+{
+    for (QModelIndex above = index.parent(); above.isValid(); above = above.parent()) {
         expand(above);
     }
-    setCurrentIndex(found);
-    scrollTo(found);
-    return true;
+    scrollTo(index);
 }
 
 std::string TStShellTreeView::selectedFolder() const
@@ -565,8 +715,15 @@ void TStShellTreeView::showMenu(const QPoint& position)
     menu.exec(viewport()->mapToGlobal(position));
 }
 
+void TStShellTreeView::mousePressEvent(QMouseEvent* event)
+{
+    m_waiting.reset(); // the user's own choice goes first
+    QTreeView::mousePressEvent(event);
+}
+
 void TStShellTreeView::keyPressEvent(QKeyEvent* event)
 {
+    m_waiting.reset();
     if (event->key() == Qt::Key_F5 && currentIndex().isValid()) {
         m_model->relist(currentIndex());
         return;

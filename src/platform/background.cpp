@@ -1,5 +1,7 @@
 #include "platform/background.h"
 
+#include <chrono>
+
 #include <malloc.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -68,6 +70,58 @@ void Disposer::work()
         garbage.reset();
         returnFreedMemory();
         lock.lock();
+    }
+}
+
+DetachedJobs::DetachedJobs(std::size_t threads)
+    : m_shared(std::make_shared<Shared>())
+{
+    m_shared->mostThreads = threads;
+}
+
+DetachedJobs::~DetachedJobs()
+{
+    // Long enough for a listing of a folder that answers; short beside the
+    // wait for one that does not.
+    constexpr std::chrono::milliseconds patience{250};
+    std::deque<std::function<void(Shared&)>> dropped;
+    std::unique_lock lock(m_shared->mutex);
+    m_shared->ownerAlive = false;
+    dropped.swap(m_shared->waiting);
+    m_shared->ended.wait_for(lock, patience, [this] { return m_shared->threads == 0; });
+}
+
+void DetachedJobs::add(std::function<void(Shared&)> job)
+{
+    const std::lock_guard lock(m_shared->mutex);
+    m_shared->waiting.push_back(std::move(job));
+    if (m_shared->threads < m_shared->mostThreads) {
+        ++m_shared->threads;
+        std::thread([shared = m_shared] { work(shared); }).detach();
+    }
+}
+
+void DetachedJobs::work(const std::shared_ptr<Shared>& shared)
+{
+    yieldToWindow();
+    std::unique_lock lock(shared->mutex);
+    while (!shared->waiting.empty()) {
+        std::function<void(Shared&)> job = std::move(shared->waiting.front());
+        shared->waiting.pop_front();
+        lock.unlock();
+        job(*shared);
+        job = nullptr; // what the job holds goes here, off the window's thread
+        lock.lock();
+    }
+    --shared->threads;
+    shared->ended.notify_all();
+}
+
+void DetachedJobs::handOver(Shared& shared, const std::function<void()>& deliver)
+{
+    const std::lock_guard lock(shared.mutex);
+    if (shared.ownerAlive) {
+        deliver();
     }
 }
 

@@ -32,43 +32,66 @@ FolderWatch::~FolderWatch()
 
 void FolderWatch::watch(const std::vector<std::string>& folders)
 {
+    want(folders);
+    watchWanted(folders);
+}
+
+void FolderWatch::want(const std::vector<std::string>& folders)
+{
     if (m_handle < 0) {
         return;
     }
-    const std::lock_guard watching(m_watching);
-    const std::set<std::string> wanted(folders.begin(), folders.end());
-    std::vector<int> unwanted;
-    std::vector<Watched> kept;
-    {
-        const std::lock_guard lock(m_lock);
-        for (auto watch = m_folderOfWatch.begin(); watch != m_folderOfWatch.end();) {
-            if (wanted.count(watch->second.folder) == 0) {
-                unwanted.push_back(watch->first);
-                watch = m_folderOfWatch.erase(watch);
-            } else {
-                kept.push_back(watch->second);
-                ++watch;
+    const std::lock_guard lock(m_lock);
+    m_wanted = std::set<std::string>(folders.begin(), folders.end());
+    // Removed under the lock, so no call can meanwhile be given the same
+    // number for a folder it watches anew. The kernel drops a watch without
+    // asking the folder's file system.
+    for (auto watch = m_folderOfWatch.begin(); watch != m_folderOfWatch.end();) {
+        if (m_wanted.count(watch->second.folder) == 0) {
+            inotify_rm_watch(m_handle, watch->first);
+            watch = m_folderOfWatch.erase(watch);
+        } else {
+            ++watch;
+        }
+    }
+}
+
+void FolderWatch::watchWanted(const std::vector<std::string>& folders)
+{
+    if (m_handle < 0) {
+        return;
+    }
+    for (const std::string& folder : folders) {
+        std::vector<Watched> watched;
+        {
+            const std::lock_guard lock(m_lock);
+            if (folder.empty() || m_wanted.count(folder) == 0 || !m_lookingUp.insert(folder).second) {
+                continue;
+            }
+            for (const auto& [watch, entry] : m_folderOfWatch) {
+                if (entry.folder == folder) {
+                    watched.push_back(entry);
+                }
             }
         }
-    }
-    for (const int watch : unwanted) {
-        inotify_rm_watch(m_handle, watch);
-    }
-    for (const std::string& folder : wanted) {
         struct stat status {};
-        if (folder.empty() || ::stat(folder.c_str(), &status) != 0) {
-            continue;
-        }
+        const bool found = ::stat(folder.c_str(), &status) == 0;
         // Watching a folder again costs the kernel another walk over its
         // entries; a path that now names another folder is watched anew.
-        const bool watched = std::any_of(kept.begin(), kept.end(), [&](const Watched& watch) {
-            return watch.folder == folder && watch.device == status.st_dev && watch.inode == status.st_ino;
+        const bool watchedAlready = std::any_of(watched.begin(), watched.end(), [&](const Watched& entry) {
+            return entry.device == status.st_dev && entry.inode == status.st_ino;
         });
         // The kernel gives a folder watched twice the same number.
-        const int watch = watched ? -1 : inotify_add_watch(m_handle, folder.c_str(), watchedEvents);
-        if (watch >= 0) {
-            const std::lock_guard lock(m_lock);
+        const int watch = found && !watchedAlready ? inotify_add_watch(m_handle, folder.c_str(), watchedEvents) : -1;
+        const std::lock_guard lock(m_lock);
+        m_lookingUp.erase(folder);
+        if (watch < 0) {
+            continue;
+        }
+        if (m_wanted.count(folder) != 0) {
             m_folderOfWatch[watch] = {folder, status.st_dev, status.st_ino};
+        } else if (m_folderOfWatch.count(watch) == 0) {
+            inotify_rm_watch(m_handle, watch); // no longer wanted while it was looked up
         }
     }
 }

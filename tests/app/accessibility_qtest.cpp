@@ -62,7 +62,9 @@ private slots:
         QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("n2.txt"))); // a folder stays, keeping its name
         const auto window = openWindow();
         window->show();
-        QVERIFY(window->selectFolder(QFile::encodeName(folder.path()).toStdString()));
+        const std::string path = QFile::encodeName(folder.path()).toStdString();
+        QVERIFY(window->selectFolder(path));
+        QTRY_COMPARE(window->currentFolder(), path); // once the folders on the way are listed
         auto* options = control<RadioGroup>(*window, "RadioGroupOptions");
         QSignalSpy changes(options, &RadioGroup::itemClicked);
 

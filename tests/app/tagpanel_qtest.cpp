@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QtTest>
 
 #include <cstdio>
@@ -111,7 +112,7 @@ private slots:
     {
         quorbit::testing::writeFile(m_path, m_original);
         TagPanel panel;
-        panel.selectFile(m_folder.path(), "song.mp3");
+        select(panel, m_folder.path(), "song.mp3");
         QCOMPARE(edits(panel),
                  QStringList({"Alte Weise von der schönen bla", "Kapelle Ölberg", "Frühling", "1999", "3", "Swing", "",
                               "Alte Weise von der schönen blauen Donau", "Kapelle Ölberg", "Frühling", "1999", "3",
@@ -167,7 +168,7 @@ private slots:
         QFETCH(int, version);
         quorbit::testing::writeFile(m_path, m_original);
         TagPanel panel;
-        panel.selectFile(m_folder.path(), "song.mp3");
+        select(panel, m_folder.path(), "song.mp3");
         edit(panel, 0, 1)->setText(QStringLiteral("Changed"));
         edit(panel, 0, 2)->setText(QStringLiteral("Changed"));
         edit(panel, 4, version)->setText(QStringLiteral("abc"));
@@ -194,7 +195,7 @@ private slots:
         const std::string path = m_folder / name.toStdString();
         quorbit::testing::writeFile(path, m_original);
         TagPanel panel;
-        panel.selectFile(m_folder.path() + "/", name.toStdString());
+        select(panel, m_folder.path() + "/", name.toStdString());
         QCOMPARE(panel.filePath(), path);
         QCOMPARE(edit(panel, 0, 2)->text(), QStringLiteral("Alte Weise von der schönen blauen Donau"));
         edit(panel, 0, 2)->setText(QStringLiteral("Neu"));
@@ -213,7 +214,7 @@ private slots:
         const std::string album = id3v2Frame("TALB", std::string("\x03") + "caf\xe9", true);
         quorbit::testing::writeFile(m_path, id3v2Tag(4, title + album) + m_audio);
         TagPanel panel;
-        panel.selectFile(m_folder.path(), "song.mp3");
+        select(panel, m_folder.path(), "song.mp3");
         QLineEdit* const typed = edit(panel, 0, 2);
         QCOMPARE(typed->text(), stored);
         edit(panel, 1, 2)->setText(QStringLiteral("Band"));
@@ -233,19 +234,19 @@ private slots:
         quorbit::testing::writeFile(m_path, m_original);
         quorbit::testing::writeFile(m_folder / "other.mp3", m_audio);
         TagPanel panel;
-        const auto select = [&](const char* name) {
-            panel.selectFile(m_folder.path(), name);
+        const auto selectAndRead = [&](const char* name) {
+            select(panel, m_folder.path(), name);
             return edits(panel);
         };
-        const QStringList read = select("song.mp3");
+        const QStringList read = selectAndRead("song.mp3");
         QTest::keyClicks(edit(panel, 0, 1), QStringLiteral("!"));
         const QStringList typed = edits(panel);
-        QCOMPARE(select("song.mp3"), typed);
-        select("other.mp3");
-        QCOMPARE(select("song.mp3"), read);
+        QCOMPARE(selectAndRead("song.mp3"), typed);
+        selectAndRead("other.mp3");
+        QCOMPARE(selectAndRead("song.mp3"), read);
         panel.findChild<QPushButton*>(QStringLiteral("Button1"))->click();
         const QStringList copied = edits(panel);
-        QCOMPARE(select("song.mp3"), copied);
+        QCOMPARE(selectAndRead("song.mp3"), copied);
         panel.setBusy(true);
         QVERIFY(!panel.findChild<QPushButton*>(QStringLiteral("ButtonSaveTags"))->isEnabled());
         QCOMPARE(panel.ButtonSaveTagsClick().outcome, TagPanel::SaveResult::Outcome::NotMp3);
@@ -253,10 +254,18 @@ private slots:
         QCOMPARE(panel.ButtonSaveTagsClick().outcome, TagPanel::SaveResult::Outcome::Saved);
         // Nothing is left unsaved, so another program's change shows.
         quorbit::testing::writeFile(m_path, m_original);
-        QCOMPARE(select("song.mp3"), read);
+        QCOMPARE(selectAndRead("song.mp3"), read);
     }
 
 private:
+    // Selects the file and waits for its tags.
+    static void select(TagPanel& panel, const std::string& folder, const std::string& name)
+    {
+        QSignalSpy shown(&panel, &TagPanel::tagsShown);
+        panel.selectFile(folder, name);
+        QVERIFY(!panel.isReading() || shown.wait());
+    }
+
     static QLineEdit* edit(const TagPanel& panel, int field, int version)
     {
         static const char* const names[] = {"Title", "Artist", "Album", "Year", "Track", "Genre", "Comment"};

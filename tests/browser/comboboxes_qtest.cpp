@@ -1,10 +1,13 @@
 #include "browser/filtercombobox.h"
 #include "browser/shellcombobox.h"
+#include "platform/mounts.h"
 
 #include <QDir>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <set>
 
 using namespace quorbit;
 
@@ -120,8 +123,16 @@ private slots:
         const QStringList entries = entriesOf(TStShellComboBox());
         const QString homeEntry = QFileInfo(home()).fileName() + "|" + home() + "|0";
         QCOMPARE(entries.mid(0, 3), QStringList({homeEntry, "Desktop|" + home("Desktop") + "|1", "/|/|0"}));
+        // Mount points from the kernel's table, never asked anything: a drive
+        // that stopped answering would hold up a look at its folder.
+        std::set<std::string> mountPoints;
+        for (const files::Mount& mount : files::mountTable()) {
+            mountPoints.insert(mount.mountPoint);
+        }
         for (const QString& volume : entries.mid(3)) {
-            QVERIFY2(volume.endsWith("|1") && QFileInfo(volume.section('|', 1, 1)).isDir(), qPrintable(volume));
+            QVERIFY2(volume.endsWith("|1") && mountPoints.count(bytes(volume.section('|', 1, 1))) == 1
+                         && !volume.contains(QLatin1String("|/proc")) && !volume.contains(QLatin1String("|/sys")),
+                     qPrintable(volume));
         }
     }
 
@@ -201,7 +212,7 @@ private slots:
             QVERIFY(QDir(chosen).removeRecursively());
             expected.removeAt(box.currentIndex());
         }
-        QSignalSpy chosenAgain(&box, &TStShellComboBox::folderChosen);
+        QSignalSpy chosenAgain(&box, &TStShellComboBox::volumesChanged);
         box.rebuildAfterMountChange();
         QDir(m_home.path()).mkpath(QStringLiteral("Desktop/inner"));
         QCOMPARE(entriesOf(box), expected);

@@ -35,6 +35,18 @@ QByteArrayList paths(const QSignalSpy& spy, int argument = 0)
     return found;
 }
 
+// SelectFolder, waiting for the listings on the way: whether the folder was selected.
+bool selectFolder(TStShellTreeView& view, const std::string& path)
+{
+    QSignalSpy selected(&view, &TStShellTreeView::folderSelected);
+    QSignalSpy notShown(&view, &TStShellTreeView::folderNotShown);
+    const TStShellTreeView::Selection selection = view.SelectFolder(path);
+    if (selection == TStShellTreeView::Selection::Pending) {
+        return QTest::qWaitFor([&] { return !selected.isEmpty() || !notShown.isEmpty(); }) && notShown.isEmpty();
+    }
+    return selection == TStShellTreeView::Selection::Selected;
+}
+
 // The tree, its model under test from before the first listing.
 struct Tree {
     explicit Tree(const std::string& root)
@@ -77,9 +89,9 @@ private slots:
         QFETCH(bool, selected);
         m_root->create({"sub/inner/", "sub/.hidden/seen/", "sub/file.txt", "start/"});
         Tree tree(m_root->path());
-        QVERIFY(tree.view.SelectFolder(path("start")));
+        QVERIFY(selectFolder(tree.view, path("start")));
         QSignalSpy reported(&tree.view, &TStShellTreeView::folderSelected);
-        QCOMPARE(tree.view.SelectFolder(path(relative)), selected);
+        QCOMPARE(selectFolder(tree.view, path(relative)), selected);
         const QByteArray expected = bytes(path(selected ? "sub/inner" : "start"));
         QCOMPARE(bytes(tree.view.selectedFolder()), expected);
         QCOMPARE(paths(reported), selected ? QByteArrayList{expected} : QByteArrayList{});
@@ -102,9 +114,9 @@ private slots:
         QCOMPARE(::mkdir(path(name).c_str(), 0700), 0);
         m_root->create({"taken/"});
         Tree tree(m_root->path());
-        QVERIFY(tree.view.SelectFolder(path(name)));
+        QVERIFY(selectFolder(tree.view, path(name)));
         QCOMPARE(bytes(tree.view.selectedFolder()), bytes(path(name)));
-        const QModelIndex found = tree.view.shellModel().findOrList(path(name));
+        const QModelIndex found = tree.view.shellModel().find(path(name));
         QCOMPARE(found, tree.view.currentIndex());
         const std::unique_ptr<QMimeData> dragged(tree.view.shellModel().mimeData({found}));
         tree.view.copyPath(found);
@@ -128,11 +140,13 @@ private slots:
     {
         m_root->create({"sub/inner/deep/", "sub/leaf/", "other/"});
         Tree tree(m_root->path());
-        QVERIFY(tree.view.SelectFolder(path("sub/inner/deep")));
+        QVERIFY(selectFolder(tree.view, path("sub/inner/deep")));
         QCOMPARE(std::rename(path("sub/leaf").c_str(), path("sub/renamed").c_str()), 0);
         m_root->create({"sub/added/child/"});
-        const QPersistentModelIndex sub = tree.view.shellModel().findOrList(path("sub"));
+        const QPersistentModelIndex sub = tree.view.shellModel().find(path("sub"));
+        QSignalSpy listed(&tree.view.shellModel(), &ShellTreeModel::folderListed);
         tree.view.shellModel().relist(sub);
+        QVERIFY(listed.wait());
         QCOMPARE(tree.view.model()->rowCount(sub), 3);
         QCOMPARE(tree.view.model()->index(0, 0, sub).data().toString(), QStringLiteral("added"));
         QCOMPARE(tree.view.model()->index(2, 0, sub).data().toString(), QStringLiteral("renamed"));
@@ -155,8 +169,9 @@ private slots:
         QFETCH(QByteArray, selectedAfter);
         m_root->create({"a/inner/leaf/", "a/other/", "b/"});
         Tree tree(m_root->path());
-        QVERIFY(tree.view.SelectFolder(path("a/inner")));
+        QVERIFY(selectFolder(tree.view, path("a/inner")));
         tree.view.expand(tree.view.currentIndex());
+        QTRY_COMPARE(tree.view.model()->rowCount(tree.view.currentIndex()), 1);
         QSignalSpy selected(&tree.view, &TStShellTreeView::folderSelected);
         QSignalSpy moved(&tree.view, &TStShellTreeView::selectedFolderMoved);
         QCOMPARE(std::rename(path(from).c_str(), path(to).c_str()), 0);
@@ -172,7 +187,7 @@ private slots:
     {
         m_root->create({"a/b/", "a/sibling/", "c/"});
         Tree tree(m_root->path());
-        QVERIFY(tree.view.SelectFolder(path("a/b")));
+        QVERIFY(selectFolder(tree.view, path("a/b")));
         QSignalSpy selected(&tree.view, &TStShellTreeView::folderSelected);
         QSignalSpy gone(&tree.view, &TStShellTreeView::selectedFolderGone);
         std::filesystem::remove_all(path("a"));

@@ -294,11 +294,13 @@ int main(int argc, char* argv[])
     sigaction(SIGUSR2, &action, nullptr);
 
     // Foreground and multi-threaded, so one stalled call holds up no other
-    // thread's; the kernel checks permissions as it does on a disk.
-    std::vector<char*> fuseArguments = {argv[0], const_cast<char*>("-f"), const_cast<char*>("-o"),
-                                        const_cast<char*>("fsname=quorbit_testfs,subtype=quorbit_testfs,"
-                                                          "default_permissions,max_idle_threads=10"),
-                                        argv[2]};
+    // thread's; the kernel checks permissions as it does on a disk, and keeps
+    // no names or details, so a stalled drive answers nothing from its cache.
+    std::vector<char*> fuseArguments
+        = {argv[0], const_cast<char*>("-f"), const_cast<char*>("-o"),
+           const_cast<char*>("fsname=quorbit_testfs,subtype=quorbit_testfs,default_permissions,max_idle_threads=10,"
+                             "entry_timeout=0,negative_timeout=0,attr_timeout=0"),
+           argv[2]};
     const fuse_operations calls = operations();
     return fuse_main(static_cast<int>(fuseArguments.size()), fuseArguments.data(), &calls, nullptr);
 }
