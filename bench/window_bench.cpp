@@ -613,6 +613,20 @@ void benchmarkPreview(int count, const std::string& parent, const std::string& s
 
 // ---- sorting the list and following outside changes ----------------------
 
+// Turns the event loop until `done()` holds; ends the bench when it does not within timeLimit.
+template <class Done>
+void turnUntil(const Done& done, const char* what)
+{
+    const Clock::time_point deadline = Clock::now() + timeLimit;
+    while (!done()) {
+        if (Clock::now() > deadline) {
+            std::fprintf(stderr, "%s: not within %lld s\n", what, static_cast<long long>(timeLimit.count() / 1000));
+            std::exit(1);
+        }
+        QCoreApplication::processEvents();
+    }
+}
+
 void benchmarkBrowsing(int count, const std::string& parent, const std::string& settingsFile)
 {
     const std::string folder = makeFolder(parent, "browse");
@@ -622,16 +636,6 @@ void benchmarkBrowsing(int count, const std::string& parent, const std::string& 
     auto* list = control<quorbit::TStShellListView>(*window, "StShellListView1");
     const quorbit::ShellListModel& model = list->model();
     QHeaderView* header = list->reportView()->header();
-    const auto turnUntil = [](const auto& done, const char* what) {
-        const Clock::time_point deadline = Clock::now() + timeLimit;
-        while (!done()) {
-            if (Clock::now() > deadline) {
-                std::fprintf(stderr, "%s: not within %lld s\n", what, static_cast<long long>(timeLimit.count() / 1000));
-                std::exit(1);
-            }
-            QCoreApplication::processEvents();
-        }
-    };
     const char* const columns[] = {"Name", "Size", "Type", "Modified", "Attributes"};
     // Every column, then its reversal, then back to Name, clicked as the user clicks.
     for (const int column : {1, 1, 2, 2, 3, 3, 4, 4, 0, 0, 0}) {
@@ -739,16 +743,6 @@ void benchmarkStalledMount(const std::string& parent, const std::string& setting
         return;
     }
     const std::string shown = mountPoint + "/shown";
-    const auto turnUntil = [](const auto& done, const char* what) {
-        const Clock::time_point deadline = Clock::now() + timeLimit;
-        while (!done()) {
-            if (Clock::now() > deadline) {
-                std::fprintf(stderr, "%s: not within %lld s\n", what, static_cast<long long>(timeLimit.count() / 1000));
-                std::exit(1);
-            }
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        }
-    };
     std::printf("a drive of quorbit_testfs, 2 ms a call:\n");
     QStringList messages;
     auto window = windowOn(shown, fileCount + folderCount, settingsFile, {}, messages);
