@@ -8,6 +8,9 @@
 
 namespace quorbit {
 
+// How long a folder's listing may take before the window says its drive is not answering.
+constexpr int notAnsweringMs = 1000;
+
 // Runs work() on a thread of `jobs` and hands its result to done() on
 // `receiver`'s thread, where the window's objects live; dropped when the
 // receiver is gone by then. Header only, so that a widget outside the browser

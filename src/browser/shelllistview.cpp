@@ -42,9 +42,6 @@ namespace {
 
 const int columnWidths[NewNameColumn + 1] = {175, 75, 125, 125, 60, 175};
 
-// How long a listing may take before the list says the drive is not answering.
-constexpr int notAnsweringMs = 1000;
-
 // The marks of the New name column are drawn rather than taken from the style
 // or an icon theme, so they read the same everywhere. `draw` works on 16 x 16.
 template <class Draw>

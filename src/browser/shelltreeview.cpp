@@ -30,9 +30,6 @@ namespace quorbit {
 
 namespace {
 
-// How long a listing may take before its node says the drive is not answering.
-constexpr int notAnsweringMs = 1000;
-
 // The names of an absolute path, "." left out and ".." taking back the name
 // before it, as a clean path reads.
 std::vector<std::string> namesOf(const std::string& path)
@@ -51,6 +48,22 @@ std::vector<std::string> namesOf(const std::string& path)
         }
         start = end + 1;
     }
+    return names;
+}
+
+// The names that lead from `root` down to the absolute `path`; nothing when
+// `path` is neither `root` nor below it.
+std::optional<std::vector<std::string>> namesBelow(const std::string& root, const std::string& path)
+{
+    if (path.empty() || path.front() != '/') {
+        return std::nullopt;
+    }
+    const std::vector<std::string> rootNames = namesOf(root);
+    std::vector<std::string> names = namesOf(path);
+    if (names.size() < rootNames.size() || !std::equal(rootNames.begin(), rootNames.end(), names.begin())) {
+        return std::nullopt;
+    }
+    names.erase(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(rootNames.size()));
     return names;
 }
 
@@ -113,6 +126,14 @@ struct ShellTreeModel::Node {
     }
 
     std::pair<std::uint64_t, std::uint64_t> identity() const { return {device, inode}; }
+
+    // The child named `name`; null when there is none.
+    Node* childNamed(const std::string& name) const
+    {
+        const auto child = std::find_if(children.begin(), children.end(),
+                                        [&](const auto& candidate) { return candidate->name == name; });
+        return child == children.end() ? nullptr : child->get();
+    }
 };
 
 struct ShellTreeModel::Listing {
@@ -174,22 +195,13 @@ ShellTreeModel::Listing ShellTreeModel::listChildren(const std::string& path)
 
 ShellTreeModel::Node* ShellTreeModel::nodeAt(const std::string& path) const
 {
-    if (path.empty() || path.front() != '/') {
-        return nullptr;
-    }
-    const std::vector<std::string> rootNames = namesOf(m_root->path);
-    const std::vector<std::string> names = namesOf(path);
-    if (names.size() < rootNames.size() || !std::equal(rootNames.begin(), rootNames.end(), names.begin())) {
+    const std::optional<std::vector<std::string>> names = namesBelow(m_root->path, path);
+    if (!names) {
         return nullptr;
     }
     Node* node = m_root.get();
-    for (auto name = names.begin() + static_cast<std::ptrdiff_t>(rootNames.size()); name != names.end(); ++name) {
-        const auto child = std::find_if(node->children.begin(), node->children.end(),
-                                        [&](const auto& candidate) { return candidate->name == *name; });
-        if (child == node->children.end()) {
-            return nullptr;
-        }
-        node = child->get();
+    for (auto name = names->begin(); node && name != names->end(); ++name) {
+        node = node->childNamed(*name);
     }
     return node;
 }
@@ -431,12 +443,7 @@ QModelIndex ShellTreeModel::find(const std::string& path) const
 QModelIndex ShellTreeModel::childNamed(const QModelIndex& parent, const std::string& name) const
 {
     const Node* node = nodeOf(parent);
-    if (!node) {
-        return {};
-    }
-    const auto child = std::find_if(node->children.begin(), node->children.end(),
-                                    [&](const auto& candidate) { return candidate->name == name; });
-    return child == node->children.end() ? QModelIndex() : indexOf(child->get());
+    return node ? indexOf(node->childNamed(name)) : QModelIndex();
 }
 
 bool ShellTreeModel::isListed(const QModelIndex& index) const
@@ -605,17 +612,14 @@ TStShellTreeView::Selection TStShellTreeView::SelectFolder(const std::string& pa
     m_waiting.reset();
     const std::string root = m_model->pathOf(m_model->index(0, 0));
     const std::string wanted = path.empty() ? root : path;
-    const std::vector<std::string> rootNames = namesOf(root);
-    std::vector<std::string> names = namesOf(wanted);
-    if (wanted.front() != '/' || names.size() < rootNames.size()
-        || !std::equal(rootNames.begin(), rootNames.end(), names.begin())) {
+    std::optional<std::vector<std::string>> names = namesBelow(root, wanted);
+    if (!names) {
         return Selection::NotShown;
     }
-    names.erase(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(rootNames.size()));
-    if (std::any_of(names.begin(), names.end(), [](const std::string& name) { return name.front() == '.'; })) {
+    if (std::any_of(names->begin(), names->end(), [](const std::string& name) { return name.front() == '.'; })) {
         return Selection::NotShown; // hidden folders are never listed
     }
-    m_waiting = WaitingSelection{wanted, std::move(names), {}};
+    m_waiting = WaitingSelection{wanted, std::move(*names), {}};
     return continueSelection();
 }
 
