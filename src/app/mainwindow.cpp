@@ -282,7 +282,9 @@ TForm1::TForm1(WindowPlaces places, QWidget* parent)
           std::pair{"StringUndoRun", "Undo"},
           std::pair{"StringLeaveRun", "Leave"},
           std::pair{"StringJournalUnreadable", "The journal %s cannot be read. No file was touched."},
-          std::pair{"StringJournalNotWritten", "The journal could not be written, so nothing more was moved."},
+          std::pair{"StringJournalNotWritten",
+                    "The journal could not be written, so nothing more was moved. What "
+                    "was moved can be undone when Quorbit starts next."},
           std::pair{"StringNotSorted", "not sorted"},
           std::pair{"StringFolderReadOnly", "the folder is read-only"},
           std::pair{"StringExtensionNameTaken", "a file holds the extension folder's name"},
@@ -349,7 +351,11 @@ TForm1::TForm1(WindowPlaces places, QWidget* parent)
           std::pair{"StringPhotoFields",
                     "%Date% (2026-07-14), %Time% (09.31.22), %Camera% (make and model), %Original% (the old name)"},
           std::pair{"StringNoPhotoDate", "the photo tells no date taken, so the operation names it"},
-          std::pair{"StringNotAnswering", "not answering"}}) {
+          std::pair{"StringNotAnswering", "not answering"},
+          std::pair{"StringRunBeingUndone", "this run is being undone by another program"},
+          std::pair{"StringPatternTooSlow", "the pattern takes too long on this name"},
+          std::pair{"StringNumberTooSmall", "%s must be 1 or more"},
+          std::pair{"StringTagsUnreadable", "its tags cannot be read"}}) {
         m_texts[settings::languageKeyIndex(key)] = text;
     }
     connectPreview();

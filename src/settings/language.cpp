@@ -56,7 +56,8 @@ const std::array<std::string_view, kLanguageKeyCount> LanguageKeys{
     "StringFileList", "StringFolderTree", "StringFolderPath", "StringFileType", "StringProgress", "StringTitleFields",
     "StringAboutPanel", "StringProgramIcon", "StringOk", "StringTypeFolder", "StringTypeFileOf", "StringTypeFile",
     "StringInvalidFolder", "StringSiteDescription", "StringOkDescription", "StringPattern", "StringInvalidPattern",
-    "StringPatternNotValid", "StringPhotoFields", "StringNoPhotoDate", "StringNotAnswering",
+    "StringPatternNotValid", "StringPhotoFields", "StringNoPhotoDate", "StringNotAnswering", "StringRunBeingUndone",
+    "StringPatternTooSlow", "StringNumberTooSmall", "StringTagsUnreadable",
     // About box
     "AboutBox->Caption", "AboutBox->LabelAbout->Caption", "AboutBox->LabelAuthor->Caption",
     "AboutBox->LabelSite->Caption"};
