@@ -47,7 +47,9 @@ Exit status:
   0  everything planned was done (for a dry run: would be)
   1  some entries were not renamed or moved; they are listed
   2  the command line is wrong
-  3  refused, nothing done: no such folder or file, a damaged journal, an invalid pattern or number, nothing to undo
+  3  refused, nothing done: no such folder or file, a folder that cannot be listed, a damaged journal, an invalid
+     pattern or number, nothing to undo; or the output could not be written (a full disk)
+  130  stopped by Ctrl+C; an applied run stops between two whole moves, and undo puts back what it did
 
 Environment:
   XDG_STATE_HOME  runs and sorts are journaled in $XDG_STATE_HOME/quorbit (~/.local/state/quorbit), with the
@@ -108,9 +110,8 @@ void addSelection(CLI::App& command, Selection& selection)
                        "the file type mask, as the window's file type box has it: '*.jpg;*.jpeg' (*.* unless given)");
 }
 
-} // namespace
-
-int main(int argc, char* argv[])
+// Reads the command line and carries out its command; returns the exit status.
+int runCommandLine(int argc, char* argv[])
 {
     CLI::App app(kDescription, "quorbit-cli");
     app.set_version_flag("--version", "quorbit-cli " QUORBIT_VERSION);
@@ -222,4 +223,11 @@ int main(int argc, char* argv[])
         return usageError(*tags, *error);
     }
     return tagsCommand(tagFile, std::get<std::vector<TagEdit>>(edits), style);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    return quorbit::cli::statusAfterOutput(runCommandLine(argc, argv));
 }

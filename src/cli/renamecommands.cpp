@@ -7,6 +7,9 @@
 #include "rename/journal.h"
 #include "rename/runhistory.h"
 
+#include <cerrno>
+#include <cstring>
+
 namespace quorbit::cli {
 
 namespace {
@@ -14,7 +17,8 @@ namespace {
 // As many runs as the window keeps undoable.
 
 // `folder` as a full path without links, so its journal finds it again from
-// anywhere; nothing, once told, when it is no folder.
+// anywhere; nothing, once told, when it is no folder or cannot be listed: an
+// empty plan would pass for a folder with nothing to rename.
 std::optional<std::string> existingFolder(const std::string& folder)
 {
     std::string resolved = files::resolvedPath(folder);
@@ -22,7 +26,17 @@ std::optional<std::string> existingFolder(const std::string& folder)
         tell("no such folder: " + folder);
         return std::nullopt;
     }
+    if (!files::Folder(resolved).isOpen()) {
+        tell("the folder cannot be read: " + folder + " (" + std::strerror(errno) + ")");
+        return std::nullopt;
+    }
     return resolved;
+}
+
+ExitCode tellInterrupted(std::string_view what)
+{
+    tell(what);
+    return Interrupted;
 }
 
 // The window's journal folder, so that each undoes the other's runs.
@@ -131,8 +145,12 @@ ExitCode previewRename(const RunSettings& settings, const std::optional<TitleTem
                        const OutputStyle& style)
 {
     // The process's generator is where the run would start drawing, so random names come out the same.
-    const std::optional<RunPreview> preview = RenameRun::preview(
-        settings, titleTemplate ? tagNameSource(*titleTemplate) : TagNameSource(), RandomGenerator::instance());
+    const std::optional<RunPreview> preview
+        = RenameRun::preview(settings, titleTemplate ? tagNameSource(*titleTemplate) : TagNameSource(),
+                             RandomGenerator::instance(), &interruptRequest());
+    if (interrupted()) {
+        return tellInterrupted("stopped; nothing was renamed");
+    }
     if (!preview) {
         // The folder is there: the number is what the preview could not read.
         tell(invalidIntegerMessage(settings.numberText));
@@ -201,9 +219,11 @@ ExitCode renameCommand(RunSettings settings, const std::optional<std::string>& f
     for (const RunResult::NotRenamed& entry : result.notRenamed) {
         rows.push_back({entry.path, entry.newName, "not-renamed", reasonOf(entry.reason), Tone::Warning});
     }
-    return reportApplied(style, "rename", rows, result.unreachedFolders, {"renamed", "renamed", result.renamed},
-                         {"not_renamed", "not renamed", static_cast<long long>(rows.size())},
-                         result.outcome == RunResult::Outcome::Done);
+    const ExitCode status
+        = reportApplied(style, "rename", rows, result.unreachedFolders, {"renamed", "renamed", result.renamed},
+                        {"not_renamed", "not renamed", static_cast<long long>(rows.size())},
+                        result.outcome == RunResult::Outcome::Done);
+    return result.outcome == RunResult::Outcome::Stopped ? Interrupted : status;
 }
 
 ExitCode sortCommand(Selection selection, bool apply, const OutputStyle& style)
@@ -219,6 +239,9 @@ ExitCode sortCommand(Selection selection, bool apply, const OutputStyle& style)
     sort.mask = selection.mask;
     if (!apply) {
         const SortPlan plan = planSort(sort);
+        if (interrupted()) {
+            return tellInterrupted("stopped; nothing was moved");
+        }
         std::vector<Row> rows;
         long long moved = 0;
         long long kept = 0;

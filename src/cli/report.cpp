@@ -7,8 +7,11 @@
 #include <unicode/utf8.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <iostream>
 
 #include <unistd.h>
 
@@ -199,12 +202,39 @@ void printSummary(const OutputStyle& style, std::string_view command, bool dryRu
     write(line + "\n");
 }
 
+namespace {
+
+int g_outputError = 0; // errno of the first flush of stdout that failed
+
+// Flushes stdout, keeping why the first failed flush failed.
+bool flushOutput()
+{
+    if (std::fflush(stdout) == 0) {
+        return true;
+    }
+    g_outputError = g_outputError != 0 ? g_outputError : errno;
+    return false;
+}
+
+} // namespace
+
 void tell(std::string_view message)
 {
-    std::fflush(stdout);
+    flushOutput();
     std::string line = "quorbit-cli: ";
     line.append(message).append("\n");
     std::fwrite(line.data(), 1, line.size(), stderr);
+}
+
+int statusAfterOutput(int status)
+{
+    // Help texts come through std::cout, which writes through stdout's buffer.
+    const bool outputLost = !flushOutput() || std::ferror(stdout) || !std::cout;
+    if (outputLost) {
+        const std::string reason = g_outputError != 0 ? std::string(": ") + std::strerror(g_outputError) : "";
+        tell("the output could not be written" + reason);
+    }
+    return outputLost || std::fflush(stderr) != 0 || std::ferror(stderr) ? Refused : status;
 }
 
 } // namespace quorbit::cli

@@ -16,7 +16,9 @@ enum ExitCode : int {
     Done = 0, // everything planned was done
     NotAllDone = 1, // some entries were left as they were; they are listed
     UsageError = 2, // the command line asks for nothing the program can do
-    Refused = 3, // nothing done: no such folder, a damaged journal, an invalid pattern or number
+    Refused
+    = 3, // nothing done: no such folder, a damaged journal, an invalid pattern or number; or the output was lost
+    Interrupted = 130, // Ctrl+C stopped the command, as the shell reports a command SIGINT ended
 };
 
 struct OutputStyle {
@@ -66,6 +68,12 @@ void printJson(const nlohmann::ordered_json& object);
 
 // Writes "quorbit-cli: <message>" to stderr; the message may hold a path's bytes.
 void tell(std::string_view message);
+
+// The exit status of a command that ended with `status`: Refused when anything
+// it wrote to stdout or stderr was lost (a full disk, a closed pipe end), as a
+// script must not take a cut-off plan or list for the whole; said on stderr
+// while stderr still takes it.
+int statusAfterOutput(int status);
 
 // `text` for a terminal: control characters and bytes that are no UTF-8 shown
 // as \xNN, so a name can neither move the cursor nor hide what it holds.

@@ -1,5 +1,6 @@
 #include "cli/terminalprogress.h"
 
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 
@@ -9,11 +10,13 @@ namespace quorbit::cli {
 
 namespace {
 
-volatile std::sig_atomic_t g_interrupted = 0;
+// Lock-free, so the signal handler may set it; a preview polls it from its own threads.
+std::atomic<bool> g_interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 
 void noteInterrupt(int)
 {
-    g_interrupted = 1;
+    g_interrupted.store(true, std::memory_order_relaxed);
 }
 
 } // namespace
@@ -69,9 +72,14 @@ void stopOnInterrupt()
     sigaction(SIGINT, &action, nullptr);
 }
 
+const std::atomic<bool>& interruptRequest()
+{
+    return g_interrupted;
+}
+
 bool interrupted()
 {
-    return g_interrupted != 0;
+    return g_interrupted.load(std::memory_order_relaxed);
 }
 
 } // namespace quorbit::cli

@@ -2,6 +2,7 @@
 
 #include "rename/renamerun.h"
 
+#include <atomic>
 #include <chrono>
 #include <string>
 
@@ -33,6 +34,9 @@ private:
 
 // Makes SIGINT ask a running command to stop instead of ending the process.
 void stopOnInterrupt();
+
+// Set once SIGINT came after stopOnInterrupt, for a command that takes a flag to stop.
+const std::atomic<bool>& interruptRequest();
 
 // Whether SIGINT came since stopOnInterrupt.
 bool interrupted();

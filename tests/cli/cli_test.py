@@ -2,18 +2,20 @@
 """quorbit-cli through its command line, checked on the disk.
 
 Every operation's dry run (which must touch nothing), its --json plan, its
---apply and the undo after it; exit codes 1, 2 and 3; a name that is not
-UTF-8; sort; tags read back by mutagen; the terminal's table; the bash
-completion. Every case runs with XDG_STATE_HOME in a fresh folder.
+--apply and the undo after it; exit codes 1, 2, 3 and 130, lost output
+and a Ctrl+C included; a name that is not UTF-8; sort; tags read back by
+mutagen; the terminal's table; the bash completion. Every case runs with XDG_STATE_HOME in a fresh folder.
 
     cli_test.py QUORBIT_CLI COMPLETION_FILE
 """
 
 import base64
+import contextlib
 import json
 import os
 import pty
 import re
+import signal
 import subprocess
 import sys
 import tempfile
@@ -60,6 +62,16 @@ EXIT_CODES = [
     (["undo"], 3),  # nothing to undo
     (["undo", "2"], 3),  # only the newest
     (["tags", "{dir}/a.txt", "--set", "title=x"], 3),  # not an MP3
+]
+
+# Commands whose output is lost or whose folder cannot be listed: each is refused (exit 3) and says why.
+HONEST_EXITS = [
+    (["rename", "{dir}", "--op", "upper"], b"the output could not be written: No space left on device"),
+    (["rename", "{dir}", "--op", "upper", "--apply", "--json"], b"the output could not be written"),
+    (["undo", "--list"], b"the output could not be written"),
+    (["--help"], b"the output could not be written"),
+    (["rename", "{locked}", "--op", "upper"], b"the folder cannot be read: "),
+    (["rename", "{locked}", "--op", "upper", "--apply"], b"the folder cannot be read: "),
 ]
 
 failures = []
@@ -132,6 +144,56 @@ def test_exit_codes():
                 check(b"Usage: quorbit-cli" in result.stderr, f"{args}: no usage line in {result.stderr!r}")
             if expected == 3:
                 check(names(folder) == [b"A.txt", b"a.txt"], f"{args}: refused, yet the folder changed")
+
+
+def as_nobody():
+    """Root reads every folder: a locked one is locked only to another user."""
+    if os.geteuid() == 0:
+        os.setgroups([])
+        os.setgid(65534)
+        os.setuid(65534)
+
+
+def test_honest_exits():
+    with tempfile.TemporaryDirectory() as top, tempfile.TemporaryDirectory() as state:
+        folder, locked = os.path.join(top, "open"), os.path.join(top, "locked")
+        os.chmod(top, 0o755)
+        os.chmod(state, 0o777)
+        os.mkdir(folder)
+        os.chmod(folder, 0o777)
+        os.mkdir(locked, 0)
+        make(folder, ["a.txt"])
+        with open("/dev/full", "wb") as full:
+            for args, said in HONEST_EXITS:
+                argv = [arg.replace("{dir}", folder).replace("{locked}", locked) for arg in args]
+                result = subprocess.run([CLI, *argv], stdout=full, stderr=subprocess.PIPE, preexec_fn=as_nobody,
+                                        env=dict(os.environ, XDG_STATE_HOME=state, HOME=state))
+                check(result.returncode == 3 and said in result.stderr,
+                      f"{args}: exit {result.returncode}, said {result.stderr!r}")
+        check(names(folder) == [b"A.txt"], f"the applied run with lost output was not made: {names(folder)}")
+
+
+def test_interrupted_dry_run():
+    """Ctrl+C stops a dry run before its plan is printed, with the shell's status for SIGINT."""
+    with tempfile.TemporaryDirectory() as folder, tempfile.TemporaryDirectory() as state:
+        make(folder, [f"{i:05}.mp3" for i in range(30000)])
+        process = subprocess.Popen([CLI, "rename", folder, "--op", "upper", "--from-tags", "%Title%"],
+                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                   env=dict(os.environ, XDG_STATE_HOME=state))
+        # Interrupted once it catches SIGINT; before that the signal would simply end it.
+        while process.poll() is None and not catches_sigint(process.pid):
+            pass
+        process.send_signal(signal.SIGINT)
+        out, err = process.communicate()
+        check(process.returncode == 130 and out == b"" and b"stopped" in err,
+              f"interrupted dry run: exit {process.returncode}, printed {out[-80:]!r}, said {err!r}")
+
+
+def catches_sigint(pid):
+    with contextlib.suppress(OSError), open(f"/proc/{pid}/status") as status:
+        caught = next(line for line in status if line.startswith("SigCgt:")).split()[1]
+        return int(caught, 16) & (1 << (signal.SIGINT - 1)) != 0
+    return False
 
 
 def test_not_renamed_listed():
@@ -218,8 +280,8 @@ def test_completion():
     check(offered == ["upper-first", "upper-first-all"], f"completion offered {offered}")
 
 
-for test in (test_operations, test_exit_codes, test_not_renamed_listed, test_bytes_name, test_sort, test_tags,
-             test_terminal, test_completion):
+for test in (test_operations, test_exit_codes, test_honest_exits, test_interrupted_dry_run, test_not_renamed_listed,
+             test_bytes_name, test_sort, test_tags, test_terminal, test_completion):
     test()
 print(f"{len(failures)} failures" if failures else "all passed")
 sys.exit(1 if failures else 0)
