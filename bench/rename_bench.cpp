@@ -262,7 +262,7 @@ void benchmarkOperations()
             checksum += quorbit::ApplyOperation(static_cast<quorbit::RenameOption>(option),
                                                 names[static_cast<std::size_t>(i)], inputs, static_cast<std::size_t>(i),
                                                 count, random)
-                            .size();
+                            ->size();
         }
         const double seconds = secondsSince(start);
         std::printf("  %-22s %8.1f  (%zu bytes out)\n", captions[option], seconds * 1e9 / count, checksum);

@@ -892,16 +892,16 @@ void TForm1::connectPreview()
 void TForm1::showOperationExamples()
 {
     static constexpr std::string_view sample = "IMG_0412.jpg";
-    const std::optional<int> number = parseInteger(toUtf8(m_number->text()));
-    const OperationInputs inputs{toUtf8(m_symbols->text()), toUtf8(m_replace->text()), number.value_or(0)};
+    const std::string numberText = toUtf8(m_number->text());
     for (int option = 0; option < renameOptionCount; ++option) {
         const auto operation = static_cast<RenameOption>(option);
-        QString example; // none while the number box holds no number the run would take
-        if (!needsNumber(operation) || number) {
-            example = fromUtf8(sample) + QStringLiteral(" → ")
-                + fromUtf8(exampleName(operation, inputs, sample, RandomGenerator::instance()));
-        }
-        m_options->setItemToolTip(option, example);
+        const NumberCheck number = checkNumber(operation, numberText);
+        const OperationInputs inputs{toUtf8(m_symbols->text()), toUtf8(m_replace->text()), number.value};
+        // None while the number box holds no number the run would take.
+        const std::optional<std::string> name
+            = number ? exampleName(operation, inputs, sample, RandomGenerator::instance()) : std::nullopt;
+        m_options->setItemToolTip(option,
+                                  name ? fromUtf8(sample) + QStringLiteral(" → ") + fromUtf8(*name) : QString());
     }
 }
 
@@ -956,6 +956,7 @@ void TForm1::RadioGroupOptionsClick()
     if (layout.spinPosition) {
         m_number->setText(QString::number(*layout.spinPosition));
     }
+    m_number->setLeast(leastNumber(static_cast<RenameOption>(option)).value_or(NumberEdit::defaultLeast));
     // The label names whichever box stands beside it.
     m_symbolsLabel->setBuddy(layout.symbolsEditShown ? static_cast<QWidget*>(m_symbols) : m_number);
     m_number->setAccessibleName(m_symbolsLabel->text());
@@ -1067,6 +1068,15 @@ void TForm1::ButtonRenameClick()
     case RunResult::Outcome::InvalidNumber:
         m_showMessage(fromUtf8(result.message));
         break;
+    case RunResult::Outcome::NumberTooSmall: {
+        // The label beside the number box names it, without its colon.
+        QString label = m_symbolsLabel->text().trimmed();
+        if (label.endsWith(QLatin1Char(':'))) {
+            label.chop(1);
+        }
+        m_showMessage(fillIn(message("StringNumberTooSmall"), {label}));
+        break;
+    }
     case RunResult::Outcome::InvalidPattern:
         m_showMessage(fillIn(message("StringPatternNotValid"), {fromUtf8(result.patternError)}));
         break;
@@ -1095,6 +1105,8 @@ void TForm1::showNotRenamed()
             return message("StringNameRefusedCharacter");
         case Verdict::TooLong:
             return message("StringNameTooLong");
+        case Verdict::PatternTooSlow:
+            return message("StringPatternTooSlow");
         default:
             return message("StringRenameFailed");
         }
@@ -1429,7 +1441,7 @@ void TForm1::showTexts()
                                      message("StringWillNotRename"), message("StringNameTaken"),
                                      message("StringNameWantedTwice"), message("StringNameUnsafe"),
                                      message("StringNameRefusedCharacter"), message("StringNameTooLong"),
-                                     message("StringNoPhotoDate")});
+                                     message("StringPatternTooSlow"), message("StringNoPhotoDate")});
     BrowserTexts browser;
     browser.columns = {message("StringColumnName"), message("StringColumnSize"), message("StringColumnType"),
                        message("StringColumnModified"), message("StringColumnAttributes")};

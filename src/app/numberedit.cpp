@@ -10,7 +10,7 @@ NumberEdit::NumberEdit(QWidget* parent)
     : QAbstractSpinBox(parent)
 {
     lineEdit()->setMaxLength(5);
-    setText(QString::number(minimum));
+    setText(QString::number(defaultLeast));
     setAccelerated(true);
 }
 
@@ -24,16 +24,22 @@ void NumberEdit::setText(const QString& text)
     lineEdit()->setText(text);
 }
 
+void NumberEdit::setLeast(int least)
+{
+    m_least = least;
+    m_lastPosition = std::clamp(m_lastPosition, m_least, maximum);
+}
+
 int NumberEdit::arrowPosition() const
 {
     bool isNumber = false;
     const int typed = text().trimmed().toInt(&isNumber);
-    return isNumber ? std::clamp(typed, minimum, maximum) : m_lastPosition;
+    return isNumber ? std::clamp(typed, m_least, maximum) : m_lastPosition;
 }
 
 void NumberEdit::stepBy(int steps)
 {
-    m_lastPosition = std::clamp(arrowPosition() + steps, minimum, maximum);
+    m_lastPosition = std::clamp(arrowPosition() + steps, m_least, maximum);
     setText(QString::number(m_lastPosition));
 }
 
@@ -44,7 +50,7 @@ QAbstractSpinBox::StepEnabled NumberEdit::stepEnabled() const
     if (position < maximum) {
         enabled |= StepUpEnabled;
     }
-    if (position > minimum) {
+    if (position > m_least) {
         enabled |= StepDownEnabled;
     }
     return enabled;
@@ -52,7 +58,8 @@ QAbstractSpinBox::StepEnabled NumberEdit::stepEnabled() const
 
 QValidator::State NumberEdit::validate(QString& input, int&) const
 {
-    return input.size() <= 5 ? QValidator::Acceptable : QValidator::Invalid;
+    const bool refusedSign = m_least >= 0 && input.contains(QLatin1Char('-'));
+    return input.size() <= 5 && !refusedSign ? QValidator::Acceptable : QValidator::Invalid;
 }
 
 } // namespace quorbit

@@ -29,6 +29,8 @@ PreviewMark markOf(Verdict verdict)
         return PreviewMark::TooLong;
     case Verdict::InvalidPattern:
         return PreviewMark::InvalidPattern;
+    case Verdict::PatternTooSlow:
+        return PreviewMark::PatternTooSlow;
     }
     return PreviewMark::Unsafe;
 }

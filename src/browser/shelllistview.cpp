@@ -541,6 +541,8 @@ QString ShellListModel::markText(PreviewMark mark) const
         return notRenamed(m_previewTexts.tooLong);
     case PreviewMark::InvalidPattern:
         return notRenamed(m_patternProblem);
+    case PreviewMark::PatternTooSlow:
+        return notRenamed(m_previewTexts.patternTooSlow);
     }
     return {};
 }

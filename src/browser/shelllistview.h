@@ -42,6 +42,7 @@ struct PreviewTexts {
     QString unsafe;
     QString refusedCharacter; // the folder's drive does not allow a character of the new name
     QString tooLong; // nor a name so long
+    QString patternTooSlow; // the regular expression takes too long on the name
     QString noPhotoDate; // added to the mark of a photo that the operation names
 };
 

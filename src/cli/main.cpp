@@ -8,7 +8,9 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cstdio>
+#include <string_view>
 
 namespace {
 
@@ -22,7 +24,8 @@ constexpr const char* kDescription
       "An applied run is journaled where the window keeps its runs, so either undoes the other's. Names\n"
       "are handled as the bytes they are.\n";
 
-constexpr const char* kOperations = R"(Operations (--op) and what they read:
+constexpr const char* kOperations
+    = R"(Operations (--op) and what they read (a --number is 1 or more, counter's 0 or more):
   add-left, add-right      --text: the text added before or after the name
   delete                   --text: the text deleted wherever it occurs
   delete-left, delete-right  --number: how many characters are deleted
@@ -110,6 +113,27 @@ void addSelection(CLI::App& command, Selection& selection)
                        "the file type mask, as the window's file type box has it: '*.jpg;*.jpeg' (*.* unless given)");
 }
 
+// The command line's arguments, last first as CLI11 takes them. CLI11 reads
+// "--text=" as "--text" with its value still to come, and would take the next
+// argument for it; the empty text meant goes on as an argument of its own.
+std::vector<std::string> argumentsOf(int argc, char* argv[])
+{
+    std::vector<std::string> arguments;
+    bool optionsEnded = false; // after "--" every argument is a folder or a file
+    for (int index = 1; index < argc; ++index) {
+        const std::string_view argument = argv[index];
+        optionsEnded = optionsEnded || argument == "--";
+        if (!optionsEnded && (argument == "--text=" || argument == "--replace=")) {
+            arguments.emplace_back(argument.substr(0, argument.size() - 1));
+            arguments.emplace_back();
+        } else {
+            arguments.emplace_back(argument);
+        }
+    }
+    std::reverse(arguments.begin(), arguments.end());
+    return arguments;
+}
+
 // Reads the command line and carries out its command; returns the exit status.
 int runCommandLine(int argc, char* argv[])
 {
@@ -129,7 +153,8 @@ int runCommandLine(int argc, char* argv[])
         ->transform(oneOf(operationNames()))
         ->option_text("NAME");
     renaming->add_option("--text", rename.text, "the operation's text (see below)");
-    renaming->add_option("--replace", rename.replace, "what replaces the text found (replace, regex)");
+    renaming->add_option("--replace", rename.replace,
+                         "what replaces the text found (replace, regex); --replace= for none");
     renaming->add_option("--number", rename.number, "the operation's number (see below)");
     renaming->add_option("--part", rename.part, "what is renamed: names (the default), extensions or both")
         ->transform(oneOf(partNames()))
@@ -192,7 +217,7 @@ int runCommandLine(int argc, char* argv[])
     renaming->footer(kOperations);
 
     try {
-        app.parse(argc, argv);
+        app.parse(argumentsOf(argc, argv));
     } catch (const CLI::Success& asked) { // --help, --help-all, --version
         return app.exit(asked);
     } catch (const CLI::ParseError& error) {

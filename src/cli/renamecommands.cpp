@@ -61,6 +61,16 @@ void tellInvalidPattern(const std::string& detail)
     tell("the pattern is not valid (" + detail + ")");
 }
 
+// Why the run does not take the --number of `settings`.
+void tellNumberRefused(const RunSettings& settings)
+{
+    if (checkNumber(settings.option, settings.numberText).fault == NumberCheck::Fault::TooSmall) {
+        tell("--number must be " + std::to_string(leastNumber(settings.option).value_or(0)) + " or more");
+    } else {
+        tell(invalidIntegerMessage(settings.numberText));
+    }
+}
+
 std::string_view reasonOf(Verdict verdict)
 {
     switch (verdict) {
@@ -81,6 +91,8 @@ std::string_view reasonOf(Verdict verdict)
         return "rename failed";
     case Verdict::InvalidPattern:
         return "invalid pattern";
+    case Verdict::PatternTooSlow:
+        return "pattern too slow";
     }
     return "";
 }
@@ -152,8 +164,8 @@ ExitCode previewRename(const RunSettings& settings, const std::optional<TitleTem
         return tellInterrupted("stopped; nothing was renamed");
     }
     if (!preview) {
-        // The folder is there: the number is what the preview could not read.
-        tell(invalidIntegerMessage(settings.numberText));
+        // The folder is there: the number is what the preview did not take.
+        tellNumberRefused(settings);
         return Refused;
     }
     if (!preview->patternError.empty()) {
@@ -198,7 +210,8 @@ ExitCode renameCommand(RunSettings settings, const std::optional<std::string>& f
     RunHistory(settings.journalFolder).keep(keptRunCount);
     switch (result.outcome) {
     case RunResult::Outcome::InvalidNumber:
-        tell(result.message);
+    case RunResult::Outcome::NumberTooSmall:
+        tellNumberRefused(settings);
         return Refused;
     case RunResult::Outcome::InvalidPattern:
         tellInvalidPattern(result.patternError);

@@ -21,6 +21,7 @@ enum class PreviewMark : std::uint8_t {
     RefusedCharacter, // the folder's drive does not allow a character of the new name
     TooLong, // the new name is longer than the folder's drive allows
     InvalidPattern,
+    PatternTooSlow, // the pattern takes too long on the name
 };
 
 // One entry's preview; the new name is a view into its ListPreview.

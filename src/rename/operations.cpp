@@ -198,15 +198,15 @@ std::string CounterText(int start, std::string_view prefix, std::size_t entryInd
     return result;
 }
 
-std::string RegexReplace(std::string_view part, std::string_view pattern, std::string_view replaceBy)
+std::optional<std::string> RegexReplace(std::string_view part, std::string_view pattern, std::string_view replaceBy)
 {
     const std::variant<RegexReplacement, std::string> compiled = RegexReplacement::compile(pattern, replaceBy);
     const RegexReplacement* replacement = std::get_if<RegexReplacement>(&compiled);
     return replacement ? replacement->apply(part) : std::string(part);
 }
 
-std::string ApplyOperation(RenameOption option, std::string_view part, const OperationInputs& inputs,
-                           std::size_t entryIndex, std::size_t entryCount, RandomGenerator& random)
+std::optional<std::string> ApplyOperation(RenameOption option, std::string_view part, const OperationInputs& inputs,
+                                          std::size_t entryIndex, std::size_t entryCount, RandomGenerator& random)
 {
     switch (option) {
     case RenameOption::AddToLeft:
@@ -247,18 +247,24 @@ std::string ApplyOperation(RenameOption option, std::string_view part, const Ope
     return std::string(part);
 }
 
-std::string exampleName(RenameOption option, const OperationInputs& inputs, std::string_view sample,
-                        RandomGenerator random)
+std::optional<std::string> exampleName(RenameOption option, const OperationInputs& inputs, std::string_view sample,
+                                       RandomGenerator random)
 {
     const std::size_t dot = sample.rfind('.');
     const std::string_view base = sample.substr(0, dot);
     const std::string_view extension = dot == std::string_view::npos ? std::string_view() : sample.substr(dot);
-    return ApplyOperation(option, base, inputs, 0, 1, random) + std::string(extension);
+    std::optional<std::string> name = ApplyOperation(option, base, inputs, 0, 1, random);
+    if (name) {
+        name->append(extension);
+    }
+    return name;
 }
 
-bool needsNumber(RenameOption option)
+std::optional<int> leastNumber(RenameOption option)
 {
     switch (option) {
+    // None of 0 or below does what its name says: Reduce to and Random
+    // symbols would leave only the extension, as a hidden name.
     case RenameOption::DeleteFromLeft:
     case RenameOption::DeleteFromRight:
     case RenameOption::ReplaceFromLeft:
@@ -266,11 +272,34 @@ bool needsNumber(RenameOption option)
     case RenameOption::ReduceTo:
     case RenameOption::ExpandTo:
     case RenameOption::RandomSymbols:
+        return 1;
+    // Counting may start at 0; below it, names would hold a minus sign.
     case RenameOption::Counter:
-        return true;
+        return 0;
     default:
-        return false;
+        return std::nullopt;
     }
+}
+
+bool needsNumber(RenameOption option)
+{
+    return leastNumber(option).has_value();
+}
+
+NumberCheck checkNumber(RenameOption option, std::string_view text)
+{
+    const std::optional<int> least = leastNumber(option);
+    if (!least) {
+        return {};
+    }
+    const std::optional<int> number = parseInteger(text);
+    if (!number) {
+        return {NumberCheck::Fault::NotANumber};
+    }
+    if (*number < *least) {
+        return {NumberCheck::Fault::TooSmall, *number};
+    }
+    return {NumberCheck::Fault::None, *number};
 }
 
 OptionsPanelLayout optionsPanelFor(RenameOption option)

@@ -60,10 +60,10 @@ std::string RandomSymbols(int count, RandomGenerator& random);
 // `prefix` and start + entryIndex, padded with zeros to the width of entryCount.
 std::string CounterText(int start, std::string_view prefix, std::size_t entryIndex, std::size_t entryCount);
 // Every match of the ICU regular expression `pattern` replaced by `replaceBy`,
-// as RegexReplacement does; an empty pattern, or one that does not compile,
-// changes nothing. Compiles on every call: a run compiles once, into
-// OperationInputs::regex.
-std::string RegexReplace(std::string_view part, std::string_view pattern, std::string_view replaceBy);
+// as RegexReplacement does, nothing when the pattern takes too long on `part`;
+// an empty pattern, or one that does not compile, changes nothing. Compiles on
+// every call: a run compiles once, into OperationInputs::regex.
+std::optional<std::string> RegexReplace(std::string_view part, std::string_view pattern, std::string_view replaceBy);
 
 // A linear congruential generator. The program keeps one, seeded with 1 at
 // start, so every program start yields the same random names. It is a plain
@@ -91,7 +91,7 @@ private:
 class RegexReplacement;
 
 // What an operation reads from the options panel. `number` is the number box's
-// value, already checked with parseInteger.
+// value, already checked with checkNumber.
 struct OperationInputs {
     std::string symbols;
     std::string replaceBy;
@@ -103,17 +103,36 @@ struct OperationInputs {
 
 // Runs operation `option` on `part`. entryIndex is the entry's 0-based position
 // in its folder's list of entries to rename, and entryCount that list's length;
-// random names are drawn from `random`.
-std::string ApplyOperation(RenameOption option, std::string_view part, const OperationInputs& inputs,
-                           std::size_t entryIndex, std::size_t entryCount, RandomGenerator& random);
+// random names are drawn from `random`. Nothing when the regular expression
+// takes too long on `part`.
+std::optional<std::string> ApplyOperation(RenameOption option, std::string_view part, const OperationInputs& inputs,
+                                          std::size_t entryIndex, std::size_t entryCount, RandomGenerator& random);
 
+// The least number `option` reads from the number box: 1 for a count of
+// characters or a length, 0 for Counter's first number; nothing when it reads
+// no number.
+std::optional<int> leastNumber(RenameOption option);
 bool needsNumber(RenameOption option);
+
+// The number box's text as operation `option` reads it: its value, or why the
+// run refuses it. An operation that reads no number takes any text, as 0.
+struct [[nodiscard]] NumberCheck {
+    enum class Fault : std::uint8_t {
+        None,
+        NotANumber, // parseInteger does not read it
+        TooSmall, // below leastNumber
+    };
+    Fault fault = Fault::None;
+    int value = 0;
+    explicit operator bool() const { return fault == Fault::None; }
+};
+NumberCheck checkNumber(RenameOption option, std::string_view text);
 
 // What `option` makes of the name part of `sample` (before its last dot), as
 // the only entry of its folder; the generator is a copy, so showing an example
-// draws nothing from the program's own.
-std::string exampleName(RenameOption option, const OperationInputs& inputs, std::string_view sample,
-                        RandomGenerator random);
+// draws nothing from the program's own. Nothing where ApplyOperation gives nothing.
+std::optional<std::string> exampleName(RenameOption option, const OperationInputs& inputs, std::string_view sample,
+                                       RandomGenerator random);
 
 // How the options panel looks for an operation. Label texts are language keys;
 // an empty key hides the label.

@@ -8,6 +8,8 @@
 #include <unicode/utf16.h>
 #include <unicode/utf8.h>
 
+#include <atomic>
+#include <chrono>
 #include <vector>
 
 namespace quorbit {
@@ -18,9 +20,33 @@ namespace {
 // which no valid UTF-8 decodes to, so they come back as the bytes they were.
 constexpr UChar32 kStrayBase = 0xDC00;
 
-// A limit on the matcher's backtracking, in ICU's units of 10,000 steps: a
-// pattern that backtracks without end on a name would otherwise hang the run.
-constexpr int32_t kTimeLimit = 100;
+using Clock = std::chrono::steady_clock;
+
+// What the pattern may spend on one name, and on the slow names of a whole
+// run: a pattern that backtracks without end would otherwise hold a run of
+// ten thousand names for minutes.
+constexpr Clock::duration kNameAllowance = std::chrono::milliseconds(10);
+constexpr Clock::duration kRunAllowance = std::chrono::seconds(4);
+
+// The time of one name's matching, on the stack of the call that matches it.
+struct NameClock {
+    Clock::time_point start;
+    Clock::time_point lastTold; // when ICU last asked, or the start
+    std::atomic<Clock::rep>& spent; // the object's, over all the names
+};
+
+// Asked by ICU after every 10,000 backtracking steps: whether the match may go
+// on. A name that never takes that many costs no reading of the clock here.
+UBool U_CALLCONV mayGoOn(const void* context, int32_t)
+{
+    // ICU hands the context back as const; it is the matching call's own clock.
+    NameClock& clock = *static_cast<NameClock*>(const_cast<void*>(context));
+    const Clock::time_point now = Clock::now();
+    const Clock::rep added = (now - clock.lastTold).count();
+    const Clock::duration spent(clock.spent.fetch_add(added, std::memory_order_relaxed) + added);
+    clock.lastTold = now;
+    return now - clock.start < kNameAllowance && spent < kRunAllowance;
+}
 
 // `text` as UTF-16 for the matcher. With `offsets`, the byte offset in `text`
 // of every UTF-16 unit (and of the end) goes there too.
@@ -196,6 +222,8 @@ std::variant<std::vector<Piece>, std::string> readReplacement(const icu::RegexPa
 struct RegexReplacement::Compiled {
     std::unique_ptr<icu::RegexPattern> pattern;
     std::vector<Piece> pieces;
+    // The time the names ICU asked about took, added by every thread that applies.
+    std::atomic<Clock::rep> spent{0};
 };
 
 RegexReplacement::RegexReplacement(std::unique_ptr<Compiled> compiled)
@@ -233,11 +261,16 @@ std::variant<RegexReplacement, std::string> RegexReplacement::compile(std::strin
     return RegexReplacement(std::move(compiled));
 }
 
-std::string RegexReplacement::apply(std::string_view part) const
+std::optional<std::string> RegexReplacement::apply(std::string_view part) const
 {
     if (!m_compiled) {
         return std::string(part);
     }
+    if (Clock::duration(m_compiled->spent.load(std::memory_order_relaxed)) >= kRunAllowance) {
+        return std::nullopt;
+    }
+    const Clock::time_point now = Clock::now();
+    NameClock clock{now, now, m_compiled->spent};
     // Offsets of an ASCII name are its UTF-16 indices; others need the table.
     std::vector<std::size_t> offsets;
     const bool ascii = utf8::isAscii(part);
@@ -247,12 +280,12 @@ std::string RegexReplacement::apply(std::string_view part) const
     };
 
     UErrorCode status = U_ZERO_ERROR;
-    // A matcher of its own for every name keeps the object free of state.
+    // A matcher of its own for every name keeps the threads apart.
     const std::unique_ptr<icu::RegexMatcher> matcher(m_compiled->pattern->matcher(text, status));
     if (U_FAILURE(status)) {
-        return std::string(part);
+        return std::nullopt;
     }
-    matcher->setTimeLimit(kTimeLimit, status);
+    matcher->setMatchCallback(mayGoOn, &clock, status);
     std::string out;
     std::size_t copied = 0; // the bytes of `part` before this are in `out`
     while (matcher->find(status)) {
@@ -268,7 +301,7 @@ std::string RegexReplacement::apply(std::string_view part) const
         copied = byteAt(matcher->end(status));
     }
     if (U_FAILURE(status)) {
-        return std::string(part);
+        return std::nullopt;
     }
     out.append(part.substr(copied));
     return out;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -16,8 +17,16 @@ namespace quorbit {
 // every byte outside the matches, or inside a group the replacement copies,
 // comes back as it was.
 //
-// Applying reads the compiled pattern only, so one object may serve any
-// number of threads at once.
+// A pattern that backtracks without end on a name is stopped by the clock:
+// it may spend 10 ms on a name and, on the names that take it longer than
+// ICU's first quantum of work (10,000 backtracking steps), 4 s in all per
+// object; a run compiles its own, so these bound a whole preview or run. Once
+// the 4 s are spent, every name after is refused at once, as trying each
+// would cost its 10 ms again. The bound is time, so a name close to it may
+// fare differently in a preview and in the run.
+//
+// Applying reads the compiled pattern and adds to the time spent, an atomic,
+// so one object may serve any number of threads at once.
 class RegexReplacement {
 public:
     // The compiled form, or why it does not compile: ICU's error name and the
@@ -32,8 +41,9 @@ public:
 
     // `part` with every match replaced, left to right; an empty match is
     // replaced too and the search goes on one character further, as ICU does.
-    // A match that runs out of ICU's backtracking limits leaves `part` as it was.
-    std::string apply(std::string_view part) const;
+    // Nothing when the pattern cannot finish on `part`: it ran out of the time
+    // above or of ICU's backtracking stack.
+    std::optional<std::string> apply(std::string_view part) const;
 
 private:
     struct Compiled;

@@ -24,6 +24,7 @@ enum class Verdict : std::uint8_t {
     TooLong, // the new name is longer than the folder's drive allows
     Failed, // after the plan: the move itself failed (taken meanwhile, gone, no access)
     InvalidPattern, // never planned: the operation's pattern does not compile, so no entry is renamed
+    PatternTooSlow, // the operation's pattern takes too long on the name, so it gets none and stays
 };
 
 // One entry of a plan as it is read; the names are views into the plan.

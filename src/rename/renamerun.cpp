@@ -392,6 +392,7 @@ std::optional<FolderPlan> RenameRun::planNames(const ActiveRun& active, const fi
         }
     }
     std::vector<std::size_t> withoutDate;
+    std::vector<std::size_t> tooSlow;
     std::string name; // the name sources take whole strings
     for (std::size_t i = 0; i < count; ++i) {
         name.assign(folderNames[entryNames[i]]);
@@ -404,6 +405,9 @@ std::optional<FolderPlan> RenameRun::planNames(const ActiveRun& active, const fi
             newName = freePhotoName(std::move(*newName), name, claimed, nextSuffix);
         } else if (computed.origin == NameOrigin::PhotoWithoutDate) {
             withoutDate.push_back(i);
+        } else if (computed.origin == NameOrigin::PatternTooSlow) {
+            newName.reset(); // planned as a name that is no name, so the entry stays
+            tooSlow.push_back(i);
         }
         if (photoNames && newName) {
             claimed.insert(*newName);
@@ -420,19 +424,24 @@ std::optional<FolderPlan> RenameRun::planNames(const ActiveRun& active, const fi
     for (const std::size_t entry : withoutDate) {
         plan.photoWithoutDate[entry] = true;
     }
+    for (const std::size_t entry : tooSlow) {
+        plan.verdicts[entry] = Verdict::PatternTooSlow;
+    }
     return plan;
 }
 
 std::variant<OperationInputs, RunResult> RenameRun::inputsFor(const RunSettings& settings)
 {
-    OperationInputs inputs{settings.symbolsText, settings.replaceText, 0};
-    if (needsNumber(settings.option)) {
-        const std::optional<int> number = parseInteger(settings.numberText);
-        if (!number) {
-            return RunResult{RunResult::Outcome::InvalidNumber, invalidIntegerMessage(settings.numberText), {}, 0, {}};
-        }
-        inputs.number = *number;
+    const NumberCheck number = checkNumber(settings.option, settings.numberText);
+    switch (number.fault) {
+    case NumberCheck::Fault::NotANumber:
+        return RunResult{RunResult::Outcome::InvalidNumber, invalidIntegerMessage(settings.numberText), {}, 0, {}};
+    case NumberCheck::Fault::TooSmall:
+        return RunResult{RunResult::Outcome::NumberTooSmall, {}, {}, 0, {}};
+    case NumberCheck::Fault::None:
+        break;
     }
+    OperationInputs inputs{settings.symbolsText, settings.replaceText, number.value};
     if (settings.option == RenameOption::RegexReplace) {
         std::variant<RegexReplacement, std::string> compiled
             = RegexReplacement::compile(settings.symbolsText, settings.replaceText);
@@ -546,15 +555,15 @@ RenameRun::ComputedName RenameRun::newNameFor(const ActiveRun& active, const fil
     const auto apply = [&](std::string_view part) {
         return ApplyOperation(active.settings.option, part, active.inputs, index, count, active.random);
     };
-    switch (active.settings.renamePart) {
-    case RenamePart::Names:
-        return {apply(parts.base) + "." + std::string(parts.extension), origin};
-    case RenamePart::Extensions:
-        return {std::string(parts.base) + "." + apply(parts.extension), origin};
-    case RenamePart::Both:
-        return {apply(parts.base) + "." + apply(parts.extension), origin};
+    const bool base = active.settings.renamePart != RenamePart::Extensions;
+    const bool extension = active.settings.renamePart != RenamePart::Names;
+    // The extension first: renaming both, Random symbols draws for it before the name, as earlier builds did.
+    const std::optional<std::string> newExtension = extension ? apply(parts.extension) : std::string(parts.extension);
+    const std::optional<std::string> newBase = base ? apply(parts.base) : std::string(parts.base);
+    if (!newBase || !newExtension) {
+        return {name, NameOrigin::PatternTooSlow};
     }
-    return {name, origin};
+    return {*newBase + "." + *newExtension, origin};
 }
 
 } // namespace quorbit

@@ -108,6 +108,7 @@ struct RunResult {
         Stopped, // ended early on request; message is the status text so far
         NoFolder, // no folder chosen; nothing done; message says so for the status bar
         InvalidNumber, // message is the error; nothing renamed
+        NumberTooSmall, // the number is below the operation's leastNumber; nothing renamed
         AlreadyRunning, // a run is under way; this one is ignored
         JournalNotWritten, // the journal could not be written; nothing more was renamed
         // The regular expression does not compile; nothing renamed. message is
@@ -124,7 +125,7 @@ struct RunResult {
     struct NotRenamed {
         std::string path;
         std::string newName; // empty for an unsafe name
-        Verdict reason = Verdict::Failed; // Taken, SharedTarget, Unsafe or Failed
+        Verdict reason = Verdict::Failed; // any but Unchanged, Renamed and InvalidPattern
     };
     std::vector<NotRenamed> notRenamed;
     // For InvalidPattern: ICU's error name and where, "U_REGEX_MISMATCHED_PAREN at offset 4".
@@ -135,7 +136,7 @@ struct RunResult {
 struct RunPreview {
     FolderPlan shown; // the plan for the chosen folder itself
     std::size_t renamed = 0; // entries that would get their new names
-    std::size_t notRenamed = 0; // entries that would keep theirs: taken, wanted twice or unsafe
+    std::size_t notRenamed = 0; // entries that would keep theirs: taken, wanted twice, unsafe…
     int folderCount = 0; // sub-folders visited, with sub-folders on
     // When the regular expression does not compile, as RunResult::patternError.
     // Then no folder is planned: `shown` lists the chosen folder's entries, each
@@ -185,9 +186,11 @@ public:
 
     // What a run with `settings` would do, worked out without touching
     // anything: the same new names and verdicts, random names included, when
-    // `random` is a copy of the generator the run will draw from. Reads only
+    // `random` is a copy of the generator the run will draw from; only where a
+    // pattern takes too long is told by the clock, and may differ. Reads only
     // the disk and its arguments, so it may run on any thread. Nothing when the
-    // number box holds no number, no folder is chosen, or `cancelled` turned true.
+    // number box holds no number the operation takes, no folder is chosen, or
+    // `cancelled` turned true.
     // A pattern that does not compile gives a preview with its patternError.
     static std::optional<RunPreview> preview(const RunSettings& settings, const TagNameSource& tagNames,
                                              RandomGenerator random, const std::atomic<bool>* cancelled = nullptr);
@@ -226,6 +229,7 @@ private:
         Operation,
         PhotoDate, // another photo may want the same name: it takes a free one
         PhotoWithoutDate, // a photo named by the operation, as it tells no date
+        PatternTooSlow, // the regular expression takes too long on the name: it gets none
     };
     struct ComputedName {
         std::string name;
@@ -236,7 +240,8 @@ private:
                                    std::size_t index, std::size_t count);
     // What the operation reads from the settings, its pattern compiled once for
     // the whole run; or the refusal to run when the number box holds no number
-    // (InvalidNumber) or the pattern does not compile (InvalidPattern).
+    // (InvalidNumber) or one the operation does not take (NumberTooSmall), or
+    // the pattern does not compile (InvalidPattern).
     static std::variant<OperationInputs, RunResult> inputsFor(const RunSettings& settings);
 
     bool m_running = false;

@@ -270,6 +270,24 @@ private slots:
         QCOMPARE(number.text(), QStringLiteral("994")); // from where the arrows stood
         number.stepBy(-2000);
         QCOMPARE(number.text(), QStringLiteral("1"));
+        number.setLeast(0); // Counter's first number
+        number.stepBy(-1);
+        QCOMPARE(number.text(), QStringLiteral("0"));
+        QTest::keyClicks(&number, QStringLiteral("-7"));
+        QCOMPARE(number.text(), QStringLiteral("07")); // no operation takes a number below 0
+    }
+
+    void aNumberTheOperationDoesNotTakeIsRefused()
+    {
+        QTemporaryDir folder;
+        QFile(folder.filePath(QStringLiteral("a.txt"))).open(QIODevice::WriteOnly);
+        const auto window = openWindow();
+        QVERIFY(selectAndWait(*window, bytes(folder.path())));
+        control<RadioGroup>(*window, "RadioGroupOptions")->setItemIndex(8); // Reduce to
+        control<NumberEdit>(*window, "EditNumber")->setText(QStringLiteral("0"));
+        control<QPushButton>(*window, "ButtonRename")->click();
+        QCOMPARE(m_messages, QStringList{QStringLiteral("Symbols must be 1 or more")});
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{QStringLiteral("a.txt")});
     }
 
     void languageMenuSwitchesCaptionsAndTitleFields()

@@ -92,7 +92,7 @@ private slots:
         ListPreview preview;
         preview.add("b.txt", "c.txt", PreviewMark::WillRename, false);
         list.model().setPreview(std::move(preview));
-        list.model().setPreviewTexts({QStringLiteral("New name"), {}, {}, {}, {}, {}, {}, {}, {}, {}});
+        list.model().setPreviewTexts({QStringLiteral("New name"), {}, {}, {}, {}, {}, {}, {}, {}, {}, {}});
         const int bRow = list.model().rowOfEntry(2);
         QCOMPARE(list.model().index(bRow, NewNameColumn).data().toString(), QStringLiteral("c.txt"));
         QCOMPARE(list.model().headerData(NewNameColumn, Qt::Horizontal, Qt::DisplayRole).toString(),

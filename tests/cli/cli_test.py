@@ -31,6 +31,7 @@ OPERATIONS = [
     ("delete-left", ["--number", "2"], ["abcd.txt"], ["cd.txt"]),
     ("delete-right", ["--number", "2"], ["abcd.txt"], ["ab.txt"]),
     ("replace", ["--text", "a", "--replace", "o"], ["banana.txt"], ["bonono.txt"]),
+    ("replace", ["--text", "a", "--replace="], ["banana.txt"], ["bnn.txt"]),
     ("replace-left", ["--number", "2", "--text", "XY"], ["abcd.txt"], ["XYcd.txt"]),
     ("replace-right", ["--number", "2", "--text", "XY"], ["abcd.txt"], ["abXY.txt"]),
     ("reduce", ["--number", "2"], ["abcd.txt"], ["ab.txt"]),
@@ -41,10 +42,11 @@ OPERATIONS = [
     ("lower", [], ["ÉTÉ.TXT"], ["été.TXT"]),
     ("random", ["--number", "4"], ["a.txt"], ["re:[0-9a-z]{4}\\.txt"]),
     ("counter", ["--number", "7", "--text", "p_"], ["a.txt", "b.txt"], ["p_7.txt", "p_8.txt"]),
+    ("counter", ["--number", "0"], ["a.txt", "b.txt"], ["0.txt", "1.txt"]),
     ("regex", ["--text", "^(\\w)(\\w+)$", "--replace", "$2$1"], ["abc.txt"], ["bca.txt"]),
 ]
 
-# Command lines and the exit code each must give, in a folder holding A.txt and a.txt.
+# Command lines, the exit code each must give and what it must say, in a folder holding A.txt and a.txt.
 EXIT_CODES = [
     (["rename", "{dir}", "--op", "add-left", "--text", "x"], 0),
     (["rename", "{dir}", "--op", "lower"], 1),  # A.txt would take a.txt's name
@@ -59,6 +61,9 @@ EXIT_CODES = [
     (["rename", "{dir}", "--op", "regex", "--text", "("], 3),
     (["rename", "{dir}", "--op", "regex", "--text", "(", "--apply"], 3),
     (["rename", "{dir}", "--op", "reduce", "--number", "x"], 3),
+    (["rename", "{dir}", "--op", "reduce", "--number", "-1"], 3, b"--number must be 1 or more"),
+    (["rename", "{dir}", "--op", "random", "--number", "0", "--apply"], 3, b"--number must be 1 or more"),
+    (["rename", "{dir}", "--op", "counter", "--number", "-1"], 3, b"--number must be 0 or more"),
     (["undo"], 3),  # nothing to undo
     (["undo", "2"], 3),  # only the newest
     (["tags", "{dir}/a.txt", "--set", "title=x"], 3),  # not an MP3
@@ -135,7 +140,7 @@ def test_operations():
 
 
 def test_exit_codes():
-    for args, expected in EXIT_CODES:
+    for args, expected, *message in EXIT_CODES:
         with tempfile.TemporaryDirectory() as folder, tempfile.TemporaryDirectory() as state:
             make(folder, ["A.txt", "a.txt"])
             result = run([arg.replace("{dir}", folder) for arg in args], state)
@@ -144,6 +149,8 @@ def test_exit_codes():
                 check(b"Usage: quorbit-cli" in result.stderr, f"{args}: no usage line in {result.stderr!r}")
             if expected == 3:
                 check(names(folder) == [b"A.txt", b"a.txt"], f"{args}: refused, yet the folder changed")
+            if message:
+                check(message[0] in result.stderr, f"{args}: said {result.stderr!r}, not {message[0]!r}")
 
 
 def as_nobody():

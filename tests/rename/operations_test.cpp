@@ -187,7 +187,7 @@ TEST(ApplyOperation, EmptyPartAndParameterRouting)
     RandomGenerator random;
     std::set<int> nonEmpty;
     for (int option = 0; option < renameOptionCount; ++option) {
-        if (!ApplyOperation(static_cast<RenameOption>(option), "", inputs, 0, 1, random).empty()) {
+        if (!ApplyOperation(static_cast<RenameOption>(option), "", inputs, 0, 1, random)->empty()) {
             nonEmpty.insert(option);
         }
     }
@@ -213,6 +213,41 @@ TEST(ParseInteger, AcceptsWhatTheNumberBoxMayHold)
         EXPECT_FALSE(parseInteger(bad)) << bad;
     }
     EXPECT_EQ(invalidIntegerMessage("x1"), "'x1' is not a valid integer value");
+}
+
+// Lengths and counts of characters start at 1, and Counter's first number at
+// 0: below them, Reduce to and Random symbols left only a hidden ".jpg".
+TEST(CheckNumber, RefusesTheNumbersEachOperationCannotTake)
+{
+    using Fault = NumberCheck::Fault;
+    struct Case {
+        RenameOption option;
+        const char* text;
+        Fault fault;
+    };
+    const Case cases[] = {
+        {RenameOption::DeleteFromLeft, "0", Fault::TooSmall},
+        {RenameOption::DeleteFromRight, "-1", Fault::TooSmall},
+        {RenameOption::ReplaceFromLeft, "0", Fault::TooSmall},
+        {RenameOption::ReplaceFromRight, "-2", Fault::TooSmall},
+        {RenameOption::ReduceTo, "-1", Fault::TooSmall},
+        {RenameOption::ReduceTo, "0", Fault::TooSmall},
+        {RenameOption::ExpandTo, "0", Fault::TooSmall},
+        {RenameOption::RandomSymbols, "0", Fault::TooSmall},
+        {RenameOption::RandomSymbols, "-2147483648", Fault::TooSmall},
+        {RenameOption::Counter, "-1", Fault::TooSmall},
+        {RenameOption::Counter, "0", Fault::None},
+        {RenameOption::ReduceTo, "1", Fault::None},
+        {RenameOption::RandomSymbols, "$A", Fault::None},
+        {RenameOption::ReduceTo, "x", Fault::NotANumber},
+        {RenameOption::Counter, "", Fault::NotANumber},
+        {RenameOption::AddToLeft, "-1", Fault::None}, // it reads no number
+    };
+    for (const Case& test : cases) {
+        EXPECT_EQ(checkNumber(test.option, test.text).fault, test.fault)
+            << static_cast<int>(test.option) << " with " << test.text;
+    }
+    EXPECT_EQ(checkNumber(RenameOption::RandomSymbols, "$A").value, 10);
 }
 
 TEST(OptionsPanel, FollowsTheChosenOperation)

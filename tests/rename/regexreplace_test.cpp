@@ -153,7 +153,7 @@ TEST(RegexReplace, AgreesWithPerlRename)
         ASSERT_TRUE(std::holds_alternative<RegexReplacement>(compiled)) << std::get<std::string>(compiled);
         std::vector<std::string> results;
         for (const std::string& name : test.names) {
-            results.push_back(std::get<RegexReplacement>(compiled).apply(name));
+            results.push_back(std::get<RegexReplacement>(compiled).apply(name).value_or("(too slow)"));
         }
         const std::optional<std::vector<std::string>> perl = renamedByPerl(test.perl, test.names);
         ASSERT_TRUE(perl) << test.perl;
@@ -241,9 +241,18 @@ TEST(RegexReplace, APatternThatDoesNotCompileSaysWhy)
     EXPECT_EQ(RegexReplace("abc", "", "x"), "abc");
     EXPECT_EQ(RegexReplace("abc", "(", "x"), "abc");
     EXPECT_EQ(RegexReplace("", "x*", "-"), "-") << "an empty part has its empty match";
-    EXPECT_EQ(RegexReplace("aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa!", "(a|aa)+$", "x"),
-              "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa!")
-        << "backtracking without end gives up";
+}
+
+// A pattern that backtracks without end on a name gives that name up, and says
+// so, rather than leave it unchanged; the names it is quick on are not held up.
+TEST(RegexReplace, APatternThatTakesTooLongOnANameGivesNone)
+{
+    const std::variant<RegexReplacement, std::string> compiled = RegexReplacement::compile("^(a+)+$", "x");
+    const RegexReplacement& backtracking = std::get<RegexReplacement>(compiled);
+    EXPECT_FALSE(backtracking.apply(std::string(30, 'a') + "b"));
+    EXPECT_EQ(backtracking.apply("aaa"), "x");
+    EXPECT_EQ(backtracking.apply("aab"), "aab") << "no match is no refusal";
+    EXPECT_FALSE(RegexReplace(std::string(40, 'a') + "!", "(a|aa)+$", "x"));
 }
 
 TEST(RegexReplace, ExampleAndOptionsPanel)
@@ -286,6 +295,25 @@ TEST_F(RegexRunTest, RenamesThePartChosen)
     run.renamePart = RenamePart::Extensions;
     RenameRun().run(run, {"Renamed", "files", "folders"}, progress);
     EXPECT_EQ(folder.list(), (std::set<std::string>{"12-photo.png", "2-v.tar_3", "notes", "1-\xe9t\xe9.txt"}));
+}
+
+TEST_F(RegexRunTest, ANameThePatternTakesTooLongOnKeepsItsNameAndSaysWhy)
+{
+    const std::string slow = std::string(30, 'a') + "b.txt";
+    folder.create({slow, "aaa.txt"});
+    const RunSettings run = settings("^(a+)+$", "x");
+    const std::optional<RunPreview> preview = RenameRun::preview(run, {}, RandomGenerator());
+    ASSERT_TRUE(preview);
+    EXPECT_EQ(preview->renamed, 1u);
+    EXPECT_EQ(preview->notRenamed, 1u);
+    for (const PlannedEntry& entry : preview->shown.entries()) {
+        EXPECT_EQ(entry.verdict, entry.name == slow ? Verdict::PatternTooSlow : Verdict::Renamed) << entry.name;
+    }
+
+    const RunResult result = RenameRun().run(run, {"Renamed", "files", "folders"}, progress);
+    EXPECT_EQ(folder.list(), (std::set<std::string>{slow, "x.txt"}));
+    ASSERT_EQ(result.notRenamed.size(), 1u);
+    EXPECT_EQ(result.notRenamed[0].reason, Verdict::PatternTooSlow);
 }
 
 TEST_F(RegexRunTest, APatternThatDoesNotCompileRenamesNothing)

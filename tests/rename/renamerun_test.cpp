@@ -339,6 +339,13 @@ TEST_F(RenameRunTest, BadNumberRenamesNothing)
     EXPECT_EQ(folder.list(), (Names{"a.txt", "b.txt"}));
     EXPECT_FALSE(progress.visible);
 
+    settings = with(RenameOption::RandomSymbols);
+    settings.folder = folder.path();
+    settings.numberText = "0";
+    EXPECT_EQ(run(settings).outcome, RunResult::Outcome::NumberTooSmall);
+    EXPECT_EQ(folder.list(), (Names{"a.txt", "b.txt"})) << "not renamed to a hidden .txt";
+    EXPECT_FALSE(RenameRun::preview(settings, {}, RandomGenerator())) << "nor previewed";
+
     settings = with(RenameOption::AddToLeft, "ok_");
     settings.numberText = "not needed";
     EXPECT_EQ(run(settings).outcome, RunResult::Outcome::Done) << "only operations with a number read it";
