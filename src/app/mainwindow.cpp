@@ -14,6 +14,7 @@
 #include "browser/shellcombobox.h"
 #include "browser/shelllistview.h"
 #include "browser/shelltreeview.h"
+#include "platform/background.h"
 #include "platform/files.h"
 #include "rename/journalreplay.h"
 #include "rename/runhistory.h"
@@ -1172,7 +1173,6 @@ void TForm1::keepRecentJournals() const
 
 void TForm1::reportUnreadableJournal(const std::string& path)
 {
-    RunHistory(m_places.journalFolder).refused(path);
     m_showMessage(fillIn(message("StringJournalUnreadable"), {displayText(path)}));
 }
 
@@ -1207,23 +1207,14 @@ TForm1::Recovery TForm1::askRecovery(const QString& question)
                                          : Recovery::Leave;
 }
 
-ReplayResult TForm1::replay(const Journal& journal, Replay how)
+HistoryResult TForm1::replay(const std::function<HistoryResult(RunProgress& progress)>& command)
 {
     setBusy(true);
     // As with a run: the list catches up once the moves are made.
     m_list->setFollowChanges(false);
     Progress progress(*this);
-    const RunHistory history(m_places.journalFolder);
-    const ReplayResult result = liveUntilDone([&] {
-        if (how == Replay::Undo) {
-            ReplayResult undone = undoJournal(journal, progress);
-            history.undone(journal, undone);
-            return undone;
-        }
-        ReplayResult finished = finishJournal(journal, progress);
-        history.finished(journal, finished);
-        return finished;
-    });
+    // The journal of a run over a million entries takes a while to read; the window stays live meanwhile.
+    HistoryResult result = liveUntilDone([&] { return command(progress); });
     setBusy(false);
     m_list->setFollowChanges(true);
     return result;
@@ -1234,24 +1225,28 @@ void TForm1::MUndoClick()
     if (busy()) {
         return;
     }
-    // The journal of a run over a million entries takes a while to read; the window stays live meanwhile.
-    setBusy(true);
-    std::optional<RecordedRun> newest
-        = liveUntilDone([folder = m_places.journalFolder] { return RunHistory(folder).newestUndoable(); });
-    setBusy(false);
+    const HistoryResult undone = replay(
+        [folder = m_places.journalFolder](RunProgress& progress) { return RunHistory(folder).undoNewest(progress); });
     if (m_closeRequested) {
-        return; // the window closes; the run stays in the history
+        return; // the window closes; what is left of the run stays in the history
     }
-    if (!newest) {
+    switch (undone.outcome) {
+    case HistoryResult::Outcome::Done:
+        showReplayResult(undone.replay);
+        break;
+    case HistoryResult::Outcome::NothingToDo:
         statusBar()->showMessage(message("StringNothingToUndo"));
-        return;
+        break;
+    case HistoryResult::Outcome::Busy:
+        statusBar()->showMessage(message("StringRunBeingUndone"));
+        break;
+    case HistoryResult::Outcome::Unfinished:
+        offerRecovery();
+        break;
+    case HistoryResult::Outcome::Refused:
+        reportUnreadableJournal(undone.path);
+        break;
     }
-    if (!newest->journal) {
-        reportUnreadableJournal(newest->path);
-        return;
-    }
-    showReplayResult(replay(*newest->journal, Replay::Undo));
-    m_disposer.dispose(std::move(newest)); // a journal of a million moves takes a while to free
     requestPreview(PreviewCause::CommandEnded);
 }
 
@@ -1260,6 +1255,7 @@ void TForm1::offerRecovery()
     const RunHistory history(m_places.journalFolder);
     for (const RecordedRun& run : history.unfinished()) {
         if (!run.journal) {
+            history.refused(run.path);
             reportUnreadableJournal(run.path);
             continue;
         }
@@ -1269,22 +1265,30 @@ void TForm1::offerRecovery()
         const QString question
             = fillIn(message("StringUnfinishedRun"),
                      {displayText(journal.root), QString::number(movesMade), QString::number(journal.moveCount())});
-        switch (m_chooseRecovery(question)) {
-        case Recovery::Finish: {
-            const ReplayResult finished = replay(journal, Replay::Finish);
-            m_leftUndone = {{}, {}, finished.skipped};
-            const StatusTexts texts = statusTexts();
-            statusBar()->showMessage(
-                fromUtf8(texts.counted(texts.renamedCount, finished.moved,
-                                       texts.renamed + " " + std::to_string(finished.moved) + " " + texts.files)));
-            m_list->Refresh();
+        const Recovery choice = m_chooseRecovery(question);
+        const HistoryResult recovered
+            = replay([&](RunProgress& progress) { return history.recover(run.path, choice, progress); });
+        switch (recovered.outcome) {
+        case HistoryResult::Outcome::Done:
+            if (choice == Recovery::Finish) {
+                m_leftUndone = {{}, {}, recovered.replay.skipped};
+                const StatusTexts texts = statusTexts();
+                statusBar()->showMessage(fromUtf8(
+                    texts.counted(texts.renamedCount, recovered.replay.moved,
+                                  texts.renamed + " " + std::to_string(recovered.replay.moved) + " " + texts.files)));
+                m_list->Refresh();
+            } else if (choice == Recovery::Undo) {
+                showReplayResult(recovered.replay);
+            }
             break;
-        }
-        case Recovery::Undo:
-            showReplayResult(replay(journal, Replay::Undo));
+        case HistoryResult::Outcome::Busy:
+            statusBar()->showMessage(message("StringRunBeingUndone"));
             break;
-        case Recovery::Leave:
-            history.left(journal);
+        case HistoryResult::Outcome::Refused:
+            reportUnreadableJournal(recovered.path);
+            break;
+        case HistoryResult::Outcome::NothingToDo: // another program recovered it meanwhile
+        case HistoryResult::Outcome::Unfinished:
             break;
         }
     }

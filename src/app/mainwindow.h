@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/background.h"
 #include "rename/journalreplay.h"
 #include "rename/renamerun.h"
+#include "rename/runhistory.h"
 #include "rename/sortcommand.h"
 #include "rename/tagname.h"
 #include "settings/language.h"
@@ -95,15 +95,17 @@ public:
     // Sort did not move, or the last undo did not put back, and why.
     void showNotRenamed();
 
-    // Offers each run that did not finish (the program was killed, or the
-    // power failed): finish it, undo what it did, or leave it as it is.
+    // Offers each run that did not finish (the program was killed, the
+    // power failed, or its journal could not be written): finish it, undo
+    // what it did, or leave it as it is.
     void offerRecovery();
-    enum class Recovery { Finish, Undo, Leave };
+    using Recovery = RecoveryChoice;
     // Where the user's choice for an unfinished run comes from; a message box unless replaced (tests).
     using RecoveryChooser = std::function<Recovery(const QString& question)>;
     void setRecoveryChooser(RecoveryChooser chooser) { m_chooseRecovery = std::move(chooser); }
 
-    // File > Undo Rename: puts back what the newest journaled run or Sort did.
+    // File > Undo Rename: puts back what the newest journaled run or Sort did;
+    // when that run did not finish, offers it as at start-up.
     void MUndoClick();
 
 protected:
@@ -164,15 +166,14 @@ private:
     // command that must wait: Rename, Sort, Save Tags, Undo Rename and the
     // language switch.
     void setBusy(bool busy);
-    enum class Replay { Undo, Finish };
-    // Undoes or finishes the journal's command, the window's commands held off
-    // meanwhile, and tells the run history how it went; a close asked for
-    // meanwhile comes afterwards.
-    ReplayResult replay(const Journal& journal, Replay how);
+    // Runs `command`, an undo or a recovery through the run history, the
+    // window's commands held off meanwhile; a close asked for meanwhile comes
+    // afterwards.
+    HistoryResult replay(const std::function<HistoryResult(RunProgress& progress)>& command);
     // Keeps the journals of the newest runs and drops the older ones; reads
     // nothing but m_places, so a command's thread may call it.
     void keepRecentJournals() const;
-    // Says that the journal at `path` cannot be read, and has the history set it aside.
+    // Says that the journal at `path` cannot be read, and no file was touched.
     void reportUnreadableJournal(const std::string& path);
     // Tells what an undo did.
     void showReplayResult(const ReplayResult& result);
@@ -214,7 +215,6 @@ private:
         std::vector<ReplayResult::Skipped> notRestored;
     };
     LeftUndone m_leftUndone;
-    platform::Disposer m_disposer; // frees a command's large leftovers off the window's thread
     TAboutBox* m_aboutBox = nullptr;
     // The controls that show the caption of a language key, by their objectName.
     QHash<QString, QObject*> m_captioned;

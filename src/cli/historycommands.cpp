@@ -99,11 +99,10 @@ void printRun(const OutputStyle& style, const RecordedRun& run, std::optional<st
     std::fwrite(line.data(), 1, line.size(), stdout);
 }
 
-ExitCode refuseDamaged(const RunHistory& history, const RecordedRun& run)
+ExitCode refuseDamaged(const std::string& path, JournalFault fault, bool setAside)
 {
-    history.refused(run.path);
-    tell("the journal " + run.path + " is damaged (" + std::string(faultName(run.fault))
-         + "); it was set aside and nothing was touched");
+    tell("the journal " + path + " is damaged (" + std::string(faultName(fault)) + "); "
+         + (setAside ? "it was set aside" : "it could not be set aside") + " and nothing was touched");
     return Refused;
 }
 
@@ -125,22 +124,26 @@ ExitCode reportReplay(const OutputStyle& style, std::string_view command, const 
     return result.completed && rows.empty() ? Done : NotAllDone;
 }
 
-ExitCode undoRun(const RunHistory& history, const Journal& journal, const OutputStyle& style)
+// Words what the history did with a run that was undone, finished or left.
+ExitCode reportDone(const OutputStyle& style, const HistoryResult& result, RecoveryChoice choice)
 {
-    TerminalProgress progress("Undoing");
-    const ReplayResult result = undoJournal(journal, progress);
-    history.undone(journal, result);
-    return reportReplay(style, "undo", result, {"restored", "put back"}, "not-restored",
-                        {"not_restored", "not put back"});
+    if (!result.recorded) {
+        tell("the journal " + result.path + " could not be updated: the run is offered again as it was");
+    }
+    switch (choice) {
+    case RecoveryChoice::Finish:
+        return reportReplay(style, "finish", result.replay, {"moved", "moved"}, "not-moved",
+                            {"not_moved", "not moved"});
+    case RecoveryChoice::Undo:
+        return reportReplay(style, "undo", result.replay, {"restored", "put back"}, "not-restored",
+                            {"not_restored", "not put back"});
+    case RecoveryChoice::Leave:
+        break;
+    }
+    return Done;
 }
 
-ExitCode finishRun(const RunHistory& history, const Journal& journal, const OutputStyle& style)
-{
-    TerminalProgress progress("Finishing");
-    const ReplayResult result = finishJournal(journal, progress);
-    history.finished(journal, result);
-    return reportReplay(style, "finish", result, {"moved", "moved"}, "not-moved", {"not_moved", "not moved"});
-}
+constexpr const char* kBusy = "this run is being undone by another program";
 
 } // namespace
 
@@ -159,16 +162,28 @@ ExitCode undoCommand(int number, const OutputStyle& style)
         tell("only the newest run (1) can be undone: each older one comes back once the newer ones are undone");
         return Refused;
     }
-    const RunHistory history(journalFolder());
-    const std::optional<RecordedRun> newest = history.newestUndoable();
-    if (!newest) {
+    TerminalProgress progress("Undoing");
+    const HistoryResult undone = RunHistory(journalFolder()).undoNewest(progress);
+    switch (undone.outcome) {
+    case HistoryResult::Outcome::Done:
+        return reportDone(style, undone, RecoveryChoice::Undo);
+    case HistoryResult::Outcome::NothingToDo:
         tell("nothing to undo");
-        return Refused;
+        break;
+    case HistoryResult::Outcome::Busy:
+        tell(kBusy);
+        break;
+    case HistoryResult::Outcome::Unfinished:
+        tell("the newest run did not finish; quorbit-cli recover --undo puts back what it did");
+        break;
+    case HistoryResult::Outcome::Refused:
+        return refuseDamaged(undone.path, undone.fault, undone.recorded);
     }
-    return newest->journal ? undoRun(history, *newest->journal, style) : refuseDamaged(history, *newest);
+    return Refused;
 }
 
-ExitCode recoverCommand(Recovery how, const std::optional<std::string>& journal, const OutputStyle& style)
+ExitCode recoverCommand(std::optional<RecoveryChoice> choice, const std::optional<std::string>& journal,
+                        const OutputStyle& style)
 {
     const RunHistory history(journalFolder());
     std::vector<RecordedRun> runs = history.unfinished();
@@ -181,22 +196,30 @@ ExitCode recoverCommand(Recovery how, const std::optional<std::string>& journal,
             return Refused;
         }
     }
-    if (how == Recovery::Offer) {
+    if (!choice) {
         for (const RecordedRun& run : runs) {
             printRun(style, run, std::nullopt, true);
         }
         return Done;
     }
+    TerminalProgress progress(*choice == RecoveryChoice::Finish ? "Finishing" : "Undoing");
     ExitCode worst = Done;
     for (const RecordedRun& run : runs) {
-        if (!run.journal) {
-            worst = std::max(worst, refuseDamaged(history, run));
-        } else if (how == Recovery::Finish) {
-            worst = std::max(worst, finishRun(history, *run.journal, style));
-        } else if (how == Recovery::Undo) {
-            worst = std::max(worst, undoRun(history, *run.journal, style));
-        } else {
-            history.left(*run.journal);
+        const HistoryResult recovered = history.recover(run.path, *choice, progress);
+        switch (recovered.outcome) {
+        case HistoryResult::Outcome::Done:
+            worst = std::max(worst, reportDone(style, recovered, *choice));
+            break;
+        case HistoryResult::Outcome::Busy:
+            tell(std::string(kBusy) + ": " + run.path);
+            worst = std::max(worst, Refused);
+            break;
+        case HistoryResult::Outcome::Refused:
+            worst = std::max(worst, refuseDamaged(recovered.path, recovered.fault, recovered.recorded));
+            break;
+        case HistoryResult::Outcome::NothingToDo: // another program recovered it since it was listed
+        case HistoryResult::Outcome::Unfinished:
+            break;
         }
     }
     return worst;

@@ -51,7 +51,8 @@ Exit status:
   1  some entries were not renamed or moved; they are listed
   2  the command line is wrong
   3  refused, nothing done: no such folder or file, a folder that cannot be listed, a damaged journal, an invalid
-     pattern or number, nothing to undo; or the output could not be written (a full disk)
+     pattern or number, nothing to undo, a run another program is undoing, or a newest run that did not finish
+     (recover --undo takes that one); or the output could not be written (a full disk)
   130  stopped by Ctrl+C; an applied run stops between two whole moves, and undo puts back what it did
 
 Environment:
@@ -184,18 +185,19 @@ int runCommandLine(int argc, char* argv[])
         ->excludes("--list");
     undo->add_flag("--json", json, "print JSON lines");
 
-    Recovery recovery = Recovery::Offer;
+    std::optional<RecoveryChoice> recovery; // none: only list them
     std::optional<std::string> journal;
     CLI::App* recover = app.add_subcommand("recover",
                                            "List the runs that did not finish (the program was killed, the "
                                            "power failed), or finish, undo or leave them as they are");
-    const auto choice = [&](const char* name, Recovery how, const char* help) {
+    const auto choice = [&](const char* name, RecoveryChoice how, const char* help) {
         return recover->add_flag_callback(
             name, [&recovery, how] { recovery = how; }, help);
     };
-    CLI::Option* finish = choice("--finish", Recovery::Finish, "make the moves it did not make, as it would have");
-    CLI::Option* putBack = choice("--undo", Recovery::Undo, "put back what it did");
-    CLI::Option* leave = choice("--leave", Recovery::Leave, "leave it as it stopped; undo can still take it");
+    CLI::Option* finish
+        = choice("--finish", RecoveryChoice::Finish, "make the moves it did not make, as it would have");
+    CLI::Option* putBack = choice("--undo", RecoveryChoice::Undo, "put back what it did");
+    CLI::Option* leave = choice("--leave", RecoveryChoice::Leave, "leave it as it stopped; undo can still take it");
     finish->excludes(putBack)->excludes(leave);
     putBack->excludes(leave);
     recover->add_option("JOURNAL", journal, "the one run to act on, by its journal's path or file name; else each");

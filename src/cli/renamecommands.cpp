@@ -217,7 +217,8 @@ ExitCode renameCommand(RunSettings settings, const std::optional<std::string>& f
         tellInvalidPattern(result.patternError);
         return Refused;
     case RunResult::Outcome::JournalNotWritten:
-        tell("the journal could not be written in " + settings.journalFolder + ": nothing more was renamed");
+        tell("the journal could not be written in " + settings.journalFolder
+             + ": nothing more was renamed; quorbit-cli recover --undo puts back what was");
         if (result.renamed == 0) {
             return Refused;
         }
@@ -282,7 +283,8 @@ ExitCode sortCommand(Selection selection, bool apply, const OutputStyle& style)
     const SortResult result = sortIntoExtensionFolders(sort, {}, "sorted", "not sorted", progress);
     RunHistory(sort.journalFolder).keep(keptRunCount);
     if (result.outcome == SortResult::Outcome::JournalNotWritten) {
-        tell("the journal could not be written in " + sort.journalFolder + ": nothing more was moved");
+        tell("the journal could not be written in " + sort.journalFolder
+             + ": nothing more was moved; quorbit-cli recover --undo puts back what was");
         if (result.moved == 0) {
             return Refused;
         }

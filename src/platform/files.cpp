@@ -368,9 +368,24 @@ AppendOnlyFile AppendOnlyFile::create(const std::string& path)
         lockedOrClosed(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600)));
 }
 
-AppendOnlyFile AppendOnlyFile::openExisting(const std::string& path)
+ExistingFile AppendOnlyFile::openExisting(const std::string& path)
 {
-    return AppendOnlyFile(lockedOrClosed(::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW)));
+    AppendOnlyFile file(::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW));
+    if (!file.isOpen()) {
+        return {errno == ENOENT ? ExistingFile::Status::Missing : ExistingFile::Status::Failed, {}};
+    }
+    if (flock(file.m_handle, LOCK_EX | LOCK_NB) != 0) {
+        return {errno == EWOULDBLOCK ? ExistingFile::Status::Busy : ExistingFile::Status::Failed, {}};
+    }
+    // The lock may have been had only once its holder let go of the file, after
+    // removing it or giving it another name: then the path leads elsewhere.
+    struct stat opened = {};
+    struct stat atPath = {};
+    if (fstat(file.m_handle, &opened) != 0 || lstat(path.c_str(), &atPath) != 0 || opened.st_dev != atPath.st_dev
+        || opened.st_ino != atPath.st_ino) {
+        return {ExistingFile::Status::Missing, {}};
+    }
+    return {ExistingFile::Status::Open, std::move(file)};
 }
 
 AppendOnlyFile::AppendOnlyFile(AppendOnlyFile&& other) noexcept
@@ -429,6 +444,12 @@ void AppendOnlyFile::startWriteback()
 bool AppendOnlyFile::sync()
 {
     return ::fdatasync(m_handle) == 0;
+}
+
+AppendOnlyFile AppendOnlyFile::share() const
+{
+    // A duplicate handle is the same open file, and a flock belongs to the open file.
+    return AppendOnlyFile(m_handle < 0 ? -1 : ::fcntl(m_handle, F_DUPFD_CLOEXEC, 0));
 }
 
 bool isLocked(const std::string& path)

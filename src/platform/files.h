@@ -180,18 +180,20 @@ bool removeFile(const std::string& path);
 // name gives TargetExists. A copy that fails half way is removed again.
 CopyResult copyFile(const Folder& from, const std::string& name, const Folder& to, const std::string& newName);
 
+struct ExistingFile;
+
 // A file that only grows, for a record of what a command does. The process
 // holds a lock on it while it is open, so another process can tell a record
-// still being written from one left behind by a process that died.
+// still being written from one left behind by a process that died, and no two
+// take the same record to act on.
 class AppendOnlyFile {
 public:
     AppendOnlyFile() = default;
     // A new file at `path`, readable by the user alone; not open when `path`
     // exists or cannot be made.
     static AppendOnlyFile create(const std::string& path);
-    // The existing file at `path`, to add to; not open when it is missing, a
-    // link, or locked by another process.
-    static AppendOnlyFile openExisting(const std::string& path);
+    // The existing file at `path`, to add to, with its lock taken; or why not.
+    static ExistingFile openExisting(const std::string& path);
     AppendOnlyFile(AppendOnlyFile&& other) noexcept;
     AppendOnlyFile& operator=(AppendOnlyFile&& other) noexcept;
     ~AppendOnlyFile();
@@ -206,6 +208,9 @@ public:
     void startWriteback();
     // Waits until what was added is on the disk.
     bool sync();
+    // Another handle on this open file, sharing its lock: the lock lasts until
+    // every handle is closed. Not open when this one is not, or no handle is left.
+    AppendOnlyFile share() const;
 
 private:
     explicit AppendOnlyFile(int handle)
@@ -213,6 +218,20 @@ private:
     {
     }
     int m_handle = -1;
+};
+
+// An existing file opened to add to, or why it was not.
+struct ExistingFile {
+    enum class Status {
+        Open,
+        Busy, // an AppendOnlyFile, of this process or another, holds it open
+        // No file is at the path, or another one is now: the one opened was
+        // removed or renamed by the process that held it before.
+        Missing,
+        Failed, // a link, or it cannot be opened for writing
+    };
+    Status status = Status::Failed;
+    AppendOnlyFile file; // open when the status is Open
 };
 
 // Whether an AppendOnlyFile, of this process or another, holds `path` open.

@@ -252,10 +252,9 @@ JournalWriter::JournalWriter(const std::string& folder, JournalKind kind, const 
     }
 }
 
-JournalWriter::JournalWriter(const Journal& journal)
+JournalWriter::JournalWriter(const Journal& journal, const HeldJournal& held)
     : m_path(journal.path)
-    , m_file(files::AppendOnlyFile::openExisting(journal.path))
-    , m_hasMoves(journal.moveCount() > 0)
+    , m_file(held.m_path == journal.path ? held.m_file.share() : files::AppendOnlyFile())
 {
     if (m_file.isOpen() && !m_file.truncate(journal.wholeBytes)) {
         m_file = {};
@@ -329,7 +328,6 @@ bool JournalWriter::writeStep(const JournalStep& step, std::size_t moveCount,
     appended = appended && writePiece();
     m_movesMade = 0;
     m_movesNoted = 0;
-    m_hasMoves = m_hasMoves || moveCount > 0;
     // A step without moves has nothing to wait for: the next step's wait
     // takes it along, and one lost at the end is planned again the same way.
     return written(appended && m_file.append("end " + std::to_string(checksum) + "\n")
@@ -361,10 +359,9 @@ bool JournalWriter::writeNote()
     return written(isOpen() && m_file.append("D " + std::to_string(m_movesMade) + "\n"));
 }
 
-bool JournalWriter::end()
+bool JournalWriter::end(bool changed)
 {
-    // A command that planned no move leaves nothing to undo.
-    if (isOpen() && !m_hasMoves) {
+    if (isOpen() && !changed) {
         m_file = {};
         files::removeFile(m_path);
         return true;
@@ -501,18 +498,45 @@ PlannedFolders plannedFolders(const Journal& journal)
     return planned;
 }
 
-bool markJournalEnded(const std::string& path)
+HeldJournal::HeldJournal(std::string path)
+    : m_path(std::move(path))
 {
-    files::AppendOnlyFile file = files::AppendOnlyFile::openExisting(path);
-    if (!file.isOpen()) {
+    files::ExistingFile existing = files::AppendOnlyFile::openExisting(m_path);
+    m_file = std::move(existing.file);
+    switch (existing.status) {
+    case files::ExistingFile::Status::Open:
+        m_status = Status::Held;
+        break;
+    case files::ExistingFile::Status::Busy:
+        m_status = Status::Busy;
+        break;
+    case files::ExistingFile::Status::Missing:
+        m_status = Status::Gone;
+        break;
+    case files::ExistingFile::Status::Failed:
+        m_status = Status::Failed;
+        break;
+    }
+}
+
+bool HeldJournal::markEnded()
+{
+    if (!m_file.isOpen()) {
         return false;
     }
     // The mark follows the last whole record, never a piece of one.
-    const JournalRead read = readJournal(path);
-    if (read.journal && !file.truncate(read.journal->wholeBytes)) {
+    const JournalRead read = readJournal(m_path);
+    if (read.journal && !m_file.truncate(read.journal->wholeBytes)) {
         return false;
     }
-    return file.append("E\n") && file.sync();
+    return m_file.append("E\n") && m_file.sync();
+}
+
+bool HeldJournal::remove()
+{
+    // Removed while still held: a program that opened it meanwhile finds it
+    // gone once it has the lock, and takes it for nothing.
+    return m_file.isOpen() && files::removeFile(m_path);
 }
 
 std::vector<std::string> journalFiles(const std::string& folder)
@@ -538,16 +562,21 @@ bool journalEnded(const std::string& path)
         && std::string_view(tail, 3) == "\nE\n";
 }
 
-void pruneJournals(const std::string& folder, std::size_t keep)
+bool pruneJournals(const std::string& folder, std::size_t keep)
 {
     const std::vector<std::string> paths = journalFiles(folder);
     std::size_t kept = 0;
+    bool removed = true;
     for (auto path = paths.rbegin(); path != paths.rend(); ++path) {
         // An unfinished run stays until the user has decided what becomes of it.
-        if (!files::isLocked(*path) && journalEnded(*path) && ++kept > keep) {
-            files::removeFile(*path);
+        if (!journalEnded(*path) || ++kept <= keep) {
+            continue;
         }
+        // Taken first, so a run another program is undoing is left to that undo.
+        HeldJournal held(*path);
+        removed = (held.status() != HeldJournal::Status::Held || held.remove()) && removed;
     }
+    return removed;
 }
 
 std::string journalFolder()

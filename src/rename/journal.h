@@ -85,6 +85,8 @@ struct Journal {
     std::size_t movesNoted() const;
 };
 
+class HeldJournal;
+
 // Writes the journal of one command.
 class JournalWriter {
 public:
@@ -93,10 +95,10 @@ public:
     // back when it finishes); not open, and no file left, when it cannot be written.
     JournalWriter(const std::string& folder, JournalKind kind, const std::string& root,
                   const std::string& settings = {});
-    // Goes on writing the journal `journal` was read from, for a command
-    // finished from it: a record cut short at its end goes first. Not open
-    // when the file is in use or cannot be written.
-    explicit JournalWriter(const Journal& journal);
+    // Goes on writing the journal `journal` was read from, which `held`
+    // holds, for a command finished from it: a record cut short at its end
+    // goes first. Not open when it is not held or cannot be written.
+    JournalWriter(const Journal& journal, const HeldJournal& held);
 
     // False when the journal could not be started, or a write to it failed.
     bool isOpen() const { return m_file.isOpen(); }
@@ -115,9 +117,11 @@ public:
     // Notes that one more move of the last step was made; the notes are written
     // in batches, so a crash loses at most the last batch's note.
     void noteMove();
-    // Marks the command as ended, so no recovery offers it; the journal of
-    // a command that planned no move is removed instead.
-    bool end();
+    // Marks the command as ended, so no recovery offers it. The journal of a
+    // command that `changed` nothing on the disk is removed instead: it would
+    // only stand before the runs an undo is for, and take their place among
+    // those kept.
+    bool end(bool changed);
 
 private:
     bool writeNote();
@@ -128,7 +132,6 @@ private:
     files::AppendOnlyFile m_file;
     std::size_t m_movesMade = 0;
     std::size_t m_movesNoted = 0;
-    bool m_hasMoves = false;
 };
 
 // Why a journal cannot be used.
@@ -159,8 +162,37 @@ struct PlannedFolders {
 };
 PlannedFolders plannedFolders(const Journal& journal);
 
-// Marks the journal at `path` as ended; false when it is in use or cannot be written.
-bool markJournalEnded(const std::string& path);
+// A journal this process took to undo, finish or leave its command. It holds
+// the lock a running command holds on its own journal, from before the journal
+// is read until it is marked or removed, so no two programs act on one run.
+class HeldJournal {
+public:
+    enum class Status {
+        Held,
+        // Another program holds it: its command is still running, or it is
+        // being undone, finished or left.
+        Busy,
+        Gone, // no journal is at the path: another program removed or set it aside
+        Failed, // a link, or it cannot be opened for writing
+    };
+
+    // Takes the journal at `path`.
+    explicit HeldJournal(std::string path);
+
+    Status status() const { return m_status; }
+    const std::string& path() const { return m_path; }
+    // Marks it as ended, after its last whole record; false when it is not
+    // held or cannot be written.
+    bool markEnded();
+    // Removes it; false when it is not held or could not be removed.
+    bool remove();
+
+private:
+    friend class JournalWriter;
+    std::string m_path;
+    files::AppendOnlyFile m_file;
+    Status m_status = Status::Failed;
+};
 
 // Whether the journal at `path` is marked as ended, told without reading it whole.
 bool journalEnded(const std::string& path);
@@ -168,8 +200,9 @@ bool journalEnded(const std::string& path);
 // The journal files in `folder`, oldest first.
 std::vector<std::string> journalFiles(const std::string& folder);
 
-// Removes the oldest ended journals of `folder` beyond the newest `keep`.
-void pruneJournals(const std::string& folder, std::size_t keep);
+// Removes the oldest ended journals of `folder` beyond the newest `keep`;
+// false when one of them could not be removed.
+bool pruneJournals(const std::string& folder, std::size_t keep);
 
 // Where the program keeps its journals; empty when the user's state folder is unknown.
 std::string journalFolder();

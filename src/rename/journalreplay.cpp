@@ -364,7 +364,7 @@ namespace {
 
 // Renames, as the run would have, the folders it had not reached, when its
 // journal tells how; a journal of an older version, or of a Sort, ends with its steps.
-void goOnWithRun(const Journal& journal, RunProgress& progress, ReplayResult& result)
+void goOnWithRun(const Journal& journal, const HeldJournal& held, RunProgress& progress, ReplayResult& result)
 {
     const std::optional<RunRecord> record
         = journal.kind == JournalKind::Rename ? decodeRunRecord(journal.settings) : std::nullopt;
@@ -373,7 +373,7 @@ void goOnWithRun(const Journal& journal, RunProgress& progress, ReplayResult& re
     }
     // The new steps go on in the same journal, so an undo, or a finish after
     // a crash during this one, knows them.
-    JournalWriter writer(journal);
+    JournalWriter writer(journal, held);
     if (!writer.isOpen()) {
         result.completed = false;
         return;
@@ -391,7 +391,7 @@ void goOnWithRun(const Journal& journal, RunProgress& progress, ReplayResult& re
 
 } // namespace
 
-ReplayResult finishJournal(const Journal& journal, RunProgress& runProgress)
+ReplayResult finishJournal(const Journal& journal, const HeldJournal& held, RunProgress& runProgress)
 {
     ReplayResult result;
     // A step begins only once the one before it is made whole, and a later
@@ -418,7 +418,7 @@ ReplayResult finishJournal(const Journal& journal, RunProgress& runProgress)
             }
         }
     }
-    goOnWithRun(journal, runProgress, result);
+    goOnWithRun(journal, held, runProgress, result);
     return result;
 }
 

@@ -53,7 +53,8 @@ ReplayResult undoJournal(const Journal& journal, RunProgress& progress);
 // move already made is passed over. Entries changed since are skipped and
 // listed. A rename run whose journal holds its settings then goes on through
 // the folders it had not reached, as it would have: the same walk, the same
-// plan and the random generator where the run left it.
-ReplayResult finishJournal(const Journal& journal, RunProgress& progress);
+// plan and the random generator where the run left it, its new steps written
+// to the journal `held` holds; it goes no further when `held` does not hold it.
+ReplayResult finishJournal(const Journal& journal, const HeldJournal& held, RunProgress& progress);
 
 } // namespace quorbit

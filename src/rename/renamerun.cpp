@@ -236,8 +236,9 @@ RunResult RenameRun::start(const RunSettings& settings, const StatusTexts& texts
         result.message += ", "
             + texts.counted(texts.notRenamedCount, notRenamed, std::to_string(notRenamed) + " " + texts.notRenamed);
     }
-    // A journal that failed is left without its end mark, so it is offered for recovery.
-    if (journal && !journal->end()) {
+    // A run that renamed nothing leaves no journal; one whose journal failed
+    // is left without its end mark, so it is offered for recovery.
+    if (journal && !journal->end(result.renamed > 0)) {
         result.outcome = RunResult::Outcome::JournalNotWritten;
     } else if (stopped) {
         result.outcome = RunResult::Outcome::Stopped;

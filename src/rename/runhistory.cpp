@@ -27,6 +27,15 @@ bool plannedNothing(const Journal& journal)
                        [](const JournalStep& step) { return step.moves.empty() && step.createdFolders.empty(); });
 }
 
+// Gives the journal at `path` a name the history does not list.
+bool moveAside(const std::string& folderPath, const std::string& path)
+{
+    const std::string name(files::fileNameOf(path));
+    const files::Folder folder(folderPath);
+    return folder.isOpen()
+        && files::moveEntry(folder, name, folder, name + std::string(kSetAside)) == files::MoveResult::Moved;
+}
+
 } // namespace
 
 RunHistory::RunHistory(std::string folder)
@@ -34,39 +43,58 @@ RunHistory::RunHistory(std::string folder)
 {
 }
 
-namespace {
-
-// The ended journals no running Quorbit holds, newest first; with `first`, only the newest.
-std::vector<std::string> undoablePaths(const std::string& folder, bool first)
-{
-    std::vector<std::string> undoable;
-    if (folder.empty()) {
-        return undoable;
-    }
-    const std::vector<std::string> paths = journalFiles(folder);
-    for (auto path = paths.rbegin(); path != paths.rend() && !(first && !undoable.empty()); ++path) {
-        if (!files::isLocked(*path) && journalEnded(*path)) {
-            undoable.push_back(*path);
-        }
-    }
-    return undoable;
-}
-
-} // namespace
-
-std::optional<RecordedRun> RunHistory::newestUndoable() const
-{
-    const std::vector<std::string> paths = undoablePaths(m_folder, true);
-    return paths.empty() ? std::nullopt : std::optional(recorded(paths.front()));
-}
-
 std::vector<RecordedRun> RunHistory::undoable() const
 {
     std::vector<RecordedRun> runs;
-    for (const std::string& path : undoablePaths(m_folder, false)) {
-        runs.push_back(recorded(path));
+    if (m_folder.empty()) {
+        return runs;
+    }
+    const std::vector<std::string> paths = journalFiles(m_folder);
+    for (auto path = paths.rbegin(); path != paths.rend(); ++path) {
+        if (!files::isLocked(*path) && journalEnded(*path)) {
+            runs.push_back(recorded(*path));
+        }
     }
     return runs;
+}
+
+HistoryResult RunHistory::undoNewest(RunProgress& progress) const
+{
+    if (m_folder.empty()) {
+        return {};
+    }
+    const std::vector<std::string> paths = journalFiles(m_folder);
+    for (auto path = paths.rbegin(); path != paths.rend(); ++path) {
+        HeldJournal held(*path);
+        switch (held.status()) {
+        case HeldJournal::Status::Held:
+            break;
+        case HeldJournal::Status::Busy:
+            return {HistoryResult::Outcome::Busy, *path};
+        case HeldJournal::Status::Gone:
+            continue; // undone by another program since it was listed: the next is the newest
+        case HeldJournal::Status::Failed:
+            return refuse(held, JournalFault::Unreadable);
+        }
+        JournalRead read = readJournal(*path);
+        if (!read.journal) {
+            return refuse(held, read.fault);
+        }
+        const Journal& journal = *read.journal;
+        if (!journal.ended) {
+            if (plannedNothing(journal)) {
+                held.remove();
+                continue;
+            }
+            // Its moves were made over those of the older runs.
+            return {HistoryResult::Outcome::Unfinished, *path};
+        }
+        HistoryResult result{HistoryResult::Outcome::Done, *path};
+        result.replay = undoJournal(journal, progress);
+        result.recorded = undone(held, journal, result.replay);
+        return result;
+    }
+    return {};
 }
 
 std::vector<RecordedRun> RunHistory::unfinished() const
@@ -76,12 +104,16 @@ std::vector<RecordedRun> RunHistory::unfinished() const
         return runs;
     }
     for (const std::string& path : journalFiles(m_folder)) {
-        if (files::isLocked(path) || journalEnded(path)) {
+        if (journalEnded(path)) {
+            continue;
+        }
+        HeldJournal held(path);
+        if (held.status() == HeldJournal::Status::Busy || held.status() == HeldJournal::Status::Gone) {
             continue;
         }
         RecordedRun run = recorded(path);
         if (run.journal && plannedNothing(*run.journal)) {
-            files::removeFile(path);
+            held.remove();
         } else {
             runs.push_back(std::move(run));
         }
@@ -89,7 +121,46 @@ std::vector<RecordedRun> RunHistory::unfinished() const
     return runs;
 }
 
-void RunHistory::undone(const Journal& journal, const ReplayResult& result) const
+HistoryResult RunHistory::recover(const std::string& path, RecoveryChoice choice, RunProgress& progress) const
+{
+    HeldJournal held(path);
+    switch (held.status()) {
+    case HeldJournal::Status::Held:
+        break;
+    case HeldJournal::Status::Busy:
+        return {HistoryResult::Outcome::Busy, path};
+    case HeldJournal::Status::Gone:
+        return {HistoryResult::Outcome::NothingToDo, path};
+    case HeldJournal::Status::Failed:
+        return refuse(held, JournalFault::Unreadable);
+    }
+    JournalRead read = readJournal(path);
+    if (!read.journal) {
+        return refuse(held, read.fault);
+    }
+    const Journal& journal = *read.journal;
+    if (journal.ended) {
+        return {HistoryResult::Outcome::NothingToDo, path};
+    }
+    HistoryResult result{HistoryResult::Outcome::Done, path};
+    switch (choice) {
+    case RecoveryChoice::Finish:
+        result.replay = finishJournal(journal, held, progress);
+        result.recorded = finished(held, journal, result.replay);
+        break;
+    case RecoveryChoice::Undo:
+        result.replay = undoJournal(journal, progress);
+        result.recorded = undone(held, journal, result.replay);
+        break;
+    case RecoveryChoice::Leave:
+        // Left as it stopped: marked ended, still undoable.
+        result.recorded = held.markEnded();
+        break;
+    }
+    return result;
+}
+
+bool RunHistory::undone(HeldJournal& held, const Journal& journal, const ReplayResult& result)
 {
     // An entry deleted or rewritten since will never come back; one whose way
     // is blocked (its name taken, renamed again, a failed move) may, once the
@@ -98,41 +169,38 @@ void RunHistory::undone(const Journal& journal, const ReplayResult& result) cons
         return skipped.reason == ReplayResult::Reason::Deleted || skipped.reason == ReplayResult::Reason::ChangedSince;
     });
     if (result.completed && nothingMoreToTry) {
-        files::removeFile(journal.path);
-    } else if (!journal.ended) {
-        // Some of it is back: from now on an undo takes it, not the start-up offer.
-        markJournalEnded(journal.path);
+        return held.remove();
     }
+    // Some of it is back: from now on an undo takes it, not the start-up offer.
+    return journal.ended || held.markEnded();
 }
 
-void RunHistory::finished(const Journal& journal, const ReplayResult& result) const
+bool RunHistory::finished(HeldJournal& held, const Journal& journal, const ReplayResult& result)
 {
-    if (result.completed && !journal.ended) {
-        markJournalEnded(journal.path);
-    }
+    return !result.completed || journal.ended || held.markEnded();
 }
 
-void RunHistory::left(const Journal& journal) const
+HistoryResult RunHistory::refuse(const HeldJournal& held, JournalFault fault) const
 {
-    if (!journal.ended) {
-        markJournalEnded(journal.path);
-    }
+    HistoryResult result{HistoryResult::Outcome::Refused, held.path()};
+    result.fault = fault;
+    result.recorded = moveAside(m_folder, held.path());
+    return result;
 }
 
 bool RunHistory::refused(const std::string& path) const
 {
-    const std::string name(files::fileNameOf(path));
-    const files::Folder folder(m_folder);
-    return folder.isOpen()
-        && files::moveEntry(folder, name, folder, name + std::string(kSetAside)) == files::MoveResult::Moved;
+    const HeldJournal held(path);
+    return held.status() != HeldJournal::Status::Busy && held.status() != HeldJournal::Status::Gone
+        && moveAside(m_folder, path);
 }
 
-void RunHistory::keep(std::size_t count) const
+bool RunHistory::keep(std::size_t count) const
 {
     if (m_folder.empty()) {
-        return;
+        return true;
     }
-    pruneJournals(m_folder, count);
+    bool removed = pruneJournals(m_folder, count);
     std::vector<files::DirEntry> entries;
     files::Folder(m_folder).list(entries);
     std::vector<std::string> setAside;
@@ -144,8 +212,9 @@ void RunHistory::keep(std::size_t count) const
     // Named after the time they were started, so the names sort oldest first.
     std::sort(setAside.begin(), setAside.end());
     for (std::size_t i = 0; i + count < setAside.size(); ++i) {
-        files::removeFile(files::withTrailingSeparator(m_folder) + setAside[i]);
+        removed = files::removeFile(files::withTrailingSeparator(m_folder) + setAside[i]) && removed;
     }
+    return removed;
 }
 
 } // namespace quorbit

@@ -27,6 +27,7 @@ struct Sorting {
     // Where letter case does not count: the current folder's names, and those of
     // the extension folders to be made, by their folded forms.
     std::unordered_map<std::string, std::string> folderNames;
+    bool madeFolder = false; // an extension folder was made, and an undo removes it again
 
     bool isWritable(const std::string& path)
     {
@@ -155,6 +156,7 @@ bool moveToExtensionFolders(Sorting& sorting, const files::Folder& from, const s
         files::Folder& target = targets[folderName];
         if (!target.isOpen() && !unmade.contains(folderName)) {
             if (files::createFolder(sorting.current, folderName)) {
+                sorting.madeFolder = true;
                 target = sorting.current.openChild(folderName);
             }
             if (!target.isOpen()) {
@@ -207,7 +209,7 @@ SortResult sortIntoExtensionFolders(const SortSettings& settings, const StatusTe
             return result;
         }
     }
-    Sorting sorting{current, settings.folder, journal ? &*journal : nullptr, progress, result, {}, {}, {}};
+    Sorting sorting{current, settings.folder, journal ? &*journal : nullptr, progress, result, {}, {}, {}, false};
     const auto pause = [&progress] { progress.processPendingEvents(); };
     const auto unreadable = [&] { result.notSorted.push_back({settings.folder, SortSkip::FolderUnreadable}); };
     bool journalWritten = true;
@@ -273,8 +275,9 @@ SortResult sortIntoExtensionFolders(const SortSettings& settings, const StatusTe
         result.message
             += ", " + texts.counted(texts.notSortedCount, notSorted, std::to_string(notSorted) + " " + notSortedWord);
     }
-    // A journal that failed is left without its end mark, so it is offered for recovery.
-    if (journal && !(journalWritten && journal->end())) {
+    // A Sort that changed nothing leaves no journal; one whose journal failed
+    // is left without its end mark, so it is offered for recovery.
+    if (journal && !(journalWritten && journal->end(result.moved > 0 || sorting.madeFolder))) {
         result.outcome = SortResult::Outcome::JournalNotWritten;
     }
     return result;

@@ -443,6 +443,16 @@ private slots:
 
         auto* undo = control<QAction>(*window, "MUndo");
         QCOMPARE(undo->shortcut(), QKeySequence(QKeySequence::Undo));
+        {
+            // Another program undoing the Sort holds its journal: neither run is touched here.
+            const HeldJournal elsewhere(
+                journalFiles(m_journals.filePath(QStringLiteral("journals")).toStdString()).back());
+            undo->trigger();
+            QCOMPARE(window->statusBar()->currentMessage(),
+                     QStringLiteral("this run is being undone by another program"));
+            QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                     (QStringList{"jpg", "txt"}));
+        }
         undo->trigger();
         QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
                  renamed); // the Sort is undone and the folders it made are gone

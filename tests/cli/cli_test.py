@@ -3,8 +3,10 @@
 
 Every operation's dry run (which must touch nothing), its --json plan, its
 --apply and the undo after it; exit codes 1, 2, 3 and 130, lost output
-and a Ctrl+C included; a name that is not UTF-8; sort; tags read back by
-mutagen; the terminal's table; the bash completion. Every case runs with XDG_STATE_HOME in a fresh folder.
+and a Ctrl+C included; a name that is not UTF-8; sort; two undos at once; a
+journal that can no longer be written; tags read back by mutagen; the
+terminal's table; the bash completion. Every case runs with XDG_STATE_HOME
+in a fresh folder.
 
     cli_test.py QUORBIT_CLI COMPLETION_FILE
 """
@@ -246,6 +248,83 @@ def test_sort():
               f"sort undone: {names(folder)}")
 
 
+def test_two_undos_at_once():
+    """Two undos started together, over runs A then B: B is undone once, whole, and the other
+    undo either comes after it and undoes A or says B is busy; the history lists what is left."""
+    shapes = {}
+    for _ in range(5):
+        with tempfile.TemporaryDirectory() as folder, tempfile.TemporaryDirectory() as state:
+            counts = {"a": 300, "b": 3000}
+            run_undone_by = {f"{count} put back, 0 not put back\n".encode(): name for name, count in counts.items()}
+            for run_name, count in counts.items():  # A first, so B is the newest
+                path = os.path.join(folder, run_name)
+                os.mkdir(path)
+                make(path, [f"{i}.txt" for i in range(count)])
+                run(["rename", path, "--op", "add-left", "--text", "x_", "--apply"], state)
+            environment = dict(os.environ, XDG_STATE_HOME=state)
+            undos = [subprocess.Popen([CLI, "undo"], stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=environment)
+                     for _ in range(2)]
+            said = []
+            for undo in undos:
+                out, err = undo.communicate()
+                if undo.returncode == 3 and b"this run is being undone by another program" in err:
+                    said.append("busy")
+                elif undo.returncode == 0 and out in run_undone_by:
+                    said.append(run_undone_by[out])
+                else:
+                    said.append(f"exit {undo.returncode} {out[-120:]!r} {err!r}")
+            shape = " and ".join(sorted(said))
+            shapes[shape] = shapes.get(shape, 0) + 1
+            check(shape in ("a and b", "b and busy"), f"two undos at once: {said}")
+            a_undone = "a" in said
+            check(names(os.path.join(folder, "b")) == sorted(f"{i}.txt".encode() for i in range(3000)),
+                  "two undos at once: b is not back whole")
+            check(names(os.path.join(folder, "a")) == sorted(f"{'' if a_undone else 'x_'}{i}.txt".encode()
+                                                             for i in range(300)), f"two undos at once: a after {said}")
+            listed = [row["folder"] for row in json_lines(run(["undo", "--list", "--json"], state).stdout)]
+            check(listed == ([] if a_undone else [os.path.join(folder, "a")]), f"history after {said}: {listed}")
+    print("two undos at once:", shapes)
+
+
+def test_unwritable_journal():
+    """A run whose journal can no longer be written stops, says how to put back what it renamed,
+    undo points there too, and recover --undo does it."""
+    def make_tree(folder):
+        os.mkdir(os.path.join(folder, "sub"))
+        make(os.path.join(folder, "sub"), ["1.txt", "2.txt"])
+        # Long names, so the plan of this folder, renamed last, fills kilobytes of the journal.
+        make(folder, [f"{i:02}{'n' * 150}.txt" for i in range(40)])
+
+    rename = ["--op", "add-left", "--text", "x_", "--subfolders", "--apply"]
+    with tempfile.TemporaryDirectory() as folder, tempfile.TemporaryDirectory() as state:
+        make_tree(folder)
+        run(["rename", folder, *rename], state)
+        journal_size = os.path.getsize(os.path.join(state, "quorbit", os.listdir(os.path.join(state, "quorbit"))[0]))
+
+    def journal_cut_short():  # the disk fills up while the last folder's plan is written
+        import resource
+        import signal
+        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+        limit = journal_size - 4000
+        resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit))
+
+    with tempfile.TemporaryDirectory() as folder, tempfile.TemporaryDirectory() as state:
+        make_tree(folder)
+        original = names(folder)
+        stopped = subprocess.run([CLI, "rename", folder, *rename], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                 env=dict(os.environ, XDG_STATE_HOME=state), preexec_fn=journal_cut_short)
+        check(stopped.returncode == 1 and names(os.path.join(folder, "sub")) == [b"x_1.txt", b"x_2.txt"]
+              and names(folder) == original, f"journal cut short: exit {stopped.returncode}, {stopped.stderr!r}")
+        check(b"nothing more was renamed; quorbit-cli recover --undo puts back what was" in stopped.stderr,
+              f"journal cut short: {stopped.stderr!r}")
+        undo = run(["undo"], state)
+        check(undo.returncode == 3 and b"quorbit-cli recover --undo" in undo.stderr,
+              f"undo after the journal was cut short: exit {undo.returncode}, {undo.stderr!r}")
+        recovered = run(["recover", "--undo"], state)
+        check(recovered.returncode == 0 and names(os.path.join(folder, "sub")) == [b"1.txt", b"2.txt"],
+              f"recover --undo: exit {recovered.returncode}, {recovered.stderr!r}")
+
+
 def test_tags():
     with tempfile.TemporaryDirectory() as folder, tempfile.TemporaryDirectory() as state:
         song = os.path.join(folder, "song.mp3")
@@ -288,7 +367,8 @@ def test_completion():
 
 
 for test in (test_operations, test_exit_codes, test_honest_exits, test_interrupted_dry_run, test_not_renamed_listed,
-             test_bytes_name, test_sort, test_tags, test_terminal, test_completion):
+             test_bytes_name, test_sort, test_two_undos_at_once, test_unwritable_journal, test_tags, test_terminal,
+             test_completion):
     test()
 print(f"{len(failures)} failures" if failures else "all passed")
 sys.exit(1 if failures else 0)

@@ -90,14 +90,12 @@ TEST_F(SharedHistory, TheWindowsUndoPutsBackARunOfTheCli)
     ASSERT_EQ(m_files.list(), (Names{"x_a.txt", "x_b.txt"}));
 
     const RunHistory history(journalFolder());
-    const std::optional<RecordedRun> newest = history.newestUndoable();
-    ASSERT_TRUE(newest && newest->journal);
     RunProgress progress;
-    const ReplayResult result = undoJournal(*newest->journal, progress);
-    history.undone(*newest->journal, result);
-    EXPECT_EQ(result.moved, 2u);
+    const HistoryResult undone = history.undoNewest(progress);
+    ASSERT_TRUE(undone);
+    EXPECT_EQ(undone.replay.moved, 2u);
     EXPECT_EQ(m_files.list(), (Names{"a.txt", "b.txt"}));
-    EXPECT_FALSE(history.newestUndoable());
+    EXPECT_TRUE(history.undoable().empty());
 }
 
 TEST_F(SharedHistory, TheCliUndoPutsBackARunOfTheWindow)
@@ -115,7 +113,7 @@ TEST_F(SharedHistory, TheCliUndoPutsBackARunOfTheWindow)
     EXPECT_EQ(undone.status, 0);
     EXPECT_EQ(undone.out, "2 put back, 0 not put back\n");
     EXPECT_EQ(m_files.list(), (Names{"a.txt", "b.txt"}));
-    EXPECT_FALSE(RunHistory(journalFolder()).newestUndoable());
+    EXPECT_TRUE(RunHistory(journalFolder()).undoable().empty());
 }
 
 TEST_F(SharedHistory, AnUnfinishedRunIsFinishedUndoneOrLeft)
@@ -144,7 +142,7 @@ TEST_F(SharedHistory, AnUnfinishedRunIsFinishedUndoneOrLeft)
         EXPECT_EQ(files.list(), recovery.after);
         const RunHistory history(journalFolder());
         EXPECT_TRUE(history.unfinished().empty());
-        EXPECT_EQ(history.newestUndoable().has_value(), recovery.undoable);
+        EXPECT_EQ(history.undoable().size(), recovery.undoable ? 1u : 0u);
     }
 }
 

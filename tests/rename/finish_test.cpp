@@ -119,7 +119,8 @@ TEST(Finish, GoesOnNamingFilesFromTheRecordedTemplate)
     ASSERT_EQ(folder.list("b"), (std::set<std::string>{"2.mp3"}));
 
     RunProgress progress;
-    const ReplayResult finished = finishJournal(*readJournal(journalFiles(journals.path()).back()).journal, progress);
+    const std::string journal = journalFiles(journals.path()).back();
+    const ReplayResult finished = finishJournal(*readJournal(journal).journal, HeldJournal(journal), progress);
     EXPECT_EQ(finished.moved, 3u);
     EXPECT_EQ(folder.list(), (std::set<std::string>{"a", "b", "Cid - Three.mp3", "x_cover.jpg"}));
     EXPECT_EQ(folder.list("a"), (std::set<std::string>{"Ann - One.mp3"}));

@@ -193,8 +193,8 @@ TEST(Journal, RecoversARunStoppedAfterAnyMove)
             ASSERT_TRUE(read.journal);
             EXPECT_FALSE(read.journal->ended);
             RunProgress progress;
-            const ReplayResult replayed
-                = undo ? undoJournal(*read.journal, progress) : finishJournal(*read.journal, progress);
+            const ReplayResult replayed = undo ? undoJournal(*read.journal, progress)
+                                               : finishJournal(*read.journal, HeldJournal(journalPath), progress);
             EXPECT_TRUE(replayed.skipped.empty()) << made;
             if (undo) {
                 EXPECT_EQ(tree(folder), before) << "undo after " << made << " moves";
@@ -304,12 +304,13 @@ TEST(Journal, GoesOnAfterTheLastWholeRecord)
     ASSERT_EQ(read.journal->steps.size(), 1u);
     EXPECT_EQ(read.journal->settings, "settings\nof the run");
     {
-        JournalWriter going(*read.journal);
+        const HeldJournal held(path);
+        JournalWriter going(*read.journal, held);
         ASSERT_TRUE(going.writeStep(stepMoving("c")));
     }
     std::ifstream again(path, std::ios::binary);
     testing::writeFile(path, std::string(std::istreambuf_iterator<char>(again), {}) + "D 1");
-    ASSERT_TRUE(markJournalEnded(path));
+    ASSERT_TRUE(HeldJournal(path).markEnded());
     read = readJournal(path);
     ASSERT_TRUE(read.journal);
     EXPECT_TRUE(read.journal->ended);
@@ -327,7 +328,7 @@ TEST(Journal, KeepsTheNewestEndedJournals)
         step.moves = {{1, 0, "/tmp/a", "/tmp/b"}};
         ASSERT_TRUE(writer.writeStep(step));
         if (i != 1) {
-            writer.end();
+            writer.end(true);
         }
     }
     const std::vector<std::string> all = journalFiles(journals.path());
@@ -337,7 +338,7 @@ TEST(Journal, KeepsTheNewestEndedJournals)
     expected.insert(expected.end(), all.end() - 10, all.end());
     EXPECT_EQ(journalFiles(journals.path()), expected);
 
-    JournalWriter(journals.path(), JournalKind::Sort, "/tmp").end();
+    JournalWriter(journals.path(), JournalKind::Sort, "/tmp").end(false);
     EXPECT_EQ(journalFiles(journals.path()), expected) << "a command without a move leaves no journal";
 }
 

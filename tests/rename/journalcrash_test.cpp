@@ -224,8 +224,8 @@ TEST(JournalCrash, ARunKilledAtRandomIsUndoneOrFinishedWhole)
         EXPECT_EQ(read.journal->moveCount(), static_cast<std::size_t>(moveCount));
 
         RunProgress progress;
-        const ReplayResult replayed
-            = undo ? undoJournal(*read.journal, progress) : finishJournal(*read.journal, progress);
+        const ReplayResult replayed = undo ? undoJournal(*read.journal, progress)
+                                           : finishJournal(*read.journal, HeldJournal(paths.back()), progress);
         EXPECT_TRUE(replayed.completed);
         EXPECT_TRUE(replayed.skipped.empty())
             << replayed.skipped.size() << " skipped, the first " << replayed.skipped.front().path;
@@ -341,7 +341,8 @@ TEST(JournalCrash, ASubFolderRunKilledAtEveryWriteIsFinishedOrUndoneExactly)
     };
     const auto finish = [&] {
         RunProgress noWindow;
-        finishJournal(*readJournal(journalFiles(journals).back()).journal, noWindow);
+        const std::string journal = journalFiles(journals).back();
+        finishJournal(*readJournal(journal).journal, HeldJournal(journal), noWindow);
     };
 
     makeTree();
@@ -408,7 +409,7 @@ TEST(JournalCrash, ASubFolderRunKilledAtEveryWriteIsFinishedOrUndoneExactly)
             read = readJournal(paths.back());
             ASSERT_TRUE(read.journal);
         }
-        const ReplayResult finished = finishJournal(*read.journal, progress);
+        const ReplayResult finished = finishJournal(*read.journal, HeldJournal(paths.back()), progress);
         EXPECT_TRUE(finished.completed);
         EXPECT_TRUE(finished.skipped.empty()) << "the first skipped: " << finished.skipped.front().path;
         ASSERT_EQ(tree(root), after);

@@ -1,6 +1,7 @@
 #include "rename/runhistory.h"
 
 #include "rename/renamerun.h"
+#include "rename/sortcommand.h"
 #include "tempfolder.h"
 
 #include <filesystem>
@@ -25,7 +26,6 @@ enum class Made {
     BadChecksum, // ended
     Garbage, // stopped, with garbage after its step
 };
-enum class Choice { Undo, Finish, Leave };
 
 // Writes the journal of the run in `folder`, left as `made` says.
 std::string writeJournal(const testing::TempFolder& journals, const testing::TempFolder& folder, Made made)
@@ -62,7 +62,7 @@ std::string writeJournal(const testing::TempFolder& journals, const testing::Tem
     }
     const char* bNow = made == Made::RenamedSince ? "other" : made == Made::AllRenamedSince ? "y" : "B";
     std::filesystem::rename(folder / "b", folder / bNow);
-    writer->end();
+    writer->end(true);
     writer.reset();
     if (made == Made::AllRenamedSince) {
         std::filesystem::rename(folder / "A", folder / "x");
@@ -79,29 +79,73 @@ std::string writeJournal(const testing::TempFolder& journals, const testing::Tem
 // it, and which run an undo takes next, beside an older run that ended.
 TEST(RunHistory, OffersEachJournalAndKeepsWhatIsStillOfUse)
 {
+    using Outcome = HistoryResult::Outcome;
     struct Case {
         const char* what;
         Made made;
-        Choice choice; // not asked of a journal refused or not offered
+        RecoveryChoice choice; // not asked of a journal not offered
         const char* offered; // "undo", "unfinished", "refused" or ""
+        Outcome outcome; // of the undo or the recovery
         std::set<std::string> filesAfter;
         const char* undoneNext;
     };
     const Case cases[] = {
-        {"ended, undone", Made::Ended, Choice::Undo, "undo", {"a", "b"}, "older"},
-        {"ended, finished", Made::Ended, Choice::Finish, "undo", {"A", "B"}, "newest"},
-        {"ended, left", Made::Ended, Choice::Leave, "undo", {"A", "B"}, "newest"},
-        {"undone but one renamed since", Made::RenamedSince, Choice::Undo, "undo", {"a", "other"}, "newest"},
-        {"undone, none put back: kept to try again", Made::AllRenamedSince, Choice::Undo, "undo", {"x", "y"}, "newest"},
-        {"stopped, undone", Made::Stopped, Choice::Undo, "unfinished", {"a", "b"}, "older"},
-        {"stopped, finished", Made::Stopped, Choice::Finish, "unfinished", {"A", "B"}, "newest"},
-        {"stopped, left", Made::Stopped, Choice::Leave, "unfinished", {"A", "b"}, "newest"},
-        {"last step cut, undone", Made::LastStepCut, Choice::Undo, "unfinished", {"a", "b"}, "older"},
-        {"last step cut, finished", Made::LastStepCut, Choice::Finish, "unfinished", {"A", "b"}, "newest"},
-        {"last step cut, left", Made::LastStepCut, Choice::Leave, "unfinished", {"A", "b"}, "newest"},
-        {"first step cut: nothing done", Made::FirstStepCut, Choice::Undo, "", {"a", "b"}, "older"},
-        {"ended, bad checksum", Made::BadChecksum, Choice::Undo, "refused", {"A", "B"}, "older"},
-        {"stopped, garbage", Made::Garbage, Choice::Undo, "refused", {"A", "b"}, "older"},
+        {"ended, undone", Made::Ended, RecoveryChoice::Undo, "undo", Outcome::Done, {"a", "b"}, "older"},
+        {"ended, finished", Made::Ended, RecoveryChoice::Finish, "undo", Outcome::NothingToDo, {"A", "B"}, "newest"},
+        {"ended, left", Made::Ended, RecoveryChoice::Leave, "undo", Outcome::NothingToDo, {"A", "B"}, "newest"},
+        {"undone but one renamed since",
+         Made::RenamedSince,
+         RecoveryChoice::Undo,
+         "undo",
+         Outcome::Done,
+         {"a", "other"},
+         "newest"},
+        {"undone, none put back: kept to try again",
+         Made::AllRenamedSince,
+         RecoveryChoice::Undo,
+         "undo",
+         Outcome::Done,
+         {"x", "y"},
+         "newest"},
+        {"stopped, undone", Made::Stopped, RecoveryChoice::Undo, "unfinished", Outcome::Done, {"a", "b"}, "older"},
+        {"stopped, finished", Made::Stopped, RecoveryChoice::Finish, "unfinished", Outcome::Done, {"A", "B"}, "newest"},
+        {"stopped, left", Made::Stopped, RecoveryChoice::Leave, "unfinished", Outcome::Done, {"A", "b"}, "newest"},
+        {"last step cut, undone",
+         Made::LastStepCut,
+         RecoveryChoice::Undo,
+         "unfinished",
+         Outcome::Done,
+         {"a", "b"},
+         "older"},
+        {"last step cut, finished",
+         Made::LastStepCut,
+         RecoveryChoice::Finish,
+         "unfinished",
+         Outcome::Done,
+         {"A", "b"},
+         "newest"},
+        {"last step cut, left",
+         Made::LastStepCut,
+         RecoveryChoice::Leave,
+         "unfinished",
+         Outcome::Done,
+         {"A", "b"},
+         "newest"},
+        {"first step cut: nothing done",
+         Made::FirstStepCut,
+         RecoveryChoice::Undo,
+         "",
+         Outcome::NothingToDo,
+         {"a", "b"},
+         "older"},
+        {"ended, bad checksum",
+         Made::BadChecksum,
+         RecoveryChoice::Undo,
+         "refused",
+         Outcome::Refused,
+         {"A", "B"},
+         "older"},
+        {"stopped, garbage", Made::Garbage, RecoveryChoice::Undo, "refused", Outcome::Refused, {"A", "b"}, "older"},
     };
     for (const Case& row : cases) {
         const testing::TempFolder folder;
@@ -114,33 +158,34 @@ TEST(RunHistory, OffersEachJournalAndKeepsWhatIsStillOfUse)
         };
 
         const RunHistory history(journals.path());
-        std::optional<RecordedRun> offered = history.newestUndoable();
-        std::string place = offered && offered->path == newestPath ? "undo" : "";
-        for (RecordedRun& run : history.unfinished()) {
-            EXPECT_EQ(name(run.path), "newest") << row.what;
-            offered = std::move(run);
-            place = "unfinished";
+        std::string place;
+        if (const std::vector<RecordedRun> undoable = history.undoable();
+            !undoable.empty() && undoable.front().path == newestPath) {
+            place = undoable.front().journal ? "undo" : "refused";
         }
-        place = !place.empty() && !offered->journal ? "refused" : place;
+        for (const RecordedRun& run : history.unfinished()) {
+            EXPECT_EQ(name(run.path), "newest") << row.what;
+            place = run.journal ? "unfinished" : "refused";
+        }
         ASSERT_EQ(place, row.offered) << row.what;
-        RunProgress progress;
-        if (place == "refused") {
-            EXPECT_TRUE(history.refused(offered->path)) << row.what;
-        } else if (!place.empty() && row.choice == Choice::Undo) {
-            history.undone(*offered->journal, undoJournal(*offered->journal, progress));
-        } else if (!place.empty() && row.choice == Choice::Finish) {
-            history.finished(*offered->journal, finishJournal(*offered->journal, progress));
-        } else if (!place.empty()) {
-            history.left(*offered->journal);
+        if (!place.empty()) {
+            RunProgress progress;
+            // Undo Rename takes an ended run; the start-up offer, an unfinished one.
+            const HistoryResult result = row.choice == RecoveryChoice::Undo && journalEnded(newestPath)
+                ? history.undoNewest(progress)
+                : history.recover(newestPath, row.choice, progress);
+            EXPECT_EQ(result.outcome, row.outcome) << row.what;
+            EXPECT_EQ(name(result.path), "newest") << row.what;
+            EXPECT_TRUE(result.recorded) << row.what;
         }
 
         EXPECT_EQ(folder.list(), row.filesAfter) << row.what;
         EXPECT_TRUE(history.unfinished().empty()) << row.what;
-        const std::optional<RecordedRun> next = history.newestUndoable();
-        ASSERT_TRUE(next && next->journal) << row.what;
-        EXPECT_EQ(name(next->path), row.undoneNext) << row.what;
+        const std::vector<RecordedRun> next = history.undoable();
+        ASSERT_TRUE(!next.empty() && next.front().journal) << row.what;
+        EXPECT_EQ(name(next.front().path), row.undoneNext) << row.what;
         // Only the run an undo takes next stays, and a refused journal set aside.
-        history.keep(1);
+        EXPECT_TRUE(history.keep(1)) << row.what;
         std::set<std::string> kept{row.undoneNext};
         if (place == "refused") {
             kept.insert(newestPath + ".refused");
@@ -151,6 +196,95 @@ TEST(RunHistory, OffersEachJournalAndKeepsWhatIsStillOfUse)
         }
         EXPECT_EQ(left, kept) << row.what;
     }
+}
+
+// An undo takes the newest run or none: never the one before it on a guess,
+// while another program holds the newest or it did not finish.
+TEST(RunHistory, AnUndoTakesNoRunPastTheNewest)
+{
+    using Outcome = HistoryResult::Outcome;
+    const struct {
+        const char* what;
+        Made made;
+        bool heldElsewhere; // another program holds its journal, as an undo or a running run does
+        Outcome outcome;
+        std::set<std::string> newestFiles;
+    } cases[] = {
+        {"being undone by another program", Made::Ended, true, Outcome::Busy, {"A", "B"}},
+        {"still running", Made::Stopped, true, Outcome::Busy, {"A", "b"}},
+        {"stopped: for recover --undo", Made::Stopped, false, Outcome::Unfinished, {"A", "b"}},
+    };
+    for (const auto& row : cases) {
+        const testing::TempFolder journals;
+        const testing::TempFolder olderFolder;
+        const testing::TempFolder newestFolder;
+        writeJournal(journals, olderFolder, Made::Ended);
+        const std::string newestPath = writeJournal(journals, newestFolder, row.made);
+        std::optional<HeldJournal> elsewhere;
+        if (row.heldElsewhere) {
+            ASSERT_EQ(elsewhere.emplace(newestPath).status(), HeldJournal::Status::Held);
+        }
+
+        const RunHistory history(journals.path());
+        RunProgress progress;
+        const HistoryResult result = history.undoNewest(progress);
+        EXPECT_EQ(result.outcome, row.outcome) << row.what;
+        EXPECT_EQ(result.path, newestPath) << row.what;
+        if (row.heldElsewhere) {
+            EXPECT_EQ(history.recover(newestPath, RecoveryChoice::Undo, progress).outcome, Outcome::Busy) << row.what;
+        }
+        EXPECT_EQ(newestFolder.list(), row.newestFiles) << row.what;
+        EXPECT_EQ(olderFolder.list(), (std::set<std::string>{"A", "B"})) << row.what << ": the older run was undone";
+    }
+}
+
+// Another program deletes the folder's files once the run has listed them:
+// every move it planned fails.
+class DeletesWhatWasListed : public RunProgress {
+public:
+    explicit DeletesWhatWasListed(const testing::TempFolder& folder)
+        : m_folder(folder)
+    {
+    }
+    void processPendingEvents() override
+    {
+        for (const std::string& name : m_folder.list()) {
+            std::filesystem::remove(m_folder / name);
+        }
+    }
+
+private:
+    const testing::TempFolder& m_folder;
+};
+
+// A run or Sort whose every move failed changed nothing: it leaves no journal
+// for an undo to spend itself on, nor to push a real run out of those kept.
+TEST(RunHistory, ACommandThatMovedNothingLeavesNoJournal)
+{
+    const testing::TempFolder journals;
+    {
+        const testing::TempFolder folder;
+        folder.create({"a", "b"});
+        RunSettings settings;
+        settings.folder = folder.path();
+        settings.symbolsText = "x_";
+        settings.journalFolder = journals.path();
+        DeletesWhatWasListed deleting(folder);
+        const RunResult run = RenameRun().run(settings, {}, deleting);
+        EXPECT_EQ(run.renamed, 0);
+        EXPECT_EQ(run.notRenamed.size(), 2u) << "both moves were planned, and failed";
+    }
+    {
+        const testing::TempFolder folder;
+        folder.create({"sub/a.txt", "txt/a.txt"});
+        SortSettings settings{folder.path(), ApplyTo::Files, true, "*.*", {}, journals.path()};
+        RunProgress noWindow;
+        const SortResult sort = sortIntoExtensionFolders(settings, {}, "sorted", "not sorted", noWindow);
+        EXPECT_EQ(sort.moved, 0);
+        ASSERT_EQ(sort.notSorted.size(), 1u) << "the move was planned, and found its name taken";
+        EXPECT_EQ(sort.notSorted.front().reason, SortSkip::NameTaken);
+    }
+    EXPECT_EQ(journals.list(), std::set<std::string>{});
 }
 
 } // namespace
