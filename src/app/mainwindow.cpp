@@ -356,7 +356,9 @@ TForm1::TForm1(WindowPlaces places, QWidget* parent)
           std::pair{"StringRunBeingUndone", "this run is being undone by another program"},
           std::pair{"StringPatternTooSlow", "the pattern takes too long on this name"},
           std::pair{"StringNumberTooSmall", "%s must be 1 or more"},
-          std::pair{"StringTagsUnreadable", "its tags cannot be read"}}) {
+          std::pair{"StringTagsUnreadable", "its tags cannot be read"},
+          std::pair{"StringJournalNotUpdated",
+                    "The journal %s could not be updated: the run is offered again as it was."}}) {
         m_texts[settings::languageKeyIndex(key)] = text;
     }
     connectPreview();
@@ -1217,6 +1219,9 @@ HistoryResult TForm1::replay(const std::function<HistoryResult(RunProgress& prog
     HistoryResult result = liveUntilDone([&] { return command(progress); });
     setBusy(false);
     m_list->setFollowChanges(true);
+    if (result.outcome == HistoryResult::Outcome::Done && !result.recorded) {
+        m_showMessage(fillIn(message("StringJournalNotUpdated"), {displayText(result.path)}));
+    }
     return result;
 }
 
