@@ -343,8 +343,9 @@ bool JournalWriter::written(bool succeeded)
     return succeeded;
 }
 
-void JournalWriter::noteMove()
+void JournalWriter::noteMove(bool made)
 {
+    m_madeMove = m_madeMove || made;
     if (++m_movesMade - m_movesNoted >= kMovesPerNote) {
         writeNote();
     }
@@ -359,9 +360,9 @@ bool JournalWriter::writeNote()
     return written(isOpen() && m_file.append("D " + std::to_string(m_movesMade) + "\n"));
 }
 
-bool JournalWriter::end(bool changed)
+bool JournalWriter::end(bool changedBesidesMoves)
 {
-    if (isOpen() && !changed) {
+    if (isOpen() && !m_madeMove && !changedBesidesMoves) {
         m_file = {};
         files::removeFile(m_path);
         return true;

@@ -114,14 +114,16 @@ public:
     bool writeStep(const JournalStep& step, std::size_t moveCount,
                    const std::function<JournalMoveView(std::size_t index)>& moveAt,
                    const std::function<void()>& pause = {});
-    // Notes that one more move of the last step was made; the notes are written
-    // in batches, so a crash loses at most the last batch's note.
-    void noteMove();
+    // Notes that one more move of the last step was tried, and whether it was
+    // `made`; the notes are written in batches, so a crash loses at most the
+    // last batch's note.
+    void noteMove(bool made);
     // Marks the command as ended, so no recovery offers it. The journal of a
-    // command that `changed` nothing on the disk is removed instead: it would
-    // only stand before the runs an undo is for, and take their place among
-    // those kept.
-    bool end(bool changed);
+    // command that made no move, and changed nothing else on the disk
+    // (`changedBesidesMoves`: a Sort's new folder), is removed instead: it
+    // would only stand before the runs an undo is for, and take their place
+    // among those kept.
+    bool end(bool changedBesidesMoves);
 
 private:
     bool writeNote();
@@ -132,6 +134,7 @@ private:
     files::AppendOnlyFile m_file;
     std::size_t m_movesMade = 0;
     std::size_t m_movesNoted = 0;
+    bool m_madeMove = false;
 };
 
 // Why a journal cannot be used.

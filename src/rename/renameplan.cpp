@@ -237,7 +237,7 @@ FolderPlan planFolder(NameBlock folderNames, std::vector<std::uint32_t> entryNam
 }
 
 AppliedPlan applyFolderPlan(const files::Folder& folder, const FolderPlan& plan, RunProgress& progress,
-                            const std::function<void()>& moveTried)
+                            const std::function<void(bool moved)>& moveTried)
 {
     AppliedPlan applied;
     std::string from; // the file calls take whole strings
@@ -250,7 +250,7 @@ AppliedPlan applyFolderPlan(const files::Folder& folder, const FolderPlan& plan,
         to.assign(plan.to(move));
         const bool moved = files::moveEntry(folder, from, folder, to) == files::MoveResult::Moved;
         if (moveTried) {
-            moveTried();
+            moveTried(moved);
         }
         switch (move.kind) {
         case PlannedMove::Kind::Aside:

@@ -112,11 +112,12 @@ struct AppliedPlan {
 };
 
 // Makes the moves of `plan` in `folder`, in their order, giving the window its
-// turn after each and calling `moveTried`, when given, after each too. A move that fails leaves its entry as it was. An
+// turn after each and calling `moveTried`, when given, after each too, with whether the move was made. A move that
+// fails leaves its entry as it was. An
 // entry moved aside to open a cycle ("name.quorbit-swap") goes back to its own name when another program took the name
 // that was to close the cycle, and stays aside, never lost, when that name is gone too. A stop that is requested is
 // honoured only between whole renames.
 AppliedPlan applyFolderPlan(const files::Folder& folder, const FolderPlan& plan, RunProgress& progress,
-                            const std::function<void()>& moveTried = {});
+                            const std::function<void(bool moved)>& moveTried = {});
 
 } // namespace quorbit

@@ -236,9 +236,9 @@ RunResult RenameRun::start(const RunSettings& settings, const StatusTexts& texts
         result.message += ", "
             + texts.counted(texts.notRenamedCount, notRenamed, std::to_string(notRenamed) + " " + texts.notRenamed);
     }
-    // A run that renamed nothing leaves no journal; one whose journal failed
+    // A run that moved nothing leaves no journal; one whose journal failed
     // is left without its end mark, so it is offered for recovery.
-    if (journal && !journal->end(result.renamed > 0)) {
+    if (journal && !journal->end(false)) {
         result.outcome = RunResult::Outcome::JournalNotWritten;
     } else if (stopped) {
         result.outcome = RunResult::Outcome::Stopped;
@@ -349,9 +349,9 @@ bool RenameRun::renameAll(const ActiveRun& active, const files::Folder& folder, 
             return false;
         }
     }
-    const AppliedPlan applied = applyFolderPlan(folder, *plan, active.progress, [journal = active.journal] {
+    const AppliedPlan applied = applyFolderPlan(folder, *plan, active.progress, [journal = active.journal](bool moved) {
         if (journal) {
-            journal->noteMove();
+            journal->noteMove(moved);
         }
     });
     result.renamed += static_cast<int>(applied.renamed);

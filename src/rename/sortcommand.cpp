@@ -163,12 +163,14 @@ bool moveToExtensionFolders(Sorting& sorting, const files::Folder& from, const s
                 unmade.emplace(folderName, whyNoExtensionFolder(sorting, folderName));
             }
         }
+        bool moved = false;
         if (!target.isOpen()) {
             notSorted.push_back({fromPrefix + name, unmade.at(folderName)});
         } else {
             switch (files::moveEntry(from, name, target, name)) {
             case files::MoveResult::Moved:
                 ++sorting.result.moved;
+                moved = true;
                 break;
             case files::MoveResult::TargetExists:
                 notSorted.push_back({fromPrefix + name, SortSkip::NameTaken});
@@ -180,7 +182,7 @@ bool moveToExtensionFolders(Sorting& sorting, const files::Folder& from, const s
             }
         }
         if (sorting.journal) {
-            sorting.journal->noteMove();
+            sorting.journal->noteMove(moved);
         }
         progress.showDone(done + 1, moving.size());
     }
@@ -277,7 +279,7 @@ SortResult sortIntoExtensionFolders(const SortSettings& settings, const StatusTe
     }
     // A Sort that changed nothing leaves no journal; one whose journal failed
     // is left without its end mark, so it is offered for recovery.
-    if (journal && !(journalWritten && journal->end(result.moved > 0 || sorting.madeFolder))) {
+    if (journal && !(journalWritten && journal->end(sorting.madeFolder))) {
         result.outcome = SortResult::Outcome::JournalNotWritten;
     }
     return result;

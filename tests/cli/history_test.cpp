@@ -80,7 +80,7 @@ void leaveUnfinishedRun(const TempFolder& files)
     }
     ASSERT_TRUE(writer.writeStep(step));
     ASSERT_EQ(files::moveEntry(folder, "a.txt", folder, "x_a.txt"), files::MoveResult::Moved);
-    writer.noteMove();
+    writer.noteMove(true);
 }
 
 TEST_F(SharedHistory, TheWindowsUndoPutsBackARunOfTheCli)
