@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -56,6 +57,48 @@ inline double median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
+}
+
+// What a figure is held to: at most or at least `limit`, or nothing (shown for a look only).
+struct Goal {
+    enum class Kind { None, AtMost, AtLeast };
+    Kind kind = Kind::None;
+    double limit = 0;
+
+    static Goal atMost(double limit) { return {Kind::AtMost, limit}; }
+    static Goal atLeast(double limit) { return {Kind::AtLeast, limit}; }
+    bool metBy(double value) const
+    {
+        return kind == Kind::None || (kind == Kind::AtMost ? value <= limit : value >= limit);
+    }
+    std::string text() const
+    {
+        char shown[48] = "";
+        if (kind != Kind::None) {
+            std::snprintf(shown, sizeof shown, "%s %.4g", kind == Kind::AtMost ? "<=" : ">=", limit);
+        }
+        return shown;
+    }
+};
+
+// Prints a figure as "<figure>: <median> (<min>-<max> over N rounds, goal <= X, met)", and
+// appends it as a tab-separated line (bench, figure, median, spread, goal, verdict) to
+// the file $QUORBIT_BENCH_SUMMARY names, from which ./dev bench makes its table.
+inline void reportFigure(const std::string& figure, const std::vector<double>& rounds, Goal goal = {})
+{
+    const double middle = median(rounds);
+    const auto [least, most] = std::minmax_element(rounds.begin(), rounds.end());
+    char spread[64];
+    std::snprintf(spread, sizeof spread, "%.3g-%.3g", *least, *most);
+    const char* verdict = goal.kind == Goal::Kind::None ? "" : goal.metBy(middle) ? "met" : "MISSED";
+    std::printf("%s: %.3g (%s over %zu rounds", figure.c_str(), middle, spread, rounds.size());
+    std::printf("%s%s%s%s)\n", goal.kind == Goal::Kind::None ? "" : ", goal ", goal.text().c_str(),
+                goal.kind == Goal::Kind::None ? "" : ", ", verdict);
+    std::fflush(stdout);
+    if (const char* summary = std::getenv("QUORBIT_BENCH_SUMMARY"); summary && *summary) {
+        std::ofstream(summary, std::ios::app) << program_invocation_short_name << '\t' << figure << '\t' << middle
+                                              << '\t' << spread << '\t' << goal.text() << '\t' << verdict << '\n';
+    }
 }
 
 [[noreturn]] inline void fail(const std::string& what)
