@@ -11,11 +11,23 @@
 
 #include <algorithm>
 #include <array>
-#include <climits>
+#include <exception>
 
 namespace quorbit {
 
 namespace {
+
+// The largest block TagLib gets in one read. FLAC's largest metadata block (a
+// picture) is just under 16 MiB; the fields a name is made of are far
+// smaller, and a larger request comes from a damaged size field.
+constexpr unsigned long maxBlockBytes = 16 * 1024 * 1024;
+
+// The most reads TagLib may make of one file; a tag takes a few hundred. For
+// each metadata object of a WMA file, TagLib keeps as many attributes as the
+// object claims (up to 65,535, some 60 MB), however few bytes are left, object
+// after object. Past this many reads the file reads as if it ended, so TagLib
+// stops after the object it is in.
+constexpr int maxReads = 65536;
 
 // The file as TagLib reads it: through the handle opened in the folder, never
 // by a path; every write is refused.
@@ -30,9 +42,17 @@ public:
     // TagLib picks the file's format by the extension of this name.
     TagLib::FileName name() const override { return m_name.c_str(); }
 
+    // A block is never larger than what the file still holds from the position,
+    // nor than maxBlockBytes: a damaged size field (a few bytes of a broken MP4
+    // can ask for 4 GB) gets a short block, as at the end of a file.
     TagLib::ByteVector readBlock(unsigned long length) override
     {
-        TagLib::ByteVector block(static_cast<unsigned int>(std::min<unsigned long>(length, UINT_MAX)));
+        if (++m_reads > maxReads) {
+            m_window.seek(m_window.size());
+            return {};
+        }
+        const auto left = static_cast<unsigned long>(std::max<std::int64_t>(0, m_window.size() - m_window.position()));
+        TagLib::ByteVector block(static_cast<unsigned int>(std::min({length, left, maxBlockBytes})));
         block.resize(
             static_cast<unsigned int>(m_window.read(reinterpret_cast<unsigned char*>(block.data()), block.size())));
         return block;
@@ -44,11 +64,12 @@ public:
     bool readOnly() const override { return true; }
     bool isOpen() const override { return true; }
 
-    // As with a file, a position before the start is refused and one past the end is kept.
+    // As with a file, a position before the start is refused and one past the
+    // end is kept; once the reads are used up, the position stays at the end.
     void seek(long offset, Position from) override
     {
         const std::int64_t base = from == Beginning ? 0 : from == Current ? m_window.position() : m_window.size();
-        if (base + offset >= 0) {
+        if (base + offset >= 0 && m_reads <= maxReads) {
             m_window.seek(base + offset);
         }
     }
@@ -60,6 +81,7 @@ public:
 private:
     FileWindow m_window;
     const std::string& m_name;
+    int m_reads = 0;
 };
 
 std::string firstValue(const TagLib::PropertyMap& properties, const char* key)
@@ -102,15 +124,21 @@ std::optional<CommonTags> readAudioTags(const files::Folder& folder, const std::
     if (!file.isOpen()) {
         return std::nullopt;
     }
-    ReadOnlyStream stream(file, name);
-    const TagLib::FileRef tagFile(&stream, false);
-    if (tagFile.isNull()) {
+    try {
+        ReadOnlyStream stream(file, name);
+        const TagLib::FileRef tagFile(&stream, false);
+        if (tagFile.isNull()) {
+            return std::nullopt;
+        }
+        const TagLib::PropertyMap properties = tagFile.file()->properties();
+        return CommonTags{firstValue(properties, "ARTIST"), firstValue(properties, "TITLE"),
+                          firstValue(properties, "ALBUM"), yearOf(firstValue(properties, "DATE")),
+                          trackOf(firstValue(properties, "TRACKNUMBER"))};
+    } catch (const std::exception&) {
+        // TagLib does not throw by itself, but the standard library may under it
+        // (std::bad_alloc on a damaged file that asks for much memory).
         return std::nullopt;
     }
-    const TagLib::PropertyMap properties = tagFile.file()->properties();
-    return CommonTags{firstValue(properties, "ARTIST"), firstValue(properties, "TITLE"),
-                      firstValue(properties, "ALBUM"), yearOf(firstValue(properties, "DATE")),
-                      trackOf(firstValue(properties, "TRACKNUMBER"))};
 }
 
 } // namespace quorbit

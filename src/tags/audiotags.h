@@ -25,10 +25,13 @@ struct CommonTags {
 bool hasAudioTagExtension(std::string_view name);
 
 // The tags of the audio file `name` of `folder`, opened through the folder and
-// read no further than its tag blocks (the audio itself is not looked at).
-// Where a field has several values, the first. Nothing when the file cannot be
-// opened, has none of those extensions or TagLib finds it is not a file of its
-// format (it takes any file named .wav or .aif(f) for one without tags).
+// read no further than its tag blocks (the audio itself is not looked at), in
+// blocks of at most 16 MiB and never more than the file holds, whatever its
+// size fields claim. Where a field has several values, the first. Nothing when
+// the file has none of those extensions, cannot be opened, TagLib finds it is
+// not a file of its format (it takes any file named .wav or .aif(f) for one
+// without tags) or fails on it: so for a name with one of those extensions,
+// nothing means the tags cannot be read, and empty fields that it has none.
 std::optional<CommonTags> readAudioTags(const files::Folder& folder, const std::string& name);
 
 } // namespace quorbit

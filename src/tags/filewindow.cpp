@@ -49,4 +49,23 @@ std::size_t FileWindow::read(unsigned char* buffer, std::size_t length)
     return done;
 }
 
+std::string FileWindow::bytesAt(std::int64_t offset, std::size_t length)
+{
+    std::string bytes(
+        static_cast<std::size_t>(std::clamp<std::int64_t>(size() - offset, 0, static_cast<std::int64_t>(length))),
+        '\0');
+    seek(offset);
+    bytes.resize(read(reinterpret_cast<unsigned char*>(bytes.data()), bytes.size()));
+    return bytes;
+}
+
+std::uint64_t numberOf(std::string_view bytes, bool bigEndian)
+{
+    std::uint64_t value = 0;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        value = value << 8 | static_cast<unsigned char>(bytes[bigEndian ? i : bytes.size() - 1 - i]);
+    }
+    return value;
+}
+
 } // namespace quorbit

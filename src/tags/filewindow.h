@@ -5,6 +5,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace quorbit {
@@ -29,6 +31,9 @@ public:
     // Copies up to `length` bytes from the position into `buffer` and moves
     // past them; returns how many there were.
     std::size_t read(unsigned char* buffer, std::size_t length);
+    // Up to `length` bytes from `offset`, fewer at the end of the file; the
+    // position moves past them.
+    std::string bytesAt(std::int64_t offset, std::size_t length);
 
 private:
     struct Window {
@@ -41,5 +46,8 @@ private:
     std::array<Window, 2> m_windows;
     std::size_t m_lastUsed = 0; // the other window is the one read anew
 };
+
+// The unsigned number that `bytes` write, big-endian or little-endian.
+std::uint64_t numberOf(std::string_view bytes, bool bigEndian);
 
 } // namespace quorbit

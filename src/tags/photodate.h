@@ -21,11 +21,17 @@ struct PhotoMetadata {
 bool hasPhotoExtension(std::string_view name);
 
 // The Exif data of the photo `name` of `folder`, opened through the folder and
-// read no further than its metadata. The time taken is the first valid one of
-// DateTimeOriginal, DateTimeDigitized and the image's DateTime (a value that
-// is no date, or all zeros, is passed over). Nothing when no valid time is
-// there, or the file cannot be opened, has none of those extensions, is not
-// an image or is damaged.
+// read there, on demand, never mapped (a file another program shortens
+// meanwhile just reads shorter) and never copied whole. The format is told by
+// the first bytes, whatever the extension. A TIFF-based file is read by its
+// IFDs alone (an RW2 file's embedded JPEG too); JPEG, PNG, WebP and HEIF by
+// Exiv2, their metadata blocks and a WebP's image too, none larger than 16 MiB
+// and at most 8 MiB of a JPEG and 32 MiB of the others in all. The time taken
+// is the first valid one of DateTimeOriginal, DateTimeDigitized and the
+// image's DateTime (a value that is no date, or all zeros, is passed over).
+// Nothing when no valid time is there, or the file cannot be opened, has none
+// of those extensions, is of another format, is damaged or needs more than
+// those limits.
 std::optional<PhotoMetadata> readPhotoMetadata(const files::Folder& folder, const std::string& name);
 
 } // namespace quorbit

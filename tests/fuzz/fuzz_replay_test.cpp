@@ -1,4 +1,5 @@
 #include "inifuzz.h"
+#include "mediafuzz.h"
 #include "tagfuzz.h"
 
 #include <gtest/gtest.h>
@@ -43,6 +44,18 @@ TEST(FuzzReplay, IniCorpusAndCrashes)
 {
     EXPECT_GT(replayFolder("ini-corpus", quorbit::fuzz::fuzzIniBytes), 0);
     replayFolder("ini-crashes", quorbit::fuzz::fuzzIniBytes);
+}
+
+TEST(FuzzReplay, PhotoCorpusAndCrashes)
+{
+    EXPECT_GT(replayFolder("photo-corpus", quorbit::fuzz::fuzzPhotoBytes), 0);
+    replayFolder("photo-crashes", quorbit::fuzz::fuzzPhotoBytes);
+}
+
+TEST(FuzzReplay, AudioCorpusAndCrashes)
+{
+    EXPECT_GT(replayFolder("audio-corpus", quorbit::fuzz::fuzzAudioBytes), 0);
+    replayFolder("audio-crashes", quorbit::fuzz::fuzzAudioBytes);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
-// The readers of audio tags (TagLib) and photo dates (Exiv2) on small real
-// files that ffmpeg makes and mutagen and the exiv2 command tag; exiftool
-// reads the photos as the reference.
+// The readers of audio tags (TagLib) and photo dates (Exiv2 and the TIFF
+// reader) on small real files that ffmpeg makes and mutagen and the exiv2
+// command tag, and on the photo fuzzer's seeds; exiftool reads the photos as
+// the reference.
 
 #include "platform/files.h"
 #include "tags/audiotags.h"
@@ -122,12 +123,13 @@ TEST(MediaExtensionsTest, TellWhichReaderAFileIsFor)
     }
 }
 
-// exiftool's values of the three date tags, by file name: "-" where it finds none.
-std::map<std::string, std::vector<std::string>> exiftoolDates(const std::string& folder)
+// exiftool's values of the three date tags, the make and the model, by file
+// name: "-" where it finds none.
+std::map<std::string, std::vector<std::string>> exiftoolValues(const std::string& folder)
 {
     std::map<std::string, std::vector<std::string>> dates;
-    FILE* pipe = popen(testing::shellCommand(
-                           {"exiftool", "-T", "-FileName", "-DateTimeOriginal", "-CreateDate", "-ModifyDate", folder})
+    FILE* pipe = popen(testing::shellCommand({"exiftool", "-T", "-FileName", "-DateTimeOriginal", "-CreateDate",
+                                              "-ModifyDate", "-Make", "-Model", folder})
                            .c_str(),
                        "r");
     std::string out;
@@ -145,7 +147,7 @@ std::map<std::string, std::vector<std::string>> exiftoolDates(const std::string&
         for (std::string cell; std::getline(cells, cell, '\t');) {
             columns.push_back(cell);
         }
-        if (columns.size() == 4) {
+        if (columns.size() == 6) {
             dates[columns[0]] = {columns.begin() + 1, columns.end()};
         }
     }
@@ -214,7 +216,7 @@ TEST(PhotoMetadataTest, ReadsTheFirstValidDateAsExiftoolDoes)
     testing::writeFile(temp / "cut short.jpg", damaged.substr(0, tiff + 20));
     temp.create({"text.jpg"});
 
-    const std::map<std::string, std::vector<std::string>> reference = exiftoolDates(temp.path());
+    const std::map<std::string, std::vector<std::string>> reference = exiftoolValues(temp.path());
     ASSERT_FALSE(reference.empty()) << "exiftool read nothing";
     const files::Folder folder(temp.path());
     for (const Row& row : table) {
@@ -232,6 +234,37 @@ TEST(PhotoMetadataTest, ReadsTheFirstValidDateAsExiftoolDoes)
     EXPECT_EQ(readPhotoMetadata(folder, "raw.dng").value_or(PhotoMetadata{}).taken, "2026:07:14 09:31:22");
     for (const char* name : {"damaged.jpg", "cut short.jpg", "text.jpg", "missing.jpg"}) {
         EXPECT_FALSE(readPhotoMetadata(folder, name)) << name;
+    }
+}
+
+// The photo fuzzer's seeds: TIFF of both byte orders, CR2, ORF, RW2 with and
+// without an Exif IFD beside its embedded JPEG, HEIF, JPEG, PNG and WebP. Each
+// is named with the first word of its name for an extension.
+TEST(PhotoMetadataTest, ReadsTheFuzzSeedsAsExiftoolDoes)
+{
+    const std::string missing = testing::missingPhotoTools();
+    if (!missing.empty()) {
+        GTEST_SKIP() << missing;
+    }
+    const TempFolder temp;
+    std::vector<std::string> names;
+    for (const auto& seed : std::filesystem::directory_iterator(std::string(QUORBIT_FUZZ_FOLDER) + "/photo-corpus")) {
+        const std::string stem = seed.path().filename().string();
+        names.push_back(stem + "." + stem.substr(0, stem.find('-')));
+        // The first byte picks the fuzzer's extension.
+        testing::writeFile(temp / names.back(), testing::readFile(seed.path().string()).substr(1));
+    }
+    const std::map<std::string, std::vector<std::string>> reference = exiftoolValues(temp.path());
+    const files::Folder folder(temp.path());
+    for (const std::string& name : names) {
+        const std::vector<std::string>& values = reference.at(name);
+        const auto taken = std::find_if(values.begin(), values.begin() + 3, [](const auto& v) { return v != "-"; });
+        ASSERT_NE(taken, values.begin() + 3) << name << ": exiftool reads no date";
+        const auto orEmpty = [](const std::string& value) { return value == "-" ? std::string() : value; };
+        const PhotoMetadata read = readPhotoMetadata(folder, name).value_or(PhotoMetadata{});
+        EXPECT_EQ(std::vector<std::string>({read.taken, read.make, read.model}),
+                  std::vector<std::string>({*taken, orEmpty(values[3]), orEmpty(values[4])}))
+            << name;
     }
 }
 
