@@ -356,7 +356,6 @@ TForm1::TForm1(WindowPlaces places, QWidget* parent)
           std::pair{"StringRunBeingUndone", "this run is being undone by another program"},
           std::pair{"StringPatternTooSlow", "the pattern takes too long on this name"},
           std::pair{"StringNumberTooSmall", "%s must be 1 or more"},
-          std::pair{"StringTagsUnreadable", "its tags cannot be read"},
           std::pair{"StringJournalNotUpdated",
                     "The journal %s could not be updated: the run is offered again as it was."}}) {
         m_texts[settings::languageKeyIndex(key)] = text;

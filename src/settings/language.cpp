@@ -57,7 +57,7 @@ const std::array<std::string_view, kLanguageKeyCount> LanguageKeys{
     "StringAboutPanel", "StringProgramIcon", "StringOk", "StringTypeFolder", "StringTypeFileOf", "StringTypeFile",
     "StringInvalidFolder", "StringSiteDescription", "StringOkDescription", "StringPattern", "StringInvalidPattern",
     "StringPatternNotValid", "StringPhotoFields", "StringNoPhotoDate", "StringNotAnswering", "StringRunBeingUndone",
-    "StringPatternTooSlow", "StringNumberTooSmall", "StringTagsUnreadable", "StringJournalNotUpdated",
+    "StringPatternTooSlow", "StringNumberTooSmall", "StringJournalNotUpdated",
     // About box
     "AboutBox->Caption", "AboutBox->LabelAbout->Caption", "AboutBox->LabelAuthor->Caption",
     "AboutBox->LabelSite->Caption"};

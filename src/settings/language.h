@@ -19,7 +19,7 @@ inline constexpr Placeholders EnglishPlaceholders{"%Artist%", "%Title%", "%Album
 inline constexpr Placeholders RussianPlaceholders{"%Артист%", "%Название%", "%Альбом%", "%Год%", "%Трэк%"};
 
 // Every key a language file may supply, in the order they are read.
-inline constexpr std::size_t kLanguageKeyCount = 183;
+inline constexpr std::size_t kLanguageKeyCount = 182;
 extern const std::array<std::string_view, kLanguageKeyCount> LanguageKeys;
 
 // The texts a language file sets, one per entry of LanguageKeys at the same position.
