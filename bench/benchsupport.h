@@ -5,11 +5,14 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include <fcntl.h>
+#include <malloc.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 // What every benchmark needs: a clock, the median of its rounds, a scratch
@@ -165,6 +168,121 @@ inline double renameFloorSeconds(const std::string& folder, int count)
     const double seconds = secondsSince(start);
     close(handle);
     return seconds;
+}
+
+// The name a run that adds "x" to the left gives the i-th file, as renameFloorSeconds does.
+inline std::string addedName(int i)
+{
+    return "x" + benchFileName(i);
+}
+
+// Renames the i-th file of `folder` from `from(i)` to `to(i)` for every i below
+// `count`, never replacing, relative to the folder's handle as a run renames,
+// over names made in advance. In seconds. Untimed, it gives the files their
+// names back between rounds, so that one folder serves them all.
+inline double renameEachSeconds(const std::string& folder, int count, std::string (*from)(int), std::string (*to)(int))
+{
+    std::vector<std::string> fromNames;
+    std::vector<std::string> toNames;
+    for (int i = 0; i < count; ++i) {
+        fromNames.push_back(from(i));
+        toNames.push_back(to(i));
+    }
+    const int handle = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const Clock::time_point start = Clock::now();
+    for (int i = 0; i < count; ++i) {
+        if (renameat2(handle, fromNames[i].c_str(), handle, toNames[i].c_str(), RENAME_NOREPLACE) != 0) {
+            fail("renameat2");
+        }
+    }
+    const double seconds = secondsSince(start);
+    close(handle);
+    return seconds;
+}
+
+// What a child process measured of its work: the seconds the work returned,
+// and the child's resident set, in bytes, as the work began and at its peak.
+struct ChildMeasure {
+    double seconds = 0;
+    double residentBefore = 0;
+    double residentPeak = 0;
+};
+
+// Runs `work`, which returns its seconds, in a child process forked for it
+// alone. The child hands the heap's free pages back first, so its memory counts
+// only what `work` touched, never pages an earlier round left. The benchmark
+// ends when the child fails.
+template <class Work>
+ChildMeasure measureInChild(Work work)
+{
+    std::fflush(nullptr); // else the child would print what the parent had buffered too
+    int channel[2];
+    if (pipe2(channel, O_CLOEXEC) != 0) {
+        fail("pipe2");
+    }
+    const pid_t child = fork();
+    if (child < 0) {
+        fail("fork");
+    }
+    if (child == 0) {
+        close(channel[0]);
+        malloc_trim(0);
+        resetPeakResident();
+        ChildMeasure measured;
+        measured.residentBefore = residentBytes();
+        measured.seconds = work();
+        measured.residentPeak = statusKiB("VmHWM") * 1024;
+        std::fflush(nullptr);
+        _exit(write(channel[1], &measured, sizeof measured) == sizeof measured ? 0 : 1);
+    }
+    close(channel[1]);
+    ChildMeasure measured;
+    const ssize_t received = read(channel[0], &measured, sizeof measured);
+    close(channel[0]);
+    int status = 0;
+    if (waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0
+        || received != sizeof measured) {
+        std::fprintf(stderr, "a round's child process failed\n");
+        std::exit(1);
+    }
+    return measured;
+}
+
+// The median of `rounds` times `scale` with their spread beside it, "0.912 (0.884-1.020)",
+// with `decimals` decimals.
+inline std::string withSpread(const std::vector<double>& rounds, double scale = 1, int decimals = 3)
+{
+    const auto [least, most] = std::minmax_element(rounds.begin(), rounds.end());
+    char text[96];
+    std::snprintf(text, sizeof text, "%.*f (%.*f-%.*f)", decimals, median(rounds) * scale, decimals, *least * scale,
+                  decimals, *most * scale);
+    return text;
+}
+
+// Each round's `runs` over that round's `floors`.
+inline std::vector<double> ratios(const std::vector<double>& runs, const std::vector<double>& floors)
+{
+    std::vector<double> each;
+    for (std::size_t round = 0; round < runs.size(); ++round) {
+        each.push_back(runs[round] / floors[round]);
+    }
+    return each;
+}
+
+// Ends the benchmark unless `count` entries of `folder` have names that start
+// with `prefix` and end with `suffix`: a run, or its undo, missed some.
+inline void checkNames(const std::string& folder, int count, const char* prefix, const char* suffix = "")
+{
+    int named = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        named += name.starts_with(prefix) && name.ends_with(suffix);
+    }
+    if (named != count) {
+        std::fprintf(stderr, "only %d of %d files in %s are named %s*%s\n", named, count, folder.c_str(), prefix,
+                     suffix);
+        std::exit(1);
+    }
 }
 
 } // namespace quorbit::bench

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -29,19 +30,33 @@ std::string readWhole(const std::string& path)
     return bytes;
 }
 
-// Median seconds of one call of `work`, over rounds of `repeats` calls.
+// Seconds of one call of `work`, over `repeats` calls.
 template <class Work>
 double timeEach(int repeats, Work work)
 {
-    std::vector<double> rounds;
-    for (int round = 0; round < 5; ++round) {
-        const Clock::time_point start = Clock::now();
-        for (int i = 0; i < repeats; ++i) {
-            work();
-        }
-        rounds.push_back(bench::secondsSince(start) / repeats);
+    const Clock::time_point start = Clock::now();
+    for (int i = 0; i < repeats; ++i) {
+        work();
     }
-    return bench::median(rounds);
+    return bench::secondsSince(start) / repeats;
+}
+
+// Times `work` against `floor` over rounds of `repeats` calls each, and reports
+// each round's work over that round's floor: for a look, as none has a goal.
+template <class Work, class Floor>
+void compare(const std::string& what, const std::string& figure, int repeats, Work work, Floor floor)
+{
+    constexpr int rounds = 5;
+    std::vector<double> works;
+    std::vector<double> floors;
+    for (int round = 0; round < rounds; ++round) {
+        works.push_back(timeEach(repeats, work));
+        floors.push_back(timeEach(repeats, floor));
+    }
+    std::printf("%s (%d rounds; median, min-max)\n", what.c_str(), rounds);
+    std::printf("  Quorbit: %s us\n  floor:   %s us\n", bench::withSpread(works, 1e6, 1).c_str(),
+                bench::withSpread(floors, 1e6, 1).c_str());
+    bench::reportFigure(figure, bench::ratios(works, floors));
 }
 
 // The floor of an atomic, durable save: a new file written, flushed and renamed over the old one.
@@ -53,12 +68,6 @@ void writeAndReplace(const std::string& path, const std::string& bytes)
         || ::fsync(descriptor) != 0 || ::close(descriptor) != 0 || ::rename(temporary.c_str(), path.c_str()) != 0) {
         bench::fail("write " + temporary);
     }
-}
-
-void report(const char* what, double seconds, double floorSeconds)
-{
-    std::printf("%-52s %10.1f us   floor %10.1f us   ratio %.2f\n", what, seconds * 1e6, floorSeconds * 1e6,
-                seconds / floorSeconds);
 }
 
 } // namespace
@@ -79,39 +88,42 @@ int main(int argc, char* argv[])
     }
 
     // Start-up: the settings read and the language applied.
-    const double startUp = timeEach(2000, [&] {
-        const settings::Settings settings = settings::readSettings(settingsPath);
-        settings::InterfaceTexts texts;
-        settings::ApplyLanguage(languages, settings.language, texts);
-    });
-    const double startUpFloor = timeEach(2000, [&] {
-        const std::string both = readWhole(settingsPath) + readWhole(languages + "Russian.ini");
-        if (both.empty()) {
-            bench::fail("read");
-        }
-    });
-    report("start-up: read settings, apply Russian.ini", startUp, startUpFloor);
+    compare(
+        "start-up: read settings, apply Russian.ini", "ratio start-up/floor", 2000,
+        [&] {
+            const settings::Settings settings = settings::readSettings(settingsPath);
+            settings::InterfaceTexts texts;
+            settings::ApplyLanguage(languages, settings.language, texts);
+        },
+        [&] {
+            const std::string both = readWhole(settingsPath) + readWhole(languages + "Russian.ini");
+            if (both.empty()) {
+                bench::fail("read");
+            }
+        });
 
     // Close: every setting written, atomically and durably.
     const std::string savedBytes = readWhole(settingsPath);
-    const double close = timeEach(50, [&] {
-        if (settings::saveSettings(settingsPath, stored)) {
-            bench::fail("save " + settingsPath);
-        }
-    });
-    const double closeFloor = timeEach(50, [&] { writeAndReplace(settingsPath, savedBytes); });
-    report("close: save every setting", close, closeFloor);
+    compare(
+        "close: save every setting", "ratio close/floor", 50,
+        [&] {
+            if (settings::saveSettings(settingsPath, stored)) {
+                bench::fail("save " + settingsPath);
+            }
+        },
+        [&] { writeAndReplace(settingsPath, savedBytes); });
 
     // A damaged settings file: one line of 10 MB.
     const std::string hugePath = folder + "/huge.ini";
     std::ofstream(hugePath) << "[Options]\nLast Folder=" << std::string(10 << 20, 'x') << "\n";
-    const double huge = timeEach(5, [&] { settings::readSettings(hugePath); });
-    const double hugeFloor = timeEach(5, [&] {
-        if (readWhole(hugePath).empty()) {
-            bench::fail("read " + hugePath);
-        }
-    });
-    report("start-up with a 10 MB line in the settings file", huge, hugeFloor);
+    compare(
+        "start-up with a 10 MB line in the settings file", "ratio start-up, 10 MB line/floor", 5,
+        [&] { settings::readSettings(hugePath); },
+        [&] {
+            if (readWhole(hugePath).empty()) {
+                bench::fail("read " + hugePath);
+            }
+        });
 
     for (const char* name : {"/quorbit.ini", "/huge.ini"}) {
         ::unlink((folder + name).c_str());

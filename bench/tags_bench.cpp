@@ -1,7 +1,8 @@
 // Reads the tags of 10,000 MP3 files, renames them from their tags, and saves
-// a tag into a 20 MB file, each against a floor measured in the same run: the
-// bare reads the tag readers need (and, for the rename, a bare renameat2 loop),
-// and a plain copy of the file.
+// a tag into a 20 MB file, each against a floor measured in the same round:
+// the bare reads the tag readers need (and, for the rename, a bare renameat2
+// loop), and a plain copy of the file. The MP3 files are made once and serve
+// every round.
 //
 //   tags_bench [file count] [parent folder]
 
@@ -17,11 +18,13 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -102,11 +105,11 @@ void checkFirstFile(const std::string& path)
     }
 }
 
-void benchmarkRead(int count, const std::string& parent)
+// Each ratio is a round's own time over that round's floor.
+void benchmarkRead(const std::vector<std::string>& paths)
 {
-    constexpr int rounds = 3;
-    const std::string folder = makeFolder(parent, "tags");
-    const std::vector<std::string> paths = createTaggedFiles(folder, count);
+    constexpr int rounds = 11;
+    const int count = static_cast<int>(paths.size());
     floorSeconds(paths); // both measure files in the page cache
     std::vector<double> floors;
     std::vector<double> reads;
@@ -116,18 +119,17 @@ void benchmarkRead(int count, const std::string& parent)
         reads.push_back(readSeconds(paths, true));
         separateReads.push_back(readSeconds(paths, false));
     }
-    const double floor = median(floors);
-    const double read = median(reads);
-    const double separateRead = median(separateReads);
-    std::printf("read ID3v1 and ID3v2 tags of %d files, %.1f KiB each (median of %d rounds)\n", count,
+    std::printf("read ID3v1 and ID3v2 tags of %d files, %.1f KiB each (%d rounds; median, min-max)\n", count,
                 static_cast<double>(std::filesystem::file_size(paths[0])) / 1024, rounds);
-    std::printf("  floor (open, first 4 KiB, last 128 bytes, close): %10.0f files/s  %.3f s\n", count / floor, floor);
-    std::printf("  Quorbit (ReadTagsFromFile, one open):             %10.0f files/s  %.3f s\n", count / read, read);
-    std::printf("  Quorbit (ReadFromFile of each tag, two opens):    %10.0f files/s  %.3f s\n", count / separateRead,
-                separateRead);
-    std::printf("  ratio Quorbit/floor: %.2f (goal <= 1.5); two opens: %.2f\n", read / floor, separateRead / floor);
+    std::printf("  floor (open, first 4 KiB, last 128 bytes, close): %10.0f files/s  %s s\n", count / median(floors),
+                withSpread(floors).c_str());
+    std::printf("  Quorbit (ReadTagsFromFile, one open):             %10.0f files/s  %s s\n", count / median(reads),
+                withSpread(reads).c_str());
+    std::printf("  Quorbit (ReadFromFile of each tag, two opens):    %10.0f files/s  %s s\n",
+                count / median(separateReads), withSpread(separateReads).c_str());
+    reportFigure("ratio tag read/floor", ratios(reads, floors), Goal::atMost(1.5));
+    reportFigure("ratio tag read, two opens/floor", ratios(separateReads, floors));
     checkFirstFile(paths[0]);
-    std::filesystem::remove_all(folder);
 }
 
 // The floor's renames: every file to another name and, untimed, back.
@@ -152,17 +154,55 @@ double renameFloorSeconds(const std::string& folder, const std::vector<std::stri
     return seconds;
 }
 
-void benchmarkTagRename(int count, const std::string& parent)
+// The name of every entry of `folder` by its inode.
+std::unordered_map<ino_t, std::string> namesByInode(const std::string& folder)
 {
-    constexpr int rounds = 3;
+    std::unordered_map<ino_t, std::string> names;
+    DIR* listing = opendir(folder.c_str());
+    if (!listing) {
+        fail(folder);
+    }
+    while (const dirent* entry = readdir(listing)) {
+        names.emplace(entry->d_ino, entry->d_name);
+    }
+    closedir(listing);
+    return names;
+}
+
+// Gives every entry of `folder` the name `before` holds for its inode again.
+void renameBack(const std::string& folder, const std::unordered_map<ino_t, std::string>& before)
+{
+    const int handle = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (const auto& [inode, name] : namesByInode(folder)) {
+        const auto original = before.find(inode);
+        if (original == before.end()) {
+            std::fprintf(stderr, "%s appeared in %s during the run\n", name.c_str(), folder.c_str());
+            std::exit(1);
+        }
+        if (name != original->second
+            && renameat2(handle, name.c_str(), handle, original->second.c_str(), RENAME_NOREPLACE) != 0) {
+            fail("renameat2");
+        }
+    }
+    close(handle);
+}
+
+// The files of the read above serve every round: the run's names are put back
+// by inode, untimed, and the disk is synced before each timed part. Each ratio
+// is a round's own time over that round's floor.
+void benchmarkTagRename(const std::string& folder, const std::vector<std::string>& paths)
+{
+    constexpr int rounds = 7;
+    const int count = static_cast<int>(paths.size());
     const std::array<std::string, 5> placeholders = {"%Artist%", "%Title%", "%Album%", "%Year%", "%Track%"};
+    const std::unordered_map<ino_t, std::string> original = namesByInode(folder);
     std::vector<double> floors;
     std::vector<double> runs;
     for (int round = 0; round < rounds; ++round) {
-        const std::string folder = makeFolder(parent, "tagrename");
-        const std::vector<std::string> paths = createTaggedFiles(folder, count);
+        sync();
         floorSeconds(paths); // every measure finds the files in the page cache
         floors.push_back(floorSeconds(paths) + renameFloorSeconds(folder, paths));
+        sync();
         quorbit::RenameRun run;
         quorbit::RunSettings settings;
         settings.folder = folder;
@@ -176,15 +216,13 @@ void benchmarkTagRename(int count, const std::string& parent)
             std::fprintf(stderr, "the files were not named from their tags\n");
             std::exit(1);
         }
-        std::filesystem::remove_all(folder);
+        renameBack(folder, original);
     }
-    const double floor = median(floors);
-    const double renamed = median(runs);
-    std::printf("rename %d MP3 files from their tags, \"%%Artist%% - %%Title%%\" (median of %d rounds)\n", count,
+    std::printf("rename %d MP3 files from their tags, \"%%Artist%% - %%Title%%\" (%d rounds; median, min-max)\n", count,
                 rounds);
-    std::printf("  floor (the tag reads above, then a bare renameat2 loop): %.3f s\n", floor);
-    std::printf("  Quorbit (rename run with names from tags):              %.3f s\n", renamed);
-    std::printf("ratio tag rename/floor: %.2f (goal <= 1.3)\n", renamed / floor);
+    std::printf("  floor (the tag reads above, then a bare renameat2 loop): %s s\n", withSpread(floors).c_str());
+    std::printf("  Quorbit (rename run with names from tags):              %s s\n", withSpread(runs).c_str());
+    reportFigure("ratio tag rename/floor", ratios(runs, floors), Goal::atMost(1.3));
 }
 
 enum class CopyKind {
@@ -234,7 +272,7 @@ double copySeconds(const std::string& from, const std::string& to, CopyKind kind
 
 void benchmarkSave(const std::string& parent)
 {
-    constexpr int rounds = 7;
+    constexpr int rounds = 11;
     const std::string folder = makeFolder(parent, "tags");
     const std::string path = folder + "/long_mix.mp3";
     const std::string audio = mpegAudio(20 * 1024 * 1024 / 417);
@@ -265,17 +303,16 @@ void benchmarkSave(const std::string& parent)
             std::exit(1);
         }
     }
-    const double copy = median(copies);
-    const double flushedCopy = median(flushedCopies);
-    const double replacingCopy = median(replacingCopies);
-    const double save = median(saves);
-    std::printf("save an ID3v2 tag into a %.1f MB file (median of %d rounds)\n", megabytes, rounds);
-    std::printf("  floor (copy_file_range beside it):             %8.1f ms\n", copy * 1000);
-    std::printf("  floor (copy_file_range beside it, then fsync): %8.1f ms\n", flushedCopy * 1000);
-    std::printf("  floor (the same, then renamed over a copy):    %8.1f ms\n", replacingCopy * 1000);
-    std::printf("  Quorbit (TID3v2 SaveToFile, new title):        %8.1f ms\n", save * 1000);
-    std::printf("  ratio Quorbit/copy: %.2f; with fsync: %.2f (goal <= 1.3); with fsync and replacing: %.2f\n",
-                save / copy, save / flushedCopy, save / replacingCopy);
+    std::printf("save an ID3v2 tag into a %.1f MB file (%d rounds; median, min-max)\n", megabytes, rounds);
+    std::printf("  floor (copy_file_range beside it):             %s ms\n", withSpread(copies, 1e3, 1).c_str());
+    std::printf("  floor (copy_file_range beside it, then fsync): %s ms\n", withSpread(flushedCopies, 1e3, 1).c_str());
+    std::printf("  floor (the same, then renamed over a copy):    %s ms\n",
+                withSpread(replacingCopies, 1e3, 1).c_str());
+    std::printf("  Quorbit (TID3v2 SaveToFile, new title):        %s ms\n", withSpread(saves, 1e3, 1).c_str());
+    // Each ratio is a round's save over that round's copy.
+    reportFigure("ratio tag save/copy", ratios(saves, copies));
+    reportFigure("ratio tag save/copy with fsync", ratios(saves, flushedCopies), Goal::atMost(1.3));
+    reportFigure("ratio tag save/replacing copy", ratios(saves, replacingCopies));
     std::filesystem::remove_all(folder);
 }
 
@@ -285,8 +322,12 @@ int main(int argc, char* argv[])
 {
     const int count = argc > 1 ? std::atoi(argv[1]) : 10'000;
     const std::string parent = parentFolder(argc, argv);
-    benchmarkRead(count, parent);
-    benchmarkTagRename(count, parent);
+    // Made once: making the files takes longer than reading or renaming them.
+    const std::string folder = makeFolder(parent, "tags");
+    const std::vector<std::string> paths = createTaggedFiles(folder, count);
+    benchmarkRead(paths);
+    benchmarkTagRename(folder, paths);
+    std::filesystem::remove_all(folder);
     benchmarkSave(parent);
     return 0;
 }
