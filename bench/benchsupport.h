@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -10,6 +11,8 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/wait.h>
+#include <type_traits>
 #include <unistd.h>
 
 // What every benchmark needs: a clock, the median of its rounds, a scratch
@@ -53,10 +56,47 @@ inline double secondsSince(Clock::time_point start)
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+// Asked again and again while the event loop turns, tells when the resident
+// set has held still for half a second: the jobs behind the window have ended
+// and freed what they used, so what it holds now is what it keeps.
+class ResidentSettling {
+public:
+    bool operator()()
+    {
+        const Clock::time_point now = Clock::now();
+        if (now - m_lastLook < std::chrono::milliseconds(50)) {
+            return false;
+        }
+        m_lastLook = now;
+        const double resident = residentBytes();
+        // A few pages come and go as the loop turns; a job's memory is more.
+        if (std::abs(resident - m_resident) > 256 * 1024) {
+            m_resident = resident;
+            m_stillSince = now;
+        }
+        return now - m_stillSince >= std::chrono::milliseconds(500);
+    }
+
+private:
+    Clock::time_point m_lastLook{};
+    Clock::time_point m_stillSince = Clock::now();
+    double m_resident = 0;
+};
+
 inline double median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
+}
+
+// Each round's run over that round's floor.
+inline std::vector<double> roundRatios(const std::vector<double>& runs, const std::vector<double>& floors)
+{
+    std::vector<double> ratios;
+    for (std::size_t round = 0; round < runs.size() && round < floors.size(); ++round) {
+        ratios.push_back(runs[round] / floors[round]);
+    }
+    return ratios;
 }
 
 // What a figure is held to: at most or at least `limit`, or nothing (shown for a look only).
@@ -105,6 +145,45 @@ inline void reportFigure(const std::string& figure, const std::vector<double>& r
 {
     std::perror(what.c_str());
     std::exit(1);
+}
+
+// Runs work() in a child process and returns what it measured there. A memory
+// figure taken in a process that has done nothing else counts every page the
+// work needs: in a process that did the work before, the work reuses the pages
+// left over and seems to need none. Call it while this process has no threads
+// but its own, as fork() wants.
+template <class Work>
+auto inFreshProcess(Work work)
+{
+    using Result = decltype(work());
+    static_assert(std::is_trivially_copyable_v<Result>, "the result crosses a pipe as bytes");
+    int pipeEnds[2];
+    if (pipe2(pipeEnds, O_CLOEXEC) != 0) {
+        fail("pipe2");
+    }
+    std::fflush(stdout); // else the child would print what is waiting too
+    const pid_t child = fork();
+    if (child < 0) {
+        fail("fork");
+    }
+    if (child == 0) {
+        close(pipeEnds[0]);
+        const Result result = work();
+        std::fflush(stdout);
+        // Not exit(): its handlers and static objects are copies of the parent's, not the child's to end.
+        _exit(write(pipeEnds[1], &result, sizeof result) == sizeof result ? 0 : 1);
+    }
+    close(pipeEnds[1]);
+    Result result{};
+    const ssize_t got = read(pipeEnds[0], &result, sizeof result);
+    close(pipeEnds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (got != sizeof result || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "the measuring process failed (status %d)\n", status);
+        std::exit(1);
+    }
+    return result;
 }
 
 // A fresh folder "quorbit-bench-<label>-XXXXXX" under `parent`.
@@ -165,6 +244,20 @@ inline double renameFloorSeconds(const std::string& folder, int count)
     const double seconds = secondsSince(start);
     close(handle);
     return seconds;
+}
+
+// Gives the files renameFloorSeconds renamed their names back, so the same
+// files serve the next round.
+inline void renameFloorBack(const std::string& folder, int count)
+{
+    const int handle = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (int i = 0; i < count; ++i) {
+        const std::string name = benchFileName(i);
+        if (renameat2(handle, ("x" + name).c_str(), handle, name.c_str(), RENAME_NOREPLACE) != 0) {
+            fail("renameat2");
+        }
+    }
+    close(handle);
 }
 
 } // namespace quorbit::bench
