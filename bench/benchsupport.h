@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -13,6 +14,7 @@
 #include <fcntl.h>
 #include <malloc.h>
 #include <sys/wait.h>
+#include <type_traits>
 #include <unistd.h>
 
 // What every benchmark needs: a clock, the median of its rounds, a scratch
@@ -56,10 +58,47 @@ inline double secondsSince(Clock::time_point start)
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+// Asked again and again while the event loop turns, tells when the resident
+// set has held still for half a second: the jobs behind the window have ended
+// and freed what they used, so what it holds now is what it keeps.
+class ResidentSettling {
+public:
+    bool operator()()
+    {
+        const Clock::time_point now = Clock::now();
+        if (now - m_lastLook < std::chrono::milliseconds(50)) {
+            return false;
+        }
+        m_lastLook = now;
+        const double resident = residentBytes();
+        // A few pages come and go as the loop turns; a job's memory is more.
+        if (std::abs(resident - m_resident) > 256 * 1024) {
+            m_resident = resident;
+            m_stillSince = now;
+        }
+        return now - m_stillSince >= std::chrono::milliseconds(500);
+    }
+
+private:
+    Clock::time_point m_lastLook{};
+    Clock::time_point m_stillSince = Clock::now();
+    double m_resident = 0;
+};
+
 inline double median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
+}
+
+// Each round's run over that round's floor.
+inline std::vector<double> roundRatios(const std::vector<double>& runs, const std::vector<double>& floors)
+{
+    std::vector<double> ratios;
+    for (std::size_t round = 0; round < runs.size() && round < floors.size(); ++round) {
+        ratios.push_back(runs[round] / floors[round]);
+    }
+    return ratios;
 }
 
 // What a figure is held to: at most or at least `limit`, or nothing (shown for a look only).
@@ -89,14 +128,19 @@ struct Goal {
 // the file $QUORBIT_BENCH_SUMMARY names, from which ./dev bench makes its table.
 inline void reportFigure(const std::string& figure, const std::vector<double>& rounds, Goal goal = {})
 {
-    const double middle = median(rounds);
+    // Three significant digits, without an exponent for the large figures (bytes, milliseconds).
+    const auto shown = [](double value) {
+        char text[32];
+        std::snprintf(text, sizeof text, value >= 100 ? "%.0f" : "%.3g", value);
+        return std::string(text);
+    };
     const auto [least, most] = std::minmax_element(rounds.begin(), rounds.end());
-    char spread[64];
-    std::snprintf(spread, sizeof spread, "%.3g-%.3g", *least, *most);
-    const char* verdict = goal.kind == Goal::Kind::None ? "" : goal.metBy(middle) ? "met" : "MISSED";
-    std::printf("%s: %.3g (%s over %zu rounds", figure.c_str(), middle, spread, rounds.size());
-    std::printf("%s%s%s%s)\n", goal.kind == Goal::Kind::None ? "" : ", goal ", goal.text().c_str(),
-                goal.kind == Goal::Kind::None ? "" : ", ", verdict);
+    const std::string middle = shown(median(rounds));
+    const std::string spread = shown(*least) + "-" + shown(*most);
+    const bool held = goal.kind != Goal::Kind::None;
+    const std::string verdict = !held ? "" : goal.metBy(median(rounds)) ? "met" : "MISSED";
+    std::printf("%s: %s (%s over %zu rounds%s)\n", figure.c_str(), middle.c_str(), spread.c_str(), rounds.size(),
+                held ? (", goal " + goal.text() + ", " + verdict).c_str() : "");
     std::fflush(stdout);
     if (const char* summary = std::getenv("QUORBIT_BENCH_SUMMARY"); summary && *summary) {
         std::ofstream(summary, std::ios::app) << program_invocation_short_name << '\t' << figure << '\t' << middle
@@ -108,6 +152,45 @@ inline void reportFigure(const std::string& figure, const std::vector<double>& r
 {
     std::perror(what.c_str());
     std::exit(1);
+}
+
+// Runs work() in a child process and returns what it measured there. A memory
+// figure taken in a process that has done nothing else counts every page the
+// work needs: in a process that did the work before, the work reuses the pages
+// left over and seems to need none. Call it while this process has no threads
+// but its own, as fork() wants.
+template <class Work>
+auto inFreshProcess(Work work)
+{
+    using Result = decltype(work());
+    static_assert(std::is_trivially_copyable_v<Result>, "the result crosses a pipe as bytes");
+    int pipeEnds[2];
+    if (pipe2(pipeEnds, O_CLOEXEC) != 0) {
+        fail("pipe2");
+    }
+    std::fflush(stdout); // else the child would print what is waiting too
+    const pid_t child = fork();
+    if (child < 0) {
+        fail("fork");
+    }
+    if (child == 0) {
+        close(pipeEnds[0]);
+        const Result result = work();
+        std::fflush(stdout);
+        // Not exit(): its handlers and static objects are copies of the parent's, not the child's to end.
+        _exit(write(pipeEnds[1], &result, sizeof result) == sizeof result ? 0 : 1);
+    }
+    close(pipeEnds[1]);
+    Result result{};
+    const ssize_t got = read(pipeEnds[0], &result, sizeof result);
+    close(pipeEnds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (got != sizeof result || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "the measuring process failed (status %d)\n", status);
+        std::exit(1);
+    }
+    return result;
 }
 
 // A fresh folder "quorbit-bench-<label>-XXXXXX" under `parent`.
@@ -147,29 +230,6 @@ inline void createFiles(const std::string& folder, int count)
     }
 }
 
-// The floor of a rename run over the files createFiles made: the renames
-// alone, over names prepared in advance, relative to the folder's handle as
-// the run renames. In seconds.
-inline double renameFloorSeconds(const std::string& folder, int count)
-{
-    std::vector<std::string> from;
-    std::vector<std::string> to;
-    for (int i = 0; i < count; ++i) {
-        from.push_back(benchFileName(i));
-        to.push_back("x" + benchFileName(i));
-    }
-    const int handle = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    const Clock::time_point start = Clock::now();
-    for (int i = 0; i < count; ++i) {
-        if (renameat2(handle, from[i].c_str(), handle, to[i].c_str(), RENAME_NOREPLACE) != 0) {
-            fail("renameat2");
-        }
-    }
-    const double seconds = secondsSince(start);
-    close(handle);
-    return seconds;
-}
-
 // The name a run that adds "x" to the left gives the i-th file, as renameFloorSeconds does.
 inline std::string addedName(int i)
 {
@@ -200,6 +260,14 @@ inline double renameEachSeconds(const std::string& folder, int count, std::strin
     return seconds;
 }
 
+// The floor of a rename run over the files createFiles made: the renames
+// alone, over names prepared in advance, relative to the folder's handle as
+// the run renames. In seconds.
+inline double renameFloorSeconds(const std::string& folder, int count)
+{
+    return renameEachSeconds(folder, count, benchFileName, addedName);
+}
+
 // What a child process measured of its work: the seconds the work returned,
 // and the child's resident set, in bytes, as the work began and at its peak.
 struct ChildMeasure {
@@ -208,44 +276,21 @@ struct ChildMeasure {
     double residentPeak = 0;
 };
 
-// Runs `work`, which returns its seconds, in a child process forked for it
-// alone. The child hands the heap's free pages back first, so its memory counts
-// only what `work` touched, never pages an earlier round left. The benchmark
-// ends when the child fails.
+// Runs `work`, which returns its seconds, in a process forked for it alone.
+// The child hands the heap's free pages back first, so its memory counts only
+// what `work` touched, never pages an earlier round left.
 template <class Work>
 ChildMeasure measureInChild(Work work)
 {
-    std::fflush(nullptr); // else the child would print what the parent had buffered too
-    int channel[2];
-    if (pipe2(channel, O_CLOEXEC) != 0) {
-        fail("pipe2");
-    }
-    const pid_t child = fork();
-    if (child < 0) {
-        fail("fork");
-    }
-    if (child == 0) {
-        close(channel[0]);
+    return inFreshProcess([&work] {
         malloc_trim(0);
         resetPeakResident();
         ChildMeasure measured;
         measured.residentBefore = residentBytes();
         measured.seconds = work();
         measured.residentPeak = statusKiB("VmHWM") * 1024;
-        std::fflush(nullptr);
-        _exit(write(channel[1], &measured, sizeof measured) == sizeof measured ? 0 : 1);
-    }
-    close(channel[1]);
-    ChildMeasure measured;
-    const ssize_t received = read(channel[0], &measured, sizeof measured);
-    close(channel[0]);
-    int status = 0;
-    if (waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0
-        || received != sizeof measured) {
-        std::fprintf(stderr, "a round's child process failed\n");
-        std::exit(1);
-    }
-    return measured;
+        return measured;
+    });
 }
 
 // The median of `rounds` times `scale` with their spread beside it, "0.912 (0.884-1.020)",
@@ -257,16 +302,6 @@ inline std::string withSpread(const std::vector<double>& rounds, double scale = 
     std::snprintf(text, sizeof text, "%.*f (%.*f-%.*f)", decimals, median(rounds) * scale, decimals, *least * scale,
                   decimals, *most * scale);
     return text;
-}
-
-// Each round's `runs` over that round's `floors`.
-inline std::vector<double> ratios(const std::vector<double>& runs, const std::vector<double>& floors)
-{
-    std::vector<double> each;
-    for (std::size_t round = 0; round < runs.size(); ++round) {
-        each.push_back(runs[round] / floors[round]);
-    }
-    return each;
 }
 
 // Ends the benchmark unless `count` entries of `folder` have names that start

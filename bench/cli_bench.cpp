@@ -84,7 +84,7 @@ void benchmarkRename(int count, const std::string& parent)
                 withSpread(floors).c_str());
     std::printf("  quorbit-cli (Add to left):   %10.0f files/s  %s s\n", count / median(runs),
                 withSpread(runs).c_str());
-    reportFigure("ratio cli run/floor", ratios(runs, floors), Goal::atMost(1.3));
+    reportFigure("ratio cli run/floor", roundRatios(runs, floors), Goal::atMost(1.3));
 }
 
 void benchmarkStartUp()
@@ -99,7 +99,7 @@ void benchmarkStartUp()
     std::printf("start-up to exit (%d rounds; median, min-max)\n", rounds);
     std::printf("  quorbit-cli --version: %s ms\n", withSpread(cli, 1e3, 2).c_str());
     std::printf("  /bin/true:             %s ms\n", withSpread(bare, 1e3, 2).c_str());
-    reportFigure("ratio start-up/true", ratios(cli, bare));
+    reportFigure("ratio start-up/true", roundRatios(cli, bare));
 }
 
 } // namespace

@@ -1,8 +1,8 @@
 // The file list on a folder of 100,000 files: the time until it can show its
-// rows and its memory, against a floor measured in the same run (readdir and
-// lstat of every entry); the time of a sort by each column; the re-listings
-// while another process renames every file; and throughout, the longest
-// block of the event loop.
+// rows against a floor measured in the same round (readdir and lstat of every
+// entry), and its memory per entry, each round in a process of its own; then
+// the time of a sort by each column; the re-listings while another process
+// renames every file; and throughout, the longest block of the event loop.
 //
 //   listing_bench [file count] [parent folder]
 
@@ -27,7 +27,7 @@ namespace {
 
 using namespace quorbit::bench;
 
-constexpr int rounds = 3;
+constexpr int listingRounds = 5;
 
 double milliseconds(Clock::duration duration)
 {
@@ -107,9 +107,75 @@ private:
     double m_longest = 0;
 };
 
-std::size_t heapInUse()
+// The heap in use, large blocks (mapped on their own) included.
+double heapInUse()
 {
-    return mallinfo2().uordblks;
+    const struct mallinfo2 heap = mallinfo2();
+    return static_cast<double>(heap.uordblks + heap.hblkhd);
+}
+
+// What one listing of the folder measured, in a process that did nothing else.
+struct ListingRound {
+    double floorMs = 0;
+    double listMs = 0;
+    double longestBlockMs = 0;
+    // Each less the same before the listing, over the entries.
+    double residentPerEntry = 0; // the resident set once the listing is done
+    double peakResidentPerEntry = 0; // the resident set at its highest while listing
+    double heapPerEntry = 0; // the heap in use once done, the names' own bytes aside
+};
+
+// Lists `folder` in a new list, after the root so that the list's threads and
+// caches are there before; the memory is read once it has settled.
+ListingRound listOnce(int& argc, char* argv[], const std::string& folder, int count)
+{
+    QApplication application(argc, argv);
+    quorbit::TStShellListView list;
+    list.resize(800, 600);
+    list.show();
+    const quorbit::ShellListModel& model = list.model();
+    int listings = 0;
+    QObject::connect(&model, &quorbit::ShellListModel::listFilled, [&listings] { ++listings; });
+    ListingRound round;
+    round.floorMs = floorMilliseconds(folder);
+    list.FillList("/");
+    runUntil([&] { return !model.isListing() && model.folder() == "/"; }, "the root");
+    malloc_trim(0);
+    const double residentBefore = residentBytes();
+    const double heapBefore = heapInUse();
+    resetPeakResident();
+    BlockWatch blocks;
+    const int listingsBefore = listings;
+    const Clock::time_point start = Clock::now();
+    blocks.start();
+    list.FillList(folder);
+    runUntil([&] { return listings > listingsBefore && !model.isListing(); }, "the listing");
+    round.listMs = milliseconds(Clock::now() - start);
+    round.longestBlockMs = blocks.stop();
+    runUntil(ResidentSettling(), "the memory to settle");
+    if (model.rowCount() != count) {
+        std::fprintf(stderr, "the list shows %d of %d files\n", model.rowCount(), count);
+        std::exit(1);
+    }
+    double nameBytes = 0;
+    for (const quorbit::listing::ShellItem& item : model.allItems()) {
+        nameBytes += static_cast<double>(item.name.size());
+    }
+    round.heapPerEntry = (heapInUse() - heapBefore - nameBytes) / count;
+    round.residentPerEntry = (residentBytes() - residentBefore) / count;
+    round.peakResidentPerEntry = (peakResidentMiB() * 1024 * 1024 - residentBefore) / count;
+    return round;
+}
+
+// One figure of every round.
+template <class Figure>
+std::vector<double> each(const std::vector<ListingRound>& rounds, Figure figure)
+{
+    std::vector<double> figures;
+    for (const ListingRound& round : rounds) {
+        figures.push_back(figure(round));
+    }
+    return figures;
 }
 
 } // namespace
@@ -123,57 +189,33 @@ int main(int argc, char* argv[])
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     const std::string folder = makeFolder(parent, "listing");
     createFiles(folder, count);
-    QApplication application(argc, argv);
 
+    // ---- listing, each round in a process of its own, forked before this one has threads ----
+    std::vector<ListingRound> rounds;
+    for (int round = 0; round < listingRounds; ++round) {
+        rounds.push_back(inFreshProcess([&] { return listOnce(argc, argv, folder, count); }));
+    }
+    std::printf("listing %d files, each round in a new process\n", count);
+    std::printf("floor (readdir + lstat): %.1f ms\n", median(each(rounds, [](auto& r) { return r.floorMs; })));
+    std::printf("list until its rows show: %.1f ms\n", median(each(rounds, [](auto& r) { return r.listMs; })));
+    // Each round's listing over that round's floor.
+    reportFigure("ratio list/floor", each(rounds, [](auto& r) { return r.listMs / r.floorMs; }));
+    reportFigure("rss bytes per entry", each(rounds, [](auto& r) { return r.residentPerEntry; }));
+    reportFigure("peak rss bytes per entry", each(rounds, [](auto& r) { return r.peakResidentPerEntry; }));
+    reportFigure("heap bytes per entry, names aside", each(rounds, [](auto& r) { return r.heapPerEntry; }));
+    const std::vector<double> listingBlocks = each(rounds, [](auto& r) { return r.longestBlockMs; });
+    reportFigure("longest block while listing ms", listingBlocks);
+
+    QApplication application(argc, argv);
     quorbit::TStShellListView list;
     list.resize(800, 600);
     list.show();
     quorbit::ShellListModel& model = list.model();
     int listings = 0;
     QObject::connect(&model, &quorbit::ShellListModel::listFilled, [&listings] { ++listings; });
-
-    // ---- listing ----
-    std::vector<double> floors;
-    std::vector<double> lists;
-    std::size_t bytesPerEntry = 0;
-    std::vector<double> residentPerEntry;
+    list.FillList(folder);
+    runUntil([&] { return listings > 0 && !model.isListing(); }, "the listing");
     BlockWatch blocks;
-    double listingBlock = 0;
-    for (int round = 0; round < rounds; ++round) {
-        floors.push_back(floorMilliseconds(folder));
-        list.FillList("/"); // a small folder between rounds, so each round lists afresh
-        runUntil([&] { return !model.isListing() && model.folder() == "/"; }, "the root");
-        malloc_trim(0);
-        const double residentBefore = residentBytes();
-        const std::size_t heapBefore = heapInUse();
-        const int listingsBefore = listings;
-        const Clock::time_point start = Clock::now();
-        blocks.start();
-        list.FillList(folder);
-        runUntil([&] { return listings > listingsBefore && !model.isListing(); }, "the listing");
-        lists.push_back(milliseconds(Clock::now() - start));
-        listingBlock = std::max(listingBlock, blocks.stop());
-        std::size_t nameBytes = 0;
-        for (const quorbit::listing::ShellItem& item : model.allItems()) {
-            nameBytes += item.name.size();
-        }
-        const std::size_t heapAfter = heapInUse();
-        residentPerEntry.push_back((residentBytes() - residentBefore) / count);
-        bytesPerEntry = heapAfter > heapBefore + nameBytes ? (heapAfter - heapBefore - nameBytes) / count : 0;
-    }
-    if (model.rowCount() != count) {
-        std::fprintf(stderr, "the list shows %d of %d files\n", model.rowCount(), count);
-        return 1;
-    }
-    const double floor = median(floors);
-    const double listed = median(lists);
-    std::printf("listing %d files (median of %d rounds)\n", count, rounds);
-    std::printf("floor (readdir + lstat): %.1f ms\n", floor);
-    std::printf("list until its rows show: %.1f ms\n", listed);
-    std::printf("ratio list/floor: %.2f\n", listed / floor);
-    std::printf("heap bytes per entry, names aside (large blocks missed): %zu\n", bytesPerEntry);
-    std::printf("rss bytes per entry at %d: %.0f\n", count, median(residentPerEntry));
-    std::printf("longest block while listing: %.0f ms\n", listingBlock);
 
     // ---- scrolling and sorting ----
     QTreeView& view = *list.reportView();
@@ -182,7 +224,7 @@ int main(int argc, char* argv[])
     view.viewport()->repaint();
     std::printf("scroll to the end and paint: %.1f ms\n", milliseconds(Clock::now() - start));
     const char* const columns[] = {"Name", "Size", "Type", "Modified", "Attributes"};
-    double longestBlock = listingBlock;
+    double longestBlock = *std::max_element(listingBlocks.begin(), listingBlocks.end());
     // Every column, then its reversal, then back to Name.
     for (const int column : {1, 1, 2, 2, 3, 3, 4, 4, 0, 0, 0}) {
         const bool reversal = column == model.clickedColumn();

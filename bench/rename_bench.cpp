@@ -128,11 +128,11 @@ void benchmarkAddToLeft(const std::string& folder, int count, const std::string&
     printRate("rename run:", count, runs);
     printRate("journaled run:", count, journaledRuns);
     printRate("undo (journal read + moves):", count, undos);
-    reportFigure("ratio run/floor", ratios(runs, floors), Goal::atMost(1.2));
+    reportFigure("ratio run/floor", roundRatios(runs, floors), Goal::atMost(1.2));
     // The whole process's, taken in a child that did nothing but the run.
     reportFigure("peak resident MiB", peakMiB, Goal::atMost(100));
-    reportFigure("ratio journaled run/floor", ratios(journaledRuns, floors), Goal::atMost(1.3));
-    reportFigure("ratio undo/floor", ratios(undos, floors), Goal::atMost(1.3));
+    reportFigure("ratio journaled run/floor", roundRatios(journaledRuns, floors), Goal::atMost(1.3));
+    reportFigure("ratio undo/floor", roundRatios(undos, floors), Goal::atMost(1.3));
     // What the journaled run added to the resident set at its peak.
     reportFigure("rss bytes per entry at " + std::to_string(count), residentPerEntry);
 }
@@ -157,7 +157,7 @@ void benchmarkRegex(const std::string& folder, int count)
     std::printf("rename %d files with ^(\\w+)_(\\d+)$ -> $2-$1 (%d rounds; median, min-max)\n", count, rounds);
     printRate("floor (the same renames bare):", count, floors);
     printRate("rename run (Regex replace):", count, runs);
-    reportFigure("ratio regex run/floor", ratios(runs, floors), Goal::atMost(1.3));
+    reportFigure("ratio regex run/floor", roundRatios(runs, floors), Goal::atMost(1.3));
 }
 
 std::vector<std::string> sampleNames(int count)

@@ -56,7 +56,7 @@ void compare(const std::string& what, const std::string& figure, int repeats, Wo
     std::printf("%s (%d rounds; median, min-max)\n", what.c_str(), rounds);
     std::printf("  Quorbit: %s us\n  floor:   %s us\n", bench::withSpread(works, 1e6, 1).c_str(),
                 bench::withSpread(floors, 1e6, 1).c_str());
-    bench::reportFigure(figure, bench::ratios(works, floors));
+    bench::reportFigure(figure, bench::roundRatios(works, floors));
 }
 
 // The floor of an atomic, durable save: a new file written, flushed and renamed over the old one.

@@ -127,8 +127,8 @@ void benchmarkRead(const std::vector<std::string>& paths)
                 withSpread(reads).c_str());
     std::printf("  Quorbit (ReadFromFile of each tag, two opens):    %10.0f files/s  %s s\n",
                 count / median(separateReads), withSpread(separateReads).c_str());
-    reportFigure("ratio tag read/floor", ratios(reads, floors), Goal::atMost(1.5));
-    reportFigure("ratio tag read, two opens/floor", ratios(separateReads, floors));
+    reportFigure("ratio tag read/floor", roundRatios(reads, floors), Goal::atMost(1.5));
+    reportFigure("ratio tag read, two opens/floor", roundRatios(separateReads, floors));
     checkFirstFile(paths[0]);
 }
 
@@ -222,7 +222,7 @@ void benchmarkTagRename(const std::string& folder, const std::vector<std::string
                 rounds);
     std::printf("  floor (the tag reads above, then a bare renameat2 loop): %s s\n", withSpread(floors).c_str());
     std::printf("  Quorbit (rename run with names from tags):              %s s\n", withSpread(runs).c_str());
-    reportFigure("ratio tag rename/floor", ratios(runs, floors), Goal::atMost(1.3));
+    reportFigure("ratio tag rename/floor", roundRatios(runs, floors), Goal::atMost(1.3));
 }
 
 enum class CopyKind {
@@ -310,9 +310,9 @@ void benchmarkSave(const std::string& parent)
                 withSpread(replacingCopies, 1e3, 1).c_str());
     std::printf("  Quorbit (TID3v2 SaveToFile, new title):        %s ms\n", withSpread(saves, 1e3, 1).c_str());
     // Each ratio is a round's save over that round's copy.
-    reportFigure("ratio tag save/copy", ratios(saves, copies));
-    reportFigure("ratio tag save/copy with fsync", ratios(saves, flushedCopies), Goal::atMost(1.3));
-    reportFigure("ratio tag save/replacing copy", ratios(saves, replacingCopies));
+    reportFigure("ratio tag save/copy", roundRatios(saves, copies));
+    reportFigure("ratio tag save/copy with fsync", roundRatios(saves, flushedCopies), Goal::atMost(1.3));
+    reportFigure("ratio tag save/replacing copy", roundRatios(saves, replacingCopies));
     std::filesystem::remove_all(folder);
 }
 

@@ -1,18 +1,22 @@
 // The window's start-up and a rename of 100,000 files through it, each
-// against a floor measured in the same run: an empty QMainWindow started the
-// same way, and a bare renameat2 loop over the same names. Two more floors, the
+// against a floor measured in the same round: an empty QMainWindow started the
+// same way, and a bare renameat2 loop over as many files. Two more floors, the
 // empty window with one line of text in its status bar, and with a menu bar of
 // four titles as well, show what drawing any text, and any menu, costs. Then
-// the Sort button on a folder of 100,000 files of a few extensions, against the
-// same renameat2 floor, with the longest block of the event loop meanwhile.
-// Then the time from typing into an option until the New name column shows the
-// new names of a folder of 100,000 files. Last, the time from selecting an MP3
-// file in a folder of 10,000 until the tag panel shows its tags. Throughout,
-// the longest block of the event loop, also while the window lists the folder,
-// sorts it by every column, follows another program renaming every file, and
-// undoes a run. Then, on a drive of quorbit_testfs that takes 2 ms a call,
-// the longest block while the window lists a folder, expands the tree, and
-// waits three seconds for the drive to answer again.
+// what the window holds per entry showing a folder of 100,000 files with their
+// new names, each round in a process of its own. Then the Sort button on a
+// folder of 100,000 files of a few extensions, against the same renameat2
+// floor, with the longest block of the event loop meanwhile. Then the time from
+// typing into an option until the New name column shows the new names of a
+// folder of 100,000 files. Last, the time from selecting an MP3 file in a
+// folder of 10,000 until the tag panel shows its tags. Throughout, the longest
+// block of the event loop, also while the window lists the folder, sorts it by
+// every column, follows another program renaming every file, and undoes a run.
+// The folders are made once: the window's undo, and a bare loop for the floor,
+// give the files their names back after each round. Then, on a drive of
+// quorbit_testfs that takes 2 ms a call, the longest block while the window
+// lists a folder, expands the tree, and waits three seconds for the drive to
+// answer again.
 //
 //   window_bench [file count] [parent folder]
 //   window_bench --startup          (the start-up alone)
@@ -62,8 +66,9 @@ using namespace quorbit::bench;
 
 constexpr const char* probeArgument = "--probe";
 constexpr int startupRounds = 15;
-// Fewer rounds on a million files, where a round takes minutes.
-int renameRounds = 3;
+// Of the rename, the Sort, the memory and the preview; fewer on a million
+// files, where a round takes minutes.
+int roundCount = 3;
 // A minute for 100,000 files, and as much more per file beyond.
 std::chrono::milliseconds timeLimit{60'000};
 
@@ -214,16 +219,15 @@ void benchmarkStartup(const std::string& scratch)
         windows.push_back(startupMilliseconds(self, "window", settingsFile));
     }
     unlink(settingsFile.c_str());
-    const double floor = median(floors);
-    const double window = median(windows);
     std::printf("start-up to first paint, offscreen (median of %d processes each)\n", startupRounds);
-    std::printf("startup floor (empty QMainWindow): %.1f ms\n", floor);
-    std::printf("startup floor with one line of text: %.1f ms (ratio %.2f)\n", median(texts), median(texts) / floor);
-    std::printf("startup floor with text and a menu bar: %.1f ms (ratio %.2f)\n", median(menus), median(menus) / floor);
-    std::printf("startup Quorbit window: %.1f ms\n", window);
-    std::printf("ratio: %.2f (goal <= 1.5)\n", window / floor);
-    std::printf("ratio start-up/empty window: %.2f\n", window / floor);
-    std::fflush(stdout);
+    std::printf("startup floor (empty QMainWindow): %.1f ms\n", median(floors));
+    std::printf("startup floor with one line of text: %.1f ms\n", median(texts));
+    std::printf("startup floor with text and a menu bar: %.1f ms\n", median(menus));
+    std::printf("startup Quorbit window: %.1f ms\n", median(windows));
+    // Each round's start over the empty window's of that round.
+    reportFigure("ratio text window/empty window", roundRatios(texts, floors));
+    reportFigure("ratio menu window/empty window", roundRatios(menus, floors));
+    reportFigure("ratio start-up/empty window", roundRatios(windows, floors), Goal::atMost(1.5));
 }
 
 // ---- rename through the window -------------------------------------------
@@ -335,15 +339,29 @@ std::unique_ptr<quorbit::TForm1> windowOn(const std::string& folder, int count, 
 
 struct WindowRound {
     double milliseconds = 0;
-    double longestGap = 0;
+    double longestGap = 0; // the command's and its undo's
     double undoMilliseconds = 0;
-    double undoLongestGap = 0;
     qsizetype loopTurns = 0;
     int renamed = 0;
     bool stopped = false;
     QString status;
     QStringList messages;
 };
+
+// File ▸ Undo Rename, which gives back the names the window's last command
+// took; ends the bench unless `left()` then finds nothing left to undo.
+template <class Left>
+void undoThroughWindow(const quorbit::TForm1& window, WindowRound& round, const Left& left, const char* what)
+{
+    LoopTurns turns;
+    control<QAction>(window, "MUndo")->trigger();
+    round.undoMilliseconds = turns.stop();
+    round.longestGap = std::max(round.longestGap, turns.longestGap());
+    if (const int leftOver = left(); leftOver != 0) {
+        std::fprintf(stderr, "the undo left %d files %s\n", leftOver, what);
+        std::exit(1);
+    }
+}
 
 WindowRound renameThroughWindow(const std::string& folder, const std::string& settingsFile, int count)
 {
@@ -354,7 +372,7 @@ WindowRound renameThroughWindow(const std::string& folder, const std::string& se
     control<QLineEdit>(*window, "EditSymbols")->setText(QStringLiteral("x"));
     auto* rename = control<QPushButton>(*window, "ButtonRename");
 
-    // A run far past any goal is stopped as the user would stop it: by closing the window->
+    // A run far past any goal is stopped as the user would stop it: by closing the window.
     QTimer limit;
     limit.setSingleShot(true);
     QObject::connect(&limit, &QTimer::timeout, window.get(), [&] {
@@ -362,7 +380,7 @@ WindowRound renameThroughWindow(const std::string& folder, const std::string& se
         window->close();
     });
 
-    // Every turn of the event loop the run gives the window->
+    // Every turn of the event loop the run gives the window.
     LoopTurns turns;
     limit.start(timeLimit);
     rename->click();
@@ -376,43 +394,43 @@ WindowRound renameThroughWindow(const std::string& folder, const std::string& se
         std::fprintf(stderr, "only %d of %d files renamed in %s\n", round.renamed, count, folder.c_str());
         std::exit(1);
     }
+    const auto leftRenamed = [&] { return countRenamed(folder); };
     if (!round.stopped) {
-        LoopTurns undoTurns;
-        control<QAction>(*window, "MUndo")->trigger();
-        round.undoMilliseconds = undoTurns.stop();
-        round.undoLongestGap = undoTurns.longestGap();
-        if (countRenamed(folder) != 0) {
-            std::fprintf(stderr, "the undo left %d files renamed in %s\n", countRenamed(folder), folder.c_str());
-            std::exit(1);
-        }
+        undoThroughWindow(*window, round, leftRenamed, "renamed");
+        window->close();
+        return round;
     }
-    window->close();
+    // The closing window leaves what its run did in the history, and a new
+    // one undoes it, as the user would: the files serve the benchmarks that follow.
+    QStringList reopenedMessages;
+    const auto reopened = windowOn(folder, count, settingsFile, folder + ".journals", reopenedMessages);
+    undoThroughWindow(*reopened, round, leftRenamed, "renamed");
+    reopened->close();
     return round;
 }
 
-// What the rounds of one command through the window gave.
+// What the rounds of one command through the window gave, round by round.
 struct Rounds {
-    std::vector<double> floors;
+    std::vector<double> floors; // milliseconds
     std::vector<double> windows;
     std::vector<double> undos;
+    std::vector<double> longestGaps;
     WindowRound last;
-    double longestGap = 0;
 };
 
-// Times `throughWindow` on a fresh folder of `count` files that `createFiles`
-// makes, against the bare renameat2 loop on as many files, round after round.
-template <class Create, class Through>
-Rounds timeRounds(int count, const std::string& parent, const std::string& name, Create createWindowFiles,
-                  Through throughWindow)
+// Times `throughWindow` on `windowFolder`, which it leaves as it found it,
+// against the bare renameat2 loop on the `count` files of `floorFolder`,
+// round after round. The disk is synced before each, so none pays for
+// another's writes.
+template <class Through>
+Rounds timeRounds(int count, const std::string& floorFolder, const std::string& windowFolder, Through throughWindow)
 {
     Rounds rounds;
-    for (int round = 0; round < renameRounds && !rounds.last.stopped; ++round) {
-        const std::string floorFolder = makeFolder(parent, (name + "floor").c_str());
-        const std::string windowFolder = makeFolder(parent, name.c_str());
-        createFiles(floorFolder, count);
-        createWindowFiles(windowFolder, count);
+    for (int round = 0; round < roundCount && !rounds.last.stopped; ++round) {
         sync();
         rounds.floors.push_back(renameFloorSeconds(floorFolder, count) * 1000);
+        renameEachSeconds(floorFolder, count, addedName, benchFileName);
+        sync();
         rounds.last = throughWindow(windowFolder);
         if (!rounds.last.messages.isEmpty()) {
             std::fprintf(stderr, "the window reported: %s\n", qPrintable(rounds.last.messages.join(QLatin1Char('\n'))));
@@ -420,46 +438,113 @@ Rounds timeRounds(int count, const std::string& parent, const std::string& name,
         }
         rounds.windows.push_back(rounds.last.milliseconds);
         rounds.undos.push_back(rounds.last.undoMilliseconds);
-        rounds.longestGap = std::max({rounds.longestGap, rounds.last.longestGap, rounds.last.undoLongestGap});
-        std::filesystem::remove_all(floorFolder);
-        std::filesystem::remove_all(windowFolder);
+        rounds.longestGaps.push_back(rounds.last.longestGap);
+        noteBlock(rounds.last.longestGap);
         std::filesystem::remove_all(windowFolder + ".journals");
     }
     return rounds;
 }
 
-void benchmarkRename(int count, const std::string& parent, const std::string& scratch)
+void benchmarkRename(int count, const std::string& floorFolder, const std::string& folder,
+                     const std::string& settingsFile)
 {
-    const std::string settingsFile = scratch + "/quorbit.ini";
-    const Rounds rounds = timeRounds(count, parent, "window", createFiles, [&](const std::string& folder) {
-        return renameThroughWindow(folder, settingsFile, count);
+    const Rounds rounds = timeRounds(count, floorFolder, folder, [&](const std::string& windowFolder) {
+        return renameThroughWindow(windowFolder, settingsFile, count);
     });
     unlink(settingsFile.c_str());
     const WindowRound& last = rounds.last;
-    const double floor = median(rounds.floors);
-    const double window = median(rounds.windows);
     if (last.stopped) {
         // Not finished: its time, and so the ratio, is known only from below.
         std::printf("rename %d files through the window: stopped at the %lld s limit after %d files\n", count,
                     static_cast<long long>(timeLimit.count() / 1000), last.renamed);
-        std::printf("rename floor (bare renameat2 loop): %.0f ms\n", floor);
-        std::printf("rename through the window (Add to left): > %.0f ms (did not finish)\n", window);
-        std::printf("ratio: > %.2f (goal <= 1.5)\n", window / floor);
     } else {
-        std::printf("rename %d files through the window (median of %zu rounds, %lld event-loop turns; status bar: "
-                    "\"%s\")\n",
-                    count, rounds.windows.size(), static_cast<long long>(last.loopTurns), qPrintable(last.status));
-        std::printf("rename floor (bare renameat2 loop): %.0f ms\n", floor);
-        std::printf("rename through the window (Add to left): %.0f ms\n", window);
-        std::printf("ratio: %.2f (goal <= 1.5)\n", window / floor);
+        std::printf("rename %d files through the window (%lld event-loop turns; status bar: \"%s\")\n", count,
+                    static_cast<long long>(last.loopTurns), qPrintable(last.status));
     }
-    if (!last.stopped) {
-        std::printf("undo through the window: %.0f ms (ratio %.2f to the floor), longest block %.1f ms\n",
-                    median(rounds.undos), median(rounds.undos) / floor, last.undoLongestGap);
+    std::printf("rename floor (bare renameat2 loop): %.0f ms\n", median(rounds.floors));
+    std::printf("rename through the window (Add to left): %s%.0f ms\n", last.stopped ? "> " : "",
+                median(rounds.windows));
+    std::printf("undo through the window: %.0f ms\n", median(rounds.undos));
+    // Each round's rename, and its undo, over that round's floor.
+    reportFigure("ratio rename/floor", roundRatios(rounds.windows, rounds.floors), Goal::atMost(1.5));
+    reportFigure("ratio undo/floor", roundRatios(rounds.undos, rounds.floors));
+    reportFigure("longest block rename ms", rounds.longestGaps, Goal::atMost(100));
+}
+
+// ---- what the window holds per entry ---------------------------------------
+
+struct WindowMemory {
+    // Each less the same before, over the entries.
+    double residentPerEntry = 0; // the resident set once the New name column is filled
+    double peakResidentPerEntry = 0; // the resident set at its highest meanwhile
+};
+
+// Turns the event loop until `done()` holds; ends the bench when it does not within timeLimit.
+template <class Done>
+void turnUntil(const Done& done, const char* what)
+{
+    const Clock::time_point deadline = Clock::now() + timeLimit;
+    while (!done()) {
+        if (Clock::now() > deadline) {
+            std::fprintf(stderr, "%s: not within %lld s\n", what, static_cast<long long>(timeLimit.count() / 1000));
+            std::exit(1);
+        }
+        QCoreApplication::processEvents();
     }
-    std::printf("longest gap between event-loop turns: %.1f ms (goal < 100), %.1f ms in the rename\n",
-                rounds.longestGap, last.longestGap);
-    noteBlock(rounds.longestGap);
+}
+
+// Whether the New name column of `model` has every one of the `count` files
+// createFiles made, the first with `prefix` added.
+bool previewShows(const quorbit::ShellListModel& model, int count, const std::string& prefix)
+{
+    const std::optional<quorbit::EntryPreview> found = model.preview().find(benchFileName(0));
+    return model.preview().size() == static_cast<std::size_t>(count) && found
+        && found->newName == prefix + benchFileName(0);
+}
+
+// A new window on `emptyFolder` turns to `folder` and fills the New name
+// column of its `count` files; the memory is read once it has settled.
+WindowMemory showInNewWindow(int& argc, char* argv[], const std::string& emptyFolder, const std::string& folder,
+                             int count, const std::string& settingsFile)
+{
+    QApplication application(argc, argv);
+    quorbit::platform::freeSmallBlocksAtOnce();
+    unlink(settingsFile.c_str());
+    quorbit::TForm1 window(quorbit::WindowPlaces{{settingsFile, settingsFile}, QUORBIT_LANGUAGE_FOLDER, {}});
+    window.show();
+    const auto& list = *control<quorbit::TStShellListView>(window, "StShellListView1");
+    if (!window.selectFolder(emptyFolder)) {
+        std::fprintf(stderr, "the window does not offer %s\n", emptyFolder.c_str());
+        std::exit(1);
+    }
+    waitForListing(list, 0);
+    malloc_trim(0);
+    const double residentBefore = residentBytes();
+    resetPeakResident();
+    window.selectFolder(folder);
+    turnUntil([&] { return previewShows(list.model(), count, ""); }, "the New name column");
+    ResidentSettling settled;
+    turnUntil([&] { return settled(); }, "the memory to settle");
+    return {(residentBytes() - residentBefore) / count, (peakResidentMiB() * 1024 * 1024 - residentBefore) / count};
+}
+
+// Each round in a process of its own, so that no pages kept from another make
+// the figure small; forked while this process has no threads.
+void benchmarkMemory(int& argc, char* argv[], const std::string& folder, int count, const std::string& scratch)
+{
+    const std::string emptyFolder = scratch + "/empty";
+    mkdir(emptyFolder.c_str(), 0755);
+    std::vector<double> settled;
+    std::vector<double> peaks;
+    for (int round = 0; round < roundCount; ++round) {
+        const WindowMemory memory = inFreshProcess(
+            [&] { return showInNewWindow(argc, argv, emptyFolder, folder, count, scratch + "/memory.ini"); });
+        settled.push_back(memory.residentPerEntry);
+        peaks.push_back(memory.peakResidentPerEntry);
+    }
+    std::printf("a new window turns to %d entries and shows their new names:\n", count);
+    reportFigure("window rss bytes per entry", settled);
+    reportFigure("window peak rss bytes per entry", peaks);
 }
 
 // ---- Sort through the window ------------------------------------------------
@@ -510,28 +595,28 @@ WindowRound sortThroughWindow(const std::string& folder, const std::string& sett
                      folder.c_str(), qPrintable(round.status));
         std::exit(1);
     }
+    // Its undo brings them out again and removes the folders.
+    const auto leftSorted = [&] { return countSorted(folder); };
+    undoThroughWindow(*window, round, leftSorted, "sorted");
     window->close();
     return round;
 }
 
-void benchmarkSort(int count, const std::string& parent, const std::string& settingsFile)
+void benchmarkSort(int count, const std::string& floorFolder, const std::string& folder,
+                   const std::string& settingsFile)
 {
-    const Rounds rounds = timeRounds(count, parent, "sort", createMixedFiles, [&](const std::string& folder) {
-        return sortThroughWindow(folder, settingsFile, count);
+    const Rounds rounds = timeRounds(count, floorFolder, folder, [&](const std::string& windowFolder) {
+        return sortThroughWindow(windowFolder, settingsFile, count);
     });
     unlink(settingsFile.c_str());
-    const WindowRound& last = rounds.last;
-    const double floor = median(rounds.floors);
-    const double window = median(rounds.windows);
-    std::printf("sort %d files of %zu extensions through the window (median of %zu rounds, %lld event-loop turns; "
-                "status bar: \"%s\")\n",
-                count, std::size(sortExtensions), rounds.windows.size(), static_cast<long long>(last.loopTurns),
-                qPrintable(last.status));
-    std::printf("sort floor (bare renameat2 loop): %.0f ms\n", floor);
-    std::printf("sort through the window: %.0f ms\n", window);
-    std::printf("ratio: %.2f\n", window / floor);
-    std::printf("longest block of the event loop during the Sort: %.1f ms (goal < 100)\n", rounds.longestGap);
-    noteBlock(rounds.longestGap);
+    std::printf("sort %d files of %zu extensions through the window (%lld event-loop turns; status bar: \"%s\")\n",
+                count, std::size(sortExtensions), static_cast<long long>(rounds.last.loopTurns),
+                qPrintable(rounds.last.status));
+    std::printf("sort floor (bare renameat2 loop): %.0f ms\n", median(rounds.floors));
+    std::printf("sort through the window: %.0f ms\n", median(rounds.windows));
+    // Each round's Sort over that round's floor.
+    reportFigure("ratio sort/floor", roundRatios(rounds.windows, rounds.floors));
+    reportFigure("longest block sort ms", rounds.longestGaps, Goal::atMost(100));
 }
 
 // ---- the New name column ----------------------------------------------------
@@ -553,84 +638,56 @@ private:
     bool m_painted = false;
 };
 
-void benchmarkPreview(int count, const std::string& parent, const std::string& settingsFile)
+void benchmarkPreview(int count, const std::string& folder, const std::string& settingsFile)
 {
-    const std::string folder = makeFolder(parent, "preview");
-    createFiles(folder, count);
     QStringList messages;
-    malloc_trim(0);
-    const double residentBefore = residentBytes();
     const auto window = windowOn(folder, count, settingsFile, {}, messages);
     auto* list = control<quorbit::TStShellListView>(*window, "StShellListView1");
     const quorbit::ShellListModel& model = list->model();
-    // Whether the column has every file, the first with `prefix` added.
-    const auto shows = [&model, count, first = benchFileName(0)](const std::string& prefix) {
-        const std::optional<quorbit::EntryPreview> found = model.preview().find(first);
-        return model.preview().size() == static_cast<std::size_t>(count) && found && found->newName == prefix + first;
-    };
-    // Turns the event loop until `done`; past the time limit the figure is given up.
-    const auto turnUntil = [deadline = Clock::now() + timeLimit](const auto& done, const char* what) {
-        while (!done()) {
-            if (Clock::now() > deadline) {
-                std::fprintf(stderr, "%s: not within %lld s\n", what, static_cast<long long>(timeLimit.count() / 1000));
-                std::exit(1);
-            }
-            QCoreApplication::processEvents();
-        }
-    };
-    turnUntil([&] { return shows(""); }, "the first preview");
-    // The window showing the folder, its New name column filled: what it holds per entry.
-    std::printf("window showing %d entries with their new names: rss bytes per entry %.0f\n", count,
-                (residentBytes() - residentBefore) / count);
-    PaintWatch watch(list->reportView()->viewport());
-    QObject::connect(&model, &QAbstractItemModel::dataChanged, window.get(), [&](const QModelIndex& topLeft) {
-        if (topLeft.column() == quorbit::NewNameColumn && shows("x")) {
-            watch.arm();
-        }
-    });
-
+    auto* symbols = control<QLineEdit>(*window, "EditSymbols");
+    turnUntil([&] { return previewShows(model, count, ""); }, "the first preview");
     // The column in sight, as the user would scroll it, so its change is painted.
     list->reportView()->scrollTo(model.index(0, quorbit::NewNameColumn));
-    LoopTurns turns;
-    control<QLineEdit>(*window, "EditSymbols")->insert(QStringLiteral("x"));
-    turnUntil([&] { return watch.painted(); }, "the preview of the typed symbol");
-    const double filled = turns.stop();
-    int shown = 0;
-    for (int row = 0; row < model.rowCount(); ++row) {
-        shown += model.index(row, quorbit::NewNameColumn).data().toString().startsWith(QLatin1Char('x'));
-    }
-    if (shown != count) {
-        std::fprintf(stderr, "the New name column showed %d of %d new names\n", shown, count);
-        std::exit(1);
+    std::vector<double> times;
+    std::vector<double> longestGaps;
+    for (int round = 0; round < roundCount; ++round) {
+        PaintWatch watch(list->reportView()->viewport());
+        const QMetaObject::Connection arming
+            = QObject::connect(&model, &QAbstractItemModel::dataChanged, window.get(), [&](const QModelIndex& topLeft) {
+                  if (topLeft.column() == quorbit::NewNameColumn && previewShows(model, count, "x")) {
+                      watch.arm();
+                  }
+              });
+        LoopTurns turns;
+        symbols->insert(QStringLiteral("x"));
+        turnUntil([&] { return watch.painted(); }, "the preview of the typed symbol");
+        times.push_back(turns.stop());
+        longestGaps.push_back(turns.longestGap());
+        noteBlock(turns.longestGap());
+        QObject::disconnect(arming);
+        int shown = 0;
+        for (int row = 0; row < model.rowCount(); ++row) {
+            shown += model.index(row, quorbit::NewNameColumn).data().toString().startsWith(QLatin1Char('x'));
+        }
+        if (shown != count) {
+            std::fprintf(stderr, "the New name column showed %d of %d new names\n", shown, count);
+            std::exit(1);
+        }
+        // Back to the names as they are, untimed, for the next round.
+        symbols->clear();
+        turnUntil([&] { return previewShows(model, count, ""); }, "the preview of no symbol");
     }
     window->close();
-    std::filesystem::remove_all(folder);
-    noteBlock(turns.longestGap());
-    std::printf("preview of %d entries: %.0f ms from typing until the column is filled (goal < 1000), longest block "
-                "%.1f ms (goal < 100)\n",
-                count, filled, turns.longestGap());
+    std::printf("preview of %d entries, from typing until the New name column is filled:\n", count);
+    reportFigure("preview ms", times, Goal::atMost(1000));
+    reportFigure("longest block preview ms", longestGaps, Goal::atMost(100));
 }
 
 // ---- sorting the list and following outside changes ----------------------
 
-// Turns the event loop until `done()` holds; ends the bench when it does not within timeLimit.
-template <class Done>
-void turnUntil(const Done& done, const char* what)
+// Ends with every file of `folder` renamed by another program.
+void benchmarkBrowsing(int count, const std::string& folder, const std::string& settingsFile)
 {
-    const Clock::time_point deadline = Clock::now() + timeLimit;
-    while (!done()) {
-        if (Clock::now() > deadline) {
-            std::fprintf(stderr, "%s: not within %lld s\n", what, static_cast<long long>(timeLimit.count() / 1000));
-            std::exit(1);
-        }
-        QCoreApplication::processEvents();
-    }
-}
-
-void benchmarkBrowsing(int count, const std::string& parent, const std::string& settingsFile)
-{
-    const std::string folder = makeFolder(parent, "browse");
-    createFiles(folder, count);
     QStringList messages;
     const auto window = windowOn(folder, count, settingsFile, {}, messages);
     auto* list = control<quorbit::TStShellListView>(*window, "StShellListView1");
@@ -673,7 +730,6 @@ void benchmarkBrowsing(int count, const std::string& parent, const std::string& 
     noteBlock(turns.longestGap());
     std::printf("another program renames all %d files: longest block %.1f ms\n", count, turns.longestGap());
     window->close();
-    std::filesystem::remove_all(folder);
 }
 
 // ---- selecting a file for the tag panel ------------------------------------
@@ -706,9 +762,8 @@ void benchmarkTagSelection(const std::string& parent, const std::string& setting
     }
     window->close();
     std::filesystem::remove_all(folder);
-    std::printf("select an MP3 file in a folder of %d: tag panel filled in %.2f ms (median of %d), at most %.2f ms "
-                "(goal < 20)\n",
-                fileCount, median(times), selections, *std::max_element(times.begin(), times.end()));
+    std::printf("select an MP3 file in a folder of %d, until the tag panel shows its tags:\n", fileCount);
+    reportFigure("tag panel ms", times, Goal::atMost(20));
 }
 
 // ---- a drive that stops answering ---------------------------------------------
@@ -784,7 +839,7 @@ void benchmarkStalledMount(const std::string& parent, const std::string& setting
     drive->answer();
     turnUntil([&] { return window->currentFolder() == chosen && !list->model().isListing(); }, "the drive's answer");
     stalled.stop();
-    std::printf("longest block ms on a stalled mount: %.0f\n", stalled.longestGap());
+    reportFigure("longest block on a stalled mount ms", {stalled.longestGap()}, Goal::atMost(100));
 
     window->close();
     window.reset();
@@ -804,7 +859,7 @@ int main(int argc, char* argv[])
     const bool startupOnly = argc > 1 && std::strcmp(argv[1], "--startup") == 0;
     const bool stalledMountOnly = argc > 1 && std::strcmp(argv[1], "--stalled-mount") == 0;
     const int count = argc > 1 && !startupOnly && !stalledMountOnly ? std::atoi(argv[1]) : 100'000;
-    renameRounds = count > 200'000 ? 1 : 3;
+    roundCount = count > 200'000 ? 1 : 3;
     timeLimit = std::max(timeLimit, std::chrono::milliseconds(count * 600LL / 1000));
     const std::string parent = parentFolder(argc, argv);
     // No user's settings or configuration take part: an empty home, offscreen.
@@ -818,7 +873,7 @@ int main(int argc, char* argv[])
     setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
 
-    // The children are started before this process has any threads.
+    // The children are started, and the memory measured, before this process has any threads.
     if (!stalledMountOnly) {
         benchmarkStartup(scratch);
     }
@@ -826,18 +881,35 @@ int main(int argc, char* argv[])
         std::filesystem::remove_all(scratch);
         return 0;
     }
+    // Made once; every round gives the files their names back.
+    std::string floorFolder;
+    std::string folder;
+    std::string sortFolder;
+    if (!stalledMountOnly) {
+        floorFolder = makeFolder(parent, "floor");
+        folder = makeFolder(parent, "window");
+        sortFolder = makeFolder(parent, "sort");
+        createFiles(floorFolder, count);
+        createFiles(folder, count);
+        createMixedFiles(sortFolder, count);
+        benchmarkMemory(argc, argv, folder, count, scratch);
+    }
     QApplication application(argc, argv);
     // As the program's start does.
     quorbit::platform::freeSmallBlocksAtOnce();
+    const std::string settingsFile = scratch + "/quorbit.ini";
     if (!stalledMountOnly) {
-        benchmarkRename(count, parent, scratch);
-        benchmarkSort(count, parent, scratch + "/quorbit.ini");
-        benchmarkPreview(count, parent, scratch + "/quorbit.ini");
-        benchmarkBrowsing(count, parent, scratch + "/quorbit.ini");
-        benchmarkTagSelection(parent, scratch + "/quorbit.ini");
+        benchmarkRename(count, floorFolder, folder, settingsFile);
+        benchmarkSort(count, floorFolder, sortFolder, settingsFile);
+        std::filesystem::remove_all(floorFolder);
+        std::filesystem::remove_all(sortFolder);
+        benchmarkPreview(count, folder, settingsFile);
+        benchmarkBrowsing(count, folder, settingsFile);
+        std::filesystem::remove_all(folder);
+        benchmarkTagSelection(parent, settingsFile);
         std::printf("longest block ms at %d: %.0f\n", count, longestBlockOfAll);
     }
-    benchmarkStalledMount(parent, scratch + "/quorbit.ini");
+    benchmarkStalledMount(parent, settingsFile);
     std::filesystem::remove_all(scratch);
     return 0;
 }
