@@ -99,44 +99,6 @@ double floorSeconds(const std::string& folder, const std::vector<std::string>& n
     return seconds;
 }
 
-// Every file's name in a folder, by its inode: a rename keeps the inode.
-using NamesByInode = std::unordered_map<ino_t, std::string>;
-
-NamesByInode namesByInode(const std::string& folder)
-{
-    DIR* dir = opendir(folder.c_str());
-    if (!dir) {
-        fail("opendir");
-    }
-    NamesByInode names;
-    while (const dirent* entry = readdir(dir)) {
-        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
-            names.emplace(entry->d_ino, entry->d_name);
-        }
-    }
-    closedir(dir);
-    return names;
-}
-
-// Gives every file in `folder` the name it had in `before`, so the next round
-// finds the same files under the same names.
-void giveNamesBack(const std::string& folder, const NamesByInode& before)
-{
-    const int handle = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    for (const auto& [inode, name] : namesByInode(folder)) {
-        const auto was = before.find(inode);
-        if (was == before.end()) {
-            std::fprintf(stderr, "%s/%s was not there before the run\n", folder.c_str(), name.c_str());
-            std::exit(1);
-        }
-        if (was->second != name
-            && renameat2(handle, name.c_str(), handle, was->second.c_str(), RENAME_NOREPLACE) != 0) {
-            fail("renameat2");
-        }
-    }
-    close(handle);
-}
-
 // The rename run over `folder`, which must rename every one of `count` files.
 double runSeconds(const quorbit::RunSettings& settings, const quorbit::TagNameSource& tagNames, int count)
 {

@@ -154,39 +154,6 @@ double renameFloorSeconds(const std::string& folder, const std::vector<std::stri
     return seconds;
 }
 
-// The name of every entry of `folder` by its inode.
-std::unordered_map<ino_t, std::string> namesByInode(const std::string& folder)
-{
-    std::unordered_map<ino_t, std::string> names;
-    DIR* listing = opendir(folder.c_str());
-    if (!listing) {
-        fail(folder);
-    }
-    while (const dirent* entry = readdir(listing)) {
-        names.emplace(entry->d_ino, entry->d_name);
-    }
-    closedir(listing);
-    return names;
-}
-
-// Gives every entry of `folder` the name `before` holds for its inode again.
-void renameBack(const std::string& folder, const std::unordered_map<ino_t, std::string>& before)
-{
-    const int handle = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    for (const auto& [inode, name] : namesByInode(folder)) {
-        const auto original = before.find(inode);
-        if (original == before.end()) {
-            std::fprintf(stderr, "%s appeared in %s during the run\n", name.c_str(), folder.c_str());
-            std::exit(1);
-        }
-        if (name != original->second
-            && renameat2(handle, name.c_str(), handle, original->second.c_str(), RENAME_NOREPLACE) != 0) {
-            fail("renameat2");
-        }
-    }
-    close(handle);
-}
-
 // The files of the read above serve every round: the run's names are put back
 // by inode, untimed, and the disk is synced before each timed part. Each ratio
 // is a round's own time over that round's floor.
@@ -195,7 +162,7 @@ void benchmarkTagRename(const std::string& folder, const std::vector<std::string
     constexpr int rounds = 7;
     const int count = static_cast<int>(paths.size());
     const std::array<std::string, 5> placeholders = {"%Artist%", "%Title%", "%Album%", "%Year%", "%Track%"};
-    const std::unordered_map<ino_t, std::string> original = namesByInode(folder);
+    const NamesByInode original = namesByInode(folder);
     std::vector<double> floors;
     std::vector<double> runs;
     for (int round = 0; round < rounds; ++round) {
@@ -216,7 +183,7 @@ void benchmarkTagRename(const std::string& folder, const std::vector<std::string
             std::fprintf(stderr, "the files were not named from their tags\n");
             std::exit(1);
         }
-        renameBack(folder, original);
+        giveNamesBack(folder, original);
     }
     std::printf("rename %d MP3 files from their tags, \"%%Artist%% - %%Title%%\" (%d rounds; median, min-max)\n", count,
                 rounds);
