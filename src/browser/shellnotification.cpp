@@ -25,7 +25,19 @@ TStShellNotification::~TStShellNotification() = default;
 void TStShellNotification::setWatchFolders(const std::vector<std::string>& folders)
 {
     expectFolders(folders);
-    m_jobs.run([watch = m_watch, folders] { watch->watchWanted(folders); }, [] {});
+    // Folders are listed before their watch is in place: a change made between
+    // the two is reported once the watch is there, so they are listed again.
+    m_jobs.run([watch = m_watch, folders] { return watch->watchWanted(folders); },
+               [this](std::vector<std::string> begun) {
+                   QMetaObject::invokeMethod(
+                       this,
+                       [this, begun = std::move(begun)] {
+                           for (const std::string& folder : begun) {
+                               receive(folder);
+                           }
+                       },
+                       Qt::QueuedConnection);
+               });
 }
 
 void TStShellNotification::expectFolders(const std::vector<std::string>& folders)

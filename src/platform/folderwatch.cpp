@@ -56,10 +56,11 @@ void FolderWatch::want(const std::vector<std::string>& folders)
     }
 }
 
-void FolderWatch::watchWanted(const std::vector<std::string>& folders)
+std::vector<std::string> FolderWatch::watchWanted(const std::vector<std::string>& folders)
 {
+    std::vector<std::string> begun;
     if (m_handle < 0) {
-        return;
+        return begun;
     }
     for (const std::string& folder : folders) {
         std::vector<Watched> watched;
@@ -89,11 +90,15 @@ void FolderWatch::watchWanted(const std::vector<std::string>& folders)
             continue;
         }
         if (m_wanted.count(folder) != 0) {
+            if (m_folderOfWatch.count(watch) == 0) {
+                begun.push_back(folder);
+            }
             m_folderOfWatch[watch] = {folder, status.st_dev, status.st_ino};
         } else if (m_folderOfWatch.count(watch) == 0) {
             inotify_rm_watch(m_handle, watch); // no longer wanted while it was looked up
         }
     }
+    return begun;
 }
 
 std::vector<std::string> FolderWatch::takeChanged()

@@ -40,7 +40,9 @@ public:
     // path names now. Waits as long as their drives take to answer; a folder
     // that another call is looking up meanwhile is left to that call, so calls
     // stuck on a drive that stopped answering never pile up on one folder.
-    void watchWanted(const std::vector<std::string>& folders);
+    // Returns the folders whose watch began here: what changed in them before
+    // was not reported, so a listing made before this call may be out of date.
+    std::vector<std::string> watchWanted(const std::vector<std::string>& folders);
     // The watched folders that reports came for since the last call, each
     // once, in the order of their first report; empty when none waits.
     std::vector<std::string> takeChanged();
