@@ -59,13 +59,19 @@ std::string FileWindow::bytesAt(std::int64_t offset, std::size_t length)
     return bytes;
 }
 
-std::uint64_t numberOf(std::string_view bytes, bool bigEndian)
+std::uint64_t OrderedReader::number(std::string_view bytes) const
 {
     std::uint64_t value = 0;
     for (std::size_t i = 0; i < bytes.size(); ++i) {
-        value = value << 8 | static_cast<unsigned char>(bytes[bigEndian ? i : bytes.size() - 1 - i]);
+        value = value << 8 | static_cast<unsigned char>(bytes[m_bigEndian ? i : bytes.size() - 1 - i]);
     }
     return value;
+}
+
+std::uint64_t OrderedReader::numberAt(std::int64_t offset, std::size_t width) const
+{
+    const std::string bytes = read(offset, width);
+    return bytes.size() == width ? number(bytes) : 0;
 }
 
 } // namespace quorbit

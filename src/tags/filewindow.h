@@ -47,7 +47,27 @@ private:
     std::size_t m_lastUsed = 0; // the other window is the one read anew
 };
 
-// The unsigned number that `bytes` write, big-endian or little-endian.
-std::uint64_t numberOf(std::string_view bytes, bool bigEndian);
+// A file read through a FileWindow at any offset, its numbers in one byte
+// order, as the chunks and directories of image formats are.
+class OrderedReader {
+public:
+    OrderedReader(FileWindow& window, bool bigEndian)
+        : m_window(window)
+        , m_bigEndian(bigEndian)
+    {
+    }
+
+    std::int64_t size() const { return m_window.size(); }
+    // Up to `length` bytes from `offset`, fewer at the end of the file.
+    std::string read(std::int64_t offset, std::size_t length) const { return m_window.bytesAt(offset, length); }
+    // The unsigned number that `bytes` write in the reader's byte order.
+    std::uint64_t number(std::string_view bytes) const;
+    // The number of `width` bytes at `offset`; 0 past the end of the file.
+    std::uint64_t numberAt(std::int64_t offset, std::size_t width) const;
+
+private:
+    FileWindow& m_window;
+    bool m_bigEndian;
+};
 
 } // namespace quorbit

@@ -27,32 +27,14 @@ constexpr int maxChunks = 65536;
 // Deeper meta boxes than this are taken for damage, not walked.
 constexpr int maxDepth = 8;
 
-class ChunkReader {
+class ChunkReader : public OrderedReader {
 public:
-    ChunkReader(FileWindow& window, bool bigEndian)
-        : m_window(window)
-        , m_bigEndian(bigEndian)
-    {
-    }
-
-    std::int64_t size() const { return m_window.size(); }
-
-    std::string read(std::int64_t offset, std::size_t length) { return m_window.bytesAt(offset, length); }
-    std::uint64_t number(std::string_view bytes) const { return numberOf(bytes, m_bigEndian); }
-
-    // The number of `width` bytes at `offset`; 0 past the end of the file.
-    std::uint64_t numberAt(std::int64_t offset, std::size_t width)
-    {
-        const std::string bytes = read(offset, width);
-        return bytes.size() == width ? number(bytes) : 0;
-    }
+    using OrderedReader::OrderedReader;
 
     // False once more chunk headers were looked at than a file may have.
     bool count() { return ++m_chunks <= maxChunks; }
 
 private:
-    FileWindow& m_window;
-    bool m_bigEndian;
     int m_chunks = 0;
 };
 

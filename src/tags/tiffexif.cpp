@@ -47,21 +47,14 @@ struct Entry {
     std::string field; // the 4 bytes that hold the values or their offset
 };
 
-class TiffFile {
+class TiffFile : public OrderedReader {
 public:
-    TiffFile(FileWindow& window, bool bigEndian)
-        : m_window(window)
-        , m_bigEndian(bigEndian)
-    {
-    }
+    using OrderedReader::OrderedReader;
 
-    std::int64_t size() const { return m_window.size(); }
-
-    std::string read(std::int64_t offset, std::uint32_t length) const { return m_window.bytesAt(offset, length); }
-
+    // TIFF's numbers take 4 bytes at the most.
     std::uint32_t number(std::string_view bytes) const
     {
-        return static_cast<std::uint32_t>(numberOf(bytes, m_bigEndian));
+        return static_cast<std::uint32_t>(OrderedReader::number(bytes));
     }
 
     // The entries of the IFD at `offset` that lie inside the file.
@@ -111,10 +104,6 @@ public:
         const std::string text = entry.type == ascii ? values(entry, 1, maxTextBytes) : std::string();
         return text.substr(0, text.find('\0'));
     }
-
-private:
-    FileWindow& m_window;
-    bool m_bigEndian;
 };
 
 } // namespace
