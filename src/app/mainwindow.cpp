@@ -895,10 +895,11 @@ void TForm1::showOperationExamples()
 {
     static constexpr std::string_view sample = "IMG_0412.jpg";
     const std::string numberText = toUtf8(m_number->text());
+    OperationInputs inputs{toUtf8(m_symbols->text()), toUtf8(m_replace->text()), 0};
     for (int option = 0; option < renameOptionCount; ++option) {
         const auto operation = static_cast<RenameOption>(option);
         const NumberCheck number = checkNumber(operation, numberText);
-        const OperationInputs inputs{toUtf8(m_symbols->text()), toUtf8(m_replace->text()), number.value};
+        inputs.number = number.value;
         // None while the number box holds no number the run would take.
         const std::optional<std::string> name
             = number ? exampleName(operation, inputs, sample, RandomGenerator::instance()) : std::nullopt;
