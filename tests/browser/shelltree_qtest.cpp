@@ -144,10 +144,9 @@ private slots:
         QCOMPARE(std::rename(path("sub/leaf").c_str(), path("sub/renamed").c_str()), 0);
         m_root->create({"sub/added/child/"});
         const QPersistentModelIndex sub = tree.view.shellModel().find(path("sub"));
-        QSignalSpy listed(&tree.view.shellModel(), &ShellTreeModel::folderListed);
         tree.view.shellModel().relist(sub);
-        QVERIFY(listed.wait());
-        QCOMPARE(tree.view.model()->rowCount(sub), 3);
+        // Other folders, relisted once their watches begin, may report first.
+        QTRY_COMPARE(tree.view.model()->rowCount(sub), 3);
         QCOMPARE(tree.view.model()->index(0, 0, sub).data().toString(), QStringLiteral("added"));
         QCOMPARE(tree.view.model()->index(2, 0, sub).data().toString(), QStringLiteral("renamed"));
         QCOMPARE(bytes(tree.view.selectedFolder()), bytes(path("sub/inner/deep")));

@@ -16,6 +16,7 @@ import contextlib
 import json
 import os
 import pty
+import shutil
 import re
 import signal
 import subprocess
@@ -172,10 +173,12 @@ def test_honest_exits():
         os.chmod(folder, 0o777)
         os.mkdir(locked, 0)
         make(folder, ["a.txt"])
+        # A copy the other user can reach, wherever the build folder lies.
+        cli = shutil.copy(CLI, top)
         with open("/dev/full", "wb") as full:
             for args, said in HONEST_EXITS:
                 argv = [arg.replace("{dir}", folder).replace("{locked}", locked) for arg in args]
-                result = subprocess.run([CLI, *argv], stdout=full, stderr=subprocess.PIPE, preexec_fn=as_nobody,
+                result = subprocess.run([cli, *argv], stdout=full, stderr=subprocess.PIPE, preexec_fn=as_nobody,
                                         env=dict(os.environ, XDG_STATE_HOME=state, HOME=state))
                 check(result.returncode == 3 and said in result.stderr,
                       f"{args}: exit {result.returncode}, said {result.stderr!r}")
