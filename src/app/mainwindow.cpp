@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 
 #include "app/aboutbox.h"
+#include "app/englishtexts.h"
 #include "app/mnemonics.h"
 #include "app/numberedit.h"
 #include "app/radiogroup.h"
@@ -233,133 +234,7 @@ TForm1::TForm1(WindowPlaces places, QWidget* parent)
             m_captioned.insert(child->objectName(), child);
         }
     }
-    // The form's own captions, until a language file replaces them.
-    for (std::size_t position = 0; position < m_texts.size(); ++position) {
-        const settings::LanguageTarget target = settings::languageTarget(settings::LanguageKeys[position]);
-        m_texts[position]
-            = toUtf8(target.inAboutBox ? TAboutBox::builtInText(target.control) : caption(target, nullptr));
-    }
-    m_texts[settings::languageKeyIndex("StringNoFolder")] = "No folder is selected.";
-    m_texts[settings::languageKeyIndex("StringTagsNotSaved")] = "The tags of %s could not be saved.";
-    for (const auto& [key, text] :
-         {std::pair{"StringArtist", "%Artist%"},
-          std::pair{"StringTitle", "%Title%"},
-          std::pair{"StringAlbum", "%Album%"},
-          std::pair{"StringYear", "%Year%"},
-          std::pair{"StringTrack", "%Track%"},
-          std::pair{"StringAddSymbols", "Add symbols:"},
-          std::pair{"StringDeleteSymbols", "Delete symbols:"},
-          std::pair{"StringFindSymbols", "Find symbols:"},
-          std::pair{"StringReplaceBy", "Replace by:"},
-          std::pair{"StringSymbols", "Symbols:"},
-          std::pair{"StringStartValue", "Start value:"},
-          std::pair{"StringSymbolsBefore", "Text before the number:"},
-          std::pair{"StringRenamed", "Renamed"},
-          std::pair{"StringFiles", "files"},
-          std::pair{"StringDirs", "folders"},
-          std::pair{"StringSorted", "Sorted"},
-          std::pair{"StringNotRenamed", "not renamed"},
-          std::pair{"StringNameTaken", "the name belongs to an entry that stays"},
-          std::pair{"StringNameWantedTwice", "an entry before it takes the same name"},
-          std::pair{"StringNameUnsafe", "the new name is not a valid name"},
-          std::pair{"StringNameRefusedCharacter", "the drive does not allow a character of the new name"},
-          std::pair{"StringNameTooLong", "the new name is longer than the drive allows"},
-          std::pair{"StringRenameFailed", "the rename failed"},
-          std::pair{"StringNewName", "New name"},
-          std::pair{"StringUnchanged", "unchanged"},
-          std::pair{"StringWillRename", "will be renamed"},
-          std::pair{"StringWillNotRename", "will not be renamed"},
-          std::pair{"StringWouldRename", "Would rename"},
-          std::pair{"StringNothingToUndo", "There is no run to undo."},
-          std::pair{"StringRestored", "Restored"},
-          std::pair{"StringNotRestored", "not restored"},
-          std::pair{"StringRenamedSince", "renamed again since the run"},
-          std::pair{"StringDeletedSince", "deleted since the run"},
-          std::pair{"StringOldNameTaken", "its old name is taken"},
-          std::pair{"StringUnfinishedRun",
-                    "A run in %s did not finish: %d of its %d moves were made. Finish the run, undo what it did, or "
-                    "leave it as it is?"},
-          std::pair{"StringFinishRun", "Finish"},
-          std::pair{"StringUndoRun", "Undo"},
-          std::pair{"StringLeaveRun", "Leave"},
-          std::pair{"StringJournalUnreadable", "The journal %s cannot be read. No file was touched."},
-          std::pair{"StringJournalNotWritten",
-                    "The journal could not be written, so nothing more was moved. What "
-                    "was moved can be undone when Quorbit starts next."},
-          std::pair{"StringNotSorted", "not sorted"},
-          std::pair{"StringFolderReadOnly", "the folder is read-only"},
-          std::pair{"StringExtensionNameTaken", "a file holds the extension folder's name"},
-          std::pair{"StringEntryVanished", "the entry is gone"},
-          std::pair{"StringFolderUnreadable", "the folder cannot be read"},
-          std::pair{"StringAlreadyInFolder", "an entry of that name is already there"},
-          std::pair{"StringMoveFailed", "the move failed"},
-          std::pair{"StringFolderGone", "The folder %s is gone; showing %s."},
-          std::pair{"StringChangedSince", "changed since the run"},
-          std::pair{"StringLocale", "en"},
-          std::pair{"StringRenamedCount", "{count, plural, one {Renamed # file} other {Renamed # files}}"},
-          std::pair{"StringFoldersCount", "{count, plural, one {# folder} other {# folders}}"},
-          std::pair{"StringNotRenamedCount", "{count, plural, other {# not renamed}}"},
-          std::pair{"StringSortedCount", "{count, plural, one {Sorted # file} other {Sorted # files}}"},
-          std::pair{"StringNotSortedCount", "{count, plural, other {# not sorted}}"},
-          std::pair{"StringWouldRenameCount",
-                    "{count, plural, one {Would rename # file} other {Would rename # files}}"},
-          std::pair{"StringRestoredCount", "{count, plural, one {Restored # file} other {Restored # files}}"},
-          std::pair{"StringNotRestoredCount", "{count, plural, other {# not restored}}"},
-          std::pair{"StringColumnName", "Name"},
-          std::pair{"StringColumnSize", "Size"},
-          std::pair{"StringColumnType", "Type"},
-          std::pair{"StringColumnModified", "Modified"},
-          std::pair{"StringColumnAttributes", "Attributes"},
-          std::pair{"StringTypeAllFiles", "All Files (*.*)"},
-          std::pair{"StringTypeText", "Text (*.txt)"},
-          std::pair{"StringTypeHtml", "Html (*.html, *.htm)"},
-          std::pair{"StringTypeImages", "Images (*.bmp, *.jpg, *.gif, *.png)"},
-          std::pair{"StringTypeAudio", "Audio Files (*.wav, *.mp3, *.ogg)"},
-          std::pair{"StringTypeVideo", "Video Files (*.avi, *.mpg, *.mov, *.flv)"},
-          std::pair{"StringMenuOpen", "&Open"},
-          std::pair{"StringMenuRename", "Re&name"},
-          std::pair{"StringMenuCopyPath", "&Copy Path"},
-          std::pair{"StringMenuTrash", "Move to &Trash"},
-          std::pair{"StringMenuLargeIcons", "Lar&ge Icons"},
-          std::pair{"StringMenuSmallIcons", "S&mall Icons"},
-          std::pair{"StringMenuList", "&List"},
-          std::pair{"StringMenuDetails", "&Details"},
-          std::pair{"StringAlreadyExists", "\"%s\" already exists in %s; nothing was replaced."},
-          std::pair{"StringNotMoved", "\"%s\" could not be moved to %s."},
-          std::pair{"StringFolderNotCopied", "\"%s\" is a folder; folders can be moved, not copied."},
-          std::pair{"StringNotCopied", "\"%s\" could not be copied to %s."},
-          std::pair{"StringInvalidName", "\"%s\" is not a name a file or folder can have."},
-          std::pair{"StringNotTrashed", "\"%s\" could not be moved to the trash."},
-          std::pair{"StringFoldersNotEntered", "These folders could not be entered and were left as they were:"},
-          std::pair{"StringFileList", "Files"},
-          std::pair{"StringFolderTree", "Folders"},
-          std::pair{"StringFolderPath", "Folder path"},
-          std::pair{"StringFileType", "File type"},
-          std::pair{"StringProgress", "Progress"},
-          std::pair{"StringTypeFolder", "File Folder"},
-          std::pair{"StringTypeFileOf", "File %s"},
-          std::pair{"StringTypeFile", "File"},
-          std::pair{"StringTitleFields", "Title fields"},
-          std::pair{"StringAboutPanel", "About Quorbit"},
-          std::pair{"StringProgramIcon", "Quorbit icon"},
-          std::pair{"StringOk", "OK"},
-          std::pair{"StringInvalidFolder", "Invalid folder"},
-          std::pair{"StringSiteDescription", "Web site; a click opens it in the browser"},
-          std::pair{"StringOkDescription", "Closes this window"},
-          std::pair{"StringPattern", "Pattern:"},
-          std::pair{"StringInvalidPattern", "the pattern is not valid (%s)"},
-          std::pair{"StringPatternNotValid", "The pattern is not valid (%s). Nothing was renamed."},
-          std::pair{"StringPhotoFields",
-                    "%Date% (2026-07-14), %Time% (09.31.22), %Camera% (make and model), %Original% (the old name)"},
-          std::pair{"StringNoPhotoDate", "the photo tells no date taken, so the operation names it"},
-          std::pair{"StringNotAnswering", "not answering"},
-          std::pair{"StringRunBeingUndone", "this run is being undone by another program"},
-          std::pair{"StringPatternTooSlow", "the pattern takes too long on this name"},
-          std::pair{"StringNumberTooSmall", "%s must be 1 or more"},
-          std::pair{"StringJournalNotUpdated",
-                    "The journal %s could not be updated: the run is offered again as it was."}}) {
-        m_texts[settings::languageKeyIndex(key)] = text;
-    }
+    m_texts = englishTexts(); // until a language file replaces them
     connectPreview();
     FormCreate();
 }
@@ -1405,44 +1280,32 @@ void TForm1::ApplyLanguage(const std::string& name)
     showTexts();
 }
 
-QString TForm1::caption(const settings::LanguageTarget& target, const QString* replacement)
+void TForm1::showCaption(const settings::LanguageTarget& target, const QString& text)
 {
-    const auto swap = [replacement](const QString& shown, const auto& show) {
-        if (replacement) {
-            show(*replacement);
-        }
-        return shown;
-    };
     if (target.isMessage || target.inAboutBox) {
-        return {}; // the about box takes its texts from showAboutTexts
+        return; // the about box takes its texts from showAboutTexts
     }
     QObject* const control = m_captioned.value(fromUtf8(target.control));
     if (auto* group = qobject_cast<RadioGroup*>(control); group && target.item >= 0) {
-        return swap(group->itemText(target.item), [&](const QString& text) { group->setItemText(target.item, text); });
+        group->setItemText(target.item, text);
+    } else if (auto* menu = qobject_cast<QMenu*>(control)) {
+        menu->setTitle(text);
+    } else if (auto* action = qobject_cast<QAction*>(control)) {
+        action->setText(text);
+    } else if (auto* box = qobject_cast<QGroupBox*>(control)) {
+        box->setTitle(text);
+    } else if (auto* label = qobject_cast<QLabel*>(control)) {
+        label->setText(text);
+    } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+        button->setText(text);
     }
-    if (auto* menu = qobject_cast<QMenu*>(control)) {
-        return swap(withoutMnemonic(menu->title()), [&](const QString& text) { menu->setTitle(text); });
-    }
-    if (auto* action = qobject_cast<QAction*>(control)) {
-        return swap(withoutMnemonic(action->text()), [&](const QString& text) { action->setText(text); });
-    }
-    if (auto* box = qobject_cast<QGroupBox*>(control)) {
-        return swap(box->title(), [&](const QString& text) { box->setTitle(text); });
-    }
-    if (auto* label = qobject_cast<QLabel*>(control)) {
-        return swap(label->text(), [&](const QString& text) { label->setText(text); });
-    }
-    if (auto* button = qobject_cast<QAbstractButton*>(control)) {
-        return swap(withoutMnemonic(button->text()), [&](const QString& text) { button->setText(text); });
-    }
-    return {};
 }
 
 void TForm1::showTexts()
 {
     for (std::size_t position = 0; position < m_texts.size(); ++position) {
         const QString text = fromUtf8(m_texts[position]);
-        caption(settings::languageTarget(settings::LanguageKeys[position]), &text);
+        showCaption(settings::languageTarget(settings::LanguageKeys[position]), text);
     }
     m_photoTemplate->setToolTip(message("StringPhotoFields"));
     m_number->setAccessibleName(m_symbolsLabel->text());

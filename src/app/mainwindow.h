@@ -180,9 +180,9 @@ private:
     // Names, in a message, the sub-folders a command could not enter.
     void reportUnreachedFolders(const std::vector<std::string>& unreached);
 
-    // The caption a language key names, as shown before `replacement` (when
-    // given) takes its place; empty for a message text and a text of the about box.
-    QString caption(const settings::LanguageTarget& target, const QString* replacement);
+    // Shows `text` on the control a language key names; a message text and a
+    // text of the about box name none.
+    void showCaption(const settings::LanguageTarget& target, const QString& text);
     void showTexts();
     // The about box's share of showTexts, also given to a box made later.
     void showAboutTexts();

@@ -1135,25 +1135,6 @@ private slots:
         qunsetenv("XDG_DATA_HOME");
     }
 
-    void theBuiltInTextsAreThoseOfEnglishIni()
-    {
-        // No language file here: the window shows only what it holds itself.
-        const std::string file = bytes(settingsPath());
-        TForm1 window(WindowPlaces{{file, file},
-                                   bytes(m_scratch.filePath(QStringLiteral("no-language/"))) + "/",
-                                   bytes(m_journals.filePath(QStringLiteral("journals")))});
-        const settings::IniFile english = settings::IniFile::load(QUORBIT_LANGUAGE_FOLDER "English.ini");
-        std::string differing;
-        for (std::size_t position = 0; position < settings::kLanguageKeyCount; ++position) {
-            const std::string_view key = settings::LanguageKeys[position];
-            const std::string own = window.interfaceTexts()[position];
-            if (own != english.readString("Interface", key, "\x01")) {
-                differing += std::string(key) + "=" + own + "\n";
-            }
-        }
-        QVERIFY2(differing.empty(), differing.c_str());
-    }
-
     // The Latin words of `text` that are no name kept in every language:
     // the tag formats, the program's name, masks, file names, addresses and
     // the photo template's fields.
