@@ -105,10 +105,10 @@ double runSeconds(const quorbit::RunSettings& settings, const quorbit::TagNameSo
     quorbit::RenameRun run;
     quorbit::RunProgress progress;
     const Clock::time_point start = Clock::now();
-    const quorbit::RunResult result = run.run(settings, {}, progress, tagNames);
+    const quorbit::RunResult result = run.run(settings, progress, tagNames);
     const double seconds = secondsSince(start);
     if (result.renamed != count) {
-        std::fprintf(stderr, "renamed %d of %d: %s\n", result.renamed, count, result.message.c_str());
+        std::fprintf(stderr, "renamed %d of %d\n", result.renamed, count);
         std::exit(1);
     }
     return seconds;

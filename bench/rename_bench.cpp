@@ -58,7 +58,7 @@ double runSeconds(quorbit::RunSettings settings, const std::string& folder, cons
     quorbit::RunProgress progress;
     quorbit::RenameRun run;
     const Clock::time_point start = Clock::now();
-    run.run(settings, {"Renamed", "files", "folders"}, progress);
+    run.run(settings, progress);
     return secondsSince(start);
 }
 

@@ -176,7 +176,7 @@ void benchmarkTagRename(const std::string& folder, const std::vector<std::string
         quorbit::RunProgress progress;
         const Clock::time_point start = Clock::now();
         run.run(
-            settings, {"Renamed", "files", "folders"}, progress,
+            settings, progress,
             quorbit::tagNameSource({"%Artist% - %Title%", {placeholders.begin(), placeholders.end()}, placeholders}));
         runs.push_back(secondsSince(start));
         if (!std::filesystem::exists(folder + "/The Example Band - " + title(1) + ".mp3")) {

@@ -1,13 +1,16 @@
 #include "app/mainwindow.h"
 
 #include "app/aboutbox.h"
+#include "app/commandthread.h"
 #include "app/englishtexts.h"
 #include "app/mnemonics.h"
 #include "app/numberedit.h"
 #include "app/radiogroup.h"
 #include "app/renamepreview.h"
+#include "app/statuswording.h"
 #include "app/tagpanel.h"
 #include "app/titletemplatebox.h"
+#include "app/windowplace.h"
 #include "app/winxp.h"
 #include "browser/browsertexts.h"
 #include "browser/bytepaths.h"
@@ -103,24 +106,6 @@ Control* named(Control* control, const QString& name)
     return control;
 }
 
-// Runs `work` on a thread of its own and gives its result, turning the
-// event loop meanwhile so the window stays live. What `work` holds is freed
-// on that thread too.
-template <class Work>
-auto liveUntilDone(Work work) -> decltype(work())
-{
-    std::optional<Work> owned(std::move(work));
-    auto pending = std::async(std::launch::async, [&owned] {
-        auto result = (*owned)();
-        owned.reset();
-        return result;
-    });
-    while (pending.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready) {
-        QCoreApplication::processEvents();
-    }
-    return pending.get();
-}
-
 } // namespace
 
 void setUpApplication()
@@ -137,50 +122,13 @@ WindowPlaces WindowPlaces::forExecutable(const std::string& executablePath)
             quorbit::journalFolder()};
 }
 
-// What a command shows in the window while it works on a thread of its own
-// (see liveUntilDone): the strip's changes are queued to the window's thread,
-// and a close asked for there stops the command between two entries.
-class TForm1::Progress : public RunProgress {
-public:
-    explicit Progress(TForm1& window)
-        : m_window(window)
-    {
-    }
-    void showProgress() override
-    {
-        post([window = &m_window] { window->m_progressStrip->show(); });
-    }
-    // Asked after every entry: only a new percentage is sent.
-    void setProgressPosition(int position) override
-    {
-        if (std::exchange(m_position, position) != position) {
-            post([window = &m_window, position] { window->m_progressBar->setValue(position); });
-        }
-    }
-    void hideProgress() override
-    {
-        post([window = &m_window] { window->m_progressStrip->hide(); });
-    }
-    bool stopRequested() override { return m_window.m_closeRequested; }
-
-private:
-    template <class Change>
-    void post(Change change)
-    {
-        QMetaObject::invokeMethod(&m_window, std::move(change), Qt::QueuedConnection);
-    }
-
-    TForm1& m_window;
-    int m_position = -1;
-};
-
 TForm1::TForm1(WindowPlaces places, QWidget* parent)
     : QMainWindow(parent)
     , m_places(std::move(places))
     , m_showMessage([this](const QString& text) { QMessageBox::warning(this, windowTitle().trimmed(), text); })
     , m_chooseRecovery([this](const QString& question) { return askRecovery(question); })
     , m_preview(std::make_unique<RenamePreview>([this] {
-        return RenamePreview::Job{currentRunSettings(), currentTagNames(), RandomGenerator::instance()};
+        return RenamePreview::Job{currentRunSettings(), currentTagNames()};
     }))
 {
     setObjectName(QStringLiteral("Form1"));
@@ -508,109 +456,6 @@ void TForm1::ButtonSaveTagsClick()
     }
 }
 
-namespace {
-
-// The splitters whose pane sizes the settings file keeps, in its order.
-QList<QSplitter*> keptSplitters(const QMainWindow& window)
-{
-    return {window.findChild<QSplitter*>(QStringLiteral("Splitter2")),
-            window.findChild<QSplitter*>(QStringLiteral("SplitterTags"))};
-}
-
-// A place is used only while enough of it shows on some screen to grab it.
-bool showsOnAScreen(const QRect& frame)
-{
-    const QList<QScreen*> screens = QGuiApplication::screens();
-    return std::any_of(screens.begin(), screens.end(), [&frame](const QScreen* screen) {
-        const QRect seen = screen->availableGeometry().intersected(frame);
-        return seen.width() >= 100 && seen.height() >= 50;
-    });
-}
-
-void restoreWindowPlace(QMainWindow& window, const std::optional<settings::WindowGeometry>& stored)
-{
-    const QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
-    const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 970, 684);
-    if (stored && showsOnAScreen(QRect(stored->left, stored->top, stored->width, stored->height))) {
-        window.resize(stored->width, stored->height);
-        window.move(stored->left, stored->top); // the frame's corner, as saved
-        if (stored->maximized) {
-            window.setWindowState(window.windowState() | Qt::WindowMaximized);
-        }
-    } else {
-        const auto fitAndCentre = [&window, available] {
-            const QSize frame = window.frameGeometry().size() - window.size();
-            window.resize(window.size().boundedTo(available.size() - frame));
-            QRect centred = window.frameGeometry();
-            centred.moveCenter(available.center());
-            window.move(centred.topLeft());
-        };
-        window.resize(970, 684);
-        fitAndCentre();
-        // The frame is known only once the window is shown: fit and centre it again by its real size.
-        QTimer::singleShot(0, &window, [&window, fitAndCentre] {
-            if (window.isVisible() && window.windowState() == Qt::WindowNoState) {
-                fitAndCentre();
-            }
-        });
-    }
-    // Lay the panes out at this size first, or the splitters would share out a default one.
-    window.layout()->activate();
-    const std::vector<int> none;
-    const std::vector<int>& kept = stored ? stored->splitters : none;
-    auto sizes = kept.begin();
-    for (QSplitter* splitter : keptSplitters(window)) {
-        if (!splitter) {
-            continue;
-        }
-        if (std::distance(sizes, kept.end()) >= splitter->count()) {
-            splitter->setSizes(QList<int>(sizes, sizes + splitter->count()));
-            sizes += splitter->count();
-        } else {
-            // A pane squeezed by a small screen would otherwise take back its first size as the window grows;
-            // the tag panel starts at its own height rather than folded.
-            QList<int> fresh = splitter->sizes();
-            if (splitter->orientation() == Qt::Vertical && fresh.size() == 2) {
-                // Not laid out yet while hidden: the window's height stands in for the splitter's.
-                const int total = std::max(fresh[0] + fresh[1], window.height());
-                fresh[1] = std::min(splitter->widget(1)->sizeHint().height(), total / 2);
-                fresh[0] = total - fresh[1];
-            } else if (fresh.size() == 2) {
-                // The folder tree starts with a good part of the width, not its narrowest.
-                const int total = fresh[0] + fresh[1];
-                fresh[0] = std::max(splitter->widget(0)->minimumWidth(), total / 4);
-                fresh[1] = total - fresh[0];
-            }
-            splitter->setSizes(fresh);
-            sizes = kept.end();
-        }
-    }
-}
-
-settings::WindowGeometry windowPlace(const QMainWindow& window)
-{
-    // The normal size and the frame's corner, so a maximised window comes back maximised over its old place.
-    const QRect normal = window.normalGeometry();
-    const QPoint frameCorner = normal.topLeft() - (window.geometry().topLeft() - window.frameGeometry().topLeft());
-    settings::WindowGeometry place{frameCorner.x(), frameCorner.y(),      normal.width(),
-                                   normal.height(), window.isMaximized(), {}};
-    for (const QSplitter* splitter : keptSplitters(window)) {
-        // A hidden tag panel measures 0; kept, it would come back folded.
-        bool allShown = splitter != nullptr;
-        for (int index = 0; allShown && index < splitter->count(); ++index) {
-            allShown = splitter->widget(index)->isVisibleTo(&window);
-        }
-        if (!allShown) {
-            break;
-        }
-        const QList<int> sizes = splitter->sizes();
-        place.splitters.insert(place.splitters.end(), sizes.begin(), sizes.end());
-    }
-    return place;
-}
-
-} // namespace
-
 void TForm1::FormCreate()
 {
     const settings::Settings stored = settings::readSettings(m_places.settingsFiles.readFrom);
@@ -750,19 +595,8 @@ void TForm1::connectPreview()
             return;
         }
         const RenamePreview::Result::Counts& counts = *result->subfolderCounts;
-        const StatusTexts texts = statusTexts();
-        std::string text = texts.counted(texts.wouldRenameCount, counts.renamed,
-                                         toUtf8(message("StringWouldRename")) + " " + std::to_string(counts.renamed)
-                                             + " " + texts.files)
-            + " / "
-            + texts.counted(texts.foldersCount, counts.folderCount,
-                            std::to_string(counts.folderCount) + " " + texts.dirs);
-        if (counts.notRenamed > 0) {
-            text += ", "
-                + texts.counted(texts.notRenamedCount, counts.notRenamed,
-                                std::to_string(counts.notRenamed) + " " + texts.notRenamed);
-        }
-        statusBar()->showMessage(fromUtf8(text));
+        statusBar()->showMessage(
+            m_wording.wouldRename(static_cast<long long>(counts.renamed), counts.folderCount, counts.notRenamed));
     });
 }
 
@@ -777,7 +611,7 @@ void TForm1::showOperationExamples()
         inputs.number = number.value;
         // None while the number box holds no number the run would take.
         const std::optional<std::string> name
-            = number ? exampleName(operation, inputs, sample, RandomGenerator::instance()) : std::nullopt;
+            = number ? exampleName(operation, inputs, sample, m_random) : std::nullopt;
         m_options->setItemToolTip(option,
                                   name ? fromUtf8(sample) + QStringLiteral(" → ") + fromUtf8(*name) : QString());
     }
@@ -813,8 +647,7 @@ StatusTexts TForm1::statusTexts() const
 
 QString TForm1::message(std::string_view name) const
 {
-    const std::size_t position = settings::languageKeyIndex(name);
-    return position < m_texts.size() ? fromUtf8(m_texts[position]) : QString();
+    return m_wording.text(name);
 }
 
 void TForm1::RadioGroupOptionsClick()
@@ -858,6 +691,7 @@ std::optional<RunSettings> TForm1::currentRunSettings() const
     run.symbolsText = toUtf8(m_symbols->text());
     run.replaceText = toUtf8(m_replace->text());
     run.numberText = toUtf8(m_number->text());
+    run.random = m_random;
     if (m_photoDates->isChecked()) {
         run.photoTemplate = toUtf8(m_photoTemplate->text());
     }
@@ -908,43 +742,53 @@ void TForm1::setBusy(bool busy)
     }
 }
 
+template <class Work>
+auto TForm1::runCommand(Work work)
+{
+    setBusy(true);
+    // The list catches up once the command is over; listing the folder while
+    // the command moves entries in it would slow both.
+    m_list->setFollowChanges(false);
+    CommandProgress progress(*m_progressStrip, *m_progressBar, m_closeRequested);
+    auto result = liveUntilDone([work = std::move(work), &progress]() mutable { return work(progress); });
+    setBusy(false);
+    m_list->setFollowChanges(true);
+    return result;
+}
+
 void TForm1::ButtonRenameClick()
 {
     // A click that reached the window through a turn of the event loop of the
     // command under way changes nothing of it.
-    const std::optional<RunSettings> run = currentRunSettings();
+    std::optional<RunSettings> run = currentRunSettings();
     if (busy() || !run) {
         return;
     }
-    setBusy(true);
-    // The list catches up once the run is over; listing the folder while the
-    // run renames in it would slow both.
-    m_list->setFollowChanges(false);
+    run->journalFolder = m_places.journalFolder;
     // The template goes into the journal with the settings, so that a run
     // cut short can be finished as it would have gone on.
-    const std::optional<TitleTemplate> titleTemplate = currentTitleTemplate();
-    Progress progress(*this);
-    RunSettings journaled = *run;
-    journaled.journalFolder = m_places.journalFolder;
-    const RunResult result = liveUntilDone([&, texts = statusTexts()] {
-        RunResult done = titleTemplate ? m_run.run(journaled, texts, progress, *titleTemplate)
-                                       : m_run.run(journaled, texts, progress);
-        keepRecentJournals(); // a journal of a million moves takes a while to delete
-        return done;
-    });
-    setBusy(false);
+    const RunResult result
+        = runCommand([this, run = *run, titleTemplate = currentTitleTemplate()](RunProgress& progress) {
+              RunResult done
+                  = titleTemplate ? RenameRun::run(run, progress, *titleTemplate) : RenameRun::run(run, progress);
+              keepRecentJournals(); // a journal of a million moves takes a while to delete
+              return done;
+          });
+    m_random = result.random;
     m_leftUndone = {result.notRenamed, {}, {}};
-    m_list->setFollowChanges(true);
     requestPreview(PreviewCause::CommandEnded);
+    const QString status = m_wording.renamed(
+        result.renamed, run->subfolders ? std::optional<long long>(result.folderCount) : std::nullopt,
+        result.notRenamed.size());
     switch (result.outcome) {
     case RunResult::Outcome::Done:
-        statusBar()->showMessage(fromUtf8(result.message));
+        statusBar()->showMessage(status);
         break;
     case RunResult::Outcome::NoFolder:
         statusBar()->showMessage(message("StringNoFolder"));
         break;
     case RunResult::Outcome::InvalidNumber:
-        m_showMessage(fromUtf8(result.message));
+        m_showMessage(fromUtf8(invalidIntegerMessage(run->numberText)));
         break;
     case RunResult::Outcome::NumberTooSmall: {
         // The label beside the number box names it, without its colon.
@@ -959,11 +803,10 @@ void TForm1::ButtonRenameClick()
         m_showMessage(fillIn(message("StringPatternNotValid"), {fromUtf8(result.patternError)}));
         break;
     case RunResult::Outcome::JournalNotWritten:
-        statusBar()->showMessage(fromUtf8(result.message));
+        statusBar()->showMessage(status);
         m_showMessage(message("StringJournalNotWritten"));
         break;
     case RunResult::Outcome::Stopped:
-    case RunResult::Outcome::AlreadyRunning:
         break;
     }
     reportUnreachedFolders(result.unreachedFolders);
@@ -971,75 +814,8 @@ void TForm1::ButtonRenameClick()
 
 void TForm1::showNotRenamed()
 {
-    const auto renameReason = [this](Verdict verdict) {
-        switch (verdict) {
-        case Verdict::Taken:
-            return message("StringNameTaken");
-        case Verdict::SharedTarget:
-            return message("StringNameWantedTwice");
-        case Verdict::Unsafe:
-            return message("StringNameUnsafe");
-        case Verdict::RefusedCharacter:
-            return message("StringNameRefusedCharacter");
-        case Verdict::TooLong:
-            return message("StringNameTooLong");
-        case Verdict::PatternTooSlow:
-            return message("StringPatternTooSlow");
-        default:
-            return message("StringRenameFailed");
-        }
-    };
-    const auto replayReason = [this](ReplayResult::Reason reason) {
-        switch (reason) {
-        case ReplayResult::Reason::RenamedAgain:
-            return message("StringRenamedSince");
-        case ReplayResult::Reason::Deleted:
-            return message("StringDeletedSince");
-        case ReplayResult::Reason::ChangedSince:
-            return message("StringChangedSince");
-        case ReplayResult::Reason::NameTaken:
-            return message("StringOldNameTaken");
-        case ReplayResult::Reason::Failed:
-            break;
-        }
-        return message("StringRenameFailed");
-    };
-    const auto sortReason = [this](SortSkip reason) {
-        switch (reason) {
-        case SortSkip::FolderReadOnly:
-            return message("StringFolderReadOnly");
-        case SortSkip::ExtensionNameTaken:
-            return message("StringExtensionNameTaken");
-        case SortSkip::Vanished:
-            return message("StringEntryVanished");
-        case SortSkip::FolderUnreadable:
-            return message("StringFolderUnreadable");
-        case SortSkip::NameTaken:
-            return message("StringAlreadyInFolder");
-        case SortSkip::Failed:
-            break;
-        }
-        return message("StringMoveFailed");
-    };
-    constexpr qsizetype shownAtMost = 40;
-    QStringList lines;
-    for (const RunResult::NotRenamed& entry : m_leftUndone.notRenamed) {
-        lines << QStringLiteral("%1 → %2: %3")
-                     .arg(displayText(entry.path), displayText(entry.newName), renameReason(entry.reason));
-    }
-    for (const SortResult::NotSorted& entry : m_leftUndone.notSorted) {
-        lines << QStringLiteral("%1: %2").arg(displayText(entry.path), sortReason(entry.reason));
-    }
-    for (const ReplayResult::Skipped& entry : m_leftUndone.notRestored) {
-        lines << QStringLiteral("%1: %2").arg(displayText(entry.path), replayReason(entry.reason));
-    }
-    const qsizetype count = lines.size();
-    if (count > shownAtMost) {
-        lines.resize(shownAtMost);
-        lines << QStringLiteral("… (%1)").arg(count - shownAtMost);
-    }
-    if (!lines.empty()) {
-        m_showMessage(lines.join(QLatin1Char('\n')));
+    if (const QString list = m_wording.leftUndone(m_leftUndone); !list.isEmpty()) {
+        m_showMessage(list);
     }
 }
 
@@ -1056,16 +832,7 @@ void TForm1::reportUnreadableJournal(const std::string& path)
 void TForm1::showReplayResult(const ReplayResult& result)
 {
     m_leftUndone = {{}, {}, result.skipped};
-    const StatusTexts texts = statusTexts();
-    std::string status
-        = texts.counted(texts.restoredCount, result.moved,
-                        toUtf8(message("StringRestored")) + " " + std::to_string(result.moved) + " " + texts.files);
-    if (const std::size_t skipped = result.skipped.size(); skipped > 0) {
-        status += ", "
-            + texts.counted(texts.notRestoredCount, skipped,
-                            std::to_string(skipped) + " " + toUtf8(message("StringNotRestored")));
-    }
-    statusBar()->showMessage(fromUtf8(status));
+    statusBar()->showMessage(m_wording.restored(result));
     m_list->Refresh();
     showNotRenamed();
 }
@@ -1086,14 +853,8 @@ TForm1::Recovery TForm1::askRecovery(const QString& question)
 
 HistoryResult TForm1::replay(const std::function<HistoryResult(RunProgress& progress)>& command)
 {
-    setBusy(true);
-    // As with a run: the list catches up once the moves are made.
-    m_list->setFollowChanges(false);
-    Progress progress(*this);
     // The journal of a run over a million entries takes a while to read; the window stays live meanwhile.
-    HistoryResult result = liveUntilDone([&] { return command(progress); });
-    setBusy(false);
-    m_list->setFollowChanges(true);
+    HistoryResult result = runCommand(command);
     if (result.outcome == HistoryResult::Outcome::Done && !result.recorded) {
         m_showMessage(fillIn(message("StringJournalNotUpdated"), {displayText(result.path)}));
     }
@@ -1132,16 +893,39 @@ void TForm1::MUndoClick()
 
 void TForm1::offerRecovery()
 {
+    if (busy()) {
+        return;
+    }
+    // Each journal is read whole and its moves checked on the disk, which may
+    // take long to answer: on a thread of its own, the window live meanwhile.
+    struct Unfinished {
+        RecordedRun run;
+        std::size_t movesMade = 0;
+    };
+    setBusy(true);
+    const std::vector<Unfinished> runs = liveUntilDone([folder = m_places.journalFolder] {
+        const RunHistory history(folder);
+        std::vector<Unfinished> found;
+        for (RecordedRun& run : history.unfinished()) {
+            if (!run.journal) {
+                (void)history.refused(run.path); // unread, it is offered again at the next start
+            }
+            const std::size_t made = run.journal ? movesMadeOnDisk(*run.journal) : 0;
+            found.push_back({std::move(run), made});
+        }
+        return found;
+    });
+    setBusy(false);
     const RunHistory history(m_places.journalFolder);
-    for (const RecordedRun& run : history.unfinished()) {
+    for (const auto& [run, movesMade] : runs) {
+        if (m_closeRequested) {
+            return; // the window closes; the runs are offered at the next start
+        }
         if (!run.journal) {
-            history.refused(run.path);
             reportUnreadableJournal(run.path);
             continue;
         }
         const Journal& journal = *run.journal;
-        // The run's folder may be on a drive that takes long to answer.
-        const std::size_t movesMade = liveUntilDone([&journal] { return movesMadeOnDisk(journal); });
         const QString question
             = fillIn(message("StringUnfinishedRun"),
                      {displayText(journal.root), QString::number(movesMade), QString::number(journal.moveCount())});
@@ -1152,10 +936,8 @@ void TForm1::offerRecovery()
         case HistoryResult::Outcome::Done:
             if (choice == Recovery::Finish) {
                 m_leftUndone = {{}, {}, recovered.replay.skipped};
-                const StatusTexts texts = statusTexts();
-                statusBar()->showMessage(fromUtf8(
-                    texts.counted(texts.renamedCount, recovered.replay.moved,
-                                  texts.renamed + " " + std::to_string(recovered.replay.moved) + " " + texts.files)));
+                statusBar()->showMessage(
+                    m_wording.renamed(static_cast<long long>(recovered.replay.moved), std::nullopt, 0));
                 m_list->Refresh();
             } else if (choice == Recovery::Undo) {
                 showReplayResult(recovered.replay);
@@ -1207,24 +989,21 @@ void TForm1::ButtonSortClick()
     sort.subfolders = m_subfolders->isChecked();
     sort.mask = toUtf8(m_filter->mask());
     sort.journalFolder = m_places.journalFolder;
-    setBusy(true);
-    m_list->setFollowChanges(false);
-    Progress progress(*this);
     // The names are taken before anything moves, from the entries the list
     // shows now; the list follows the moves on its own. A million names are
     // copied and freed on the command's thread, not the window's.
-    const SortResult result = liveUntilDone([&, sort = std::move(sort), shown = m_list->model().shownItems(),
-                                             texts = statusTexts(), sorted = toUtf8(message("StringSorted")),
-                                             notSorted = toUtf8(message("StringNotSorted"))]() mutable {
-        sort.listedNames.reserve(shown->size());
-        for (const listing::ShellItem& item : *shown) {
-            sort.listedNames.push_back(item.name);
-        }
-        SortResult done = sortIntoExtensionFolders(sort, texts, sorted, notSorted, progress);
-        keepRecentJournals();
-        return done;
-    });
-    setBusy(false);
+    const SortResult result
+        = runCommand([this, sort = std::move(sort), shown = m_list->model().shownItems(), texts = statusTexts(),
+                      sorted = toUtf8(message("StringSorted")),
+                      notSorted = toUtf8(message("StringNotSorted"))](RunProgress& progress) mutable {
+              sort.listedNames.reserve(shown->size());
+              for (const listing::ShellItem& item : *shown) {
+                  sort.listedNames.push_back(item.name);
+              }
+              SortResult done = sortIntoExtensionFolders(sort, texts, sorted, notSorted, progress);
+              keepRecentJournals();
+              return done;
+          });
     m_leftUndone = {{}, result.notSorted, {}};
     statusBar()->showMessage(result.outcome == SortResult::Outcome::NoFolder ? message("StringNoFolder")
                                                                              : fromUtf8(result.message));
@@ -1232,7 +1011,6 @@ void TForm1::ButtonSortClick()
         m_showMessage(message("StringJournalNotWritten"));
     }
     reportUnreachedFolders(result.unreachedFolders);
-    m_list->setFollowChanges(true);
     m_list->Refresh();
     requestPreview(PreviewCause::CommandEnded);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/statuswording.h"
 #include "rename/journalreplay.h"
 #include "rename/renamerun.h"
 #include "rename/runhistory.h"
@@ -113,8 +114,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    class Progress;
-
     void buildMenu();
     QWidget* buildLeftPane();
     QWidget* buildMiddlePane();
@@ -166,6 +165,11 @@ private:
     // command that must wait: Rename, Sort, Save Tags, Undo Rename and the
     // language switch.
     void setBusy(bool busy);
+    // Runs `work`, given the command's progress, on a thread of its own, the
+    // window's other commands held off and the list not following the moves
+    // meanwhile; gives what `work` returns.
+    template <class Work>
+    auto runCommand(Work work);
     // Runs `command`, an undo or a recovery through the run history, the
     // window's commands held off meanwhile; a close asked for meanwhile comes
     // afterwards.
@@ -204,17 +208,12 @@ private:
     settings::InterfaceTexts m_texts;
     MessageSink m_showMessage;
     RecoveryChooser m_chooseRecovery;
-    RenameRun m_run;
+    // The program's random names go on from where the last run stopped drawing.
+    RandomGenerator m_random;
     std::atomic<bool> m_closeRequested = false; // read by a command's thread too
     bool m_busy = false;
-    // What the last command left undone, listed by a click on the status bar;
-    // only the list of the command that ran last holds anything.
-    struct LeftUndone {
-        std::vector<RunResult::NotRenamed> notRenamed;
-        std::vector<SortResult::NotSorted> notSorted;
-        std::vector<ReplayResult::Skipped> notRestored;
-    };
-    LeftUndone m_leftUndone;
+    StatusWording m_wording{m_texts};
+    LeftUndone m_leftUndone; // listed by a click on the status bar
     TAboutBox* m_aboutBox = nullptr;
     // The controls that show the caption of a language key, by their objectName.
     QHash<QString, QObject*> m_captioned;

@@ -120,7 +120,7 @@ std::shared_ptr<RenamePreview::Result> RenamePreview::preview(const Job& job) co
     if (!job.settings) {
         return result;
     }
-    std::optional<RunPreview> planned = RenameRun::preview(*job.settings, job.tagNames, job.random, &m_cancelled);
+    std::optional<RunPreview> planned = RenameRun::preview(*job.settings, job.tagNames, &m_cancelled);
     if (m_cancelled) {
         return nullptr;
     }

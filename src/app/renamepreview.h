@@ -30,9 +30,9 @@ class RenamePreview : public QObject {
 public:
     // What a preview reads, taken on the window's thread when it starts.
     struct Job {
-        std::optional<RunSettings> settings; // nothing when no operation is chosen
+        // Nothing when no operation is chosen; its generator is a copy of the program's.
+        std::optional<RunSettings> settings;
         TagNameSource tagNames; // its own: a source's tag readers serve one thread
-        RandomGenerator random; // a copy of the program's generator
     };
 
     struct Result {

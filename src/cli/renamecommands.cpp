@@ -14,8 +14,6 @@ namespace quorbit::cli {
 
 namespace {
 
-// As many runs as the window keeps undoable.
-
 // `folder` as a full path without links, so its journal finds it again from
 // anywhere; nothing, once told, when it is no folder or cannot be listed: an
 // empty plan would pass for a folder with nothing to rename.
@@ -156,10 +154,9 @@ ExitCode reportApplied(const OutputStyle& style, std::string_view command, const
 ExitCode previewRename(const RunSettings& settings, const std::optional<TitleTemplate>& titleTemplate,
                        const OutputStyle& style)
 {
-    // The process's generator is where the run would start drawing, so random names come out the same.
-    const std::optional<RunPreview> preview
-        = RenameRun::preview(settings, titleTemplate ? tagNameSource(*titleTemplate) : TagNameSource(),
-                             RandomGenerator::instance(), &interruptRequest());
+    // The settings' generator is where the run would start drawing, so random names come out the same.
+    const std::optional<RunPreview> preview = RenameRun::preview(
+        settings, titleTemplate ? tagNameSource(*titleTemplate) : TagNameSource(), &interruptRequest());
     if (interrupted()) {
         return tellInterrupted("stopped; nothing was renamed");
     }
@@ -204,9 +201,8 @@ ExitCode renameCommand(RunSettings settings, const std::optional<std::string>& f
     }
     settings.journalFolder = runJournalFolder();
     TerminalProgress progress("Renaming");
-    RenameRun run;
     const RunResult result
-        = titleTemplate ? run.run(settings, {}, progress, *titleTemplate) : run.run(settings, {}, progress);
+        = titleTemplate ? RenameRun::run(settings, progress, *titleTemplate) : RenameRun::run(settings, progress);
     RunHistory(settings.journalFolder).keep(keptRunCount);
     switch (result.outcome) {
     case RunResult::Outcome::InvalidNumber:

@@ -142,12 +142,6 @@ std::string LowerCaseAll(std::string_view part)
     return text::toLower(part);
 }
 
-RandomGenerator& RandomGenerator::instance()
-{
-    static RandomGenerator generator;
-    return generator;
-}
-
 int RandomGenerator::next()
 {
     m_state = m_state * 22695477u + 1u;

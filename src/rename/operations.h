@@ -65,15 +65,13 @@ std::string CounterText(int start, std::string_view prefix, std::size_t entryInd
 // every call: a run compiles once, into OperationInputs::regex.
 std::optional<std::string> RegexReplace(std::string_view part, std::string_view pattern, std::string_view replaceBy);
 
-// A linear congruential generator. The program keeps one, seeded with 1 at
-// start, so every program start yields the same random names. It is a plain
-// value: a look ahead draws from a copy, and a run commits its copy back.
+// A linear congruential generator. The window and the shell program each keep
+// one, seeded with 1 at start, so every program start yields the same random
+// names. It is a plain value: a look ahead draws from a copy, and a run hands
+// back where its copy stopped.
 class RandomGenerator {
 public:
     explicit RandomGenerator(std::uint32_t seed = 1) { reseed(seed); }
-
-    // The program's generator. Only the window's thread touches it.
-    static RandomGenerator& instance();
 
     // The next value, 0..32767.
     int next();

@@ -16,22 +16,6 @@ namespace quorbit {
 
 namespace {
 
-// Runs `action` when the scope ends, however it ends.
-template <class Action>
-class AtScopeExit {
-public:
-    explicit AtScopeExit(Action action)
-        : m_action(std::move(action))
-    {
-    }
-    ~AtScopeExit() { m_action(); }
-    AtScopeExit(const AtScopeExit&) = delete;
-    AtScopeExit& operator=(const AtScopeExit&) = delete;
-
-private:
-    Action m_action;
-};
-
 // `wanted`, or the first of "-2", "-3"… put before its extension that is
 // neither `claimed` nor taken, where `name` is the photo's own name and free
 // for it. `nextSuffix` remembers where each wanted name's search stopped, so
@@ -176,66 +160,48 @@ std::optional<std::string> safeFileName(std::string_view name)
     return std::string(name);
 }
 
-RunResult RenameRun::run(const RunSettings& settings, const StatusTexts& texts, RunProgress& progress,
-                         const TagNameSource& tagNames)
+RunResult RenameRun::run(const RunSettings& settings, RunProgress& progress, const TagNameSource& tagNames)
 {
-    return start(settings, texts, progress, tagNames, nullptr);
+    return start(settings, progress, tagNames, nullptr);
 }
 
-RunResult RenameRun::run(const RunSettings& settings, const StatusTexts& texts, RunProgress& progress,
-                         const TitleTemplate& fromTags)
+RunResult RenameRun::run(const RunSettings& settings, RunProgress& progress, const TitleTemplate& fromTags)
 {
-    return start(settings, texts, progress, tagNameSource(fromTags), &fromTags);
+    return start(settings, progress, tagNameSource(fromTags), &fromTags);
 }
 
-RunResult RenameRun::start(const RunSettings& settings, const StatusTexts& texts, RunProgress& progress,
-                           const TagNameSource& tagNames, const TitleTemplate* fromTags)
+RunResult RenameRun::start(const RunSettings& settings, RunProgress& progress, const TagNameSource& tagNames,
+                           const TitleTemplate* fromTags)
 {
-    if (m_running) {
-        return {RunResult::Outcome::AlreadyRunning, {}, {}, 0, {}};
-    }
+    RunResult result;
+    result.random = settings.random;
     if (settings.folder.empty()) {
-        return {RunResult::Outcome::NoFolder, "No folder is selected.", {}, 0, {}};
+        result.outcome = RunResult::Outcome::NoFolder;
+        return result;
     }
     std::variant<OperationInputs, RunResult> prepared = inputsFor(settings);
     if (RunResult* refused = std::get_if<RunResult>(&prepared)) {
+        refused->random = settings.random;
         return std::move(*refused);
     }
     OperationInputs& inputs = std::get<OperationInputs>(prepared);
-
-    m_running = true;
-    const AtScopeExit clearRunning([this] { m_running = false; });
-    // The run draws from a copy of the program's generator and commits it when done,
-    // so a preview drawing from another copy meanwhile sees the same names.
-    RandomGenerator random = RandomGenerator::instance();
-    const AtScopeExit commitRandom([&random] { RandomGenerator::instance() = random; });
     std::optional<JournalWriter> journal;
     if (!settings.journalFolder.empty()) {
         // Names from a source of unknown make cannot be drawn again: such a run
         // records no settings, and is finished only as far as it planned.
         const std::string record = tagNames && !fromTags
             ? std::string()
-            : encodeRunRecord({settings, random, fromTags ? std::optional(*fromTags) : std::nullopt});
+            : encodeRunRecord({settings, fromTags ? std::optional(*fromTags) : std::nullopt});
         journal.emplace(settings.journalFolder, JournalKind::Rename, settings.folder, record);
         if (!journal->isOpen()) {
-            return {RunResult::Outcome::JournalNotWritten, {}, {}, 0, {}};
+            result.outcome = RunResult::Outcome::JournalNotWritten;
+            return result;
         }
     }
-    const ActiveRun active{settings, std::move(inputs), progress, tagNames, random, journal ? &*journal : nullptr};
+    const ActiveRun active{settings, std::move(inputs), progress,
+                           tagNames, result.random,     journal ? &*journal : nullptr};
     bool stopped = false;
-    RunResult result;
-    const int folderCount = renameFolders(active, {}, result, stopped);
-    // The status text counts what was done, not what was tried.
-    const std::string folders = settings.subfolders
-        ? " / " + texts.counted(texts.foldersCount, folderCount, std::to_string(folderCount) + " " + texts.dirs)
-        : "";
-    result.message = texts.counted(texts.renamedCount, result.renamed,
-                                   texts.renamed + " " + std::to_string(result.renamed) + " " + texts.files)
-        + folders;
-    if (const std::size_t notRenamed = result.notRenamed.size(); notRenamed > 0) {
-        result.message += ", "
-            + texts.counted(texts.notRenamedCount, notRenamed, std::to_string(notRenamed) + " " + texts.notRenamed);
-    }
+    result.folderCount = renameFolders(active, {}, result, stopped);
     // A run that moved nothing leaves no journal; one whose journal failed
     // is left without its end mark, so it is offered for recovery.
     if (journal && !journal->end(false)) {
@@ -254,12 +220,10 @@ RunResult RenameRun::goOn(const Journal& journal, const RunRecord& record, Journ
     std::variant<OperationInputs, RunResult> prepared = inputsFor(settings);
     OperationInputs* inputs = std::get_if<OperationInputs>(&prepared);
     std::optional<RandomGenerator> random
-        = journal.steps.empty() ? record.random : RandomGenerator::fromStateText(journal.steps.back().resume);
-    if (m_running || !inputs || !random) {
-        return {RunResult::Outcome::JournalNotWritten, {}, {}, 0, {}};
+        = journal.steps.empty() ? settings.random : RandomGenerator::fromStateText(journal.steps.back().resume);
+    if (!inputs || !random) {
+        return {RunResult::Outcome::JournalNotWritten};
     }
-    m_running = true;
-    const AtScopeExit clearRunning([this] { m_running = false; });
     const TagNameSource tagNames = record.fromTags ? tagNameSource(*record.fromTags) : TagNameSource();
     const ActiveRun active{settings, std::move(*inputs), progress, tagNames, *random, &writer};
     // A folder is known by its inode, or where inodes cannot be trusted by its path
@@ -436,9 +400,9 @@ std::variant<OperationInputs, RunResult> RenameRun::inputsFor(const RunSettings&
     const NumberCheck number = checkNumber(settings.option, settings.numberText);
     switch (number.fault) {
     case NumberCheck::Fault::NotANumber:
-        return RunResult{RunResult::Outcome::InvalidNumber, invalidIntegerMessage(settings.numberText), {}, 0, {}};
+        return RunResult{RunResult::Outcome::InvalidNumber};
     case NumberCheck::Fault::TooSmall:
-        return RunResult{RunResult::Outcome::NumberTooSmall, {}, {}, 0, {}};
+        return RunResult{RunResult::Outcome::NumberTooSmall};
     case NumberCheck::Fault::None:
         break;
     }
@@ -447,8 +411,7 @@ std::variant<OperationInputs, RunResult> RenameRun::inputsFor(const RunSettings&
         std::variant<RegexReplacement, std::string> compiled
             = RegexReplacement::compile(settings.symbolsText, settings.replaceText);
         if (std::string* error = std::get_if<std::string>(&compiled)) {
-            RunResult refused{
-                RunResult::Outcome::InvalidPattern, "the pattern is not valid (" + *error + ")", {}, 0, {}};
+            RunResult refused{RunResult::Outcome::InvalidPattern};
             refused.patternError = std::move(*error);
             return refused;
         }
@@ -458,8 +421,9 @@ std::variant<OperationInputs, RunResult> RenameRun::inputsFor(const RunSettings&
 }
 
 std::optional<RunPreview> RenameRun::preview(const RunSettings& settings, const TagNameSource& tagNames,
-                                             RandomGenerator random, const std::atomic<bool>* cancelled)
+                                             const std::atomic<bool>* cancelled)
 {
+    RandomGenerator random = settings.random;
     std::variant<OperationInputs, RunResult> prepared = inputsFor(settings);
     if (settings.folder.empty()) {
         return std::nullopt;

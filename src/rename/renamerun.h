@@ -40,6 +40,9 @@ struct RunSettings {
     // Photos with a date taken are named after this template (%Date%, %Time%, %Camera%,
     // %Original%) instead of by the operation; none are when empty.
     std::string photoTemplate{};
+    // Where the random names start: a copy of the program's generator, so the
+    // run's thread shares no generator with the window's.
+    RandomGenerator random{};
 };
 
 // The language's words for the status bar.
@@ -104,32 +107,32 @@ using TagNameSource = std::function<std::optional<std::string>(const files::Fold
 
 struct RunResult {
     enum class Outcome {
-        Done, // message is the status text
-        Stopped, // ended early on request; message is the status text so far
-        NoFolder, // no folder chosen; nothing done; message says so for the status bar
-        InvalidNumber, // message is the error; nothing renamed
+        Done,
+        Stopped, // ended early on request; the counts tell what was done so far
+        NoFolder, // no folder chosen; nothing done
+        InvalidNumber, // the number box holds no number; nothing renamed
         NumberTooSmall, // the number is below the operation's leastNumber; nothing renamed
-        AlreadyRunning, // a run is under way; this one is ignored
         JournalNotWritten, // the journal could not be written; nothing more was renamed
-        // The regular expression does not compile; nothing renamed. message is
-        // "the pattern is not valid (<detail>)", patternError the detail alone.
-        InvalidPattern,
+        InvalidPattern, // the regular expression does not compile (patternError); nothing renamed
     };
     Outcome outcome = Outcome::Done;
-    std::string message;
     // Full paths of sub-folders that were found but could not be entered (gone,
     // swapped for a link, closed to this user); their contents are unchanged.
-    std::vector<std::string> unreachedFolders;
+    std::vector<std::string> unreachedFolders{};
     int renamed = 0; // entries that got their new names
+    int folderCount = 0; // sub-folders visited, with sub-folders on
     // The entries that were to get a new name and did not, and why.
     struct NotRenamed {
         std::string path;
         std::string newName; // empty for an unsafe name
         Verdict reason = Verdict::Failed; // any but Unchanged, Renamed and InvalidPattern
     };
-    std::vector<NotRenamed> notRenamed;
+    std::vector<NotRenamed> notRenamed{};
     // For InvalidPattern: ICU's error name and where, "U_REGEX_MISMATCHED_PAREN at offset 4".
     std::string patternError{};
+    // The generator where the run stopped drawing (as given, when it drew
+    // nothing): the program's generator from now on.
+    RandomGenerator random{};
 };
 
 // What a run would do, counted over every folder it would visit.
@@ -171,31 +174,27 @@ public:
     // The journal, when the run keeps one, records the settings so that the
     // run can be finished after a crash; a `tagNames` function cannot be
     // recorded, so a run given one is finished only in the folders it planned.
-    RunResult run(const RunSettings& settings, const StatusTexts& texts, RunProgress& progress,
-                  const TagNameSource& tagNames = {});
+    static RunResult run(const RunSettings& settings, RunProgress& progress, const TagNameSource& tagNames = {});
     // The same, naming MP3 files after their tags as `fromTags` says.
-    RunResult run(const RunSettings& settings, const StatusTexts& texts, RunProgress& progress,
-                  const TitleTemplate& fromTags);
+    static RunResult run(const RunSettings& settings, RunProgress& progress, const TitleTemplate& fromTags);
 
     // Goes on with the run `record` tells, which stopped before its end with
     // `journal` read from its journal: renames, as the run would have, every
     // folder that none of the journal's steps planned, drawing random names
     // where the last step left off, and writes the new steps to `writer`.
-    // The status text is left empty.
-    RunResult goOn(const Journal& journal, const RunRecord& record, JournalWriter& writer, RunProgress& progress);
+    static RunResult goOn(const Journal& journal, const RunRecord& record, JournalWriter& writer,
+                          RunProgress& progress);
 
     // What a run with `settings` would do, worked out without touching
-    // anything: the same new names and verdicts, random names included, when
-    // `random` is a copy of the generator the run will draw from; only where a
+    // anything: the same new names and verdicts, random names included, as
+    // both draw from copies of one generator; only where a
     // pattern takes too long is told by the clock, and may differ. Reads only
     // the disk and its arguments, so it may run on any thread. Nothing when the
     // number box holds no number the operation takes, no folder is chosen, or
     // `cancelled` turned true.
     // A pattern that does not compile gives a preview with its patternError.
     static std::optional<RunPreview> preview(const RunSettings& settings, const TagNameSource& tagNames,
-                                             RandomGenerator random, const std::atomic<bool>* cancelled = nullptr);
-
-    bool isRunning() const { return m_running; }
+                                             const std::atomic<bool>* cancelled = nullptr);
 
 private:
     struct ActiveRun {
@@ -207,12 +206,12 @@ private:
         JournalWriter* journal; // none when the run keeps no journal
     };
 
-    RunResult start(const RunSettings& settings, const StatusTexts& texts, RunProgress& progress,
-                    const TagNameSource& tagNames, const TitleTemplate* fromTags);
+    static RunResult start(const RunSettings& settings, RunProgress& progress, const TagNameSource& tagNames,
+                           const TitleTemplate* fromTags);
     // Renames in the run's folder and, with sub-folders on, in every folder
     // below it, deepest first, passing over the folders `planned` holds.
     // Returns the sub-folders entered; `stopped` tells whether the run ended early.
-    int renameFolders(const ActiveRun& active, const PlannedFolders& planned, RunResult& result, bool& stopped);
+    static int renameFolders(const ActiveRun& active, const PlannedFolders& planned, RunResult& result, bool& stopped);
     // Plans the renames of the folder's collected entries, writes the plan to
     // the journal and makes them. False when a stop was requested or the
     // journal could not be written.
@@ -243,8 +242,6 @@ private:
     // (InvalidNumber) or one the operation does not take (NumberTooSmall), or
     // the pattern does not compile (InvalidPattern).
     static std::variant<OperationInputs, RunResult> inputsFor(const RunSettings& settings);
-
-    bool m_running = false;
 };
 
 // A computed name made fit for the disk: trailing dots and blanks dropped.

@@ -119,7 +119,7 @@ std::string encodeRunRecord(const RunRecord& record)
                                     &record.settings.numberText}) {
         appendField(out, *text);
     }
-    appendField(out, record.random.stateText());
+    appendField(out, record.settings.random.stateText());
     appendNumber(out, record.fromTags ? 1 : 0);
     if (record.fromTags) {
         appendField(out, record.fromTags->text);
@@ -158,7 +158,7 @@ std::optional<RunRecord> decodeRunRecord(std::string_view bytes)
     if (!random) {
         return std::nullopt;
     }
-    record.random = *random;
+    record.settings.random = *random;
     if (fromTags == 1 && !readTemplate(reader, record.fromTags.emplace())) {
         return std::nullopt;
     }

@@ -14,9 +14,8 @@ namespace quorbit {
 // stopped can be finished as it would have gone on.
 struct RunRecord {
     // Its folder and journal folder are not kept: the journal has the one
-    // and is the other.
+    // and is the other. Its generator is as it was when the run started.
     RunSettings settings;
-    RandomGenerator random; // as it was when the run started
     std::optional<TitleTemplate> fromTags; // the template, when names come from tags
 };
 

@@ -106,7 +106,7 @@ TEST_F(SharedHistory, TheCliUndoPutsBackARunOfTheWindow)
     settings.symbolsText = "x_";
     settings.journalFolder = journalFolder();
     RunProgress progress;
-    RenameRun().run(settings, {}, progress);
+    RenameRun().run(settings, progress);
     ASSERT_EQ(m_files.list(), (Names{"x_a.txt", "x_b.txt"}));
 
     const Ran undone = cli({"undo"});

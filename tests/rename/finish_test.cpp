@@ -23,7 +23,7 @@ RunRecord oddRecord()
     record.settings.mask = "*.txt\n*.md";
     record.settings.symbolsText = std::string("12:\n\0x\xff", 7);
     record.settings.numberText = "-3";
-    record.random.next();
+    record.settings.random.next();
     record.fromTags = TitleTemplate{"%Artist%\r\n%Title%", {"%Artist%", "", "4:x\n"}, {"a", "b", "", "d", "e\n"}};
     return record;
 }
@@ -115,7 +115,7 @@ TEST(Finish, GoesOnNamingFilesFromTheRecordedTemplate)
     StopAfterOneMove stop;
     const TitleTemplate fromTags{
         "%Artist% - %Title%", {"%Artist%", "%Title%"}, {"%Artist%", "%Title%", "%Album%", "%Year%", "%Track%"}};
-    RenameRun().run(settings, {"Renamed", "files", "folders"}, stop, fromTags);
+    RenameRun().run(settings, stop, fromTags);
     ASSERT_EQ(folder.list("b"), (std::set<std::string>{"2.mp3"}));
 
     RunProgress progress;

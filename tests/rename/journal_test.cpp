@@ -101,8 +101,8 @@ TEST(Journal, UndoPutsBackWhatARunDid)
         const auto before = tree(folder);
         RunProgress progress;
         RenameRun run;
-        const RunResult result = run.run(settingsFor(folder, journals, row.option, row.symbols, row.subfolders),
-                                         {"Renamed", "files", "folders"}, progress);
+        const RunResult result
+            = run.run(settingsFor(folder, journals, row.option, row.symbols, row.subfolders), progress);
         ASSERT_EQ(result.outcome, RunResult::Outcome::Done) << row.what;
         ASSERT_NE(tree(folder), before) << row.what;
         const Journal journal = newestJournal(journals);
@@ -136,8 +136,7 @@ TEST(Journal, UndoSkipsAndNamesEntriesChangedSince)
     folder.create({"a", "b", "c", "d"});
     RunProgress progress;
     RenameRun run;
-    run.run(settingsFor(folder, journals, RenameOption::AddToLeft, "x_", false), {"Renamed", "files", "folders"},
-            progress);
+    run.run(settingsFor(folder, journals, RenameOption::AddToLeft, "x_", false), progress);
     std::filesystem::rename(folder / "x_a", folder / "again");
     folder.create({"c"}); // before the delete, so it cannot get the inode the deleted file frees
     std::filesystem::remove(folder / "x_b");
@@ -219,8 +218,7 @@ TEST(Journal, CutShortOrCorruptJournalIsRefused)
     folder.create({"a", "b"});
     RunProgress progress;
     RenameRun run;
-    run.run(settingsFor(folder, journals, RenameOption::AddToLeft, "new\nline ", false),
-            {"Renamed", "files", "folders"}, progress);
+    run.run(settingsFor(folder, journals, RenameOption::AddToLeft, "new\nline ", false), progress);
     const std::string path = journalFiles(journals.path()).back();
     std::ifstream in(path, std::ios::binary);
     const std::string bytes(std::istreambuf_iterator<char>(in), {});

@@ -195,7 +195,7 @@ TEST(JournalCrash, ARunKilledAtRandomIsUndoneOrFinishedWhole)
         if (child == 0) {
             CountingProgress progress(movesTried);
             RenameRun run;
-            const RunResult result = run.run(settings, {"Renamed", "files", "folders"}, progress, tags);
+            const RunResult result = run.run(settings, progress, tags);
             ::_exit(result.outcome == RunResult::Outcome::Done ? 0 : 1);
         }
         ASSERT_GT(child, 0);
@@ -337,7 +337,7 @@ TEST(JournalCrash, ASubFolderRunKilledAtEveryWriteIsFinishedOrUndoneExactly)
     settings.journalFolder = journals;
     const auto rename = [&] {
         RunProgress noWindow;
-        RenameRun().run(settings, {"Renamed", "files", "folders"}, noWindow);
+        RenameRun().run(settings, noWindow);
     };
     const auto finish = [&] {
         RunProgress noWindow;

@@ -56,7 +56,7 @@ TEST(MetadataNames, AudioFilesOfEveryFormatAreNamedFromTheirTags)
     RunProgress progress;
     const TitleTemplate titleTemplate{
         "%Artist% - %Title%", {"%Artist%", "%Title%"}, {"%Artist%", "%Title%", "%Album%", "%Year%", "%Track%"}};
-    const RunResult result = run.run(addToLeft(folder.path(), "x"), {}, progress, titleTemplate);
+    const RunResult result = run.run(addToLeft(folder.path(), "x"), progress, titleTemplate);
     EXPECT_EQ(folder.list(),
               (Names{"Кино - Группа крови.flac", "Lena - Waves.ogg", "Lena - Dunes.opus", "Lena - Tide.m4a",
                      "Lena - Shore.wma", "Lena - Sand.wav", "Lena - Reef.aiff", "h.flac", "xi.flac"}));
@@ -85,7 +85,7 @@ TEST(MetadataNames, PhotosTakeTheirDateAndABurstTakesFreeNamesInNameOrder)
     settings.mask = "IMG*;scan*";
     settings.photoTemplate = "%Date% %Time%";
 
-    const std::optional<RunPreview> preview = RenameRun::preview(settings, {}, RandomGenerator());
+    const std::optional<RunPreview> preview = RenameRun::preview(settings, {});
     ASSERT_TRUE(preview);
     std::vector<std::string> shown;
     for (const PlannedEntry& entry : preview->shown.entries()) {
@@ -102,19 +102,19 @@ TEST(MetadataNames, PhotosTakeTheirDateAndABurstTakesFreeNamesInNameOrder)
               }));
     RenameRun run;
     RunProgress progress;
-    run.run(settings, {}, progress);
+    run.run(settings, progress);
     EXPECT_EQ(folder.list(),
               (Names{"2026-07-14 09.31.22.jpg", "2026-07-14 09.31.22-2.jpg", "2026-07-14 09.31.22-3.jpg",
                      "2026-07-14 09.31.22-4.jpg", "2026-07-15 10.00.00.jpg", "xscan.jpg", "notes.txt"}));
     // Named once, a burst keeps its names: each photo's own name is free for it.
     settings.mask = "2026-07-14*";
-    const std::optional<RunPreview> again = RenameRun::preview(settings, {}, RandomGenerator());
+    const std::optional<RunPreview> again = RenameRun::preview(settings, {});
     ASSERT_TRUE(again);
     EXPECT_EQ(again->renamed, 0u);
 
     settings.photoTemplate = "%Camera% %Original%";
     settings.mask = "2026-07-15*";
-    run.run(settings, {}, progress);
+    run.run(settings, progress);
     EXPECT_TRUE(folder.list().contains("Canon EOS 5D 2026-07-15 10.00.00.jpg"));
 }
 

@@ -288,12 +288,12 @@ TEST_F(RegexRunTest, RenamesThePartChosen)
 {
     folder.create({"photo_12.jpg", "v_2.tar_3", "notes", "\xe9t\xe9_1.txt"});
     RunSettings run = settings(R"(^(.+)_(\d+)$)", "$2-$1");
-    EXPECT_EQ(RenameRun().run(run, {"Renamed", "files", "folders"}, progress).message, "Renamed 3 files");
+    EXPECT_EQ(RenameRun().run(run, progress).renamed, 3);
     EXPECT_EQ(folder.list(), (std::set<std::string>{"12-photo.jpg", "2-v.tar_3", "notes", "1-\xe9t\xe9.txt"}));
 
     run = settings("jpg", "png");
     run.renamePart = RenamePart::Extensions;
-    RenameRun().run(run, {"Renamed", "files", "folders"}, progress);
+    RenameRun().run(run, progress);
     EXPECT_EQ(folder.list(), (std::set<std::string>{"12-photo.png", "2-v.tar_3", "notes", "1-\xe9t\xe9.txt"}));
 }
 
@@ -302,7 +302,7 @@ TEST_F(RegexRunTest, ANameThePatternTakesTooLongOnKeepsItsNameAndSaysWhy)
     const std::string slow = std::string(30, 'a') + "b.txt";
     folder.create({slow, "aaa.txt"});
     const RunSettings run = settings("^(a+)+$", "x");
-    const std::optional<RunPreview> preview = RenameRun::preview(run, {}, RandomGenerator());
+    const std::optional<RunPreview> preview = RenameRun::preview(run, {});
     ASSERT_TRUE(preview);
     EXPECT_EQ(preview->renamed, 1u);
     EXPECT_EQ(preview->notRenamed, 1u);
@@ -310,7 +310,7 @@ TEST_F(RegexRunTest, ANameThePatternTakesTooLongOnKeepsItsNameAndSaysWhy)
         EXPECT_EQ(entry.verdict, entry.name == slow ? Verdict::PatternTooSlow : Verdict::Renamed) << entry.name;
     }
 
-    const RunResult result = RenameRun().run(run, {"Renamed", "files", "folders"}, progress);
+    const RunResult result = RenameRun().run(run, progress);
     EXPECT_EQ(folder.list(), (std::set<std::string>{slow, "x.txt"}));
     ASSERT_EQ(result.notRenamed.size(), 1u);
     EXPECT_EQ(result.notRenamed[0].reason, Verdict::PatternTooSlow);
@@ -322,15 +322,14 @@ TEST_F(RegexRunTest, APatternThatDoesNotCompileRenamesNothing)
     RunSettings run = settings("(\\d+", "x");
     run.applyTo = ApplyTo::Both;
     run.subfolders = true;
-    const RunResult result = RenameRun().run(run, {"Renamed", "files", "folders"}, progress);
+    const RunResult result = RenameRun().run(run, progress);
     EXPECT_EQ(result.outcome, RunResult::Outcome::InvalidPattern);
-    EXPECT_EQ(result.message, "the pattern is not valid (U_REGEX_MISMATCHED_PAREN at offset 4)");
     EXPECT_EQ(result.patternError, "U_REGEX_MISMATCHED_PAREN at offset 4");
     EXPECT_EQ(folder.list(), (std::set<std::string>{"a_1.txt", "b_2.txt", "sub"}));
     EXPECT_EQ(folder.list("sub"), (std::set<std::string>{"c_3.txt"}));
 
     // The preview marks every entry of the folder in view.
-    const std::optional<RunPreview> preview = RenameRun::preview(run, {}, RandomGenerator());
+    const std::optional<RunPreview> preview = RenameRun::preview(run, {});
     ASSERT_TRUE(preview);
     EXPECT_EQ(preview->patternError, "U_REGEX_MISMATCHED_PAREN at offset 4");
     EXPECT_EQ(preview->renamed, 0u);
@@ -343,7 +342,7 @@ TEST_F(RegexRunTest, APatternThatDoesNotCompileRenamesNothing)
     EXPECT_TRUE(preview->shown.moves.empty());
 
     run.symbolsText = "(\\d+)";
-    EXPECT_EQ(RenameRun::preview(run, {}, RandomGenerator())->patternError, "");
+    EXPECT_EQ(RenameRun::preview(run, {})->patternError, "");
 }
 
 } // namespace

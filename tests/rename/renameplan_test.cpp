@@ -186,10 +186,9 @@ TEST(RenamePlan, PreviewShowsWhatTheRunDoes)
         settings.replaceText = "/";
         settings.numberText = row.number;
         settings.subfolders = row.subfolders;
-        const std::optional<RunPreview> preview = RenameRun::preview(settings, {}, RandomGenerator::instance());
+        const std::optional<RunPreview> preview = RenameRun::preview(settings, {});
         ASSERT_TRUE(preview);
-        EXPECT_EQ(RenameRun::preview(settings, {}, RandomGenerator::instance())->shown.moves.size(),
-                  preview->shown.moves.size())
+        EXPECT_EQ(RenameRun::preview(settings, {})->shown.moves.size(), preview->shown.moves.size())
             << "a second look changes nothing";
         std::set<std::string> expected = {"sub"};
         for (const PlannedEntry& entry : preview->shown.entries()) {
@@ -197,7 +196,7 @@ TEST(RenamePlan, PreviewShowsWhatTheRunDoes)
         }
         RunProgress progress;
         RenameRun run;
-        const RunResult result = run.run(settings, {"Renamed", "files", "folders"}, progress);
+        const RunResult result = run.run(settings, progress);
         EXPECT_EQ(folder.list(), expected) << static_cast<int>(row.option);
         EXPECT_EQ(static_cast<std::size_t>(result.renamed), preview->renamed);
         EXPECT_EQ(result.notRenamed.size(), preview->notRenamed);
@@ -213,7 +212,7 @@ TEST(RenamePlan, CancelledPreviewGivesNothing)
     RunSettings settings;
     settings.folder = folder.path();
     const std::atomic<bool> cancelled = true;
-    EXPECT_FALSE(RenameRun::preview(settings, {}, RandomGenerator(), &cancelled));
+    EXPECT_FALSE(RenameRun::preview(settings, {}, &cancelled));
 }
 
 } // namespace

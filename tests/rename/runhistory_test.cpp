@@ -270,7 +270,7 @@ TEST(RunHistory, ACommandThatMovedNothingLeavesNoJournal)
         settings.symbolsText = "x_";
         settings.journalFolder = journals.path();
         DeletesWhatWasListed deleting(folder);
-        const RunResult run = RenameRun().run(settings, {}, deleting);
+        const RunResult run = RenameRun().run(settings, deleting);
         EXPECT_EQ(run.renamed, 0);
         EXPECT_EQ(run.notRenamed.size(), 2u) << "both moves were planned, and failed";
     }

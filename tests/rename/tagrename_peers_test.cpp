@@ -87,7 +87,7 @@ protected:
         settings.folder = folder.path();
         settings.option = RenameOption::AddToLeft; // with no symbols: a file the tags name nothing keeps its name
         RunProgress progress;
-        RenameRun().run(settings, {"Renamed", "files", "folders"}, progress, tagNameSource(titleTemplate));
+        RenameRun().run(settings, progress, tagNameSource(titleTemplate));
     }
 
     TempFolder source;
