@@ -9,8 +9,6 @@
 #include <cstdio>
 #include <ctime>
 
-#include <sys/stat.h>
-
 namespace quorbit::cli {
 
 namespace {
@@ -48,10 +46,11 @@ std::string_view reasonOf(ReplayResult::Reason reason)
 // When the journal was last written, in local time.
 std::string writtenAt(const std::string& path)
 {
-    struct stat status = {};
+    const std::optional<long long> written = files::modifiedTime(path);
+    const auto seconds = static_cast<std::time_t>(written.value_or(0));
     std::tm local = {};
     char text[32] = "";
-    if (stat(path.c_str(), &status) == 0 && localtime_r(&status.st_mtime, &local)) {
+    if (written && localtime_r(&seconds, &local)) {
         std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
     }
     return text;

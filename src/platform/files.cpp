@@ -273,6 +273,15 @@ bool isExistingFile(const std::string& path)
     return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
+std::optional<long long> modifiedTime(const std::string& path)
+{
+    struct stat status {};
+    if (stat(path.c_str(), &status) != 0) {
+        return std::nullopt;
+    }
+    return static_cast<long long>(status.st_mtime);
+}
+
 bool isWritableFolder(const std::string& folder)
 {
     return isExistingDirectory(folder) && access(folder.c_str(), W_OK | X_OK) == 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -136,6 +137,10 @@ bool isExistingDirectory(const std::string& path);
 
 // Whether `path` names an existing regular file, following links.
 bool isExistingFile(const std::string& path);
+
+// When what `path` names was last written, in seconds since the epoch,
+// following links; nothing when it cannot be looked up.
+std::optional<long long> modifiedTime(const std::string& path);
 
 // Whether the folder exists and this process may create files in it.
 bool isWritableFolder(const std::string& folder);
