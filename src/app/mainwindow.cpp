@@ -120,6 +120,26 @@ auto liveUntilDone(Work work) -> decltype(work())
     return pending.get();
 }
 
+// The status line after a Sort: what it moved, with sub-folders how many it
+// visited, and how many entries it left.
+QString sortStatus(const SortResult& result, bool subfolders, const StatusTexts& texts, const std::string& sortedWord,
+                   const std::string& notSortedWord)
+{
+    // It counts what was done, not what was tried.
+    std::string status = texts.counted(texts.sortedCount, result.moved,
+                                       " " + sortedWord + " " + std::to_string(result.moved) + " " + texts.files);
+    if (subfolders) {
+        status += " / "
+            + texts.counted(texts.foldersCount, result.folderCount,
+                            std::to_string(result.folderCount) + " " + texts.dirs);
+    }
+    if (const std::size_t notSorted = result.notSorted.size(); notSorted > 0) {
+        status
+            += ", " + texts.counted(texts.notSortedCount, notSorted, std::to_string(notSorted) + " " + notSortedWord);
+    }
+    return fromUtf8(status);
+}
+
 } // namespace
 
 void setUpApplication()
@@ -1338,21 +1358,23 @@ void TForm1::ButtonSortClick()
     // The names are taken before anything moves, from the entries the list
     // shows now; the list follows the moves on its own. A million names are
     // copied and freed on the command's thread, not the window's.
-    const SortResult result = liveUntilDone([&, sort = std::move(sort), shown = m_list->model().shownItems(),
-                                             texts = statusTexts(), sorted = toUtf8(message("StringSorted")),
-                                             notSorted = toUtf8(message("StringNotSorted"))]() mutable {
-        sort.listedNames.reserve(shown->size());
-        for (const listing::ShellItem& item : *shown) {
-            sort.listedNames.push_back(item.name);
-        }
-        SortResult done = sortIntoExtensionFolders(sort, texts, sorted, notSorted, progress);
-        keepRecentJournals();
-        return done;
-    });
+    const bool subfolders = sort.subfolders;
+    const SortResult result
+        = liveUntilDone([&, sort = std::move(sort), shown = m_list->model().shownItems()]() mutable {
+              sort.listedNames.reserve(shown->size());
+              for (const listing::ShellItem& item : *shown) {
+                  sort.listedNames.push_back(item.name);
+              }
+              SortResult done = sortIntoExtensionFolders(sort, progress);
+              keepRecentJournals();
+              return done;
+          });
     setBusy(false);
     m_leftUndone = {{}, result.notSorted, {}};
-    statusBar()->showMessage(result.outcome == SortResult::Outcome::NoFolder ? message("StringNoFolder")
-                                                                             : fromUtf8(result.message));
+    statusBar()->showMessage(result.outcome == SortResult::Outcome::NoFolder
+                                 ? message("StringNoFolder")
+                                 : sortStatus(result, subfolders, statusTexts(), toUtf8(message("StringSorted")),
+                                              toUtf8(message("StringNotSorted"))));
     if (result.outcome == SortResult::Outcome::JournalNotWritten) {
         m_showMessage(message("StringJournalNotWritten"));
     }
