@@ -628,23 +628,6 @@ void TForm1::requestPreview(PreviewCause cause)
     m_preview->request();
 }
 
-StatusTexts TForm1::statusTexts() const
-{
-    return {toUtf8(message("StringRenamed")),
-            toUtf8(message("StringFiles")),
-            toUtf8(message("StringDirs")),
-            toUtf8(message("StringNotRenamed")),
-            toUtf8(message("StringLocale")),
-            toUtf8(message("StringRenamedCount")),
-            toUtf8(message("StringFoldersCount")),
-            toUtf8(message("StringNotRenamedCount")),
-            toUtf8(message("StringSortedCount")),
-            toUtf8(message("StringNotSortedCount")),
-            toUtf8(message("StringWouldRenameCount")),
-            toUtf8(message("StringRestoredCount")),
-            toUtf8(message("StringNotRestoredCount"))};
-}
-
 QString TForm1::message(std::string_view name) const
 {
     return m_wording.text(name);
@@ -992,21 +975,23 @@ void TForm1::ButtonSortClick()
     // The names are taken before anything moves, from the entries the list
     // shows now; the list follows the moves on its own. A million names are
     // copied and freed on the command's thread, not the window's.
-    const SortResult result
-        = runCommand([this, sort = std::move(sort), shown = m_list->model().shownItems(), texts = statusTexts(),
-                      sorted = toUtf8(message("StringSorted")),
-                      notSorted = toUtf8(message("StringNotSorted"))](RunProgress& progress) mutable {
-              sort.listedNames.reserve(shown->size());
-              for (const listing::ShellItem& item : *shown) {
-                  sort.listedNames.push_back(item.name);
-              }
-              SortResult done = sortIntoExtensionFolders(sort, texts, sorted, notSorted, progress);
-              keepRecentJournals();
-              return done;
-          });
+    const bool subfolders = sort.subfolders;
+    const SortResult result = runCommand(
+        [this, sort = std::move(sort), shown = m_list->model().shownItems()](RunProgress& progress) mutable {
+            sort.listedNames.reserve(shown->size());
+            for (const listing::ShellItem& item : *shown) {
+                sort.listedNames.push_back(item.name);
+            }
+            SortResult done = sortIntoExtensionFolders(sort, progress);
+            keepRecentJournals();
+            return done;
+        });
     m_leftUndone = {{}, result.notSorted, {}};
-    statusBar()->showMessage(result.outcome == SortResult::Outcome::NoFolder ? message("StringNoFolder")
-                                                                             : fromUtf8(result.message));
+    statusBar()->showMessage(
+        result.outcome == SortResult::Outcome::NoFolder
+            ? message("StringNoFolder")
+            : m_wording.sorted(result.moved, subfolders ? std::optional<long long>(result.folderCount) : std::nullopt,
+                               result.notSorted.size()));
     if (result.outcome == SortResult::Outcome::JournalNotWritten) {
         m_showMessage(message("StringJournalNotWritten"));
     }

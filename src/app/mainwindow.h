@@ -142,8 +142,6 @@ private:
     // Each operation's radio button tells, in its tool tip, what it makes of a sample name.
     void showOperationExamples();
     QString message(std::string_view name) const;
-    // The language's words of the status texts of Rename and Sort.
-    StatusTexts statusTexts() const;
 
     // What a run would read from the controls now; nothing when no operation is chosen.
     std::optional<RunSettings> currentRunSettings() const;

@@ -1,11 +1,11 @@
 #include "cli/renamecommands.h"
 
-#include "cli/sortplan.h"
 #include "cli/terminalprogress.h"
 #include "listing/filemask.h"
 #include "platform/integertext.h"
 #include "rename/journal.h"
 #include "rename/runhistory.h"
+#include "rename/sortcommand.h"
 
 #include <cerrno>
 #include <cstring>
@@ -247,6 +247,11 @@ ExitCode sortCommand(Selection selection, bool apply, const OutputStyle& style)
     sort.applyTo = selection.applyTo;
     sort.subfolders = selection.subfolders;
     sort.mask = selection.mask;
+    // Without sub-folders the Sort takes the names the window's list shows: those the mask lets through.
+    if (!sort.subfolders) {
+        sort.listedNames
+            = collectEntries(files::Folder(sort.folder), sort.applyTo, FileMask(sort.mask)).selectedNames();
+    }
     if (!apply) {
         const SortPlan plan = planSort(sort);
         if (interrupted()) {
@@ -269,14 +274,9 @@ ExitCode sortCommand(Selection selection, bool apply, const OutputStyle& style)
         printSummary(style, "sort", true, counts);
         return kept > 0 || !plan.unreachedFolders.empty() ? NotAllDone : Done;
     }
-    // Without sub-folders the Sort takes the names the window's list shows: those the mask lets through.
-    if (!sort.subfolders) {
-        sort.listedNames
-            = collectEntries(files::Folder(sort.folder), sort.applyTo, FileMask(sort.mask)).selectedNames();
-    }
     sort.journalFolder = runJournalFolder();
     TerminalProgress progress("Sorting");
-    const SortResult result = sortIntoExtensionFolders(sort, {}, "sorted", "not sorted", progress);
+    const SortResult result = sortIntoExtensionFolders(sort, progress);
     RunHistory(sort.journalFolder).keep(keptRunCount);
     if (result.outcome == SortResult::Outcome::JournalNotWritten) {
         tell("the journal could not be written in " + sort.journalFolder
@@ -285,12 +285,9 @@ ExitCode sortCommand(Selection selection, bool apply, const OutputStyle& style)
             return Refused;
         }
     }
-    const std::string prefix = files::withTrailingSeparator(sort.folder);
     std::vector<Row> rows;
     for (const SortResult::NotSorted& entry : result.notSorted) {
-        const bool folderItself = entry.reason == SortSkip::FolderUnreadable;
-        rows.push_back({entry.path, folderItself ? "" : prefix + sortedPath(files::fileNameOf(entry.path)), "not-moved",
-                        reasonOf(entry.reason), Tone::Warning});
+        rows.push_back({entry.path, entry.to, "not-moved", reasonOf(entry.reason), Tone::Warning});
     }
     return reportApplied(style, "sort", rows, result.unreachedFolders, {"moved", "moved", result.moved},
                          {"not_moved", "not moved", static_cast<long long>(rows.size())},

@@ -2,7 +2,6 @@
 
 #include "platform/drives.h"
 #include "platform/files.h"
-#include "platform/plural.h"
 #include "rename/journal.h"
 #include "rename/operations.h"
 #include "rename/renameplan.h"
@@ -43,32 +42,6 @@ struct RunSettings {
     // Where the random names start: a copy of the program's generator, so the
     // run's thread shares no generator with the window's.
     RandomGenerator random{};
-};
-
-// The language's words for the status bar.
-struct StatusTexts {
-    std::string renamed;
-    std::string files;
-    std::string dirs;
-    std::string notRenamed = "not renamed";
-    // The language's plural patterns, each counting `count` in `locale`; a
-    // language file without them keeps the sentences built from the words above.
-    std::string locale{};
-    std::string renamedCount{};
-    std::string foldersCount{};
-    std::string notRenamedCount{};
-    std::string sortedCount{};
-    std::string notSortedCount{};
-    std::string wouldRenameCount{};
-    std::string restoredCount{};
-    std::string notRestoredCount{};
-
-    // `count` in `pattern`, or `words` when there is no usable pattern.
-    std::string counted(const std::string& pattern, long long count, std::string words) const
-    {
-        std::optional<std::string> text = text::formatCount(pattern, locale, count);
-        return text ? std::move(*text) : std::move(words);
-    }
 };
 
 // What the window does for a run: the progress strip, and a chance to repaint

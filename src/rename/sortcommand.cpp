@@ -5,9 +5,7 @@
 #include "rename/folderwalk.h"
 #include "rename/journal.h"
 
-#include <algorithm>
 #include <map>
-#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -15,51 +13,222 @@ namespace quorbit {
 
 namespace {
 
-// What one Sort works with from folder to folder.
-struct Sorting {
+// Whether folders take new entries, by path, each asked once.
+class WritableFolders {
+public:
+    bool operator()(const std::string& path)
+    {
+        const auto found = m_known.find(path);
+        return found != m_known.end() ? found->second
+                                      : m_known.emplace(path, files::isWritableFolder(path)).first->second;
+    }
+
+private:
+    std::map<std::string, bool> m_known;
+};
+
+// What a Sort knows of its current folder from the first folder it sorts to the last.
+struct SortScope {
+    SortScope(const files::Folder& currentFolder, const std::string& path, const std::vector<files::DirEntry>& listing)
+        : current(currentFolder)
+        , currentPath(path)
+        , currentPrefix(files::withTrailingSeparator(path))
+    {
+        NameBlock names;
+        for (const files::DirEntry& entry : listing) {
+            names.add(entry.name);
+        }
+        rules = files::driveRules(current, names);
+        if (rules.caseInsensitive) {
+            for (const files::DirEntry& entry : listing) {
+                folderNames.emplace(text::caseFold(entry.name), entry.name);
+            }
+        }
+    }
+
+    // The name of the folder that entries with `extension` go into. On a drive
+    // where letter case does not count, "jpg" and "JPG" go into one folder: the
+    // one the current folder holds in either spelling, else the first spelling met.
+    std::string extensionFolderName(const std::string& extension)
+    {
+        if (!rules.caseInsensitive || extension.empty()) {
+            return extension;
+        }
+        return folderNames.try_emplace(text::caseFold(extension), extension).first->second;
+    }
+
+    // `name` as the drive tells names apart.
+    std::string nameKey(const std::string& name) const { return rules.caseInsensitive ? text::caseFold(name) : name; }
+
+    std::string folderPathOf(const std::string& folderName) const
+    {
+        return folderName.empty() ? currentPath : currentPrefix + folderName;
+    }
+
     const files::Folder& current;
     const std::string& currentPath;
-    JournalWriter* journal; // none when the Sort keeps no journal
-    RunProgress& progress;
-    SortResult& result;
+    const std::string currentPrefix;
     files::DriveRules rules; // of the current folder's drive
-    std::map<std::string, bool> writable; // by path; looked up only once a move failed
     // Where letter case does not count: the current folder's names, and those of
     // the extension folders to be made, by their folded forms.
     std::unordered_map<std::string, std::string> folderNames;
-    bool madeFolder = false; // an extension folder was made, and an undo removes it again
-
-    bool isWritable(const std::string& path)
-    {
-        const auto found = writable.find(path);
-        return found != writable.end() ? found->second
-                                       : writable.emplace(path, files::isWritableFolder(path)).first->second;
-    }
+    WritableFolders writable; // as the plans find them
 };
 
-// The name of the folder that entries with `extension` go into. On a drive
-// where letter case does not count, "jpg" and "JPG" go into one folder: the
-// one the current folder holds in either spelling, else the first spelling met.
-std::string extensionFolderName(Sorting& sorting, const std::string& extension)
+// Where `name` goes, relative to the current folder, when its folder is `folderName`.
+std::string destination(const std::string& folderName, const std::string& name)
 {
-    if (!sorting.rules.caseInsensitive || extension.empty()) {
-        return extension;
-    }
-    return sorting.folderNames.try_emplace(text::caseFold(extension), extension).first->second;
+    return folderName.empty() ? name : folderName + "/" + name;
 }
 
-// Why the extension folder could neither be opened nor made.
-SortSkip whyNoExtensionFolder(Sorting& sorting, const std::string& extension)
+// An extension folder as the plan of one folder finds it.
+struct Target {
+    std::string name; // under the current folder; "" is the current folder itself
+    files::Folder folder; // not open when missing or no real folder
+    files::Folder::Identity identity;
+    // Why nothing goes into it: foreseen by the plan, or found when it could not be made.
+    std::optional<SortSkip> skip;
+};
+using Targets = std::map<std::string, Target>; // by name
+
+// Why nothing can go into the extension folder `name`, opened when `open`.
+std::optional<SortSkip> whyNothingGoesInto(const SortScope& scope, const std::string& name, bool open,
+                                           WritableFolders& writable)
 {
-    std::vector<files::DirEntry> entries;
-    sorting.current.list(entries);
-    const auto holder = std::find_if(entries.begin(), entries.end(),
-                                     [&](const files::DirEntry& entry) { return entry.name == extension; });
-    if (holder != entries.end() && !holder->isDirectory) {
-        return SortSkip::ExtensionNameTaken;
+    if (!open) {
+        const files::Folder::EntryStamp holder = scope.current.stampOf(name);
+        if (holder.inode != 0 && holder.size != files::Folder::EntryStamp::folderSize) {
+            return SortSkip::ExtensionNameTaken;
+        }
     }
-    return sorting.isWritable(sorting.currentPath) ? SortSkip::Failed : SortSkip::FolderReadOnly;
+    // A missing folder is made in the current folder.
+    if (!writable(open ? scope.folderPathOf(name) : scope.currentPath)) {
+        return SortSkip::FolderReadOnly;
+    }
+    return std::nullopt;
 }
+
+Target& targetFor(SortScope& scope, Targets& targets, std::string_view extension)
+{
+    std::string name = scope.extensionFolderName(std::string(extension));
+    if (const auto found = targets.find(name); found != targets.end()) {
+        return found->second;
+    }
+    // "." is the current folder itself, where entries without an extension go.
+    Target target{name, scope.current.openChild(name.empty() ? "." : name), {}, {}};
+    target.identity = target.folder.identity();
+    target.skip = whyNothingGoesInto(scope, name, target.folder.isOpen(), scope.writable);
+    return targets.emplace(std::move(name), std::move(target)).first->second;
+}
+
+// The names that moves planned and not yet made take in each extension
+// folder, by the folder's name; names as SortScope::nameKey gives them.
+using AssumedMoves = std::map<std::string, std::unordered_set<std::string>>;
+
+struct EntryPlan {
+    Target* target; // its extension folder
+    bool inPlace = false;
+    std::optional<SortSkip> skip;
+
+    bool moves() const { return !inPlace && !skip; }
+};
+
+// The plan for the entries `names` of `from`, one entry for each: the one
+// place that decides where an entry goes, and why it stays when that can be
+// told before anything moves. The earlier folders' moves are taken as made:
+// on the disk once the run made them, in `assumed` while only planned.
+// `targets` keeps the extension folders the plan opened; `pause` runs
+// between two entries.
+std::vector<EntryPlan> planFolder(SortScope& scope, Targets& targets, const files::Folder& from,
+                                  const std::string& fromPath, const std::vector<std::string>& names,
+                                  const AssumedMoves& assumed, const std::function<void()>& pause)
+{
+    const files::Folder::Identity fromIdentity = from.identity();
+    // Asked at the first entry that would leave it.
+    std::optional<bool> known;
+    const auto fromWritable = [&] { return known ? *known : *(known = files::isWritableFolder(fromPath)); };
+    const auto plannedThere = [&](const Target& target, const std::string& name) {
+        const auto found = assumed.find(target.name);
+        return found != assumed.end() && found->second.contains(scope.nameKey(name));
+    };
+    std::vector<EntryPlan> plan;
+    plan.reserve(names.size());
+    for (const std::string& name : names) {
+        EntryPlan entry{&targetFor(scope, targets, splitName(name).extension), false, std::nullopt};
+        const Target& target = *entry.target;
+        // An entry already where it belongs stays: a move onto itself would
+        // take a detour through a temporary name.
+        if (target.folder.isOpen() && target.identity == fromIdentity) {
+            entry.inPlace = true;
+        } else if (target.skip) {
+            entry.skip = target.skip;
+        } else if (!fromWritable()) {
+            entry.skip = SortSkip::FolderReadOnly;
+        } else if ((target.folder.isOpen() && target.folder.stampOf(name).inode != 0) || plannedThere(target, name)) {
+            entry.skip = SortSkip::NameTaken;
+        }
+        plan.push_back(entry);
+        pause();
+    }
+    return plan;
+}
+
+// Calls `visit` for each folder the Sort takes entries from, with the names
+// it takes there, their inodes as listed and the rules of their drive: with
+// sub-folders, those Apply to and the mask select, in every plain sub-folder
+// and then the current folder; without, the listed names that are entries of
+// the current folder and that Apply to selects. A listed name that is gone
+// goes to `vanished` instead. `listing` is the current folder's; `pause`
+// runs now and then while a large folder is gone through.
+using SortedFolderVisit
+    = std::function<bool(const files::Folder& folder, const std::string& path, const std::vector<std::string>& names,
+                         const std::vector<std::uint64_t>& inodes, const files::DriveRules& rules)>;
+WalkResult forEachSortedFolder(const SortSettings& settings, const SortScope& scope,
+                               const std::vector<files::DirEntry>& listing, const std::function<void()>& pause,
+                               const std::function<void(const std::string& name)>& vanished,
+                               const SortedFolderVisit& visit)
+{
+    if (settings.subfolders) {
+        const FileMask mask(settings.mask);
+        // Each folder's sub-folders are listed before it is entered, so the
+        // extension folders made on the way are not visited.
+        return walkFolders(settings.folder, [&](const files::Folder& folder, const std::string& path) {
+            const CollectedEntries collected = collectEntries(folder, settings.applyTo, mask, pause);
+            return visit(folder, path, collected.selectedNames(), collected.inodes, collected.rules);
+        });
+    }
+    std::unordered_map<std::string_view, std::uint64_t> inodeOf;
+    for (const files::DirEntry& entry : listing) {
+        inodeOf.emplace(entry.name, entry.inode);
+        pause();
+    }
+    std::vector<std::string> taken;
+    std::vector<std::uint64_t> inodes;
+    for (const std::string& name : settings.listedNames) {
+        // A listed name is an entry of the current folder, never a path to elsewhere.
+        const auto found = inodeOf.find(name);
+        if (found == inodeOf.end()) {
+            vanished(name);
+        } else if (appliesTo(settings.applyTo, scope.current.leadsToDirectory(name))) {
+            taken.push_back(name);
+            inodes.push_back(found->second);
+        }
+        pause();
+    }
+    visit(scope.current, settings.folder, taken, inodes, scope.rules);
+    return {};
+}
+
+// What one Sort works with from folder to folder.
+struct Sorting {
+    SortScope& scope;
+    JournalWriter* journal; // none when the Sort keeps no journal
+    RunProgress& progress;
+    SortResult& result;
+    // Asked afresh once a move failed: the drive may have turned read-only since the plan.
+    WritableFolders writableAfterFailure;
+    bool madeFolder = false; // an extension folder was made, and an undo removes it again
+};
 
 // A move the file system refused without saying why.
 struct FailedMove {
@@ -85,106 +254,96 @@ void explainFailedMoves(Sorting& sorting, const files::Folder& from, const std::
         SortResult::NotSorted& entry = sorting.result.notSorted[move.notSorted];
         if (!present.contains(files::fileNameOf(entry.path))) {
             entry.reason = SortSkip::Vanished;
-        } else if (!sorting.isWritable(fromPath) || !sorting.isWritable(move.targetPath)) {
+        } else if (!sorting.writableAfterFailure(fromPath) || !sorting.writableAfterFailure(move.targetPath)) {
             entry.reason = SortSkip::FolderReadOnly;
         }
     }
 }
 
-// Moves each entry `names` of `from` into the folder its extension names
-// under the current folder, after writing the plan to the journal when there
-// is one; `inodes` are the entries' as the listing gave them, `fromRules` the
-// rules of their drive. False when the journal could not be written; nothing
-// is moved then.
-bool moveToExtensionFolders(Sorting& sorting, const files::Folder& from, const std::string& fromPath,
-                            const std::vector<std::string>& names, const std::vector<std::uint64_t>& inodes,
-                            const files::DriveRules& fromRules)
+// Plans the entries `names` of `from`, writes the plan's moves to the journal
+// when there is one, and makes them; `inodes` are the entries' as the listing
+// gave them, `fromRules` the rules of their drive. False when the journal could
+// not be written; nothing is moved then.
+bool sortFolder(Sorting& sorting, const files::Folder& from, const std::string& fromPath,
+                const std::vector<std::string>& names, const std::vector<std::uint64_t>& inodes,
+                const files::DriveRules& fromRules)
 {
     ProgressStrip progress(sorting.progress, names.size());
-    const files::Folder::Identity fromIdentity = from.identity();
-    const std::string currentPrefix = files::withTrailingSeparator(sorting.currentPath);
+    SortScope& scope = sorting.scope;
+    Targets targets;
+    const std::vector<EntryPlan> plan = planFolder(scope, targets, from, fromPath, names, {},
+                                                   [&sorting] { sorting.progress.processPendingEvents(); });
     const std::string fromPrefix = files::withTrailingSeparator(fromPath);
-    const auto targetPathOf = [&](const std::string& extension) {
-        return extension.empty() ? sorting.currentPath : currentPrefix + extension;
-    };
-    std::map<std::string, files::Folder> targets; // by folder name; "" is the current folder itself
     JournalStep step;
-    std::vector<std::size_t> moving;
-    std::vector<std::string> folderOf; // for each entry moving, its folder's name
+    std::unordered_set<const Target*> toMake;
     // A FUSE driver that lists other inode numbers than stat gives makes them up (see JournalMove).
     bool trusted = true;
     for (std::size_t i = 0; i < names.size(); ++i) {
-        const std::string folderName = extensionFolderName(sorting, std::string(splitName(names[i]).extension));
-        auto target = targets.find(folderName);
-        if (target == targets.end()) {
-            // "." is the current folder itself, where entries without an extension go.
-            target
-                = targets.emplace(folderName, sorting.current.openChild(folderName.empty() ? "." : folderName)).first;
-            if (!target->second.isOpen()) {
-                step.createdFolders.push_back(currentPrefix + folderName);
-            }
+        if (!plan[i].moves()) {
+            continue;
         }
-        // An entry already where it belongs stays: a move onto itself would
-        // take a detour through a temporary name.
-        if (!target->second.isOpen() || target->second.identity() != fromIdentity) {
-            moving.push_back(i);
-            folderOf.push_back(folderName);
-            const files::Folder::EntryStamp stamp = from.stampOf(names[i]);
-            trusted = trusted && (!fromRules.fuse || stamp.inode == inodes[i]);
-            step.moves.push_back(
-                {stamp.inode, stamp.birth, fromPrefix + names[i],
-                 folderName.empty() ? currentPrefix + names[i] : currentPrefix + folderName + "/" + names[i],
-                 stamp.size});
+        const Target& target = *plan[i].target;
+        if (!target.folder.isOpen() && toMake.insert(&target).second) {
+            step.createdFolders.push_back(scope.folderPathOf(target.name));
         }
-        sorting.progress.processPendingEvents();
+        const files::Folder::EntryStamp stamp = from.stampOf(names[i]);
+        trusted = trusted && (!fromRules.fuse || stamp.inode == inodes[i]);
+        step.moves.push_back({stamp.inode, stamp.birth, fromPrefix + names[i],
+                              scope.currentPrefix + destination(target.name, names[i]), stamp.size});
     }
     if (!trusted) {
         for (JournalMove& move : step.moves) {
             move.inode = 0;
         }
     }
-    if (sorting.journal && !moving.empty()
+    if (sorting.journal && !step.moves.empty()
         && !sorting.journal->writeStep(step, [&sorting] { sorting.progress.processPendingEvents(); })) {
         return false;
     }
-    std::map<std::string, SortSkip> unmade; // folders that could not be had, and why
     std::vector<FailedMove> failed;
     std::vector<SortResult::NotSorted>& notSorted = sorting.result.notSorted;
-    for (std::size_t done = 0; done < moving.size(); ++done) {
-        const std::string& name = names[moving[done]];
-        const std::string& folderName = folderOf[done];
-        files::Folder& target = targets[folderName];
-        if (!target.isOpen() && !unmade.contains(folderName)) {
-            if (files::createFolder(sorting.current, folderName)) {
-                sorting.madeFolder = true;
-                target = sorting.current.openChild(folderName);
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const std::string& name = names[i];
+        Target& target = *plan[i].target;
+        const auto leave = [&](SortSkip reason) {
+            notSorted.push_back({fromPrefix + name, scope.currentPrefix + destination(target.name, name), reason});
+        };
+        if (plan[i].skip) {
+            leave(*plan[i].skip);
+        } else if (!plan[i].inPlace) {
+            if (!target.folder.isOpen() && !target.skip) {
+                if (files::createFolder(scope.current, target.name)) {
+                    sorting.madeFolder = true;
+                    target.folder = scope.current.openChild(target.name);
+                }
+                if (!target.folder.isOpen()) {
+                    target.skip = whyNothingGoesInto(scope, target.name, false, sorting.writableAfterFailure)
+                                      .value_or(SortSkip::Failed);
+                }
             }
-            if (!target.isOpen()) {
-                unmade.emplace(folderName, whyNoExtensionFolder(sorting, folderName));
+            bool moved = false;
+            if (!target.folder.isOpen()) {
+                leave(*target.skip);
+            } else {
+                switch (files::moveEntry(from, name, target.folder, name)) {
+                case files::MoveResult::Moved:
+                    ++sorting.result.moved;
+                    moved = true;
+                    break;
+                case files::MoveResult::TargetExists:
+                    leave(SortSkip::NameTaken);
+                    break;
+                case files::MoveResult::Failed:
+                    failed.push_back({notSorted.size(), scope.folderPathOf(target.name)});
+                    leave(SortSkip::Failed);
+                    break;
+                }
+            }
+            if (sorting.journal) {
+                sorting.journal->noteMove(moved);
             }
         }
-        bool moved = false;
-        if (!target.isOpen()) {
-            notSorted.push_back({fromPrefix + name, unmade.at(folderName)});
-        } else {
-            switch (files::moveEntry(from, name, target, name)) {
-            case files::MoveResult::Moved:
-                ++sorting.result.moved;
-                moved = true;
-                break;
-            case files::MoveResult::TargetExists:
-                notSorted.push_back({fromPrefix + name, SortSkip::NameTaken});
-                break;
-            case files::MoveResult::Failed:
-                failed.push_back({notSorted.size(), targetPathOf(folderName)});
-                notSorted.push_back({fromPrefix + name, SortSkip::Failed});
-                break;
-            }
-        }
-        if (sorting.journal) {
-            sorting.journal->noteMove(moved);
-        }
-        progress.showDone(done + 1, moving.size());
+        progress.showDone(i + 1, names.size());
     }
     explainFailedMoves(sorting, from, fromPath, failed);
     return true;
@@ -192,14 +351,11 @@ bool moveToExtensionFolders(Sorting& sorting, const files::Folder& from, const s
 
 } // namespace
 
-SortResult sortIntoExtensionFolders(const SortSettings& settings, const StatusTexts& texts,
-                                    const std::string& sortedWord, const std::string& notSortedWord,
-                                    RunProgress& progress)
+SortResult sortIntoExtensionFolders(const SortSettings& settings, RunProgress& progress)
 {
     SortResult result;
     if (settings.folder.empty()) {
         result.outcome = SortResult::Outcome::NoFolder;
-        result.message = "No folder is selected.";
         return result;
     }
     const files::Folder current(settings.folder);
@@ -211,71 +367,29 @@ SortResult sortIntoExtensionFolders(const SortSettings& settings, const StatusTe
             return result;
         }
     }
-    Sorting sorting{current, settings.folder, journal ? &*journal : nullptr, progress, result, {}, {}, {}, false};
-    const auto pause = [&progress] { progress.processPendingEvents(); };
-    const auto unreadable = [&] { result.notSorted.push_back({settings.folder, SortSkip::FolderUnreadable}); };
+    std::vector<files::DirEntry> listing;
+    const bool listed = current.list(listing);
+    SortScope scope(current, settings.folder, listing);
+    Sorting sorting{scope, journal ? &*journal : nullptr, progress, result, {}, false};
     bool journalWritten = true;
-    int folderCount = 0;
-    std::vector<files::DirEntry> entries;
-    const bool listed = current.list(entries);
-    NameBlock names;
-    for (const files::DirEntry& entry : entries) {
-        names.add(entry.name);
-    }
-    sorting.rules = files::driveRules(current, names);
-    if (sorting.rules.caseInsensitive) {
-        for (const files::DirEntry& entry : entries) {
-            sorting.folderNames.emplace(text::caseFold(entry.name), entry.name);
-        }
-    }
-    if (!current.isOpen()) {
-        unreadable();
-    } else if (settings.subfolders) {
-        const FileMask mask(settings.mask);
-        // Each folder's sub-folders are listed before it is entered, so the
-        // extension folders made on the way are not visited.
-        WalkResult walk = walkFolders(settings.folder, [&](const files::Folder& folder, const std::string& path) {
-            const CollectedEntries collected = collectEntries(folder, settings.applyTo, mask, pause);
-            journalWritten = moveToExtensionFolders(sorting, folder, path, collected.selectedNames(), collected.inodes,
-                                                    collected.rules);
-            return journalWritten;
-        });
-        folderCount = walk.folderCount;
-        result.unreachedFolders = std::move(walk.unreachedFolders);
-    } else if (!listed) {
-        unreadable();
+    if (!listed) {
+        result.notSorted.push_back({settings.folder, "", SortSkip::FolderUnreadable});
     } else {
-        std::unordered_map<std::string_view, std::uint64_t> inodeOf;
-        for (const files::DirEntry& entry : entries) {
-            inodeOf.emplace(entry.name, entry.inode);
-            pause();
-        }
         const std::string prefix = files::withTrailingSeparator(settings.folder);
-        std::vector<std::string> taken;
-        std::vector<std::uint64_t> inodes;
-        for (const std::string& name : settings.listedNames) {
-            // A listed name is an entry of the current folder, never a path to elsewhere.
-            const auto found = inodeOf.find(name);
-            if (found == inodeOf.end()) {
-                result.notSorted.push_back({prefix + name, SortSkip::Vanished});
-            } else if (appliesTo(settings.applyTo, current.leadsToDirectory(name))) {
-                taken.push_back(name);
-                inodes.push_back(found->second);
-            }
-            pause();
-        }
-        journalWritten = moveToExtensionFolders(sorting, current, settings.folder, taken, inodes, sorting.rules);
-    }
-    // The status text counts what was done, not what was tried.
-    result.message = texts.counted(texts.sortedCount, result.moved,
-                                   " " + sortedWord + " " + std::to_string(result.moved) + " " + texts.files);
-    if (settings.subfolders) {
-        result.message
-            += " / " + texts.counted(texts.foldersCount, folderCount, std::to_string(folderCount) + " " + texts.dirs);
-    }
-    if (const std::size_t notSorted = result.notSorted.size(); notSorted > 0) {
-        result.message
-            += ", " + texts.counted(texts.notSortedCount, notSorted, std::to_string(notSorted) + " " + notSortedWord);
+        WalkResult walk = forEachSortedFolder(
+            settings, scope, listing, [&progress] { progress.processPendingEvents(); },
+            [&](const std::string& name) {
+                result.notSorted.push_back({prefix + name,
+                                            prefix + destination(std::string(splitName(name).extension), name),
+                                            SortSkip::Vanished});
+            },
+            [&](const files::Folder& folder, const std::string& path, const std::vector<std::string>& names,
+                const std::vector<std::uint64_t>& inodes, const files::DriveRules& rules) {
+                journalWritten = sortFolder(sorting, folder, path, names, inodes, rules);
+                return journalWritten;
+            });
+        result.folderCount = walk.folderCount;
+        result.unreachedFolders = std::move(walk.unreachedFolders);
     }
     // A Sort that changed nothing leaves no journal; one whose journal failed
     // is left without its end mark, so it is offered for recovery.
@@ -283,6 +397,44 @@ SortResult sortIntoExtensionFolders(const SortSettings& settings, const StatusTe
         result.outcome = SortResult::Outcome::JournalNotWritten;
     }
     return result;
+}
+
+SortPlan planSort(const SortSettings& settings)
+{
+    SortPlan plan;
+    const files::Folder current(settings.folder);
+    std::vector<files::DirEntry> listing;
+    if (!current.list(listing)) {
+        plan.entries.push_back({".", ".", false, SortSkip::FolderUnreadable});
+        return plan;
+    }
+    SortScope scope(current, settings.folder, listing);
+    AssumedMoves assumed;
+    const auto noPause = [] {};
+    WalkResult walk = forEachSortedFolder(
+        settings, scope, listing, noPause,
+        [&](const std::string& name) {
+            plan.entries.push_back(
+                {name, destination(std::string(splitName(name).extension), name), false, SortSkip::Vanished});
+        },
+        [&](const files::Folder& folder, const std::string& path, const std::vector<std::string>& names,
+            const std::vector<std::uint64_t>&, const files::DriveRules&) {
+            const std::string relative = path == settings.folder ? "" : path.substr(scope.currentPrefix.size()) + "/";
+            Targets targets;
+            const std::vector<EntryPlan> planned = planFolder(scope, targets, folder, path, names, assumed, noPause);
+            for (std::size_t i = 0; i < names.size(); ++i) {
+                const std::string& folderName = planned[i].target->name;
+                plan.entries.push_back(
+                    {relative + names[i], destination(folderName, names[i]), planned[i].inPlace, planned[i].skip});
+                if (planned[i].moves()) {
+                    assumed[folderName].insert(scope.nameKey(names[i]));
+                }
+            }
+            return true;
+        });
+    plan.folderCount = walk.folderCount;
+    plan.unreachedFolders = std::move(walk.unreachedFolders);
+    return plan;
 }
 
 } // namespace quorbit

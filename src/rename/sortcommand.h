@@ -2,6 +2,7 @@
 
 #include "rename/renamerun.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,18 +31,19 @@ enum class SortSkip {
 
 struct SortResult {
     enum class Outcome {
-        Done, // message is the status text
-        NoFolder, // no folder chosen; nothing done; message says so for the status bar
+        Done,
+        NoFolder, // no folder chosen; nothing done
         JournalNotWritten, // the journal could not be written; nothing more was moved
     };
     Outcome outcome = Outcome::Done;
-    std::string message;
     // Full paths of sub-folders that were found but could not be entered; their contents are unchanged.
     std::vector<std::string> unreachedFolders;
     int moved = 0; // entries moved into their folders
+    int folderCount = 0; // sub-folders visited, with sub-folders on
     // An entry the Sort took and did not move.
     struct NotSorted {
         std::string path; // the entry's full path
+        std::string to; // the full path it was to get; empty for a folder that could not be read
         SortSkip reason = SortSkip::Failed;
     };
     // Entries that were to move and did not; an entry already where it
@@ -55,14 +57,34 @@ struct SortResult {
 // "txt", created when missing; an entry without an extension into the current
 // folder itself. Nothing is replaced and no link is followed: an entry whose
 // name is taken where it would go, or whose target is not a real folder, stays.
-// The status text counts the entries moved, `sortedWord` being the language's
-// word for it, and those not moved, with `notSortedWord`; a current folder
-// that cannot be opened or listed is itself one not moved. Each folder's moves
-// are written to the journal before they are made. `progress` shows the
-// window's progress strip for a folder of more than 100 entries and gives
-// the window its turns meanwhile.
-SortResult sortIntoExtensionFolders(const SortSettings& settings, const StatusTexts& texts,
-                                    const std::string& sortedWord, const std::string& notSortedWord,
-                                    RunProgress& progress);
+// Each folder is planned as planSort plans it, then its moves are written to
+// the journal and made; moves the file system refuses only then are listed
+// with why, as far as can be told. A current folder that cannot be opened or
+// listed is itself one not sorted. `progress` shows the window's progress
+// strip for a folder of more than 100 entries and gives the window its turns
+// meanwhile.
+SortResult sortIntoExtensionFolders(const SortSettings& settings, RunProgress& progress);
+
+// What the Sort would do with one entry.
+struct SortPlanEntry {
+    std::string from; // relative to the Sort's folder ("photos/a.jpg"); "." for that folder itself
+    std::string to; // where it goes, relative to that folder ("jpg/a.jpg")
+    bool inPlace = false; // already in its extension folder: it stays, and is no move
+    std::optional<SortSkip> skip; // why it stays where it is
+};
+
+struct SortPlan {
+    std::vector<SortPlanEntry> entries; // in the Sort's order
+    int folderCount = 0; // sub-folders visited, with sub-folders on
+    std::vector<std::string> unreachedFolders; // full paths
+};
+
+// What sortIntoExtensionFolders with `settings` would do, worked out without
+// touching anything, by the code that plans each folder of the Sort: the same
+// entries in the same order, each folder planned as if those before it were
+// sorted already. What the file system refuses only when a move is made
+// (another program was quicker, a drive turned read-only, a folder could not
+// be made) is not foreseen.
+SortPlan planSort(const SortSettings& settings);
 
 } // namespace quorbit

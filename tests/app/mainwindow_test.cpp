@@ -560,6 +560,11 @@ private slots:
         QCOMPARE(m_messages,
                  QStringList{folder.filePath(QStringLiteral("d.png"))
                              + QStringLiteral(": a file holds the extension folder's name")});
+
+        // With sub-folders it counts the folders it went through too.
+        control<QCheckBox>(*window, "CheckBoxSubDirs")->setChecked(true);
+        sort->click();
+        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Sorted 0 files / 3 folders, 1 not sorted"));
     }
 
     // An entry's name is bytes, whatever they are; every action takes it as the disk gave it.

@@ -122,7 +122,7 @@ TEST(Journal, UndoPutsBackWhatARunDid)
     sort.subfolders = true;
     sort.journalFolder = journals.path();
     RunProgress noWindow;
-    sortIntoExtensionFolders(sort, {"Renamed", "files", "folders"}, "Sorted", "not sorted", noWindow);
+    sortIntoExtensionFolders(sort, noWindow);
     ASSERT_NE(tree(folder), before);
     RunProgress progress;
     EXPECT_TRUE(undoJournal(newestJournal(journals), progress).skipped.empty());

@@ -279,7 +279,7 @@ TEST(RunHistory, ACommandThatMovedNothingLeavesNoJournal)
         folder.create({"sub/a.txt", "txt/a.txt"});
         SortSettings settings{folder.path(), ApplyTo::Files, true, "*.*", {}, journals.path()};
         RunProgress noWindow;
-        const SortResult sort = sortIntoExtensionFolders(settings, {}, "sorted", "not sorted", noWindow);
+        const SortResult sort = sortIntoExtensionFolders(settings, noWindow);
         EXPECT_EQ(sort.moved, 0);
         ASSERT_EQ(sort.notSorted.size(), 1u) << "the move was planned, and found its name taken";
         EXPECT_EQ(sort.notSorted.front().reason, SortSkip::NameTaken);

@@ -1,10 +1,14 @@
 #include "rename/sortcommand.h"
 
-#include "platform/localetext.h"
 #include "tempfolder.h"
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,147 +18,203 @@ namespace {
 using testing::TempFolder;
 using Tree = std::set<std::string>;
 
-// The files and links below `folder`: "path<content", the content being the
-// path the file was created at, and "path@".
-Tree treeOf(const TempFolder& folder)
+// The entries below `folder`: "path/" for folders, "path@" for links, "path<content" for files.
+Tree treeOf(const std::string& folder)
 {
     Tree tree;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder.path())) {
-        const std::string path = entry.path().lexically_relative(folder.path()).string();
-        if (entry.is_symlink() || !entry.is_directory()) {
-            tree.insert(entry.is_symlink() ? path + "@" : path + "<" + folder.contentOf(path));
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        const std::string path = entry.path().lexically_relative(folder).string();
+        if (entry.is_symlink()) {
+            tree.insert(path + "@");
+        } else if (entry.is_directory()) {
+            tree.insert(path + "/");
+        } else {
+            std::ifstream in(entry.path());
+            tree.insert(path + "<" + std::string(std::istreambuf_iterator<char>(in), {}));
         }
     }
     return tree;
 }
 
-// Sorts as the window does: without sub-folders, the list shows every entry of the folder.
-SortResult sort(const TempFolder& folder, ApplyTo applyTo, bool subfolders)
+std::string reasonText(SortSkip reason)
 {
-    SortSettings settings{folder.path(), applyTo, subfolders, "*.*", {}, {}};
-    for (const std::string& name : folder.list()) {
-        settings.listedNames.push_back(name);
+    switch (reason) {
+    case SortSkip::FolderReadOnly:
+        return "folder read-only";
+    case SortSkip::ExtensionNameTaken:
+        return "extension name taken";
+    case SortSkip::Vanished:
+        return "vanished";
+    case SortSkip::FolderUnreadable:
+        return "folder unreadable";
+    case SortSkip::NameTaken:
+        return "name taken";
+    case SortSkip::Failed:
+        break;
     }
-    RunProgress noWindow;
-    return sortIntoExtensionFolders(settings, {"Renamed", "files", "folders"}, "Sorted", "not sorted", noWindow);
+    return "failed";
 }
 
-TEST(SortCommand, MovesEntriesIntoFoldersNamedAfterTheirExtensions)
+std::string describe(const SortPlanEntry& entry)
 {
-    text::setLocale("en_US");
-    const struct {
-        std::string message;
-        ApplyTo applyTo;
-        bool subfolders;
-        std::initializer_list<std::string> before;
-        Tree after;
-    } cases[] = {
-        {" Sorted 4 files",
-         ApplyTo::Files,
-         false,
-         {"a.txt", "b.TXT", "c.jpg", "noext", ".profile", "d.txt/in"},
-         {"txt/a.txt<a.txt", "TXT/b.TXT<b.TXT", "jpg/c.jpg<c.jpg", "noext<noext", "profile/.profile<.profile",
-          "d.txt/in<d.txt/in"}},
-        {" Sorted 1 files",
-         ApplyTo::Folders,
-         false,
-         {"photos.2012/in", "a.txt"},
-         {"2012/photos.2012/in<photos.2012/in", "a.txt<a.txt"}},
-        {" Sorted 4 files / 2 folders",
-         ApplyTo::Files,
-         true,
-         {"top.txt", "sub/deep/x.txt", "sub/deep/y.jpg", "sub/noext", "sub/.hidden/h.txt"},
-         {"txt/top.txt<top.txt", "txt/x.txt<sub/deep/x.txt", "jpg/y.jpg<sub/deep/y.jpg", "noext<sub/noext",
-          "sub/.hidden/h.txt<sub/.hidden/h.txt"}},
-        {" Sorted 2 files / 3 folders",
-         ApplyTo::Folders,
-         true,
-         {"photos.2012/x.txt", "sub/old.2011/in"},
-         {"2011/old.2011/in<sub/old.2011/in", "2012/photos.2012/x.txt<photos.2012/x.txt"}},
-        {" Sorted 1 files / 2 folders, 1 not sorted",
-         ApplyTo::Files,
-         true,
-         {"one/a.txt", "two/a.txt"},
-         {"txt/a.txt<one/a.txt", "two/a.txt<two/a.txt"}},
-    };
-    for (const auto& test : cases) {
-        const TempFolder folder;
-        folder.create(test.before);
-        EXPECT_EQ(sort(folder, test.applyTo, test.subfolders).message, test.message);
-        EXPECT_EQ(treeOf(folder), test.after) << test.message;
-        sort(folder, test.applyTo, test.subfolders);
-        EXPECT_EQ(treeOf(folder), test.after) << "a second sort changes nothing";
-    }
+    return entry.inPlace ? entry.from + " stays"
+        : entry.skip     ? entry.from + " stays: " + reasonText(*entry.skip)
+                         : entry.from + " -> " + entry.to;
 }
 
-TEST(SortCommand, NeitherFollowsLinksNorReplacesWhatIsInTheWay)
-{
-    TempFolder outside;
-    outside.create({"keep.txt"});
-    const TempFolder folder;
-    folder.create({"a.txt", "sub/b.txt", "c.jpg", "jpg"});
-    std::filesystem::create_directory_symlink(outside.path(), folder / "txt");
-    const Tree before = treeOf(folder);
-    const SortResult result = sort(folder, ApplyTo::Files, true);
-    EXPECT_EQ(treeOf(folder), before);
-    EXPECT_EQ(result.notSorted.size(), 3u);
-    for (const SortResult::NotSorted& entry : result.notSorted) {
-        EXPECT_EQ(entry.reason, SortSkip::ExtensionNameTaken) << entry.path;
+// Makes a folder read-only until destroyed, for root too where the drive takes the immutable flag.
+class ReadOnlyFolder {
+public:
+    explicit ReadOnlyFolder(const std::string& path)
+        : m_handle(open(path.c_str(), O_RDONLY | O_DIRECTORY))
+    {
+        fchmod(m_handle, 0555);
+        setImmutable(true);
     }
-    EXPECT_EQ(treeOf(outside), Tree{"keep.txt<keep.txt"});
-}
+    ReadOnlyFolder(const ReadOnlyFolder&) = delete;
+    ReadOnlyFolder& operator=(const ReadOnlyFolder&) = delete;
+    ~ReadOnlyFolder()
+    {
+        setImmutable(false);
+        close(m_handle);
+    }
 
-struct SkipCase {
-    const char* label;
-    std::vector<std::string> before;
-    std::vector<std::string> gone; // listed, but not on the disk
-    bool readOnly = false; // the folder is made read-only
-    bool missing = false; // the sorted folder is not there
-    int moved = 0;
-    std::vector<std::pair<std::string, SortSkip>> notSorted; // by the last part of the path
+private:
+    void setImmutable(bool on) const
+    {
+        int flags = 0;
+        if (ioctl(m_handle, FS_IOC_GETFLAGS, &flags) == 0) {
+            flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+            ioctl(m_handle, FS_IOC_SETFLAGS, &flags);
+        }
+    }
+
+    int m_handle;
 };
 
-class SortSkips : public ::testing::TestWithParam<SkipCase> {};
+struct SortCase {
+    const char* label = "";
+    std::vector<std::string> before{}; // made with TempFolder::create
+    // Links, by name, and where they lead: "outside/..." is in a folder outside the one sorted.
+    std::vector<std::pair<std::string, std::string>> links{};
+    ApplyTo applyTo = ApplyTo::Files;
+    bool subfolders = false;
+    std::vector<std::string> gone{}; // listed, but not in the folder
+    bool readOnly = false; // the folder is made read-only
+    bool missing = false; // the folder to sort is not there
+    std::vector<std::string> plan{}; // as describe() gives each entry, known from the rules
+    int folderCount = 0;
+};
 
-TEST_P(SortSkips, NameWhatStayedAndWhy)
+void PrintTo(const SortCase& test, std::ostream* out)
 {
-    const SkipCase& test = GetParam();
+    *out << test.label;
+}
+
+class SortAsPlanned : public ::testing::TestWithParam<SortCase> {};
+
+TEST_P(SortAsPlanned, MovesWhatThePlanMovesAndLeavesWhatItLeavesForItsReason)
+{
+    const SortCase& test = GetParam();
     const TempFolder folder;
+    const TempFolder outside;
+    outside.create({"keep.txt"});
     for (const std::string& name : test.before) {
         folder.create({name});
     }
-    SortSettings settings{test.missing ? folder / "missing" : folder.path(), ApplyTo::Files, false, "*.*", {}, {}};
-    for (const std::string& name : test.missing ? Tree{} : folder.list()) {
-        settings.listedNames.push_back(name);
+    for (const auto& [name, target] : test.links) {
+        std::filesystem::create_symlink(outside.path() + target.substr(target.find('/')), folder / name);
     }
-    settings.listedNames.insert(settings.listedNames.end(), test.gone.begin(), test.gone.end());
-    if (test.readOnly) {
-        chmod(folder.path().c_str(), 0555);
-        if (access(folder.path().c_str(), W_OK) == 0) {
-            GTEST_SKIP() << "this user writes to read-only folders (root)";
+    SortSettings settings{
+        test.missing ? folder / "missing" : folder.path(), test.applyTo, test.subfolders, "*.*", {}, {}};
+    if (!test.subfolders) {
+        for (const std::string& name : test.missing ? Tree{} : folder.list()) {
+            settings.listedNames.push_back(name);
+        }
+        settings.listedNames.insert(settings.listedNames.end(), test.gone.begin(), test.gone.end());
+    }
+    const auto readOnly = test.readOnly ? std::make_unique<ReadOnlyFolder>(folder.path()) : nullptr;
+    if (readOnly && access(folder.path().c_str(), W_OK) == 0) {
+        GTEST_SKIP() << "this user writes to read-only folders here";
+    }
+    const Tree before = treeOf(folder.path());
+    const SortPlan plan = planSort(settings);
+    std::vector<std::string> described;
+    for (const SortPlanEntry& entry : plan.entries) {
+        described.push_back(describe(entry));
+    }
+    EXPECT_EQ(described, test.plan);
+    EXPECT_EQ(treeOf(folder.path()), before) << "the plan touches nothing";
+
+    RunProgress noWindow;
+    const SortResult result = sortIntoExtensionFolders(settings, noWindow);
+    const Tree after = treeOf(folder.path());
+    int moves = 0;
+    std::vector<std::string> plannedSkips;
+    for (const SortPlanEntry& entry : plan.entries) {
+        if (entry.skip) {
+            plannedSkips.push_back(entry.from + " -> " + entry.to + ": " + reasonText(*entry.skip));
+        } else if (!entry.inPlace) {
+            ++moves;
+            EXPECT_TRUE(after.contains(entry.to + "<" + entry.from) || after.contains(entry.to + "@")
+                        || after.contains(entry.to + "/"))
+                << entry.to << ": the planned move is made";
+            EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(folder / entry.from))) << entry.from;
         }
     }
-    RunProgress noWindow;
-    const SortResult result = sortIntoExtensionFolders(settings, {}, "Sorted", "not sorted", noWindow);
-    EXPECT_EQ(result.moved, test.moved);
-    std::vector<std::pair<std::string, SortSkip>> notSorted;
+    std::vector<std::string> skipped;
+    const std::string prefix = folder.path() + "/";
+    const auto relative = [&](const std::string& path) {
+        return path == settings.folder ? std::string(".") : path.substr(prefix.size());
+    };
     for (const SortResult::NotSorted& entry : result.notSorted) {
-        notSorted.emplace_back(files::fileNameOf(entry.path), entry.reason);
+        skipped.push_back(relative(entry.path) + " -> " + (entry.to.empty() ? "." : relative(entry.to)) + ": "
+                          + reasonText(entry.reason));
     }
-    EXPECT_EQ(notSorted, test.notSorted);
+    EXPECT_EQ(result.moved, moves);
+    EXPECT_EQ(skipped, plannedSkips) << "each planned skip is reported for its reason";
+    EXPECT_EQ(result.folderCount, test.folderCount);
+    EXPECT_EQ(plan.folderCount, test.folderCount);
+    EXPECT_EQ(treeOf(outside.path()), Tree{"keep.txt<keep.txt"}) << "no link is followed";
+    for (const SortPlanEntry& entry : planSort(settings).entries) {
+        EXPECT_TRUE(entry.inPlace || entry.skip) << entry.from << ": a second sort moves nothing";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    SortCommand, SortSkips,
+    SortCommand, SortAsPlanned,
     ::testing::Values(
-        SkipCase{"ReadOnlyFolder", {"a.txt", "noext"}, {}, true, false, 0, {{"a.txt", SortSkip::FolderReadOnly}}},
-        SkipCase{"ReadOnlyWithTarget", {"a.txt", "txt/"}, {}, true, false, 0, {{"a.txt", SortSkip::FolderReadOnly}}},
-        SkipCase{
-            "FileHoldsFolderName", {"a.txt", "txt"}, {}, false, false, 0, {{"a.txt", SortSkip::ExtensionNameTaken}}},
-        SkipCase{"Vanished", {"a.txt"}, {"b.jpg"}, false, false, 1, {{"b.jpg", SortSkip::Vanished}}},
-        SkipCase{"MissingFolder", {}, {"a.txt"}, false, true, 0, {{"missing", SortSkip::FolderUnreadable}}},
-        SkipCase{"NameTaken", {"a.txt", "txt/a.txt"}, {}, false, false, 0, {{"a.txt", SortSkip::NameTaken}}}),
-    [](const ::testing::TestParamInfo<SkipCase>& info) { return std::string(info.param.label); });
+        SortCase{.label = "ByExtensionAsWritten",
+                 .before = {"a.txt", "b.TXT", "noext", ".profile", "d.txt/in"},
+                 .plan = {".profile -> profile/.profile", "a.txt -> txt/a.txt", "b.TXT -> TXT/b.TXT", "noext stays"}},
+        SortCase{.label = "Folders",
+                 .before = {"photos.2012/in", "a.txt"},
+                 .applyTo = ApplyTo::Folders,
+                 .plan = {"photos.2012 -> 2012/photos.2012"}},
+        SortCase{.label = "SubFolders",
+                 .before = {"top.txt", "txt/in.txt", "sub/deep/x.txt", "sub/noext", "sub/.hidden/h.txt", "one/a.jpg",
+                            "two/a.jpg"},
+                 .subfolders = true,
+                 .plan = {"one/a.jpg -> jpg/a.jpg", "sub/deep/x.txt -> txt/x.txt", "sub/noext -> noext",
+                          "two/a.jpg stays: name taken", "txt/in.txt stays", "top.txt -> txt/top.txt"},
+                 .folderCount = 5},
+        SortCase{
+            .label = "NameTakenInItsFolder", .before = {"a.txt", "txt/a.txt"}, .plan = {"a.txt stays: name taken"}},
+        SortCase{.label = "FileOrLinkHoldsTheFolderName",
+                 .before = {"a.txt", "txt", "c.jpg"},
+                 .links = {{"jpg", "outside/"}, {"l.md", "outside/keep.txt"}},
+                 .plan = {"a.txt stays: extension name taken", "c.jpg stays: extension name taken", "l.md -> md/l.md",
+                          "txt stays"}},
+        SortCase{.label = "ReadOnlyFolder",
+                 .before = {"a.txt", "b.jpg", "jpg/", "noext"},
+                 .readOnly = true,
+                 .plan = {"a.txt stays: folder read-only", "b.jpg stays: folder read-only", "noext stays"}},
+        SortCase{.label = "Vanished",
+                 .before = {"a.txt"},
+                 .gone = {"b.jpg"},
+                 .plan = {"b.jpg stays: vanished", "a.txt -> txt/a.txt"}},
+        SortCase{.label = "MissingFolder", .gone = {"a.txt"}, .missing = true, .plan = {". stays: folder unreadable"}}),
+    [](const ::testing::TestParamInfo<SortCase>& info) { return std::string(info.param.label); });
 
 TEST(SortCommand, ShowsProgressForManyEntriesAndHidesItAtTheEnd)
 {
@@ -171,7 +231,7 @@ TEST(SortCommand, ShowsProgressForManyEntriesAndHidesItAtTheEnd)
     for (int i = 0; i < 101; ++i) {
         folder.create({std::to_string(i) + ".txt"});
     }
-    EXPECT_EQ(sortIntoExtensionFolders(settings, {}, "Sorted", "not sorted", progress).moved, 101);
+    EXPECT_EQ(sortIntoExtensionFolders(settings, progress).moved, 101);
     EXPECT_EQ(progress.shown, 1);
     EXPECT_FALSE(progress.visible);
     EXPECT_GE(progress.turns, 101) << "the window gets a turn between entries";
@@ -184,11 +244,9 @@ TEST(SortCommand, NoFolderDoesNothing)
     const std::filesystem::path workingFolder = std::filesystem::current_path();
     std::filesystem::current_path(folder.path());
     RunProgress noWindow;
-    const SortResult result = sortIntoExtensionFolders({"", ApplyTo::Both, true, "*.*", {"a.txt"}, {}}, {}, "Sorted",
-                                                       "not sorted", noWindow);
+    const SortResult result = sortIntoExtensionFolders({"", ApplyTo::Both, true, "*.*", {"a.txt"}, {}}, noWindow);
     std::filesystem::current_path(workingFolder);
     EXPECT_EQ(result.outcome, SortResult::Outcome::NoFolder);
-    EXPECT_EQ(result.message, "No folder is selected.");
     EXPECT_EQ(folder.list(), Tree{"a.txt"});
 }
 
