@@ -11,9 +11,8 @@ _quorbit_cli()
     fi
     case $prev in
     --op)
-        COMPREPLY=($(compgen -W "$(printf '%s\n' add-left add-right delete delete-left delete-right replace \
-            replace-left replace-right reduce expand upper upper-first upper-first-all lower random counter regex)" \
-            -- "$cur"))
+        # The program being completed names its own operations.
+        COMPREPLY=($(compgen -W "$("${COMP_WORDS[0]/#\~/$HOME}" --list-operations 2>/dev/null)" -- "$cur"))
         return
         ;;
     --apply-to)

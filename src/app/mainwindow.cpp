@@ -340,11 +340,8 @@ QWidget* TForm1::buildRightPane()
     grid->addLayout(leftColumn, 0, 0);
 
     QStringList operations;
-    for (const char* name :
-         {"Add to left", "Add to right", "Delete symbols", "Delete from left", "Delete from right", "Replace symbols",
-          "Replace from left", "Replace from right", "Reduce to", "Expand to", "Upper Case", "Upper Case First",
-          "Upper Case First All", "Lower Case", "Random symbols", "Counter", "Regular expression"}) {
-        operations << QString::fromLatin1(name);
+    for (const OperationRow& row : operationTable) {
+        operations << fromUtf8(row.builtInCaption);
     }
     m_options
         = new RadioGroup(QStringLiteral("RadioGroupOptions"), QStringLiteral(" Rename Options: "), operations, pane);

@@ -2,31 +2,17 @@
 
 #include "settings/language.h"
 
-#include <algorithm>
-
 namespace quorbit::cli {
 
 const std::map<std::string, RenameOption>& operationNames()
 {
-    static const std::map<std::string, RenameOption> names{
-        {"add-left", RenameOption::AddToLeft},
-        {"add-right", RenameOption::AddToRight},
-        {"delete", RenameOption::DeleteSymbols},
-        {"delete-left", RenameOption::DeleteFromLeft},
-        {"delete-right", RenameOption::DeleteFromRight},
-        {"replace", RenameOption::ReplaceSymbols},
-        {"replace-left", RenameOption::ReplaceFromLeft},
-        {"replace-right", RenameOption::ReplaceFromRight},
-        {"reduce", RenameOption::ReduceTo},
-        {"expand", RenameOption::ExpandTo},
-        {"upper", RenameOption::UpperCase},
-        {"upper-first", RenameOption::UpperCaseFirst},
-        {"upper-first-all", RenameOption::UpperCaseFirstAll},
-        {"lower", RenameOption::LowerCase},
-        {"random", RenameOption::RandomSymbols},
-        {"counter", RenameOption::Counter},
-        {"regex", RenameOption::RegexReplace},
-    };
+    static const std::map<std::string, RenameOption> names = [] {
+        std::map<std::string, RenameOption> byName;
+        for (const OperationRow& row : operationTable) {
+            byName.emplace(row.shellName, row.option);
+        }
+        return byName;
+    }();
     return names;
 }
 
@@ -51,9 +37,7 @@ std::variant<RunSettings, std::string> runSettingsFor(const RenameRequest& reque
     }
     // With names from tags alone, the entries without them keep their names.
     const RenameOption option = request.option.value_or(RenameOption::AddToLeft);
-    const auto named = std::find_if(operationNames().begin(), operationNames().end(),
-                                    [option](const auto& entry) { return entry.second == option; });
-    const std::string opening = "--op " + named->first;
+    const std::string opening = "--op " + std::string(operationRow(option).shellName);
     const OptionsPanelLayout panel = optionsPanelFor(option);
     // Counter shows no text box: its one text is the box beside the number.
     const bool textIsReplace = !panel.symbolsEditShown && panel.replaceShown;

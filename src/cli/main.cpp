@@ -24,20 +24,24 @@ constexpr const char* kDescription
       "An applied run is journaled where the window keeps its runs, so either undoes the other's. Names\n"
       "are handled as the bytes they are.\n";
 
-constexpr const char* kOperations
-    = R"(Operations (--op) and what they read (a --number is 1 or more, counter's 0 or more):
-  add-left, add-right      --text: the text added before or after the name
-  delete                   --text: the text deleted wherever it occurs
-  delete-left, delete-right  --number: how many characters are deleted
-  replace                  --text: the text found; --replace: what replaces it
-  replace-left, replace-right  --number: how many characters; --text: what replaces them
-  reduce                   --number: the length the name is cut to
-  expand                   --number: the length the name is padded to; --text: the characters it is padded with
-  upper, upper-first, upper-first-all, lower  nothing
-  random                   --number: how many random characters (5 unless given)
-  counter                  --number: the first number (1 unless given); --text: the text before it
-  regex                    --text: an ICU regular expression; --replace: what replaces each match ($1 for a group)
-)";
+// The operations and what each reads, neighbours that read alike on one line.
+std::string operationsHelp()
+{
+    constexpr std::size_t namesWidth = 25;
+    std::string help = "Operations (--op) and what they read (a --number is 1 or more, counter's 0 or more):\n";
+    for (auto row = operationTable.begin(); row != operationTable.end();) {
+        const auto unlike = std::find_if(row, operationTable.end(),
+                                         [row](const OperationRow& next) { return next.shellHelp != row->shellHelp; });
+        std::string names;
+        for (auto alike = row; alike != unlike; ++alike) {
+            names += (names.empty() ? "" : ", ") + std::string(alike->shellName);
+        }
+        names.resize(std::max(names.size() + 2, namesWidth), ' ');
+        help += "  " + names + std::string(row->shellHelp) + "\n";
+        row = unlike;
+    }
+    return help;
+}
 
 constexpr const char* kFooter = R"(Output:
   A dry run prints a line for each entry: name, new name, verdict (rename, unchanged, keep, or for sort move) and the
@@ -138,6 +142,14 @@ std::vector<std::string> argumentsOf(int argc, char* argv[])
 // Reads the command line and carries out its command; returns the exit status.
 int runCommandLine(int argc, char* argv[])
 {
+    // The words --op takes, for the bash completion. Read before CLI11 parses,
+    // as a hidden option of CLI11's would leave a blank line in the help.
+    if (argc == 2 && std::string_view(argv[1]) == "--list-operations") {
+        for (const OperationRow& row : operationTable) {
+            std::fputs((std::string(row.shellName) + "\n").c_str(), stdout);
+        }
+        return Done;
+    }
     CLI::App app(kDescription, "quorbit-cli");
     app.set_version_flag("--version", "quorbit-cli " QUORBIT_VERSION);
     app.set_help_all_flag("--help-all", "Print the help of every command");
@@ -215,8 +227,9 @@ int runCommandLine(int argc, char* argv[])
     tags->add_flag("--json", json, "print JSON");
 
     // Set last, as each command takes its parent's footer when it is added.
-    app.footer(std::string(kOperations) + "\n" + kFooter);
-    renaming->footer(kOperations);
+    const std::string operations = operationsHelp();
+    app.footer(operations + "\n" + kFooter);
+    renaming->footer(operations);
 
     try {
         app.parse(argumentsOf(argc, argv));

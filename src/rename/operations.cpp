@@ -254,25 +254,20 @@ std::optional<std::string> exampleName(RenameOption option, const OperationInput
     return name;
 }
 
+static_assert(
+    [] {
+        for (std::size_t position = 0; position < operationTable.size(); ++position) {
+            if (operationTable[position].option != static_cast<RenameOption>(position)) {
+                return false;
+            }
+        }
+        return true;
+    }(),
+    "operationRow finds a row at its option's position");
+
 std::optional<int> leastNumber(RenameOption option)
 {
-    switch (option) {
-    // None of 0 or below does what its name says: Reduce to and Random
-    // symbols would leave only the extension, as a hidden name.
-    case RenameOption::DeleteFromLeft:
-    case RenameOption::DeleteFromRight:
-    case RenameOption::ReplaceFromLeft:
-    case RenameOption::ReplaceFromRight:
-    case RenameOption::ReduceTo:
-    case RenameOption::ExpandTo:
-    case RenameOption::RandomSymbols:
-        return 1;
-    // Counting may start at 0; below it, names would hold a minus sign.
-    case RenameOption::Counter:
-        return 0;
-    default:
-        return std::nullopt;
-    }
+    return operationRow(option).leastNumber;
 }
 
 bool needsNumber(RenameOption option)
@@ -298,68 +293,13 @@ NumberCheck checkNumber(RenameOption option, std::string_view text)
 
 OptionsPanelLayout optionsPanelFor(RenameOption option)
 {
-    OptionsPanelLayout layout;
-    switch (option) {
-    case RenameOption::AddToLeft:
-    case RenameOption::AddToRight:
-        layout.symbolsLabelKey = "StringAddSymbols";
-        layout.symbolsEditShown = true;
-        break;
-    case RenameOption::DeleteSymbols:
-        layout.symbolsLabelKey = "StringDeleteSymbols";
-        layout.symbolsEditShown = true;
-        break;
-    case RenameOption::DeleteFromLeft:
-    case RenameOption::DeleteFromRight:
-        layout.symbolsLabelKey = "StringDeleteSymbols";
-        layout.numberShown = true;
-        break;
-    case RenameOption::ReplaceSymbols:
-        layout.symbolsLabelKey = "StringFindSymbols";
-        layout.symbolsEditShown = true;
-        layout.replaceLabelKey = "StringReplaceBy";
-        layout.replaceShown = true;
-        break;
-    case RenameOption::ReplaceFromLeft:
-    case RenameOption::ReplaceFromRight:
-        layout.symbolsLabelKey = "StringReplaceBy";
-        layout.symbolsEditShown = true;
-        layout.numberShown = true;
-        break;
-    case RenameOption::ReduceTo:
-        layout.symbolsLabelKey = "StringSymbols";
-        layout.numberShown = true;
-        break;
-    case RenameOption::ExpandTo:
-        layout.symbolsLabelKey = "StringSymbols";
-        layout.symbolsEditShown = true;
-        layout.numberShown = true;
-        break;
-    case RenameOption::UpperCase:
-    case RenameOption::UpperCaseFirst:
-    case RenameOption::UpperCaseFirstAll:
-    case RenameOption::LowerCase:
-        break;
-    case RenameOption::RandomSymbols:
-        layout.symbolsLabelKey = "StringSymbols";
-        layout.numberShown = true;
-        layout.spinPosition = 5;
-        break;
-    case RenameOption::Counter:
-        layout.symbolsLabelKey = "StringStartValue";
-        layout.numberShown = true;
-        layout.replaceLabelKey = "StringSymbolsBefore";
-        layout.replaceShown = true;
-        layout.spinPosition = 1;
-        break;
-    case RenameOption::RegexReplace:
-        layout.symbolsLabelKey = "StringPattern";
-        layout.symbolsEditShown = true;
-        layout.replaceLabelKey = "StringReplaceBy";
-        layout.replaceShown = true;
-        break;
-    }
-    return layout;
+    const OperationRow& row = operationRow(option);
+    return {.symbolsLabelKey = std::string(row.symbolsLabelKey),
+            .symbolsEditShown = row.readsSymbols,
+            .numberShown = row.leastNumber.has_value(),
+            .replaceLabelKey = std::string(row.replaceLabelKey),
+            .replaceShown = !row.replaceLabelKey.empty(),
+            .spinPosition = row.initialNumber};
 }
 
 } // namespace quorbit

@@ -2,6 +2,7 @@
 
 #include "platform/integertext.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -33,7 +34,167 @@ enum class RenameOption {
     Counter,
     RegexReplace,
 };
-inline constexpr int renameOptionCount = 17;
+
+// What the window, the shell program, its help and its completion know of an
+// operation. A new operation is a value of RenameOption, its row in
+// operationTable, its case in ApplyOperation and its caption in each language
+// file, under a key that LanguageKeys lists.
+struct OperationRow {
+    RenameOption option{};
+    std::string_view shellName{}; // the word --op takes
+    // The language key of the operation's entry in the window's list, and the
+    // entry's text until a language file replaces it: English.ini's own.
+    std::string_view captionKey{};
+    std::string_view builtInCaption{};
+    // The options panel's label: beside the text box when the operation reads
+    // text, else beside the number box; empty for none.
+    std::string_view symbolsLabelKey{};
+    bool readsSymbols = false;
+    // The label of the second text box; empty when the operation reads no second text.
+    std::string_view replaceLabelKey{};
+    // The least number the number box may hold; none when it reads no number.
+    std::optional<int> leastNumber{};
+    // What the number box is set to when the operation is chosen; when none,
+    // the box keeps the number it holds.
+    std::optional<int> initialNumber{};
+    // The help's words for what the shell program's options mean to it;
+    // neighbours with the same words share a line.
+    std::string_view shellHelp{};
+};
+
+// One row per operation, in the order of RenameOption.
+inline constexpr auto operationTable = std::to_array<OperationRow>({
+    {.option = RenameOption::AddToLeft,
+     .shellName = "add-left",
+     .captionKey = "RadioGroupOptions->Items->Strings[0]",
+     .builtInCaption = "Add to left",
+     .symbolsLabelKey = "StringAddSymbols",
+     .readsSymbols = true,
+     .shellHelp = "--text: the text added before or after the name"},
+    {.option = RenameOption::AddToRight,
+     .shellName = "add-right",
+     .captionKey = "RadioGroupOptions->Items->Strings[1]",
+     .builtInCaption = "Add to right",
+     .symbolsLabelKey = "StringAddSymbols",
+     .readsSymbols = true,
+     .shellHelp = "--text: the text added before or after the name"},
+    {.option = RenameOption::DeleteSymbols,
+     .shellName = "delete",
+     .captionKey = "RadioGroupOptions->Items->Strings[2]",
+     .builtInCaption = "Delete symbols",
+     .symbolsLabelKey = "StringDeleteSymbols",
+     .readsSymbols = true,
+     .shellHelp = "--text: the text deleted wherever it occurs"},
+    // Counts and lengths start at 1: none of 0 or below does what the
+    // operation's name says, and Reduce to and Random symbols would leave only
+    // the extension, as a hidden name.
+    {.option = RenameOption::DeleteFromLeft,
+     .shellName = "delete-left",
+     .captionKey = "RadioGroupOptions->Items->Strings[3]",
+     .builtInCaption = "Delete from left",
+     .symbolsLabelKey = "StringDeleteSymbols",
+     .leastNumber = 1,
+     .shellHelp = "--number: how many characters are deleted"},
+    {.option = RenameOption::DeleteFromRight,
+     .shellName = "delete-right",
+     .captionKey = "RadioGroupOptions->Items->Strings[4]",
+     .builtInCaption = "Delete from right",
+     .symbolsLabelKey = "StringDeleteSymbols",
+     .leastNumber = 1,
+     .shellHelp = "--number: how many characters are deleted"},
+    {.option = RenameOption::ReplaceSymbols,
+     .shellName = "replace",
+     .captionKey = "RadioGroupOptions->Items->Strings[5]",
+     .builtInCaption = "Replace symbols",
+     .symbolsLabelKey = "StringFindSymbols",
+     .readsSymbols = true,
+     .replaceLabelKey = "StringReplaceBy",
+     .shellHelp = "--text: the text found; --replace: what replaces it"},
+    {.option = RenameOption::ReplaceFromLeft,
+     .shellName = "replace-left",
+     .captionKey = "RadioGroupOptions->Items->Strings[6]",
+     .builtInCaption = "Replace from left",
+     .symbolsLabelKey = "StringReplaceBy",
+     .readsSymbols = true,
+     .leastNumber = 1,
+     .shellHelp = "--number: how many characters; --text: what replaces them"},
+    {.option = RenameOption::ReplaceFromRight,
+     .shellName = "replace-right",
+     .captionKey = "RadioGroupOptions->Items->Strings[7]",
+     .builtInCaption = "Replace from right",
+     .symbolsLabelKey = "StringReplaceBy",
+     .readsSymbols = true,
+     .leastNumber = 1,
+     .shellHelp = "--number: how many characters; --text: what replaces them"},
+    {.option = RenameOption::ReduceTo,
+     .shellName = "reduce",
+     .captionKey = "RadioGroupOptions->Items->Strings[8]",
+     .builtInCaption = "Reduce to",
+     .symbolsLabelKey = "StringSymbols",
+     .leastNumber = 1,
+     .shellHelp = "--number: the length the name is cut to"},
+    {.option = RenameOption::ExpandTo,
+     .shellName = "expand",
+     .captionKey = "RadioGroupOptions->Items->Strings[9]",
+     .builtInCaption = "Expand to",
+     .symbolsLabelKey = "StringSymbols",
+     .readsSymbols = true,
+     .leastNumber = 1,
+     .shellHelp = "--number: the length the name is padded to; --text: the characters it is padded with"},
+    {.option = RenameOption::UpperCase,
+     .shellName = "upper",
+     .captionKey = "RadioGroupOptions->Items->Strings[10]",
+     .builtInCaption = "Upper Case",
+     .shellHelp = "nothing"},
+    {.option = RenameOption::UpperCaseFirst,
+     .shellName = "upper-first",
+     .captionKey = "RadioGroupOptions->Items->Strings[11]",
+     .builtInCaption = "Upper Case First",
+     .shellHelp = "nothing"},
+    {.option = RenameOption::UpperCaseFirstAll,
+     .shellName = "upper-first-all",
+     .captionKey = "RadioGroupOptions->Items->Strings[12]",
+     .builtInCaption = "Upper Case First All",
+     .shellHelp = "nothing"},
+    {.option = RenameOption::LowerCase,
+     .shellName = "lower",
+     .captionKey = "RadioGroupOptions->Items->Strings[13]",
+     .builtInCaption = "Lower Case",
+     .shellHelp = "nothing"},
+    {.option = RenameOption::RandomSymbols,
+     .shellName = "random",
+     .captionKey = "RadioGroupOptions->Items->Strings[14]",
+     .builtInCaption = "Random symbols",
+     .symbolsLabelKey = "StringSymbols",
+     .leastNumber = 1,
+     .initialNumber = 5,
+     .shellHelp = "--number: how many random characters (5 unless given)"},
+    // Counting may start at 0; below it, names would hold a minus sign.
+    {.option = RenameOption::Counter,
+     .shellName = "counter",
+     .captionKey = "RadioGroupOptions->Items->Strings[15]",
+     .builtInCaption = "Counter",
+     .symbolsLabelKey = "StringStartValue",
+     .replaceLabelKey = "StringSymbolsBefore",
+     .leastNumber = 0,
+     .initialNumber = 1,
+     .shellHelp = "--number: the first number (1 unless given); --text: the text before it"},
+    {.option = RenameOption::RegexReplace,
+     .shellName = "regex",
+     .captionKey = "RadioGroupOptions->Items->Strings[16]",
+     .builtInCaption = "Regular expression",
+     .symbolsLabelKey = "StringPattern",
+     .readsSymbols = true,
+     .replaceLabelKey = "StringReplaceBy",
+     .shellHelp = "--text: an ICU regular expression; --replace: what replaces each match ($1 for a group)"},
+});
+inline constexpr int renameOptionCount = static_cast<int>(operationTable.size());
+
+// The row of `option`, which is one of RenameOption's values.
+constexpr const OperationRow& operationRow(RenameOption option)
+{
+    return operationTable[static_cast<std::size_t>(option)];
+}
 
 std::string AddToLeft(std::string_view part, std::string_view symbols);
 std::string AddToRight(std::string_view part, std::string_view symbols);
@@ -106,8 +267,7 @@ struct OperationInputs {
 std::optional<std::string> ApplyOperation(RenameOption option, std::string_view part, const OperationInputs& inputs,
                                           std::size_t entryIndex, std::size_t entryCount, RandomGenerator& random);
 
-// The least number `option` reads from the number box: 1 for a count of
-// characters or a length, 0 for Counter's first number; nothing when it reads
+// The least number `option` reads from the number box; nothing when it reads
 // no number.
 std::optional<int> leastNumber(RenameOption option);
 bool needsNumber(RenameOption option);

@@ -363,10 +363,18 @@ def test_terminal():
 
 
 def test_completion():
-    script = (f"source {COMPLETION}; COMP_WORDS=(quorbit-cli rename . --op upper-f); COMP_CWORD=4; "
-              "_quorbit_cli; printf '%s\\n' \"${COMPREPLY[@]}\"")
-    offered = subprocess.run(["bash", "-c", script], stdout=subprocess.PIPE).stdout.decode().split()
-    check(offered == ["upper-first", "upper-first-all"], f"completion offered {offered}")
+    def offered(word):
+        script = (f"source {COMPLETION}; COMP_WORDS=({CLI} rename . --op '{word}'); COMP_CWORD=4; "
+                  "_quorbit_cli; printf '%s\\n' \"${COMPREPLY[@]}\"")
+        return subprocess.run(["bash", "-c", script], stdout=subprocess.PIPE).stdout.decode().split()
+
+    check(offered("upper-f") == ["upper-first", "upper-first-all"], f"completion offered {offered('upper-f')}")
+    every, completed = {op for op, *_ in OPERATIONS}, offered("")
+    check(sorted(completed) == sorted(every), f"--op completes to {completed}")
+    with tempfile.TemporaryDirectory() as state:
+        helped = run(["rename", "--help"], state).stdout.decode()
+    untold = [op for op in every if not re.search(f"^  ([a-z-]+, )*{op}(, [a-z-]+)*  ", helped, re.MULTILINE)]
+    check(not untold, f"rename --help tells nothing of {untold}")
 
 
 for test in (test_operations, test_exit_codes, test_honest_exits, test_interrupted_dry_run, test_not_renamed_listed,

@@ -1,6 +1,8 @@
 #include "platform/localetext.h"
 #include "platform/utf8.h"
 #include "rename/operations.h"
+#include "settings/inifile.h"
+#include "settings/language.h"
 
 #include <gtest/gtest.h>
 
@@ -277,11 +279,40 @@ TEST(OptionsPanel, FollowsTheChosenOperation)
     EXPECT_EQ(counter.symbolsLabelKey, "StringStartValue");
     EXPECT_EQ(counter.replaceLabelKey, "StringSymbolsBefore");
     EXPECT_FALSE(counter.symbolsEditShown);
+}
 
-    for (int option = 0; option < renameOptionCount; ++option) {
-        EXPECT_EQ(optionsPanelFor(static_cast<RenameOption>(option)).numberShown,
-                  needsNumber(static_cast<RenameOption>(option)))
-            << option;
+// Each row as the window, the language files and the shell program read it.
+TEST(OperationTable, EveryRowFitsWhereItIsRead)
+{
+    const settings::IniFile english = settings::IniFile::load(QUORBIT_LANGUAGE_FOLDER "English.ini");
+    const settings::IniFile russian = settings::IniFile::load(QUORBIT_LANGUAGE_FOLDER "Russian.ini");
+    std::set<std::string_view> shellNames;
+    for (std::size_t position = 0; position < operationTable.size(); ++position) {
+        const OperationRow& row = operationTable[position];
+        SCOPED_TRACE(row.shellName);
+        EXPECT_TRUE(shellNames.insert(row.shellName).second) << "--op tells each operation by its name";
+        EXPECT_TRUE(!row.shellName.empty() && std::ranges::all_of(row.shellName, [](char c) {
+            return (c >= 'a' && c <= 'z') || c == '-';
+        })) << "the completion and the help take a name for one plain word";
+        EXPECT_FALSE(row.shellHelp.empty());
+
+        const settings::LanguageTarget entry = settings::languageTarget(row.captionKey);
+        EXPECT_EQ(entry.control, "RadioGroupOptions");
+        EXPECT_EQ(entry.item, static_cast<int>(position)) << "the caption goes to the operation's own entry";
+        EXPECT_LT(settings::languageKeyIndex(row.captionKey), settings::kLanguageKeyCount);
+        EXPECT_EQ(english.readString("Interface", row.captionKey, ""), row.builtInCaption)
+            << "the built-in caption is English.ini's";
+        EXPECT_NE(russian.readString("Interface", row.captionKey, ""), "");
+        for (const std::string_view label : {row.symbolsLabelKey, row.replaceLabelKey}) {
+            EXPECT_TRUE(label.empty() || settings::languageKeyIndex(label) < settings::kLanguageKeyCount) << label;
+        }
+        EXPECT_TRUE(row.symbolsLabelKey.empty() || row.readsSymbols || row.leastNumber)
+            << "the label stands beside a box that is shown";
+
+        if (row.initialNumber) {
+            EXPECT_TRUE(row.leastNumber && *row.initialNumber >= *row.leastNumber)
+                << "the number box starts at a number the operation takes";
+        }
     }
 }
 
