@@ -339,12 +339,9 @@ QWidget* TForm1::buildRightPane()
     leftColumn->addStretch();
     grid->addLayout(leftColumn, 0, 0);
 
-    QStringList operations;
-    for (const OperationRow& row : operationTable) {
-        operations << fromUtf8(row.builtInCaption);
-    }
-    m_options
-        = new RadioGroup(QStringLiteral("RadioGroupOptions"), QStringLiteral(" Rename Options: "), operations, pane);
+    // One entry per operation, captioned with the other texts.
+    m_options = new RadioGroup(QStringLiteral("RadioGroupOptions"), QStringLiteral(" Rename Options: "),
+                               QStringList(renameOptionCount), pane);
     m_options->setItemIndex(0);
     connect(m_options, &RadioGroup::itemClicked, this, &TForm1::RadioGroupOptionsClick);
     grid->addWidget(m_options, 0, 1);

@@ -300,9 +300,9 @@ TEST(OperationTable, EveryRowFitsWhereItIsRead)
         EXPECT_EQ(entry.control, "RadioGroupOptions");
         EXPECT_EQ(entry.item, static_cast<int>(position)) << "the caption goes to the operation's own entry";
         EXPECT_LT(settings::languageKeyIndex(row.captionKey), settings::kLanguageKeyCount);
-        EXPECT_EQ(english.readString("Interface", row.captionKey, ""), row.builtInCaption)
-            << "the built-in caption is English.ini's";
-        EXPECT_NE(russian.readString("Interface", row.captionKey, ""), "");
+        for (const settings::IniFile* language : {&english, &russian}) {
+            EXPECT_NE(language->readString("Interface", row.captionKey, ""), "");
+        }
         for (const std::string_view label : {row.symbolsLabelKey, row.replaceLabelKey}) {
             EXPECT_TRUE(label.empty() || settings::languageKeyIndex(label) < settings::kLanguageKeyCount) << label;
         }
