@@ -1,5 +1,7 @@
 #include "app/statuswording.h"
 
+#include "app/utf8text.h"
+
 #include "browser/bytepaths.h"
 #include "platform/plural.h"
 
@@ -8,11 +10,6 @@
 namespace quorbit {
 
 namespace {
-
-QString fromUtf8(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 std::string_view renameReasonKey(Verdict verdict)
 {

@@ -477,6 +477,12 @@ std::string_view fileNameOf(std::string_view path)
     return path.substr(path.rfind('/') + 1); // npos + 1 is 0: a bare name is its own file name
 }
 
+std::string parentFolderOf(std::string_view path)
+{
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string_view::npos || slash == 0 ? std::string("/") : std::string(path.substr(0, slash));
+}
+
 std::string withTrailingSeparator(std::string_view folder)
 {
     std::string path(folder);

@@ -245,6 +245,9 @@ bool isLocked(const std::string& path);
 // The part of `path` after its last "/".
 std::string_view fileNameOf(std::string_view path);
 
+// The folder above `path`, as the file system names it; "/" for a folder at the top.
+std::string parentFolderOf(std::string_view path);
+
 // `folder` with "/" appended unless it already ends with one.
 std::string withTrailingSeparator(std::string_view folder);
 
