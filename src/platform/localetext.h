@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <numeric>
 #include <string>
 #include <string_view>
@@ -34,12 +33,10 @@ std::string collationKey(std::string_view name);
 bool nameLess(std::string_view a, std::string_view b);
 
 // The sort keys of the names numbered `begin` to `end`, in one block, so a
-// million names cost no million key strings; `pause`, when given, runs after
-// every few thousand names.
+// million names cost no million key strings.
 template <class NameOf>
-NameBlock nameKeys(std::size_t begin, std::size_t end, NameOf& nameOf, const std::function<void()>* pause)
+NameBlock nameKeys(std::size_t begin, std::size_t end, NameOf& nameOf)
 {
-    constexpr std::size_t namesBetweenPauses = 4096;
     std::size_t bytes = 0;
     for (std::size_t index = begin; index < end; ++index) {
         bytes += std::string_view(nameOf(index)).size();
@@ -49,29 +46,24 @@ NameBlock nameKeys(std::size_t begin, std::size_t end, NameOf& nameOf, const std
     keys.reserve(end - begin, 3 * bytes + 8 * (end - begin));
     for (std::size_t index = begin; index < end; ++index) {
         keys.add(collationKey(nameOf(index)));
-        if (pause && *pause && keys.size() % namesBetweenPauses == 0) {
-            (*pause)();
-        }
     }
     return keys;
 }
 
 // The order that puts `count` names into name order: their numbers, the
 // first name's first; nameOf gives the name numbered i, and may be called
-// from two threads at once. `pause`, when given, runs on the calling thread
-// after every few thousand names, so a window can take its turn while a large
-// folder is sorted.
+// from two threads at once.
 template <class NameOf>
-std::vector<std::uint32_t> nameOrder(std::size_t count, NameOf nameOf, const std::function<void()>& pause = {})
+std::vector<std::uint32_t> nameOrder(std::size_t count, NameOf nameOf)
 {
     // From here on, the keys of the second half are made, and that half
     // sorted, on a second thread: at a million names each half takes half a second.
     constexpr std::size_t namesForTwoThreads = 16384;
     NameBlock halves[2];
-    const std::size_t half = platform::inTwoHalves(
-        count, namesForTwoThreads, [&](std::size_t begin, std::size_t end, bool onCallingThread) {
-            halves[onCallingThread ? 0 : 1] = nameKeys(begin, end, nameOf, onCallingThread ? &pause : nullptr);
-        });
+    const std::size_t half = platform::inTwoHalves(count, namesForTwoThreads,
+                                                   [&](std::size_t begin, std::size_t end, bool onCallingThread) {
+                                                       halves[onCallingThread ? 0 : 1] = nameKeys(begin, end, nameOf);
+                                                   });
     const auto key = [&](std::uint32_t index) { return index < half ? halves[0][index] : halves[1][index - half]; };
     const auto less = [&](std::uint32_t a, std::uint32_t b) {
         if (const int byKey = key(a).compare(key(b)); byKey != 0) {
@@ -88,12 +80,12 @@ std::vector<std::uint32_t> nameOrder(std::size_t count, NameOf nameOf, const std
     return order;
 }
 
-// Sorts `items` into name order; nameOf gives an item's name. `pause` as for nameOrder.
+// Sorts `items` into name order; nameOf gives an item's name.
 template <class Item, class NameOf>
-void sortByName(std::vector<Item>& items, NameOf nameOf, const std::function<void()>& pause = {})
+void sortByName(std::vector<Item>& items, NameOf nameOf)
 {
-    const std::vector<std::uint32_t> order = nameOrder(
-        items.size(), [&](std::size_t index) -> decltype(auto) { return nameOf(items[index]); }, pause);
+    const std::vector<std::uint32_t> order
+        = nameOrder(items.size(), [&](std::size_t index) -> decltype(auto) { return nameOf(items[index]); });
     std::vector<Item> sorted;
     sorted.reserve(items.size());
     for (const std::uint32_t index : order) {

@@ -14,10 +14,9 @@ namespace {
 // closed meanwhile is opened again from the anchor above it on the way back.
 constexpr std::size_t kAnchorStride = 64;
 
-void sortEntriesByName(std::vector<files::DirEntry>& entries, const std::function<void()>& pause = {})
+void sortEntriesByName(std::vector<files::DirEntry>& entries)
 {
-    text::sortByName(
-        entries, [](const files::DirEntry& entry) -> const std::string& { return entry.name; }, pause);
+    text::sortByName(entries, [](const files::DirEntry& entry) -> const std::string& { return entry.name; });
 }
 
 struct Level {
@@ -139,11 +138,9 @@ WalkResult walkFolders(const std::string& root, const FolderVisit& visit)
     return result;
 }
 
-std::vector<std::uint32_t> nameOrder(const NameBlock& names, const std::vector<std::uint32_t>& entries,
-                                     const std::function<void()>& pause)
+std::vector<std::uint32_t> nameOrder(const NameBlock& names, const std::vector<std::uint32_t>& entries)
 {
-    return text::nameOrder(
-        entries.size(), [&](std::size_t index) { return names[entries[index]]; }, pause);
+    return text::nameOrder(entries.size(), [&](std::size_t index) { return names[entries[index]]; });
 }
 
 } // namespace quorbit

@@ -28,9 +28,7 @@ using FolderVisit = std::function<bool(const files::Folder& folder, const std::s
 WalkResult walkFolders(const std::string& root, const FolderVisit& visit);
 
 // The order that puts `entries`, each the index of its name in `names`, in
-// name order: their positions in `entries`, the first name's first. `pause`,
-// when given, runs now and then while a large folder is sorted.
-std::vector<std::uint32_t> nameOrder(const NameBlock& names, const std::vector<std::uint32_t>& entries,
-                                     const std::function<void()>& pause = {});
+// name order: their positions in `entries`, the first name's first.
+std::vector<std::uint32_t> nameOrder(const NameBlock& names, const std::vector<std::uint32_t>& entries);
 
 } // namespace quorbit

@@ -261,20 +261,16 @@ JournalWriter::JournalWriter(const Journal& journal, const HeldJournal& held)
     }
 }
 
-bool JournalWriter::writeStep(const JournalStep& step, const std::function<void()>& pause)
+bool JournalWriter::writeStep(const JournalStep& step)
 {
-    return writeStep(
-        step, step.moves.size(),
-        [&moves = step.moves](std::size_t index) {
-            const JournalMove& move = moves[index];
-            return JournalMoveView{move.inode, move.birth, {}, move.from, move.to, move.size};
-        },
-        pause);
+    return writeStep(step, step.moves.size(), [&moves = step.moves](std::size_t index) {
+        const JournalMove& move = moves[index];
+        return JournalMoveView{move.inode, move.birth, {}, move.from, move.to, move.size};
+    });
 }
 
 bool JournalWriter::writeStep(const JournalStep& step, std::size_t moveCount,
-                              const std::function<JournalMoveView(std::size_t index)>& moveAt,
-                              const std::function<void()>& pause)
+                              const std::function<JournalMoveView(std::size_t index)>& moveAt)
 {
     if (!isOpen() || !writeNote()) {
         return false;
@@ -282,16 +278,13 @@ bool JournalWriter::writeStep(const JournalStep& step, std::size_t moveCount,
     constexpr std::size_t kPieceBytes = 1 << 20;
     std::uint64_t checksum = kFnvStart;
     std::string piece;
-    // Written a piece at the time, each sent on its way to the disk, so the window
-    // gets its turns and the wait for the whole plan at the end is short.
+    // Written a piece at the time, each sent on its way to the disk, so the
+    // wait for the whole plan at the end is short.
     const auto writePiece = [&] {
         checksum = fnv1a(piece, checksum);
         const bool appended = m_file.append(piece);
         m_file.startWriteback();
         piece.clear();
-        if (pause) {
-            pause();
-        }
         return appended;
     };
     piece = "step " + std::to_string(step.createdFolders.size()) + " " + std::to_string(moveCount) + "\nF "

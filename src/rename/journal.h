@@ -104,16 +104,14 @@ public:
     bool isOpen() const { return m_file.isOpen(); }
     const std::string& path() const { return m_path; }
 
-    // Writes `step` and waits until it is on the disk, running `pause`, when
-    // given, between pieces of a large one. Its moves may be made only after
-    // this returned true.
-    bool writeStep(const JournalStep& step, const std::function<void()>& pause = {});
+    // Writes `step` and waits until it is on the disk. Its moves may be made
+    // only after this returned true.
+    bool writeStep(const JournalStep& step);
     // The same for a step whose moves are not kept as JournalMoves: `step`
     // tells all but the moves (its own are not written), and the step has
     // `moveCount` moves, the one at each index told by `moveAt`, in order.
     bool writeStep(const JournalStep& step, std::size_t moveCount,
-                   const std::function<JournalMoveView(std::size_t index)>& moveAt,
-                   const std::function<void()>& pause = {});
+                   const std::function<JournalMoveView(std::size_t index)>& moveAt);
     // Notes that one more move of the last step was tried, and whether it was
     // `made`; the notes are written in batches, so a crash loses at most the
     // last batch's note.

@@ -14,25 +14,6 @@ namespace {
 
 constexpr std::uint32_t none = NameTable::none;
 
-// Runs `pause` after every few thousand calls.
-class Pacer {
-public:
-    explicit Pacer(const std::function<void()>& pause)
-        : m_pause(pause)
-    {
-    }
-    void step()
-    {
-        if (m_pause && ++m_steps % 4096 == 0) {
-            m_pause();
-        }
-    }
-
-private:
-    const std::function<void()>& m_pause;
-    std::size_t m_steps = 0;
-};
-
 } // namespace
 
 std::string_view FolderPlan::from(const PlannedMove& move) const
@@ -48,7 +29,7 @@ std::string_view FolderPlan::to(const PlannedMove& move) const
 namespace {
 
 // The names of `names` folded to one case, in the same order.
-NameBlock foldedNames(const NameBlock& names, Pacer& pacer)
+NameBlock foldedNames(const NameBlock& names)
 {
     NameBlock folded;
     std::size_t bytes = 0;
@@ -58,7 +39,6 @@ NameBlock foldedNames(const NameBlock& names, Pacer& pacer)
     folded.reserve(names.size(), bytes + bytes / 8);
     for (std::size_t index = 0; index < names.size(); ++index) {
         folded.add(text::caseFold(names[index]));
-        pacer.step();
     }
     return folded;
 }
@@ -103,9 +83,8 @@ std::string asideName(std::string_view name, int attempt, const files::DriveRule
 } // namespace
 
 FolderPlan planFolder(NameBlock folderNames, std::vector<std::uint32_t> entryNames, NameBlock newNames,
-                      const std::function<void()>& pause, const files::DriveRules& rules)
+                      const files::DriveRules& rules)
 {
-    Pacer pacer(pause);
     FolderPlan plan;
     plan.folderNames = std::move(folderNames);
     plan.entryNames = std::move(entryNames);
@@ -114,7 +93,6 @@ FolderPlan planFolder(NameBlock folderNames, std::vector<std::uint32_t> entryNam
     plan.verdicts.reserve(count);
     for (std::uint32_t entry = 0; entry < count; ++entry) {
         plan.verdicts.push_back(verdictOf(plan.name(entry), plan.newName(entry), rules));
-        pacer.step();
     }
     plan.photoWithoutDate.assign(count, false);
 
@@ -123,8 +101,8 @@ FolderPlan planFolder(NameBlock folderNames, std::vector<std::uint32_t> entryNam
     NameBlock foldedFolderNames;
     NameBlock foldedNewNames;
     if (rules.caseInsensitive) {
-        foldedFolderNames = foldedNames(plan.folderNames, pacer);
-        foldedNewNames = foldedNames(plan.newNames, pacer);
+        foldedFolderNames = foldedNames(plan.folderNames);
+        foldedNewNames = foldedNames(plan.newNames);
     }
     const NameBlock& folderKeys = rules.caseInsensitive ? foldedFolderNames : plan.folderNames;
     const NameBlock& newKeys = rules.caseInsensitive ? foldedNewNames : plan.newNames;
@@ -136,7 +114,6 @@ FolderPlan planFolder(NameBlock folderNames, std::vector<std::uint32_t> entryNam
     NameTable named(folderCount);
     for (std::uint32_t index = 0; index < folderCount; ++index) {
         named.add(index, folderName);
-        pacer.step();
     }
     // Which of the run's entries has each name of the folder; none for an entry outside the run.
     std::vector<std::uint32_t> entryNamed(folderCount, none);
@@ -154,7 +131,6 @@ FolderPlan planFolder(NameBlock folderNames, std::vector<std::uint32_t> entryNam
         if (plan.verdicts[entry] == Verdict::Renamed && firstWanting.add(entry, newName) != entry) {
             stopped.push_back(entry);
         }
-        pacer.step();
     }
 
     // A name that stays stops every entry that wants it; each entry stopped
@@ -178,7 +154,6 @@ FolderPlan planFolder(NameBlock folderNames, std::vector<std::uint32_t> entryNam
     while (!stayingToCheck.empty()) {
         const std::uint32_t index = stayingToCheck.back();
         stayingToCheck.pop_back();
-        pacer.step();
         if (const std::uint32_t wanting = firstWanting.find(folderKeys[index], newName); wanting != none) {
             stop(wanting, Verdict::Taken);
         }
@@ -197,7 +172,6 @@ FolderPlan planFolder(NameBlock folderNames, std::vector<std::uint32_t> entryNam
         static_cast<std::size_t>(std::count(plan.verdicts.begin(), plan.verdicts.end(), Verdict::Renamed)));
     std::vector<std::uint32_t> path;
     for (std::uint32_t start = 0; start < count; ++start) {
-        pacer.step();
         if (plan.verdicts[start] != Verdict::Renamed || placed[start]) {
             continue;
         }
@@ -275,7 +249,6 @@ AppliedPlan applyFolderPlan(const files::Folder& folder, const FolderPlan& plan,
             }
         }
         progress.setProgressPosition(static_cast<int>(100 * i / plan.moves.size()));
-        progress.processPendingEvents();
         if (aside == 0 && progress.stopRequested()) {
             applied.completed = false;
             return applied;

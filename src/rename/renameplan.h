@@ -94,13 +94,12 @@ struct FolderPlan {
 // the entry would get is unsafe. An entry gets its new name unless an entry
 // that stays has it, or an entry before it wants it too; an entry that does
 // not get its name stays and keeps its own, which can in turn stop another.
-// `pause`, when given, runs every few thousand entries, so a window can take
-// its turn. `rules` are the folder's drive's: a new name it would refuse
-// stays unmade, and where letter case does not count, names that differ only
-// in case are one name (an entry that only changes its case passes through a
-// temporary name).
+// `rules` are the folder's drive's: a new name it would refuse stays unmade,
+// and where letter case does not count, names that differ only in case are
+// one name (an entry that only changes its case passes through a temporary
+// name).
 FolderPlan planFolder(NameBlock folderNames, std::vector<std::uint32_t> entryNames, NameBlock newNames,
-                      const std::function<void()>& pause = {}, const files::DriveRules& rules = {});
+                      const files::DriveRules& rules = {});
 
 class RunProgress;
 
@@ -111,8 +110,8 @@ struct AppliedPlan {
     std::vector<std::size_t> failed; // the entries whose move failed, by their number in the run's order
 };
 
-// Makes the moves of `plan` in `folder`, in their order, giving the window its
-// turn after each and calling `moveTried`, when given, after each too, with whether the move was made. A move that
+// Makes the moves of `plan` in `folder`, in their order, moving the progress
+// strip after each and calling `moveTried`, when given, after each too, with whether the move was made. A move that
 // fails leaves its entry as it was. An
 // entry moved aside to open a cycle ("name.quorbit-swap") goes back to its own name when another program took the name
 // that was to close the cycle, and stays aside, never lost, when that name is gone too. A stop that is requested is

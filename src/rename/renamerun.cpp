@@ -54,8 +54,7 @@ bool appliesTo(ApplyTo applyTo, bool isFolder)
     return isFolder ? applyTo != ApplyTo::Files : applyTo != ApplyTo::Folders;
 }
 
-CollectedEntries collectEntries(const files::Folder& folder, ApplyTo applyTo, const FileMask& mask,
-                                const std::function<void()>& pause)
+CollectedEntries collectEntries(const files::Folder& folder, ApplyTo applyTo, const FileMask& mask)
 {
     CollectedEntries collected;
     {
@@ -82,7 +81,7 @@ CollectedEntries collectEntries(const files::Folder& folder, ApplyTo applyTo, co
             collected.present.add(entry.name);
         }
     }
-    const std::vector<std::uint32_t> order = nameOrder(collected.present, collected.selected, pause);
+    const std::vector<std::uint32_t> order = nameOrder(collected.present, collected.selected);
     std::vector<std::uint32_t> selected;
     std::vector<std::uint64_t> inodes;
     selected.reserve(order.size());
@@ -247,8 +246,7 @@ int RenameRun::renameFolders(const ActiveRun& active, const PlannedFolders& plan
         if (planned.contains(folder, path)) {
             return true;
         }
-        CollectedEntries collected = collectEntries(folder, active.settings.applyTo, mask,
-                                                    [&progress = active.progress] { progress.processPendingEvents(); });
+        CollectedEntries collected = collectEntries(folder, active.settings.applyTo, mask);
         stopped = !renameAll(active, folder, std::move(collected), path, result);
         return !stopped;
     };
@@ -279,7 +277,6 @@ ProgressStrip::~ProgressStrip()
 void ProgressStrip::showDone(std::size_t done, std::size_t of)
 {
     m_progress.setProgressPosition(of == 0 ? 100 : static_cast<int>(100 * done / of));
-    m_progress.processPendingEvents();
 }
 
 bool RenameRun::renameAll(const ActiveRun& active, const files::Folder& folder, CollectedEntries collected,
@@ -308,8 +305,7 @@ bool RenameRun::renameAll(const ActiveRun& active, const files::Folder& folder, 
             return JournalMoveView{trusted ? stamp.inode : 0, stamp.birth,    prefix,
                                    plan->from(move),          plan->to(move), stamp.size};
         };
-        if (!active.journal->writeStep(step, plan->moves.size(), moveAt,
-                                       [&progress = active.progress] { progress.processPendingEvents(); })) {
+        if (!active.journal->writeStep(step, plan->moves.size(), moveAt)) {
             return false;
         }
     }
@@ -378,14 +374,11 @@ std::optional<FolderPlan> RenameRun::planNames(const ActiveRun& active, const fi
             claimed.insert(*newName);
         }
         newNames.add(newName ? std::string_view(*newName) : std::string_view());
-        active.progress.processPendingEvents();
         if (active.progress.stopRequested()) {
             return std::nullopt;
         }
     }
-    FolderPlan plan = planFolder(
-        std::move(folderNames), std::move(entryNames), std::move(newNames),
-        [&progress = active.progress] { progress.processPendingEvents(); }, rules);
+    FolderPlan plan = planFolder(std::move(folderNames), std::move(entryNames), std::move(newNames), rules);
     for (const std::size_t entry : withoutDate) {
         plan.photoWithoutDate[entry] = true;
     }

@@ -44,16 +44,14 @@ struct RunSettings {
     RandomGenerator random{};
 };
 
-// What the window does for a run: the progress strip, and a chance to repaint
-// and take input between two entries. The base shows nothing and never stops,
-// for a run without a window.
+// What the window does for a run: the progress strip, and whether to stop.
+// The base shows nothing and never stops, for a run without a window.
 class RunProgress {
 public:
     virtual ~RunProgress() = default;
     virtual void showProgress() {}
     virtual void setProgressPosition(int /*position*/) {} // 0..100
     virtual void hideProgress() {}
-    virtual void processPendingEvents() {}
     // Asked after every entry: true ends the run there (the window is closing).
     virtual bool stopRequested() { return false; }
 };
@@ -67,7 +65,7 @@ public:
     ProgressStrip(const ProgressStrip&) = delete;
     ProgressStrip& operator=(const ProgressStrip&) = delete;
 
-    // `done` of `of` steps are done: the strip follows and the window gets its turn.
+    // `done` of `of` steps are done: the strip follows.
     void showDone(std::size_t done, std::size_t of);
 
 private:
@@ -135,10 +133,8 @@ struct CollectedEntries {
 };
 
 // The entries of `folder` that `applyTo` and `mask` select, as a run takes
-// them. A link counts as a folder when it leads to one. `pause`, when given,
-// runs now and then while a large folder is sorted.
-CollectedEntries collectEntries(const files::Folder& folder, ApplyTo applyTo, const FileMask& mask,
-                                const std::function<void()>& pause = {});
+// them. A link counts as a folder when it leads to one.
+CollectedEntries collectEntries(const files::Folder& folder, ApplyTo applyTo, const FileMask& mask);
 
 // The rename run: collects a folder's entries (or those of the folder and all
 // its plain sub-folders) and renames each with the chosen operation.

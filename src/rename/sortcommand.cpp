@@ -137,11 +137,10 @@ struct EntryPlan {
 // place that decides where an entry goes, and why it stays when that can be
 // told before anything moves. The earlier folders' moves are taken as made:
 // on the disk once the run made them, in `assumed` while only planned.
-// `targets` keeps the extension folders the plan opened; `pause` runs
-// between two entries.
+// `targets` keeps the extension folders the plan opened.
 std::vector<EntryPlan> planFolder(SortScope& scope, Targets& targets, const files::Folder& from,
                                   const std::string& fromPath, const std::vector<std::string>& names,
-                                  const AssumedMoves& assumed, const std::function<void()>& pause)
+                                  const AssumedMoves& assumed)
 {
     const files::Folder::Identity fromIdentity = from.identity();
     // Asked at the first entry that would leave it.
@@ -168,7 +167,6 @@ std::vector<EntryPlan> planFolder(SortScope& scope, Targets& targets, const file
             entry.skip = SortSkip::NameTaken;
         }
         plan.push_back(entry);
-        pause();
     }
     return plan;
 }
@@ -178,13 +176,12 @@ std::vector<EntryPlan> planFolder(SortScope& scope, Targets& targets, const file
 // sub-folders, those Apply to and the mask select, in every plain sub-folder
 // and then the current folder; without, the listed names that are entries of
 // the current folder and that Apply to selects. A listed name that is gone
-// goes to `vanished` instead. `listing` is the current folder's; `pause`
-// runs now and then while a large folder is gone through.
+// goes to `vanished` instead. `listing` is the current folder's.
 using SortedFolderVisit
     = std::function<bool(const files::Folder& folder, const std::string& path, const std::vector<std::string>& names,
                          const std::vector<std::uint64_t>& inodes, const files::DriveRules& rules)>;
 WalkResult forEachSortedFolder(const SortSettings& settings, const SortScope& scope,
-                               const std::vector<files::DirEntry>& listing, const std::function<void()>& pause,
+                               const std::vector<files::DirEntry>& listing,
                                const std::function<void(const std::string& name)>& vanished,
                                const SortedFolderVisit& visit)
 {
@@ -193,14 +190,13 @@ WalkResult forEachSortedFolder(const SortSettings& settings, const SortScope& sc
         // Each folder's sub-folders are listed before it is entered, so the
         // extension folders made on the way are not visited.
         return walkFolders(settings.folder, [&](const files::Folder& folder, const std::string& path) {
-            const CollectedEntries collected = collectEntries(folder, settings.applyTo, mask, pause);
+            const CollectedEntries collected = collectEntries(folder, settings.applyTo, mask);
             return visit(folder, path, collected.selectedNames(), collected.inodes, collected.rules);
         });
     }
     std::unordered_map<std::string_view, std::uint64_t> inodeOf;
     for (const files::DirEntry& entry : listing) {
         inodeOf.emplace(entry.name, entry.inode);
-        pause();
     }
     std::vector<std::string> taken;
     std::vector<std::uint64_t> inodes;
@@ -213,7 +209,6 @@ WalkResult forEachSortedFolder(const SortSettings& settings, const SortScope& sc
             taken.push_back(name);
             inodes.push_back(found->second);
         }
-        pause();
     }
     visit(scope.current, settings.folder, taken, inodes, scope.rules);
     return {};
@@ -271,8 +266,7 @@ bool sortFolder(Sorting& sorting, const files::Folder& from, const std::string& 
     ProgressStrip progress(sorting.progress, names.size());
     SortScope& scope = sorting.scope;
     Targets targets;
-    const std::vector<EntryPlan> plan = planFolder(scope, targets, from, fromPath, names, {},
-                                                   [&sorting] { sorting.progress.processPendingEvents(); });
+    const std::vector<EntryPlan> plan = planFolder(scope, targets, from, fromPath, names, {});
     const std::string fromPrefix = files::withTrailingSeparator(fromPath);
     JournalStep step;
     std::unordered_set<const Target*> toMake;
@@ -296,8 +290,7 @@ bool sortFolder(Sorting& sorting, const files::Folder& from, const std::string& 
             move.inode = 0;
         }
     }
-    if (sorting.journal && !step.moves.empty()
-        && !sorting.journal->writeStep(step, [&sorting] { sorting.progress.processPendingEvents(); })) {
+    if (sorting.journal && !step.moves.empty() && !sorting.journal->writeStep(step)) {
         return false;
     }
     std::vector<FailedMove> failed;
@@ -377,7 +370,7 @@ SortResult sortIntoExtensionFolders(const SortSettings& settings, RunProgress& p
     } else {
         const std::string prefix = files::withTrailingSeparator(settings.folder);
         WalkResult walk = forEachSortedFolder(
-            settings, scope, listing, [&progress] { progress.processPendingEvents(); },
+            settings, scope, listing,
             [&](const std::string& name) {
                 result.notSorted.push_back({prefix + name,
                                             prefix + destination(std::string(splitName(name).extension), name),
@@ -410,9 +403,8 @@ SortPlan planSort(const SortSettings& settings)
     }
     SortScope scope(current, settings.folder, listing);
     AssumedMoves assumed;
-    const auto noPause = [] {};
     WalkResult walk = forEachSortedFolder(
-        settings, scope, listing, noPause,
+        settings, scope, listing,
         [&](const std::string& name) {
             plan.entries.push_back(
                 {name, destination(std::string(splitName(name).extension), name), false, SortSkip::Vanished});
@@ -421,7 +413,7 @@ SortPlan planSort(const SortSettings& settings)
             const std::vector<std::uint64_t>&, const files::DriveRules&) {
             const std::string relative = path == settings.folder ? "" : path.substr(scope.currentPrefix.size()) + "/";
             Targets targets;
-            const std::vector<EntryPlan> planned = planFolder(scope, targets, folder, path, names, assumed, noPause);
+            const std::vector<EntryPlan> planned = planFolder(scope, targets, folder, path, names, assumed);
             for (std::size_t i = 0; i < names.size(); ++i) {
                 const std::string& folderName = planned[i].target->name;
                 plan.entries.push_back(

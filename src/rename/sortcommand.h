@@ -61,8 +61,7 @@ struct SortResult {
 // the journal and made; moves the file system refuses only then are listed
 // with why, as far as can be told. A current folder that cannot be opened or
 // listed is itself one not sorted. `progress` shows the window's progress
-// strip for a folder of more than 100 entries and gives the window its turns
-// meanwhile.
+// strip for a folder of more than 100 entries.
 SortResult sortIntoExtensionFolders(const SortSettings& settings, RunProgress& progress);
 
 // What the Sort would do with one entry.

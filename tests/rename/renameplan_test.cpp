@@ -28,7 +28,7 @@ FolderPlan planned(const std::vector<std::string>& present, const Wanted& wanted
         entryNames.push_back(static_cast<std::uint32_t>(found - present.begin()));
         newNames.add(newName.value_or(""));
     }
-    return planFolder(std::move(folderNames), std::move(entryNames), std::move(newNames), {}, rules);
+    return planFolder(std::move(folderNames), std::move(entryNames), std::move(newNames), rules);
 }
 
 struct PlanCase {
@@ -144,16 +144,16 @@ TEST(RenamePlan, ACycleThatCannotCloseLosesNoEntry)
             : m_folder(folder)
         {
         }
-        void processPendingEvents() override
+        void setProgressPosition(int) override
         {
-            if (++m_turns == 2) {
+            if (++m_movesMade == 2) {
                 m_folder.create({"b"});
             }
         }
 
     private:
         const testing::TempFolder& m_folder;
-        int m_turns = 0;
+        int m_movesMade = 0;
     } intruder(folder);
     const AppliedPlan applied = applyFolderPlan(files::Folder(folder.path()), plan, intruder);
     EXPECT_EQ(applied.renamed, 1u);

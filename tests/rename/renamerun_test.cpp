@@ -23,18 +23,18 @@ public:
     void showProgress() override { ++shown, visible = true; }
     void setProgressPosition(int position) override { positions.push_back(position); }
     void hideProgress() override { visible = false; }
-    void processPendingEvents() override
+    bool stopRequested() override
     {
-        ++eventRounds;
+        ++stopQuestions;
         if (duringRun) {
             duringRun();
         }
+        return stopQuestions >= stopAfter;
     }
-    bool stopRequested() override { return eventRounds >= stopAfter; }
 
     int shown = 0;
     bool visible = false;
-    int eventRounds = 0;
+    int stopQuestions = 0;
     std::vector<int> positions;
     std::function<void()> duringRun;
     int stopAfter = 1 << 30;
@@ -362,7 +362,7 @@ TEST_F(RenameRunTest, NoFolderDoesNothing)
     settings.folder.clear();
     const RunResult result = renameRun.run(settings, progress);
     EXPECT_EQ(result.outcome, RunResult::Outcome::NoFolder);
-    EXPECT_EQ(progress.eventRounds, 0);
+    EXPECT_EQ(progress.stopQuestions, 0);
 }
 
 TEST_F(RenameRunTest, ProgressStripAboveOneHundredEntries)
@@ -372,7 +372,7 @@ TEST_F(RenameRunTest, ProgressStripAboveOneHundredEntries)
     }
     run(with(RenameOption::AddToLeft, "a"));
     EXPECT_EQ(progress.shown, 0);
-    EXPECT_EQ(progress.eventRounds, 200) << "the window gets a turn after every new name and every rename";
+    EXPECT_EQ(progress.stopQuestions, 200) << "a stop is looked for after every new name and every rename";
 
     folder.create({"extra"});
     progress = {};
@@ -389,7 +389,7 @@ TEST_F(RenameRunTest, ProgressStripAboveOneHundredEntries)
 TEST_F(RenameRunTest, AStopEndsTheRunAfterTheEntryInHand)
 {
     folder.create({"a", "b", "c", "sub/x", "sub/y"});
-    progress.stopAfter = 3; // two turns while the new names are worked out, one after the first rename
+    progress.stopAfter = 3; // asked twice while the new names are worked out, then after the first rename
     RunSettings settings = with(RenameOption::AddToLeft, "n");
     settings.applyTo = ApplyTo::Both;
     settings.subfolders = true;

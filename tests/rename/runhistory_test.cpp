@@ -238,19 +238,20 @@ TEST(RunHistory, AnUndoTakesNoRunPastTheNewest)
     }
 }
 
-// Another program deletes the folder's files once the run has listed them:
-// every move it planned fails.
+// Another program deletes the folder's files once the run has listed them,
+// while it works out the new names: every move it planned fails.
 class DeletesWhatWasListed : public RunProgress {
 public:
     explicit DeletesWhatWasListed(const testing::TempFolder& folder)
         : m_folder(folder)
     {
     }
-    void processPendingEvents() override
+    bool stopRequested() override
     {
         for (const std::string& name : m_folder.list()) {
             std::filesystem::remove(m_folder / name);
         }
+        return false;
     }
 
 private:

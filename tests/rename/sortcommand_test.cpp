@@ -221,10 +221,10 @@ TEST(SortCommand, ShowsProgressForManyEntriesAndHidesItAtTheEnd)
     struct Recording : RunProgress {
         void showProgress() override { ++shown, visible = true; }
         void hideProgress() override { visible = false; }
-        void processPendingEvents() override { ++turns; }
+        void setProgressPosition(int) override { ++positions; }
         int shown = 0;
         bool visible = false;
-        int turns = 0;
+        int positions = 0;
     } progress;
     const TempFolder folder;
     SortSettings settings{folder.path(), ApplyTo::Files, true, "*.*", {}, {}};
@@ -234,7 +234,7 @@ TEST(SortCommand, ShowsProgressForManyEntriesAndHidesItAtTheEnd)
     EXPECT_EQ(sortIntoExtensionFolders(settings, progress).moved, 101);
     EXPECT_EQ(progress.shown, 1);
     EXPECT_FALSE(progress.visible);
-    EXPECT_GE(progress.turns, 101) << "the window gets a turn between entries";
+    EXPECT_GE(progress.positions, 101) << "the strip follows every entry";
 }
 
 TEST(SortCommand, NoFolderDoesNothing)
