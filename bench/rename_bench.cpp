@@ -182,8 +182,8 @@ void benchmarkOperations()
     constexpr int count = 1'000'000;
     const std::vector<std::string> names = sampleNames(count);
     // Compiled once, as a run compiles it.
-    const auto regex = std::make_shared<const quorbit::RegexReplacement>(
-        std::get<quorbit::RegexReplacement>(quorbit::RegexReplacement::compile("e", "_")));
+    const auto regex
+        = std::make_shared<const quorbit::RegexReplacement>(std::move(*quorbit::RegexReplacement::compile("e", "_")));
     const quorbit::OperationInputs inputs{"e", "_", 5, regex};
     quorbit::RandomGenerator random;
     std::printf("name operations over %d names (ns per call)\n", count);

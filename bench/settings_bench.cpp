@@ -80,7 +80,7 @@ int main(int argc, char* argv[])
     settings::Settings stored;
     stored.lastFolder = "/home/user/Music/Собрание";
     stored.language = "Russian";
-    if (settings::saveSettings(settingsPath, stored)) {
+    if (!settings::saveSettings(settingsPath, stored)) {
         bench::fail("save " + settingsPath);
     }
     if (readWhole(languages + "Russian.ini").empty()) {
@@ -107,7 +107,7 @@ int main(int argc, char* argv[])
     compare(
         "close: save every setting", "ratio close/floor", 50,
         [&] {
-            if (settings::saveSettings(settingsPath, stored)) {
+            if (!settings::saveSettings(settingsPath, stored)) {
                 bench::fail("save " + settingsPath);
             }
         },

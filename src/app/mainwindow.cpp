@@ -703,8 +703,8 @@ void TForm1::saveOnClose()
     }
     choices.window = windowPlace(*this);
     // A settings file that cannot be written is reported; the window closes all the same.
-    if (const std::optional<std::string> failure = settings::saveSettings(m_places.settingsFiles.writeTo, choices)) {
-        m_showMessage(fromUtf8(*failure));
+    if (const auto saved = settings::saveSettings(m_places.settingsFiles.writeTo, choices); !saved) {
+        m_showMessage(fromUtf8(saved.fault()));
     }
 }
 

@@ -194,9 +194,8 @@ std::string CounterText(int start, std::string_view prefix, std::size_t entryInd
 
 std::optional<std::string> RegexReplace(std::string_view part, std::string_view pattern, std::string_view replaceBy)
 {
-    const std::variant<RegexReplacement, std::string> compiled = RegexReplacement::compile(pattern, replaceBy);
-    const RegexReplacement* replacement = std::get_if<RegexReplacement>(&compiled);
-    return replacement ? replacement->apply(part) : std::string(part);
+    const Result<RegexReplacement, std::string> compiled = RegexReplacement::compile(pattern, replaceBy);
+    return compiled ? compiled->apply(part) : std::string(part);
 }
 
 std::optional<std::string> ApplyOperation(RenameOption option, std::string_view part, const OperationInputs& inputs,

@@ -121,8 +121,8 @@ struct Piece {
 // "\" takes the next character as it is ("\uhhhh" and "\Uhhhhhhhh" its code
 // point), "$" takes a group by number (as many digits as keep it a group) or
 // by "{name}". The error instead when a "$" names no group the pattern has.
-std::variant<std::vector<Piece>, std::string> readReplacement(const icu::RegexPattern& pattern, int32_t groupCount,
-                                                              std::string_view replacementBytes)
+Result<std::vector<Piece>, std::string> readReplacement(const icu::RegexPattern& pattern, int32_t groupCount,
+                                                        std::string_view replacementBytes)
 {
     const icu::UnicodeString replacement = decode(replacementBytes);
     const int32_t length = replacement.length();
@@ -171,7 +171,7 @@ std::variant<std::vector<Piece>, std::string> readReplacement(const icu::RegexPa
             continue;
         }
         const auto refuse = [&](UErrorCode error) {
-            return errorText(error, replacement.countChar32(0, at) + 1, " of the replacement");
+            return Failure{errorText(error, replacement.countChar32(0, at) + 1, " of the replacement")};
         };
         int32_t group = 0;
         if (i < length && replacement.charAt(i) == u'{') {
@@ -235,8 +235,7 @@ RegexReplacement::RegexReplacement(RegexReplacement&&) noexcept = default;
 RegexReplacement& RegexReplacement::operator=(RegexReplacement&&) noexcept = default;
 RegexReplacement::~RegexReplacement() = default;
 
-std::variant<RegexReplacement, std::string> RegexReplacement::compile(std::string_view pattern,
-                                                                      std::string_view replacement)
+Result<RegexReplacement, std::string> RegexReplacement::compile(std::string_view pattern, std::string_view replacement)
 {
     if (pattern.empty()) {
         return RegexReplacement(nullptr);
@@ -246,18 +245,18 @@ std::variant<RegexReplacement, std::string> RegexReplacement::compile(std::strin
     UErrorCode status = U_ZERO_ERROR;
     compiled->pattern.reset(icu::RegexPattern::compile(decode(pattern), 0, where, status));
     if (U_FAILURE(status)) {
-        return errorText(status, where.offset);
+        return Failure{errorText(status, where.offset)};
     }
     const std::unique_ptr<icu::RegexMatcher> matcher(compiled->pattern->matcher(status));
     if (U_FAILURE(status)) {
-        return errorText(status, 0);
+        return Failure{errorText(status, 0)};
     }
-    std::variant<std::vector<Piece>, std::string> pieces
+    Result<std::vector<Piece>, std::string> pieces
         = readReplacement(*compiled->pattern, matcher->groupCount(), replacement);
-    if (std::string* error = std::get_if<std::string>(&pieces)) {
-        return std::move(*error);
+    if (!pieces) {
+        return Failure{pieces.fault()};
     }
-    compiled->pieces = std::move(std::get<std::vector<Piece>>(pieces));
+    compiled->pieces = std::move(*pieces);
     return RegexReplacement(std::move(compiled));
 }
 

@@ -4,7 +4,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <variant>
+
+#include "platform/result.h"
 
 namespace quorbit {
 
@@ -33,7 +34,7 @@ public:
     // character where it was found, counted as ICU counts ("U_REGEX_MISMATCHED_PAREN
     // at offset 4"; "... at offset 2 of the replacement" for a replacement naming
     // a group the pattern does not have). An empty pattern compiles, and changes nothing.
-    static std::variant<RegexReplacement, std::string> compile(std::string_view pattern, std::string_view replacement);
+    static Result<RegexReplacement, std::string> compile(std::string_view pattern, std::string_view replacement);
 
     RegexReplacement(RegexReplacement&&) noexcept;
     RegexReplacement& operator=(RegexReplacement&&) noexcept;

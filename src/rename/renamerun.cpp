@@ -178,12 +178,13 @@ RunResult RenameRun::start(const RunSettings& settings, RunProgress& progress, c
         result.outcome = RunResult::Outcome::NoFolder;
         return result;
     }
-    std::variant<OperationInputs, RunResult> prepared = inputsFor(settings);
-    if (RunResult* refused = std::get_if<RunResult>(&prepared)) {
-        refused->random = settings.random;
-        return std::move(*refused);
+    Result<OperationInputs, RunResult> prepared = inputsFor(settings);
+    if (!prepared) {
+        RunResult refused = prepared.fault();
+        refused.random = settings.random;
+        return refused;
     }
-    OperationInputs& inputs = std::get<OperationInputs>(prepared);
+    OperationInputs& inputs = *prepared;
     std::optional<JournalWriter> journal;
     if (!settings.journalFolder.empty()) {
         // Names from a source of unknown make cannot be drawn again: such a run
@@ -216,8 +217,7 @@ RunResult RenameRun::goOn(const Journal& journal, const RunRecord& record, Journ
     RunSettings settings = record.settings;
     settings.folder = journal.root;
     settings.journalFolder.clear();
-    std::variant<OperationInputs, RunResult> prepared = inputsFor(settings);
-    OperationInputs* inputs = std::get_if<OperationInputs>(&prepared);
+    Result<OperationInputs, RunResult> inputs = inputsFor(settings);
     std::optional<RandomGenerator> random
         = journal.steps.empty() ? settings.random : RandomGenerator::fromStateText(journal.steps.back().resume);
     if (!inputs || !random) {
@@ -388,27 +388,27 @@ std::optional<FolderPlan> RenameRun::planNames(const ActiveRun& active, const fi
     return plan;
 }
 
-std::variant<OperationInputs, RunResult> RenameRun::inputsFor(const RunSettings& settings)
+Result<OperationInputs, RunResult> RenameRun::inputsFor(const RunSettings& settings)
 {
     const NumberCheck number = checkNumber(settings.option, settings.numberText);
     switch (number.fault) {
     case NumberCheck::Fault::NotANumber:
-        return RunResult{RunResult::Outcome::InvalidNumber};
+        return Failure{RunResult{RunResult::Outcome::InvalidNumber}};
     case NumberCheck::Fault::TooSmall:
-        return RunResult{RunResult::Outcome::NumberTooSmall};
+        return Failure{RunResult{RunResult::Outcome::NumberTooSmall}};
     case NumberCheck::Fault::None:
         break;
     }
     OperationInputs inputs{settings.symbolsText, settings.replaceText, number.value};
     if (settings.option == RenameOption::RegexReplace) {
-        std::variant<RegexReplacement, std::string> compiled
+        Result<RegexReplacement, std::string> compiled
             = RegexReplacement::compile(settings.symbolsText, settings.replaceText);
-        if (std::string* error = std::get_if<std::string>(&compiled)) {
+        if (!compiled) {
             RunResult refused{RunResult::Outcome::InvalidPattern};
-            refused.patternError = std::move(*error);
-            return refused;
+            refused.patternError = compiled.fault();
+            return Failure{std::move(refused)};
         }
-        inputs.regex = std::make_shared<const RegexReplacement>(std::move(std::get<RegexReplacement>(compiled)));
+        inputs.regex = std::make_shared<const RegexReplacement>(std::move(*compiled));
     }
     return inputs;
 }
@@ -417,17 +417,17 @@ std::optional<RunPreview> RenameRun::preview(const RunSettings& settings, const 
                                              const std::atomic<bool>* cancelled)
 {
     RandomGenerator random = settings.random;
-    std::variant<OperationInputs, RunResult> prepared = inputsFor(settings);
+    Result<OperationInputs, RunResult> prepared = inputsFor(settings);
     if (settings.folder.empty()) {
         return std::nullopt;
     }
-    if (RunResult* refused = std::get_if<RunResult>(&prepared)) {
-        if (refused->outcome != RunResult::Outcome::InvalidPattern) {
+    if (!prepared) {
+        if (prepared.fault().outcome != RunResult::Outcome::InvalidPattern) {
             return std::nullopt;
         }
         // Nothing would be renamed anywhere; the folder in view shows why.
         RunPreview preview;
-        preview.patternError = std::move(refused->patternError);
+        preview.patternError = prepared.fault().patternError;
         CollectedEntries collected
             = collectEntries(files::Folder(settings.folder), settings.applyTo, FileMask(settings.mask));
         FolderPlan& shown = preview.shown;
@@ -455,7 +455,7 @@ std::optional<RunPreview> RenameRun::preview(const RunSettings& settings, const 
     private:
         const std::atomic<bool>* m_cancelled;
     } look(cancelled);
-    const ActiveRun active{settings, std::move(std::get<OperationInputs>(prepared)), look, tagNames, random, nullptr};
+    const ActiveRun active{settings, std::move(*prepared), look, tagNames, random, nullptr};
     const FileMask mask(settings.mask);
     RunPreview preview;
     // The folders are planned in the run's order, so each draws the random names the run will.

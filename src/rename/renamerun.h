@@ -2,6 +2,7 @@
 
 #include "platform/drives.h"
 #include "platform/files.h"
+#include "platform/result.h"
 #include "rename/journal.h"
 #include "rename/operations.h"
 #include "rename/renameplan.h"
@@ -11,7 +12,6 @@
 #include <optional>
 #include <string>
 #include <unordered_set>
-#include <variant>
 #include <vector>
 
 namespace quorbit {
@@ -210,7 +210,7 @@ private:
     // the whole run; or the refusal to run when the number box holds no number
     // (InvalidNumber) or one the operation does not take (NumberTooSmall), or
     // the pattern does not compile (InvalidPattern).
-    static std::variant<OperationInputs, RunResult> inputsFor(const RunSettings& settings);
+    static Result<OperationInputs, RunResult> inputsFor(const RunSettings& settings);
 };
 
 // A computed name made fit for the disk: trailing dots and blanks dropped.

@@ -129,14 +129,14 @@ Settings readSettings(const std::string& path)
     return settings;
 }
 
-std::optional<std::string> saveSettings(const std::string& path, const Settings& settings)
+Result<void, std::string> saveSettings(const std::string& path, const Settings& settings)
 {
     // Read again, so lines the user added while the program ran are kept. A
     // file that cannot be read whole is left alone: written over, it would
     // hold only these keys, and the user's own lines would be gone.
     LoadedIniFile loaded = loadIniFile(path);
     if (loaded.status == files::ReadStatus::Unreadable) {
-        return unableToWriteMessage(path);
+        return Failure{unableToWriteMessage(path)};
     }
     IniFile& file = loaded.file;
     file.writeString(kSection, "Language", settings.language);
@@ -159,7 +159,10 @@ std::optional<std::string> saveSettings(const std::string& path, const Settings&
     if (!folder.empty() && !files::isExistingDirectory(folder)) {
         files::createPrivateFolder(folder);
     }
-    return file.save(path);
+    if (std::optional<std::string> failure = file.save(path)) {
+        return Failure{std::move(*failure)};
+    }
+    return {};
 }
 
 int radioGroupIndex(int stored, int entryCount)

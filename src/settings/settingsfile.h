@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/result.h"
 #include "tags/photoname.h"
 
 #include <array>
@@ -77,10 +78,10 @@ Settings readSettings(const std::string& path);
 
 // Writes every setting (the "Window" section only when there is a window
 // geometry), keeping whatever else the file holds; a path that is a
-// link is written through it and stays a link. Returns the message for the user
-// when the file cannot be written, or exists but cannot be read whole; the file
-// is then unchanged.
-std::optional<std::string> saveSettings(const std::string& path, const Settings& settings);
+// link is written through it and stays a link. Fails with the message for the
+// user when the file cannot be written, or exists but cannot be read whole; the
+// file is then unchanged.
+Result<void, std::string> saveSettings(const std::string& path, const Settings& settings);
 
 // A stored selection applied to a group of `entryCount` entries: below -1 is
 // no selection (-1), past the last entry is the last entry.

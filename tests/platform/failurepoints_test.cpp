@@ -318,10 +318,9 @@ TEST(FailurePoints, EveryFailedCallLeavesTheFileAsItWas)
                           [&](const std::string& path) { return SaveTagsToFile(path, tagV1, tagV2); }},
                          Lacking::Modes);
     for (const Lacking lacking : {Lacking::Nothing, Lacking::UnnamedFiles, Lacking::Proc}) {
-        tryEveryFailurePoint(
-            {"settings save", "quorbit.ini", settingsFile, 0644,
-             [&](const std::string& path) { return !settings::saveSettings(path, choices).has_value(); }},
-            lacking);
+        tryEveryFailurePoint({"settings save", "quorbit.ini", settingsFile, 0644,
+                              [&](const std::string& path) { return bool(settings::saveSettings(path, choices)); }},
+                             lacking);
     }
     std::printf("failure points tried: %d\n", failurePointsTried);
     EXPECT_GT(failurePointsTried, 50);

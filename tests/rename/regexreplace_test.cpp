@@ -148,12 +148,12 @@ TEST(RegexReplace, AgreesWithPerlRename)
     };
     for (const PerlCase& test : cases) {
         SCOPED_TRACE(test.label);
-        std::variant<RegexReplacement, std::string> compiled
+        const Result<RegexReplacement, std::string> compiled
             = RegexReplacement::compile(test.pattern, test.replacement);
-        ASSERT_TRUE(std::holds_alternative<RegexReplacement>(compiled)) << std::get<std::string>(compiled);
+        ASSERT_TRUE(compiled) << compiled.fault();
         std::vector<std::string> results;
         for (const std::string& name : test.names) {
-            results.push_back(std::get<RegexReplacement>(compiled).apply(name).value_or("(too slow)"));
+            results.push_back(compiled->apply(name).value_or("(too slow)"));
         }
         const std::optional<std::vector<std::string>> perl = renamedByPerl(test.perl, test.names);
         ASSERT_TRUE(perl) << test.perl;
@@ -218,9 +218,9 @@ TEST(RegexReplace, APatternThatDoesNotCompileSaysWhy)
         {"ж(", "U_REGEX_MISMATCHED_PAREN at offset 2"}, // offsets count characters
     };
     for (const auto& [pattern, error] : patterns) {
-        const std::variant<RegexReplacement, std::string> compiled = RegexReplacement::compile(pattern, "");
-        ASSERT_TRUE(std::holds_alternative<std::string>(compiled)) << pattern;
-        EXPECT_EQ(std::get<std::string>(compiled), error);
+        const Result<RegexReplacement, std::string> compiled = RegexReplacement::compile(pattern, "");
+        ASSERT_FALSE(compiled) << pattern;
+        EXPECT_EQ(compiled.fault(), error);
     }
     const std::pair<const char*, const char*> replacements[] = {
         {"$2", "U_INDEX_OUTOFBOUNDS_ERROR at offset 1 of the replacement"},
@@ -230,10 +230,9 @@ TEST(RegexReplace, APatternThatDoesNotCompileSaysWhy)
         {"${name", "U_REGEX_INVALID_CAPTURE_GROUP_NAME at offset 1 of the replacement"},
     };
     for (const auto& [replacement, error] : replacements) {
-        const std::variant<RegexReplacement, std::string> compiled
-            = RegexReplacement::compile("(?<name>a)", replacement);
-        ASSERT_TRUE(std::holds_alternative<std::string>(compiled)) << replacement;
-        EXPECT_EQ(std::get<std::string>(compiled), error);
+        const Result<RegexReplacement, std::string> compiled = RegexReplacement::compile("(?<name>a)", replacement);
+        ASSERT_FALSE(compiled) << replacement;
+        EXPECT_EQ(compiled.fault(), error);
     }
     // An empty pattern is no error: it changes nothing, as an operation given
     // nothing to do; nor does a pattern that does not compile, where a name is
@@ -247,8 +246,9 @@ TEST(RegexReplace, APatternThatDoesNotCompileSaysWhy)
 // so, rather than leave it unchanged; the names it is quick on are not held up.
 TEST(RegexReplace, APatternThatTakesTooLongOnANameGivesNone)
 {
-    const std::variant<RegexReplacement, std::string> compiled = RegexReplacement::compile("^(a+)+$", "x");
-    const RegexReplacement& backtracking = std::get<RegexReplacement>(compiled);
+    const Result<RegexReplacement, std::string> compiled = RegexReplacement::compile("^(a+)+$", "x");
+    ASSERT_TRUE(compiled) << compiled.fault();
+    const RegexReplacement& backtracking = *compiled;
     EXPECT_FALSE(backtracking.apply(std::string(30, 'a') + "b"));
     EXPECT_EQ(backtracking.apply("aaa"), "x");
     EXPECT_EQ(backtracking.apply("aab"), "aab") << "no match is no refusal";

@@ -67,7 +67,7 @@ TEST(Settings, SavedFileListsEveryKeyInOrderAndReadsBack)
     settings.renamePhotos = true;
     settings.photoTemplate = "%Camera% %Date%";
     settings.titleFields = {"%Year%", "%Artist%", "%Title%", "%Album%", "%Track%"};
-    ASSERT_FALSE(saveSettings(path, settings));
+    ASSERT_TRUE(saveSettings(path, settings));
     EXPECT_EQ(readFile(path),
               "[Options]\n"
               "Language=English\n"
@@ -88,7 +88,7 @@ TEST(Settings, SavedFileListsEveryKeyInOrderAndReadsBack)
 
     // A folder whose name ends in a blank comes back as it was.
     settings.lastFolder = "/home/user/Old Music ";
-    ASSERT_FALSE(saveSettings(path, settings));
+    ASSERT_TRUE(saveSettings(path, settings));
     EXPECT_EQ(readSettings(path).lastFolder, "/home/user/Old Music ");
 }
 
@@ -103,7 +103,7 @@ TEST(Settings, WindowSectionRoundTripsAndOlderFilesReadTheDefaults)
 
     Settings settings;
     settings.window = WindowGeometry{-8, 40, 1100, 700, true, {265, 520, 480, 160}};
-    ASSERT_FALSE(saveSettings(path, settings));
+    ASSERT_TRUE(saveSettings(path, settings));
     EXPECT_NE(readFile(path).find("[Window]\n"
                                   "Left=-8\n"
                                   "Top=40\n"
@@ -159,7 +159,7 @@ TEST(Settings, StoredValuesFollowTheReadingRules)
 
     // Saved back: 2 becomes 1, and the missing title-field keys are all there.
     const Settings settings = read("Subfolders=2\n");
-    ASSERT_FALSE(saveSettings(path, settings));
+    ASSERT_TRUE(saveSettings(path, settings));
     const std::string saved = readFile(path);
     EXPECT_NE(saved.find("\nSubfolders=1\n"), std::string::npos);
     for (int position = 0; position < 5; ++position) {
@@ -173,14 +173,16 @@ TEST(Settings, SaveKeepsForeignLinesAndFailsWithoutTouchingTheFile)
     const std::string path = folder / "quorbit.ini";
     writeFile(path, "; my notes\r\n[Options]\r\nLanguage=Russian\r\nWindow=maximised\r\n[Plugins]\r\nA=1\r\n");
     Settings settings;
-    ASSERT_FALSE(saveSettings(path, settings));
+    ASSERT_TRUE(saveSettings(path, settings));
     const std::string saved = readFile(path);
     EXPECT_TRUE(
         saved.starts_with("; my notes\r\n[Options]\r\nLanguage=English\r\nWindow=maximised\r\nLast Folder=\r\n"));
     EXPECT_TRUE(saved.ends_with("ID3 Fields 4=%Track%\r\n[Plugins]\r\nA=1\r\n"));
 
     const std::string unwritable = folder / "quorbit.ini/inside.ini"; // a file stands where a folder should be
-    EXPECT_EQ(saveSettings(unwritable, settings), "Unable to write to " + unwritable);
+    const Result<void, std::string> refused = saveSettings(unwritable, settings);
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.fault(), "Unable to write to " + unwritable);
     EXPECT_EQ(readFile(path), saved);
 }
 
@@ -202,7 +204,11 @@ TEST(Settings, FileThatCannotBeReadWholeIsNeverWrittenOver)
         ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(c.size ? c.size : lines.size())), 0);
         chmod(path.c_str(), c.mode);
         EXPECT_TRUE(holdsForPlainUser([&] {
-            return readSettings(path) == Settings{} && saveSettings(path, Settings{}) == "Unable to write to " + path;
+            if (readSettings(path) != Settings{}) {
+                return false;
+            }
+            const Result<void, std::string> refused = saveSettings(path, Settings{});
+            return !refused && refused.fault() == "Unable to write to " + path;
         })) << c.what;
         const std::string kept = readFile(path);
         EXPECT_TRUE(kept.starts_with(lines) && kept.size() == (c.size ? c.size : lines.size())) << c.what;
@@ -224,7 +230,7 @@ TEST(Settings, SaveGoesThroughALinkThatStaysALink)
         std::filesystem::create_symlink("dotfiles/quorbit.ini", path);
         Settings settings;
         settings.language = "Russian";
-        EXPECT_FALSE(saveSettings(path, settings)) << targetExists;
+        EXPECT_TRUE(saveSettings(path, settings)) << targetExists;
         EXPECT_TRUE(std::filesystem::is_symlink(path)) << targetExists;
         EXPECT_EQ(readSettings(target), settings) << targetExists;
         EXPECT_EQ(readFile(target).starts_with("; my notes\n"), targetExists);
@@ -242,11 +248,11 @@ TEST(Settings, StrayBytesInTheLastFolderLeaveTheOtherValuesAlone)
     for (const Settings& settings : {english, russian}) {
         TempFolder folder;
         const std::string path = folder / "quorbit.ini";
-        ASSERT_FALSE(saveSettings(path, settings));
+        ASSERT_TRUE(saveSettings(path, settings));
         const std::string saved = readFile(path);
         const Settings reread = readSettings(path);
         EXPECT_EQ(reread, settings) << settings.language;
-        ASSERT_FALSE(saveSettings(path, reread));
+        ASSERT_TRUE(saveSettings(path, reread));
         EXPECT_EQ(readFile(path), saved) << settings.language;
         EXPECT_EQ(readSettings(path), settings) << settings.language;
     }
@@ -285,7 +291,7 @@ TEST(Settings, PortableProgramsKeepTheFileBesideThemInstalledOnesInTheUsersFolde
     }
     // The user's folder is made on the first save.
     std::filesystem::remove_all(folder / "config");
-    EXPECT_FALSE(saveSettings(settingsPaths(folder / "usr/bin/quorbit").writeTo, Settings{}));
+    EXPECT_TRUE(saveSettings(settingsPaths(folder / "usr/bin/quorbit").writeTo, Settings{}));
     EXPECT_EQ(readSettings(folder / user), Settings{});
     previous ? setenv("XDG_CONFIG_HOME", previousValue.c_str(), 1) : unsetenv("XDG_CONFIG_HOME");
 }
