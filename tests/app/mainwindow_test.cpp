@@ -1,8 +1,10 @@
 #include "app/aboutbox.h"
+#include "app/englishtexts.h"
 #include "app/mainwindow.h"
 #include "app/mnemonics.h"
 #include "app/numberedit.h"
 #include "app/radiogroup.h"
+#include "app/statuswording.h"
 #include "browser/bytepaths.h"
 #include "browser/filtercombobox.h"
 #include "browser/shellcombobox.h"
@@ -1154,6 +1156,52 @@ private slots:
             found << match.next().captured();
         }
         return found;
+    }
+
+    void statusLinesCountInTheLanguageShown_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("renamed");
+        QTest::addColumn<QString>("sorted");
+        QTest::addColumn<QString>("restored");
+        QTest::newRow("English") << "English"
+                                 << "Renamed 1 file / 21 folders, 2 not renamed"
+                                 << "Sorted 5 files"
+                                 << "Restored 1 file, 3 not restored";
+        QTest::newRow("Russian") << "Russian"
+                                 << "Переименован 1 файл / 21 папка, 2 не переименованы"
+                                 << "Отсортировано 5 файлов"
+                                 << "Восстановлен 1 файл, 3 не восстановлены";
+        // A language file without plural patterns keeps the sentences built from its words.
+        QTest::newRow("no patterns") << ""
+                                     << "Renamed 1 files / 21 folders, 2 not renamed"
+                                     << "Sorted 5 files"
+                                     << "Restored 1 files, 3 not restored";
+    }
+
+    void statusLinesCountInTheLanguageShown()
+    {
+        QFETCH(QString, language);
+        settings::InterfaceTexts texts = englishTexts();
+        if (language.isEmpty()) {
+            texts[settings::languageKeyIndex("StringLocale")] = "";
+            for (const char* key : {"StringRenamedCount", "StringFoldersCount", "StringNotRenamedCount",
+                                    "StringSortedCount", "StringRestoredCount", "StringNotRestoredCount"}) {
+                texts[settings::languageKeyIndex(key)] = "";
+            }
+        } else {
+            (void)settings::ApplyLanguage(QUORBIT_LANGUAGE_FOLDER, language.toStdString(), texts);
+        }
+        const StatusWording wording(texts);
+        ReplayResult undo;
+        undo.moved = 1;
+        undo.skipped.resize(3);
+        QFETCH(QString, renamed);
+        QFETCH(QString, sorted);
+        QFETCH(QString, restored);
+        QCOMPARE(wording.renamed(1, 21, 2), renamed);
+        QCOMPARE(wording.sorted(5, std::nullopt, 0), sorted);
+        QCOMPARE(wording.restored(undo), restored);
     }
 
     void theRussianInterfaceShowsNoEnglish()
