@@ -30,10 +30,10 @@ const std::map<std::string, RenamePart>& partNames()
     return names;
 }
 
-std::variant<RunSettings, std::string> runSettingsFor(const RenameRequest& request)
+Result<RunSettings, std::string> runSettingsFor(const RenameRequest& request)
 {
     if (!request.option && !request.fromTags) {
-        return std::string("--op is needed, unless --from-tags names the files");
+        return Failure<std::string>{"--op is needed, unless --from-tags names the files"};
     }
     // With names from tags alone, the entries without them keep their names.
     const RenameOption option = request.option.value_or(RenameOption::AddToLeft);
@@ -43,16 +43,16 @@ std::variant<RunSettings, std::string> runSettingsFor(const RenameRequest& reque
     const bool textIsReplace = !panel.symbolsEditShown && panel.replaceShown;
     const bool readsReplace = panel.symbolsEditShown && panel.replaceShown;
     if (request.text && !panel.symbolsEditShown && !textIsReplace) {
-        return opening + " reads no --text";
+        return Failure{opening + " reads no --text"};
     }
     if (request.replace && !readsReplace) {
-        return opening + " reads no --replace";
+        return Failure{opening + " reads no --replace"};
     }
     if (request.number && !panel.numberShown) {
-        return opening + " reads no --number";
+        return Failure{opening + " reads no --number"};
     }
     if (panel.numberShown && !request.number && !panel.spinPosition) {
-        return opening + " needs --number";
+        return Failure{opening + " needs --number"};
     }
     RunSettings settings;
     settings.folder = request.selection.folder;

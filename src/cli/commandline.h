@@ -1,12 +1,12 @@
 #pragma once
 
+#include "platform/result.h"
 #include "rename/renamerun.h"
 #include "rename/tagname.h"
 
 #include <map>
 #include <optional>
 #include <string>
-#include <variant>
 
 // The command line's words for the engine's choices, and the run settings a
 // command line asks for.
@@ -42,7 +42,7 @@ struct RenameRequest {
 // the window's panel has its text box for the operation, into the box beside
 // the number for Counter (the text before the number); the number defaults
 // as the panel sets it.
-std::variant<RunSettings, std::string> runSettingsFor(const RenameRequest& request);
+Result<RunSettings, std::string> runSettingsFor(const RenameRequest& request);
 
 // The title template `text` with the English placeholders (%Artist%, %Title%,
 // %Album%, %Year%, %Track%).

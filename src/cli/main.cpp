@@ -243,11 +243,11 @@ int runCommandLine(int argc, char* argv[])
     stopOnInterrupt();
     const OutputStyle style = outputStyle(json);
     if (renaming->parsed()) {
-        std::variant<RunSettings, std::string> settings = runSettingsFor(rename);
-        if (const std::string* error = std::get_if<std::string>(&settings)) {
-            return usageError(*renaming, *error);
+        Result<RunSettings, std::string> settings = runSettingsFor(rename);
+        if (!settings) {
+            return usageError(*renaming, settings.fault());
         }
-        return renameCommand(std::get<RunSettings>(std::move(settings)), rename.fromTags, apply, style);
+        return renameCommand(std::move(*settings), rename.fromTags, apply, style);
     }
     if (sort->parsed()) {
         return sortCommand(sorting, apply, style);
@@ -258,11 +258,11 @@ int runCommandLine(int argc, char* argv[])
     if (recover->parsed()) {
         return recoverCommand(recovery, journal, style);
     }
-    std::variant<std::vector<TagEdit>, std::string> edits = tagEditsFor(assignments);
-    if (const std::string* error = std::get_if<std::string>(&edits)) {
-        return usageError(*tags, *error);
+    const Result<std::vector<TagEdit>, std::string> edits = tagEditsFor(assignments);
+    if (!edits) {
+        return usageError(*tags, edits.fault());
     }
-    return tagsCommand(tagFile, std::get<std::vector<TagEdit>>(edits), style);
+    return tagsCommand(tagFile, *edits, style);
 }
 
 } // namespace

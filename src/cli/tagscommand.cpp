@@ -97,7 +97,7 @@ void printTag(const OutputStyle& style, nlohmann::ordered_json& object, const st
 
 } // namespace
 
-std::variant<std::vector<TagEdit>, std::string> tagEditsFor(const std::vector<std::string>& assignments)
+Result<std::vector<TagEdit>, std::string> tagEditsFor(const std::vector<std::string>& assignments)
 {
     std::vector<TagEdit> edits;
     for (const std::string& assignment : assignments) {
@@ -106,8 +106,8 @@ std::variant<std::vector<TagEdit>, std::string> tagEditsFor(const std::vector<st
         const auto known = std::find_if(kFieldNames.begin(), kFieldNames.end(),
                                         [name](const auto& field) { return field.first == name; });
         if (equals == std::string::npos || known == kFieldNames.end()) {
-            return "--set " + assignment
-                + ": not field=value with a field of title, artist, album, year, track, genre, comment";
+            return Failure{"--set " + assignment
+                           + ": not field=value with a field of title, artist, album, year, track, genre, comment"};
         }
         edits.push_back({known->second, assignment.substr(equals + 1)});
     }

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "cli/report.h"
+#include "platform/result.h"
 
 #include <string>
-#include <variant>
 #include <vector>
 
 namespace quorbit::cli {
@@ -17,7 +17,7 @@ struct TagEdit {
 
 // The edits "field=value" ask for (title, artist, album, year, track, genre,
 // comment); or the usage error of the first that names no field.
-std::variant<std::vector<TagEdit>, std::string> tagEditsFor(const std::vector<std::string>& assignments);
+Result<std::vector<TagEdit>, std::string> tagEditsFor(const std::vector<std::string>& assignments);
 
 // Prints both tags of the file at `path`. With `edits`, first sets them in
 // both tags and saves both, ID3v1 first, as the window's Save Tags does (an
