@@ -290,9 +290,13 @@ QWidget* TForm1::buildRightPane()
     leftColumn->addStretch();
     grid->addLayout(leftColumn, 0, 0);
 
-    // One entry per operation, captioned with the other texts.
-    m_options = new RadioGroup(QStringLiteral("RadioGroupOptions"), QStringLiteral(" Rename Options: "),
-                               QStringList(renameOptionCount), pane);
+    // Built with their English captions, so the options column is laid out to fit them from the start.
+    QStringList operations;
+    for (const OperationRow& row : operationTable) {
+        operations << fromUtf8(englishTexts()[settings::languageKeyIndex(row.captionKey)]);
+    }
+    m_options
+        = new RadioGroup(QStringLiteral("RadioGroupOptions"), QStringLiteral(" Rename Options: "), operations, pane);
     m_options->setItemIndex(0);
     connect(m_options, &RadioGroup::itemClicked, this, &TForm1::RadioGroupOptionsClick);
     grid->addWidget(m_options, 0, 1);
